@@ -1,0 +1,38 @@
+#include "support/TestSupport.hpp"
+
+#include "core/Options.hpp"
+#include "core/ProcessState.hpp"
+
+OutputCapture::OutputCapture() {
+  record_ = {this, &OutputCapture::Print, &OutputCapture::Flush};
+  Output_SetInterface(&record_);
+}
+
+OutputCapture::~OutputCapture() { Output_Reset(); }
+
+void OutputCapture::Clear() {
+  for (auto& s : streams_) s.clear();
+}
+
+void OutputCapture::Print(void* context, int mode, const char* text) {
+  auto* self = static_cast<OutputCapture*>(context);
+  if (text == nullptr) return;
+  for (int k = 0; k < 3; ++k) {
+    if (mode & (1 << k)) self->streams_[k] += text;
+  }
+}
+
+void OutputCapture::Flush(void* context, int) { ++static_cast<OutputCapture*>(context)->flushes_; }
+
+void LibraryTest::SetUp() {
+  Error_SetInterface(Error_ThrowingInterface());
+  Options_CommonDefaults();
+  output_ = new OutputCapture();
+}
+
+void LibraryTest::TearDown() {
+  delete output_;
+  output_ = nullptr;
+  ProcessState_Forget();
+  Error_Reset();
+}
