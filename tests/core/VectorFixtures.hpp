@@ -45,6 +45,10 @@ class IVec {
       : v_(IDenseVector_Create(static_cast<std::int32_t>(values.size()) + spare)) {
     for (std::int32_t x : values) IDenseVector_Push(v_, x);
   }
+  explicit IVec(const std::vector<std::int32_t>& values, std::int32_t spare = 8)
+      : v_(IDenseVector_Create(static_cast<std::int32_t>(values.size()) + spare)) {
+    for (std::int32_t x : values) IDenseVector_Push(v_, x);
+  }
   ~IVec() { IDenseVector_Destroy(v_); }
   IVec(const IVec&) = delete;
   IVec& operator=(const IVec&) = delete;
