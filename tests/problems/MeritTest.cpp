@@ -320,52 +320,24 @@ TEST(MeritBlendTest, WeightsMeritAndGradient) {
   double merit = 2.0;
   std::vector<double> gradient = {1.0, -2.0, 0.5};
   const std::vector<double> second = {4.0, 0.0, -1.0};
-  Residual_BlendSecondFunction(0.7, 10.0, second.data(), 3, nullptr, 0, &merit, gradient.data());
+  Residual_BlendSecondFunction(0.7, 10.0, second.data(), 3, &merit, gradient.data());
   EXPECT_NEAR(merit, 0.7 * 2.0 + 0.3 * 10.0, 1e-15);
   EXPECT_NEAR(gradient[0], 0.7 * 1.0 + 0.3 * 4.0, 1e-15);
   EXPECT_NEAR(gradient[1], -1.4, 1e-15);
   EXPECT_NEAR(gradient[2], 0.35 - 0.3, 1e-15);
   // The merit alone.
   merit = 2.0;
-  Residual_BlendSecondFunction(0.7, 10.0, second.data(), 3, nullptr, 0, &merit, nullptr);
+  Residual_BlendSecondFunction(0.7, 10.0, second.data(), 3, &merit, nullptr);
   EXPECT_NEAR(merit, 4.4, 1e-15);
-}
-
-TEST(MeritBlendTest, ShiftVariableOfTheFreeVariablesGetsItsTrueDerivative) {
-  // Full variables (y1, y2, y3) with y1 and y3 free; the solver's variables
-  // are (x1, x2, x3, eta) with y = (x1 - eta, x2, x3 - eta). The second
-  // function theta(y) has its gradient in the solver's numbering with
-  // whatever in the eta place; the blended gradient must be the derivative
-  // of (1 - w) * theta(y(x)) in x, eta included.
-  auto y_of = [](const std::vector<double>& x) {
-    return std::vector<double>{x[0] - x[3], x[1], x[2] - x[3]};
-  };
-  auto theta = [](const std::vector<double>& y) {
-    return y[0] * y[0] + 3.0 * y[1] * y[2] + std::sin(y[2]);
-  };
-  auto theta_gradient = [](const std::vector<double>& y) {
-    return std::vector<double>{2.0 * y[0], 3.0 * y[2], 3.0 * y[1] + std::cos(y[2])};
-  };
-  const std::vector<double> x = {0.7, -1.3, 0.4, 0.9};
-  const std::int32_t free_list[] = {1, 3};
-  const double w = 0.7;
-  for (double placeholder : {0.0, 123.0}) {
-    std::vector<double> g = theta_gradient(y_of(x));
-    std::vector<double> second = {g[0], g[1], g[2], placeholder};
-    double merit = 0.0;
-    std::vector<double> gradient(4, 0.0);
-    Residual_BlendSecondFunction(w, theta(y_of(x)), second.data(), 4, free_list, 2, &merit,
-                                 gradient.data());
-    EXPECT_NEAR(merit, (1 - w) * theta(y_of(x)), 1e-15);
-    for (int j = 0; j < 4; ++j) {
-      std::vector<double> xp(x), xm(x);
-      xp[j] += 1e-6;
-      xm[j] -= 1e-6;
-      double fd = (1 - w) * (theta(y_of(xp)) - theta(y_of(xm))) / 2e-6;
-      EXPECT_NEAR(gradient[j], fd, 1e-8) << "variable " << j + 1 << ", placeholder "
-                                         << placeholder;
-    }
-  }
+  // Weight 1 keeps the gradient even over a NaN of the second function,
+  // weight 0 takes the second gradient alone.
+  const std::vector<double> undefined = {kNaN, kNaN, kNaN};
+  gradient = {1.0, -2.0, 0.5};
+  Residual_BlendSecondFunction(1.0, 0.0, undefined.data(), 3, &merit, gradient.data());
+  EXPECT_EQ(gradient, (std::vector<double>{1.0, -2.0, 0.5}));
+  gradient = {kNaN, 1.0, 2.0};
+  Residual_BlendSecondFunction(0.0, 0.0, second.data(), 3, &merit, gradient.data());
+  EXPECT_EQ(gradient, second);
 }
 
 // ---------------------------------------------------------------------------
