@@ -27,8 +27,21 @@ struct Option {
   std::int32_t bool_value;    // 1 yes, 0 no
 };
 
+// A table entry with its name, visibility and type and every value 0; a
+// constant expression, so static tables are filled before any code runs.
+constexpr Option Options_MakeOption(const char* name, std::int32_t visible, std::int32_t type) {
+  Option option{};
+  int k = 0;
+  for (; name[k] != '\0' && k < 127; ++k) option.name[k] = name[k];
+  option.name[k] = '\0';
+  option.visible = visible;
+  option.type = type;
+  return option;
+}
+
 // Keywords of an enumeration are kept in 32-character slots, in code order.
 constexpr int OPTION_KEYWORD_SLOT = 32;
+using OptionKeyword = char[OPTION_KEYWORD_SLOT];
 
 // printer(mode, option index): writes "%s %s\n" with the name and keyword.
 using OptionPrinter = void (*)(int mode, int index);
@@ -46,6 +59,10 @@ struct OptionGroup {
   OptionParser* parsers;            // type_count entries; 0..2 empty
   void (*on_change)(int index);     // after one of the group's options was set
   void (*on_common_change)(int index);  // after a common option was set
+  // type_count entries; entry t >= 3 is the number of keywords of type t,
+  // so that a code set by name can be checked. May be empty for a group
+  // without enumerations.
+  const std::int32_t* keyword_counts;
 };
 
 struct Options {
@@ -125,48 +142,111 @@ void Options_CommonDefaults();
 // ---------------------------------------------------------------------------
 // The registry.
 
-// Allocates the object and adds the factorization and presolve groups.
+// Allocates the object (room for 10 groups) and adds the factorization
+// group, then the presolve group. Hosts add the solver's groups afterwards
+// (Sarn_AddOptions). A failed allocation is the solver error of Memory.
 Options* Options_Create();
-// Calls every group's release (in order of addition) and frees the object.
+// Calls every group's release (in order of addition, where set) and frees
+// the object; the static group records and tables are not touched, so the
+// values stay until the next Options_Default. nullptr is ignored.
 void Options_Destroy(Options* options);
-// Appends group; returns the new group count. Absent object or group: fatal
-// "null argument"; group without set_defaults: fatal "null element".
+// Appends group and returns the new group count; the room grows by 10 when
+// full (order kept). Absent object or group: fatal "null argument"; group
+// without set_defaults, or with options but no table: fatal "null element".
 int Options_Add(Options* options, OptionGroup* group);
-// Common defaults, then every group's set_defaults in order of addition.
+// Writes the common defaults, then calls every group's set_defaults in order
+// of addition. Calls no hook. Absent object: fatal "null argument".
 void Options_Default(Options* options);
-// Prints the current values: mode 2, plus 1 when output_options is yes.
+// Prints the current values in table order, the common table first, then
+// each group: mode 2, plus 1 when output_options is yes; options with
+// visible 1 only, unless output_hidden_options is yes. A group option of a
+// type without a printer is the solver error "invalid type" (report form).
 void Options_Display(Options* options);
-// 1 when the typed text names the stored option (abbreviated word matching).
+// 1 when the typed text names the stored option: the same number of
+// "_"-separated words, each typed word agreeing with the first three letters
+// of its stored word (the whole stored word when shorter). The typed name
+// ends at white space, so a value may follow it. Case-sensitive.
 int Options_MatchName(const char* stored, const char* typed);
-// Finds an option by typed name; the text is prepared in place. Returns 1
-// with (group, index), or 0 after "Options: Find: invalid options: %s\n".
+// Finds an option by typed name. The text is prepared in place (leading
+// white space skipped, lower-cased, ended at its newline). Stores (group,
+// index) and returns 1; group 0 is the common table, then the groups from 1
+// in order of addition; the first match wins. An empty text, a comment or
+// no match prints "Options: Find: invalid options: %s\n" (mode 7) and
+// returns 0. options may be null: only the common table is searched.
 int Options_Find(Options* options, char* text, int* group, int* index);
 
-// Parse value text for option (group, index) and store it with its side
-// effects. 0 stored, 1 invalid value (nothing stored, no hook called).
+// The option (group, index), or nullptr when either is out of range.
+// Group 0 is the common table.
+Option* Options_Lookup(Options* options, int group, int index);
+
+// Convert the value text for option (group, index) and store it, then run
+// the side effects: for a common option its cascades (output, output_model_
+// statistics, cumulative_iteration_limit) and every group's
+// on_common_change hook in order of addition; for a group option that
+// group's on_change hook. Return 0 when stored; 1 when the text is invalid,
+// the option does not exist or is not of the setter's type (nothing stored,
+// no hook called).
+//   Boolean: first character 1/y/Y yes, 0/n/N no.
+//   Integer: a decimal number at the start (trailing text ignored) within
+//            the 32-bit range.
+//   Double:  a number at the start in any standard form (trailing text
+//            ignored); an overflow or a NaN is invalid.
+//   Other:   a group enumeration; the group's parser for the option's type
+//            decides (and may act, e.g. select a back-end).
 int Options_SetBooleanValue(Options* options, int group, const char* value, int index);
 int Options_SetIntValue(Options* options, int group, const char* value, int index);
 int Options_SetDoubleValue(Options* options, int group, const char* value, int index);
 int Options_SetOtherValue(Options* options, int group, const char* value, int index);
 
-// By name and typed value: 0 stored, 2 not found, 3 wrong type (or, for
-// Options_SetOther, a code outside the enumeration).
+// By name (taken up to 1023 characters, looked up with Options_Find) and
+// typed value, with the same side effects as the value setters, except that
+// SetBoolean of output to no leaves output_restart_log and
+// output_presolve_level alone. A boolean is stored as 0 or 1. Return 0
+// stored, 2 not found, 3 wrong type ("Options: Set...: invalid type.\n",
+// mode 7). SetOther also returns 3 for a code outside the enumeration
+// ("Options: SetOther: invalid value.\n") and stores nothing then; it does
+// not run the parser's action.
 int Options_SetBoolean(Options* options, const char* name, int value);
 int Options_SetInt(Options* options, const char* name, int value);
 int Options_SetDouble(Options* options, const char* name, double value);
 int Options_SetOther(Options* options, const char* name, int code);
 
-// By name: the field asked for; 0 when not found; a type mismatch prints
-// "Options: Get...: invalid type.\n" and still returns the field.
+// By name: the field asked for (bool_value, int_value, double_value,
+// int_value); 0 when not found; a type mismatch prints
+// "Options: Get...: invalid type.\n" (mode 7) and still returns the field.
 int Options_GetBoolean(Options* options, const char* name);
 int Options_GetInt(Options* options, const char* name);
 double Options_GetDouble(Options* options, const char* name);
 int Options_GetOther(Options* options, const char* name);
 
-// Option lines. SetLine applies one prepared line (line number 0 for forced
-// lines): 1 stored, 0 otherwise. Set prepares and applies a forced line: 0
-// applied or ignored, 2 failed. Read applies a file: 0 ok, 1 not opened,
-// 2 some line failed.
-int Options_SetLine(Options* options, char* text, int line_number);
+// Option lines.
+// SetLine applies one prepared line (lower-case, no leading white space, no
+// newline; the text begins at the name, the value follows white space). The
+// first option the name matches takes the value; when it refuses it no other
+// option is tried. Stored: echoes " > %s\n" (mode 7) while output is yes and
+// returns 1. Otherwise prints "Options: Set: option invalid: %s\n" (line
+// number below 1) or "Options: Read: Line %d invalid: %s\n" (mode 7) and
+// returns 0.
+int Options_SetLine(Options* options, const char* text, int line_number);
+// Copies text (at most 1023 characters), prepares it and applies it unless
+// it is empty or a comment. 0 applied or ignored, 2 failed.
 int Options_Set(Options* options, const char* text);
+// Applies every line of the named file, read in chunks of at most 1023
+// characters (a longer line goes on as the next line); blank and comment
+// lines count as lines. 0 read and every line applied or ignored, 1 the file
+// could not be opened ("Could not open options file: %s\nUsing
+// defaults.\n"), 2 at least one line failed; a failure does not stop it.
 int Options_Read(Options* options, const char* file_name);
+
+// ---------------------------------------------------------------------------
+// Keyword helpers shared by the groups' printers and parsers.
+
+// Compares the first three characters of text with each of the count
+// keywords in order (a shorter text must end where the keyword does). On the
+// first agreement stores its index in *code and returns 1; otherwise returns
+// 0 and leaves *code alone.
+int Options_ParseKeyword(const char* text, const OptionKeyword* keywords, int count, int* code);
+// Prints "%s %s\n" with the option's name and the keyword of its int_value
+// in mode; a code outside 0..count-1 is printed as a number ("%s %d\n").
+void Options_PrintKeyword(int mode, const Option& option, const OptionKeyword* keywords,
+                          int count);

@@ -1,24 +1,24 @@
-// Prints the option listing with every option at its default.
+// Prints the option listing as a plug-in builds it: the registry with the
+// factorization and presolve groups, the solver's two groups, every option
+// at its default. Hidden options are listed too when the first argument is
+// "hidden".
 #include <cstdio>
+#include <cstring>
 
 #include "core/Options.hpp"
 #include "core/Output.hpp"
+#include "solver/SarnOptions.hpp"
 
-int main() {
+int main(int argc, char** argv) {
   Output_SetStatusFile(stdout);
-  Options_CommonDefaults();
-  for (const Option& option : Options_CommonTable) {
-    if (option.visible != 1) continue;
-    switch (option.type) {
-      case OPTION_BOOLEAN:
-        Output_Printf(OUTPUT_STATUS, "%s %s\n", option.name, option.bool_value ? "yes" : "no");
-        break;
-      case OPTION_INTEGER:
-        Output_Printf(OUTPUT_STATUS, "%s %d\n", option.name, option.int_value);
-        break;
-      default:
-        Output_Printf(OUTPUT_STATUS, "%s %g\n", option.name, option.double_value);
-    }
+  Options* options = Options_Create();
+  Sarn_AddOptions(options);
+  Options_Default(options);
+  if (argc > 1 && std::strcmp(argv[1], "hidden") == 0) {
+    Options_CommonTable[COMMON_OUTPUT_HIDDEN_OPTIONS].bool_value = 1;
   }
+  Options_Display(options);
+  Options_Destroy(options);
+  Output_SetStatusFile(nullptr);
   return 0;
 }
