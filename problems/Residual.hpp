@@ -132,14 +132,12 @@ double Residual_EvaluateMeritGradient(const ResidualProblem& problem, int code,
                                       const ResidualScratch& scratch, double* gradient);
 
 // Blends a merit and its gradient (n entries; may be null for the merit
-// alone) with a second function: merit := w * merit + (1 - w) * value and
-// gradient := w * gradient + (1 - w) * g, where g is second_gradient except
-// that, when free_count > 0, its last entry (the shift variable of the free
-// variables) is taken as minus the sum of second_gradient over free_list
-// (free_count 1-based indices), whatever second_gradient holds there.
+// alone) with a second function of value value and gradient second_gradient
+// (n entries): merit := w * merit + (1 - w) * value and gradient :=
+// w * gradient + (1 - w) * second_gradient (w = 0 takes the second gradient
+// alone, w = 1 keeps the gradient alone).
 void Residual_BlendSecondFunction(double weight, double value, const double* second_gradient,
-                                  std::int32_t n, const std::int32_t* free_list,
-                                  std::int32_t free_count, double* merit, double* gradient);
+                                  std::int32_t n, double* merit, double* gradient);
 
 // ---------------------------------------------------------------------------
 // Forms on the library's records

@@ -17,6 +17,11 @@ double Residual_Phi(int code, double l, double u, double x, double f, double inf
 void Residual_BoundedParts(double l, double u, double x, double f, double infinity, double* a,
                            double* b);
 
+// Raises the solver error of MCP_DMerit_Function for a code without a
+// gradient: "Ulbrich not implemented yet." for 8, "merit function not
+// differentiable." for every code but 1, 2, 5, 6 and 7.
+void Residual_CheckGradientCode(int code);
+
 // Reports a contract breach of this module as a solver error.
 [[noreturn]] void Residual_Fault(int line, const char* operation, const char* message);
 
