@@ -259,7 +259,9 @@ Weights CodeWeights(int code, const Variable& v, double phi, double lambda) {
   }
 }
 
-void CheckDifferentiableCode(int code) {
+}  // namespace
+
+void Residual_CheckGradientCode(int code) {
   switch (code) {
     case RESIDUAL_FISCHER_BURMEISTER:
     case RESIDUAL_PENALIZED_FISCHER_BURMEISTER:
@@ -273,6 +275,8 @@ void CheckDifferentiableCode(int code) {
       Residual_Fault(__LINE__, "MCP_DMerit_Function", "merit function not differentiable.");
   }
 }
+
+namespace {
 
 bool UsesMarks(int code) {
   return code == RESIDUAL_FISCHER_BURMEISTER || code == RESIDUAL_PENALIZED_FISCHER_BURMEISTER ||
@@ -323,7 +327,7 @@ int CheckMeritCode(int code, const char* operation, int differentiable) {
 double Residual_EvaluateMeritGradient(const ResidualProblem& p, int code,
                                       const ResidualJacobian& jac, const ResidualScratch& s,
                                       double* gradient) {
-  CheckDifferentiableCode(code);
+  Residual_CheckGradientCode(code);
   bool marks = UsesMarks(code) && MarkDegenerate(p, jac, s) > 0;
 
   double sum = 0.0;
@@ -358,26 +362,17 @@ double Residual_EvaluateMeritGradient(const ResidualProblem& p, int code,
 }
 
 void Residual_BlendSecondFunction(double weight, double value, const double* second_gradient,
-                                  std::int32_t n, const std::int32_t* free_list,
-                                  std::int32_t free_count, double* merit, double* gradient) {
+                                  std::int32_t n, double* merit, double* gradient) {
   double rest = 1.0 - weight;
   *merit = weight * *merit + rest * value;
   if (gradient == nullptr) return;
-  // The last variable shifts every free variable by minus itself, so its
-  // derivative is minus the sum of the free variables' derivatives.
-  double shift = 0.0;
-  bool has_shift = free_count > 0 && n > 0;
-  if (has_shift) {
-    for (std::int32_t k = 0; k < free_count; ++k) shift -= second_gradient[free_list[k] - 1];
-  }
   for (std::int32_t i = 0; i < n; ++i) {
-    double g = (has_shift && i == n - 1) ? shift : second_gradient[i];
     if (weight == 0.0) {
-      gradient[i] = rest * g;
+      gradient[i] = rest * second_gradient[i];
     } else if (rest == 0.0) {
       gradient[i] = weight * gradient[i];
     } else {
-      gradient[i] = weight * gradient[i] + rest * g;
+      gradient[i] = weight * gradient[i] + rest * second_gradient[i];
     }
   }
 }

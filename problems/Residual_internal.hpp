@@ -1,4 +1,4 @@
-// Per-variable pieces of the residual functions, shared by the residual
+// Per-variable terms of the residual functions, shared by the residual
 // (Residual.cpp) and the merit gradient (Merit.cpp).
 #pragma once
 
@@ -16,6 +16,11 @@ double Residual_Phi(int code, double l, double u, double x, double f, double inf
 // Lower and upper parts a and b of code 6 (NaN arguments not handled).
 void Residual_BoundedParts(double l, double u, double x, double f, double infinity, double* a,
                            double* b);
+
+// Raises the solver error of MCP_DMerit_Function for a code without a
+// gradient: "Ulbrich not implemented yet." for 8, "merit function not
+// differentiable." for every code but 1, 2, 5, 6 and 7.
+void Residual_CheckGradientCode(int code);
 
 // Reports a contract breach of this module as a solver error.
 [[noreturn]] void Residual_Fault(int line, const char* operation, const char* message);
