@@ -84,9 +84,9 @@ IDenseVector* HoldMap(const IDenseVector* map, std::int32_t n) {
 
 // A product whose result overlaps its operand would read entries it has
 // already changed.
-void CheckNoOverlap(const DenseVector* y, const DenseVector* x) {
+void CheckNoOverlap(const DenseVector* y, const DenseVector* x, const char* operation) {
   if (y->data == x->data) {
-    Error_SolverError("%s", "DenseMatrix: MulAdd: result overlaps the operand.\n");
+    Error_SolverError("DenseMatrix: %s: result overlaps the operand.\n", operation);
   }
 }
 
@@ -287,13 +287,13 @@ void DenseMatrix_Transpose(DenseMatrix* dst, const DenseMatrix* src) {
 // --- Products and display -----------------------------------------------------------
 
 void DenseMatrix_MulAdd(DenseVector* y, const DenseMatrix* a, const DenseVector* x) {
-  CheckNoOverlap(y, x);
+  CheckNoOverlap(y, x, "MulAdd");
   MulAddChecked(y, a, x);
 }
 
 void DenseMatrix_MulPlus(DenseVector* y, const DenseMatrix* a, const DenseVector* x,
                          const DenseVector* b) {
-  CheckNoOverlap(y, x);
+  CheckNoOverlap(y, x, "MulPlus");
   if (b == nullptr) {
     DenseVector_FillZero(y, a->rows);
   } else {
@@ -304,7 +304,7 @@ void DenseMatrix_MulPlus(DenseVector* y, const DenseMatrix* a, const DenseVector
 
 void DenseMatrix_MulMinus(DenseVector* y, const DenseMatrix* a, const DenseVector* x,
                           const DenseVector* b) {
-  CheckNoOverlap(y, x);
+  CheckNoOverlap(y, x, "MulMinus");
   if (b == nullptr) {
     DenseVector_FillZero(y, a->rows);
   } else {

@@ -141,9 +141,9 @@ void DenseMatrix_SubDiagonal(DenseMatrix* m, const DenseVector* d);
 void DenseMatrix_Transpose(DenseMatrix* dst, const DenseMatrix* src);
 
 // y += A x: for each column j with x_j != 0 (a NaN counts as non-zero),
-// y_i += A(i, j) * x_j for i = 1..rows; y's length is not changed. y and x
-// sharing one array is the solver error
-// "DenseMatrix: MulAdd: result overlaps the operand.\n".
+// y_i += A(i, j) * x_j for i = 1..rows; y's length is not changed. In all
+// three products y and x sharing one array is the solver error
+// "DenseMatrix: <Op>: result overlaps the operand.\n".
 void DenseMatrix_MulAdd(DenseVector* y, const DenseMatrix* a, const DenseVector* x);
 // y := b (or rows zeros when b is null), then y += A x.
 void DenseMatrix_MulPlus(DenseVector* y, const DenseMatrix* a, const DenseVector* x,

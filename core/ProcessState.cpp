@@ -2,7 +2,11 @@
 #include "core/ProcessState.hpp"
 
 #include "core/Interrupt.hpp"
+#include "core/Workspace.hpp"
+#include "problems/LCP.hpp"
 
 void ProcessState_Forget() {
   Interrupt_ForgetState();
+  Workspace_ForgetState();
+  LCP_ForgetState();
 }

@@ -311,10 +311,12 @@ TEST_F(DenseMatrixTest, Products) {
 TEST_F(DenseMatrixTest, ProductIntoItsOwnOperandIsRefused) {
   Mat a({{1.0, 1.0}, {0.0, 1.0}}, 2, 2);
   Vec x({1.0, 2.0});
-  const char* message = "DenseMatrix: MulAdd: result overlaps the operand.\n";
-  EXPECT_SOLVER_ERROR(DenseMatrix_MulAdd(x, a, x), message);
-  EXPECT_SOLVER_ERROR(DenseMatrix_MulPlus(x, a, x, nullptr), message);
-  EXPECT_SOLVER_ERROR(DenseMatrix_MulMinus(x, a, x, nullptr), message);
+  EXPECT_SOLVER_ERROR(DenseMatrix_MulAdd(x, a, x),
+                      "DenseMatrix: MulAdd: result overlaps the operand.\n");
+  EXPECT_SOLVER_ERROR(DenseMatrix_MulPlus(x, a, x, nullptr),
+                      "DenseMatrix: MulPlus: result overlaps the operand.\n");
+  EXPECT_SOLVER_ERROR(DenseMatrix_MulMinus(x, a, x, nullptr),
+                      "DenseMatrix: MulMinus: result overlaps the operand.\n");
   EXPECT_TRUE(SameVector(x.values(), {1.0, 2.0}));
 }
 

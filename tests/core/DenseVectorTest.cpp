@@ -90,6 +90,7 @@ TEST_F(DenseVectorTest, ElementAccessIsOneBased) {
 
 TEST_F(DenseVectorTest, CloneCopiesOrScattersThroughTheMap) {
   Vec abc({1.0, 2.0, 3.0});
+  Vec ab({1.0, 2.0});
   Vec empty({});
   IVec map({2, 0, 1});
   IVec drop_all({0, -1, 0});
@@ -102,6 +103,9 @@ TEST_F(DenseVectorTest, CloneCopiesOrScattersThroughTheMap) {
   const Case cases[] = {
       {"plain copy", abc, nullptr, {1.0, 2.0, 3.0}},
       {"map (2, 0, 1)", abc, map, {3.0, 1.0}},
+      // The map is longer than the source: its third entry counts, but
+      // nothing is written to position 1, which stays zero.
+      {"map longer than the source", ab, map, {0.0, 1.0}},
       {"map without positive entries", abc, drop_all, {}},
       {"empty source", empty, nullptr, {}},
       {"empty source with map", empty, map, {}},

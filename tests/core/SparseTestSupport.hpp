@@ -58,11 +58,11 @@ inline Dense FromEntries(int rows, int cols, const std::vector<Entry>& entries) 
 }
 
 // Builds a rows x cols matrix holding the entries in the given layout, with
-// `spare` extra entry capacity.
+// `spare` extra column and entry capacity.
 inline SparseMatrix* Build(int rows, int cols, const std::vector<Entry>& entries, Layout layout,
                            int spare = 0) {
   const int room = int(entries.size()) + (layout == Layout::kScattered ? cols : 0) + spare;
-  SparseMatrix* A = SparseMatrix_Create(rows, cols, room);
+  SparseMatrix* A = SparseMatrix_Create(rows, cols + spare, room);
   SparseMatrix_SetRows(A, rows);
   SparseMatrix_SetCols(A, cols);
   SparseMatrix_SetNNZ(A, room);

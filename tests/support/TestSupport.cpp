@@ -2,6 +2,7 @@
 
 #include "core/Options.hpp"
 #include "core/ProcessState.hpp"
+#include "solver/SarnOptions.hpp"
 
 OutputCapture::OutputCapture() {
   record_ = {this, &OutputCapture::Print, &OutputCapture::Flush};
@@ -26,11 +27,16 @@ void OutputCapture::Flush(void* context, int) { ++static_cast<OutputCapture*>(co
 
 void LibraryTest::SetUp() {
   Error_SetInterface(Error_ThrowingInterface());
-  Options_CommonDefaults();
   output_ = new OutputCapture();
+  options_ = Options_Create();
+  Sarn_AddOptions(options_);
+  Options_Default(options_);
+  output_->Clear();
 }
 
 void LibraryTest::TearDown() {
+  Options_Destroy(options_);
+  options_ = nullptr;
   delete output_;
   output_ = nullptr;
   ProcessState_Forget();

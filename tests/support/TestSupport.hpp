@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/Error.hpp"
+#include "core/Options.hpp"
 #include "core/Output.hpp"
 
 // Installs an Output_Interface that keeps what was printed per stream, and
@@ -32,15 +33,18 @@ class OutputCapture {
 };
 
 // Fixture for library tests: solver errors throw SolverErrorException, the
-// output is captured and the common options hold their defaults.
+// output is captured, and the options are built as a host builds them
+// (every group registered, every option at its default).
 class LibraryTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
   OutputCapture* output() { return output_; }
+  Options* options() { return options_; }
 
  private:
   OutputCapture* output_ = nullptr;
+  Options* options_ = nullptr;
 };
 
 // Runs statement and returns the message of the solver error it raised
