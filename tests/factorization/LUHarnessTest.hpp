@@ -131,8 +131,10 @@ struct Engine {
     f.work = work.data();
   }
 
+  // Copies the triples that fit (the engine refuses a storage below the
+  // entry count before reading any).
   void Load(const std::vector<Triple>& t) {
-    for (size_t l = 0; l < t.size(); ++l) {
+    for (size_t l = 0; l < t.size() && static_cast<std::int64_t>(l) < f.storage_length; ++l) {
       value[l] = t[l].value;
       row_index[l] = t[l].row;
       col_index[l] = t[l].col;
