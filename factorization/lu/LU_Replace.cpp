@@ -151,7 +151,9 @@ std::int32_t AddRowIntoSpike(LU_Update& u, std::int32_t r, std::int32_t i, doubl
 // its pivot. Returns the pivot, 0 when the row was deleted.
 double ExamineRankRow(LU_Update& u, std::int32_t exclude) {
   if (u.rank == 0) return 0.0;
-  const double d = LU_CheckLastRow(u, exclude);
+  // A tentative pivot row beyond the last column (a full-column-rank update)
+  // has had every entry eliminated; it cannot stay.
+  const double d = u.rank <= u.n ? LU_CheckLastRow(u, exclude) : 0.0;
   if (std::fabs(d) > u.abs_tol) return d;
   DeleteRow(u, u.rperm[u.rank]);
   --u.rank;
@@ -390,9 +392,11 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
   }
   ClearScatter(u, r);
   std::int32_t result = 1;
-  const std::int32_t col = u.cperm[last];
+  // The spike may sit one past the last column when a full-column-rank
+  // update eliminates a new row; it then has no diagonal.
+  const std::int32_t col = last <= u.n ? u.cperm[last] : 0;
   const std::int32_t front = u.rstart[r];
-  for (std::int32_t q = front; q < front + u.rlen[r]; ++q) {
+  for (std::int32_t q = front; q < front + u.rlen[r] && col != 0; ++q) {
     if (u.ci[q] != col) continue;
     std::swap(u.val[q], u.val[front]);
     std::swap(u.ci[q], u.ci[front]);

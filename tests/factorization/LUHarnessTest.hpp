@@ -212,10 +212,11 @@ inline Dense UDense(const Engine& e) {
   return u;
 }
 
-// Checks the layout contract and L^-1 A = U (rows beyond the rank ~ 0) to
-// `tol` times the largest magnitude of A. Returns an empty string or a
-// description of the first violation.
-inline std::string CheckFactors(const Engine& e, const Dense& a, double tol = 1e-10) {
+// Checks the layout contract of kept factors: permutations, col_start all 0,
+// U rows inside the row file with the pivot first and the rest right of it,
+// lengths that add up, L entries with valid rows. Returns an empty string or
+// a description of the first violation.
+inline std::string CheckLayout(const Engine& e) {
   const std::int32_t m = e.m, n = e.n, rank = e.I(LU_Int::rank);
   if (rank < 0 || rank > std::min(m, n)) return "rank out of range";
   // Permutations.
@@ -262,6 +263,15 @@ inline std::string CheckFactors(const Engine& e, const Dense& a, double tol = 1e
     std::int32_t r = e.row_index[q - 1], p = e.col_index[q - 1];
     if (r < 1 || r > m || p < 1 || p > m || r == p) return "bad L entry";
   }
+  return "";
+}
+
+// CheckLayout, then L^-1 A = U (rows beyond the rank ~ 0) to `tol` times the
+// largest magnitude of A.
+inline std::string CheckFactors(const Engine& e, const Dense& a, double tol = 1e-10) {
+  std::string layout = CheckLayout(e);
+  if (!layout.empty()) return layout;
+  const std::int32_t m = e.m, n = e.n;
   // L^-1 A = U.
   Dense b = a;
   ApplyLInverse(e, b);
