@@ -16,6 +16,7 @@
 
 #include <cstdint>
 
+struct Basis_Interface;
 struct DenseMatrix;
 struct DenseVector;
 struct IDenseVector;
@@ -82,7 +83,7 @@ int DenseBasis_Solve(DenseBasis* d, DenseVector* x, DenseVector* b);
 int DenseBasis_SolveT(DenseBasis* d, DenseVector* x, DenseVector* b);
 
 // The dense back-end's table (slots 0 to 6 filled, 7 to 9 empty).
-const struct Basis_Interface* DenseBasis_Interface();
+const Basis_Interface* DenseBasis_Interface();
 
 // Makes the dense back-end's table the current Basis_Interface.
 void DenseBasis_Select();

@@ -34,9 +34,9 @@ class FactorizationTest : public LibraryTest {
   Option& option(int index) { return Factorization_OptionTable[index]; }
 };
 
-int Count(const std::string& text, const std::string& piece) {
+int Count(const std::string& text, const std::string& needle) {
   int count = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
     ++count;
   }
   return count;
