@@ -188,8 +188,10 @@ TEST_F(DriverTest, SlowProgressRestartsAndRestartLimitZeroEndsWithCodeTwo) {
   EXPECT_EQ(Count(status, "Too many restarts.\n"), 1);
   EXPECT_EQ(Count(status, "Restart Log"), 0);
   EXPECT_EQ(info.restarts, 0);
-  // Two iterations fill the history; the third is measured against the first.
-  EXPECT_EQ(info.major_iterations, 2);
+  // The residual of iteration 2 is measured against the initial one, two
+  // entries back: (4/9)^3 is not below 0.01, so iteration 2 ends in the
+  // restart request and only iteration 1 counts.
+  EXPECT_EQ(info.major_iterations, 1);
   EXPECT_NE(status.find("\n ** EXIT - no further progress.\n"), std::string::npos);
   EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), adapter.Point()));
 }
@@ -374,4 +376,32 @@ TEST_F(DriverTest, ProblemClassSix) {
     EXPECT_SOLVER_ERROR(Sarn_SetProblemClass(adapter.mcp(), bad), "Invalid problem class");
     EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), 6);
   }
+}
+
+// ---------------------------------------------------------------------------
+// The warm-start retry
+
+TEST_F(DriverTest, FailedWarmStartInTheFirstIterationIsRetriedWithoutTheGivenBasis) {
+  Set("nms no");
+  NoCrash();
+  // The first call factors the given basis and starts from the residual,
+  // where the minor limit 0 stops it at its second pivot. The one retry
+  // starts from the slack basis ("Lemke Start."), a ray start that the minor
+  // limit does not bound, and solves the subproblem.
+  Set("minor_iteration_limit 0");
+  ProblemAdapter adapter(AsNonlinear(ConvexQP()));
+  Information info;
+  EXPECT_EQ(Solve(adapter, &info), 1);
+  const std::string& status = output()->status();
+  EXPECT_EQ(Count(status, "Minor iteration limit (0) exceeded.\n"), 1);
+  EXPECT_EQ(Count(status, "Lemke Start.\n"), 1);
+  EXPECT_LT(status.find("Minor iteration limit"), status.find("Lemke Start."));
+  const auto log = Lines(status, kLogLine);
+  ASSERT_EQ(log.size(), 2u);
+  // Solved by the retry, full step, no proximal term: the retry was not the
+  // proximal one. The pivots of both calls are counted.
+  EXPECT_NE(log[1].find(" SU 0.0e+00 "), std::string::npos) << log[1];
+  EXPECT_EQ(std::stoi(log[1].substr(6, 5)), info.minor_iterations);
+  EXPECT_GE(info.minor_iterations, 2);
+  EXPECT_LE(ComplementarityViolation(adapter.problem(), adapter.Point()), 1e-6);
 }
