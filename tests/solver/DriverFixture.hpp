@@ -111,6 +111,13 @@ class DriverTest : public LibraryTest {
     EXPECT_EQ(driver_test::TimerCount::live, 0);
     EXPECT_EQ(Interrupt_GetJumpBuffer(), nullptr);
     EXPECT_EQ(Lemke_GetStartVector().values, nullptr);
+    // No scratch pool either (every record that held a reference is gone).
+    try {
+      Workspace_Reference();
+      Workspace_Destroy();
+      ADD_FAILURE() << "a scratch Workspace reference was left behind";
+    } catch (const SolverErrorException&) {
+    }
     Timer_Reset();
     LibraryTest::TearDown();
   }
