@@ -195,12 +195,8 @@ void MCP_Copy(MCP* dst, const MCP* src) {
   IDenseVector_Clone(dst->full_to_reduced, src->full_to_reduced, nullptr);
   IDenseVector_Clone(dst->reduced_to_full, src->reduced_to_full, nullptr);
 
-  // The copy stores every diagonal entry; make room for them beyond src's
-  // entries so that a full source Jacobian cannot overflow dst.
-  SparseMatrix* src_j = FunctionJacobian_Jacobian(src->evaluation);
-  std::int32_t diagonal = std::min(SparseMatrix_Rows(src_j), SparseMatrix_Cols(src_j));
-  FunctionJacobian_Size(dst->evaluation, dst->max_n,
-                        SparseMatrix_NNZ(src_j) + std::max(diagonal, 0));
+  // The copy stores every diagonal entry; the pair grows itself to hold
+  // them beyond src's entries.
   FunctionJacobian_Copy(dst->evaluation, src->evaluation);
 
   if (src->free_allocated) {
