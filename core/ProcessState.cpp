@@ -2,7 +2,9 @@
 #include "core/ProcessState.hpp"
 
 #include "core/Interrupt.hpp"
+#include "core/Workspace.hpp"
 
 void ProcessState_Forget() {
   Interrupt_ForgetState();
+  Workspace_ForgetState();
 }

@@ -48,6 +48,15 @@ bool IsFixed(const double* lower, const double* upper, std::int32_t i) {
   return lower[i] == upper[i];
 }
 
+// The per-entry vectors hold one value per stored position of the
+// evaluation's Jacobian; a Jacobian copied in from elsewhere may hold more
+// positions than the record's entry room.
+void EnsureEntryRoom(MCP* mcp, std::int32_t nnz) {
+  IDenseVector_Size(mcp->row_entry, nnz);
+  IDenseVector_Size(mcp->entry_column, nnz);
+  IDenseVector_Size(mcp->entry_type, nnz);
+}
+
 // Entry types (1 nonlinear unless the caller marks them 0), row types (0
 // unless the caller sets them), row-wise index and active counts, built from
 // the evaluation's Jacobian.
@@ -56,6 +65,7 @@ void SetUpPresolve(MCP* mcp) {
   std::int32_t n = mcp->n;
   std::int32_t nnz = SparseMatrix_NNZ(FunctionJacobian_Jacobian(mcp->evaluation));
   const MCP_PresolveInterface& hooks = mcp->presolve_interface;
+  EnsureEntryRoom(mcp, nnz);
 
   IDenseVector_Fill(mcp->entry_type, nnz, 1);
   if (hooks.jacobian_types != nullptr) {
@@ -152,6 +162,7 @@ void MCP_BuildRowIndex(MCP* mcp) {
   const std::int32_t* col_start = IDenseVector_Array(SparseMatrix_ColStart(J));
   const std::int32_t* col_len = IDenseVector_Array(SparseMatrix_ColLen(J));
   const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
+  EnsureEntryRoom(mcp, nnz);
 
   IDenseVector_FillZero(mcp->row_length, n);
   IDenseVector_FillZero(mcp->entry_column, nnz);

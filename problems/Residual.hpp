@@ -123,8 +123,12 @@ void Residual_EvaluateNormalMap(std::int32_t n, const double* lower, const doubl
                                 const double* x, const double* f, double* z);
 
 // Merit 0.5 * sum phi_i^2 of code 1, 2, 5, 6 or 7 and its gradient with
-// respect to x, for F with Jacobian jacobian at x. gradient receives n
-// entries; scratch is overwritten. Returns the merit. Code 8 is the solver
+// respect to x, for F with Jacobian jacobian at x: the exact derivative away
+// from the kinks; for codes 1, 2 and 5 a variable on a finite bound with
+// F_i = 0 (both within eps) takes the derivative along the direction of all
+// such variables; a variable whose phi_i is 0 contributes nothing. gradient
+// receives n entries; scratch is overwritten; J is not copied. Returns the
+// merit (NaN when some phi_i is NaN). Code 8 is the solver
 // error "Ulbrich not implemented yet.", every other code "merit function not
 // differentiable." (operation MCP_DMerit_Function).
 double Residual_EvaluateMeritGradient(const ResidualProblem& problem, int code,
@@ -176,7 +180,8 @@ void MCP_Merit_FFunction(MCP* mcp, const DenseVector* x, const DenseVector* l,
 
 // Merit of code 1, 2, 5, 6 or 7 at x and its gradient (length := n, the
 // length of x; capacity at least n), from the pair's F and Jacobian, blended
-// with the record's second function when one is installed. Borrows the
+// with the record's second function when one is installed (its reduced
+// gradient, MCP_SecondFunctionWork, of length n at least). Borrows the
 // Workspace merit vectors (a pool must exist; they are grown when shorter
 // than n). Errors as Residual_EvaluateMeritGradient.
 void MCP_DMerit_Function(MCP* mcp, int code, const DenseVector* l, const DenseVector* u,

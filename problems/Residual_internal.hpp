@@ -1,4 +1,4 @@
-// Per-variable pieces of the residual functions, shared by the residual
+// Per-variable terms of the residual functions, shared by the residual
 // (Residual.cpp) and the merit gradient (Merit.cpp).
 #pragma once
 

@@ -10,6 +10,10 @@
 #include <random>
 #include <vector>
 
+#include "core/DenseVector.hpp"
+#include "core/FunctionJacobian.hpp"
+#include "core/Workspace.hpp"
+#include "problems/MCPFixture.hpp"
 #include "problems/Residual.hpp"
 #include "support/Problems.hpp"
 #include "support/TestSupport.hpp"
@@ -379,4 +383,194 @@ TEST_F(MeritCodeTest, GradientOfANonDifferentiableCodeIsAnError) {
   }
   EXPECT_SOLVER_ERROR(Gradient(b, x, f, jac, 8, 0.8),
                       "MCP_DMerit_Function: Ulbrich not implemented yet.");
+}
+
+// ---------------------------------------------------------------------------
+// The forms on the records
+
+namespace {
+
+// A second function on the full variables with its gradient.
+double Theta(const double* y) { return 0.5 * y[0] * y[0] + y[1] * y[5] + std::sin(y[3]) + 0.1 * y[2]; }
+void ThetaGradient(const double* y, double* g) {
+  g[0] = y[0];
+  g[1] = y[5];
+  g[2] = 0.1;
+  g[3] = std::cos(y[3]);
+  g[4] = 0.0;
+  g[5] = y[1];
+}
+
+}  // namespace
+
+class MeritFormTest : public MCPFixture {
+ protected:
+  // A started record over six variables: free, lower only, upper only,
+  // boxed, fixed and free again; with the free-variable transform the
+  // solver sees x1', x2, x3, x4, x6' and the shift eta. The second
+  // function Theta is installed.
+  MCP* StartedRecord(FakeMCP& fake) {
+    MCP* mcp = Make(fake, 40);
+    MCP_SetFreeVariableTransform(mcp, 1);
+    MCP_SecondFunctionInterface second{};
+    second.function_evaluation = [](void*, int n, const double* x, int, double* value,
+                                    double* gradient) {
+      EXPECT_EQ(n, 6);
+      *value = Theta(x);
+      ThetaGradient(x, gradient);
+      return 0;
+    };
+    MCP_SetSecondFunctionInterface(mcp, &second);
+    EXPECT_EQ(MCP_Start(mcp), MCP_CONTINUE);
+    return mcp;
+  }
+};
+
+TEST_F(MeritFormTest, GradientOfTheRecordsMeritAgreesWithCentralDifferences) {
+  // The whole chain the solver uses: reduced evaluations (with the shift
+  // variable of the free variables), residual, merit, gradient and the
+  // blend with the second function, whose derivative in the shift
+  // variable is minus the sum over the free variables.
+  TestFunction fn(6, 17);
+  FakeMCP fake(6, 40, [&fn](const double* x, double* f, std::vector<Triplet>* jacobian) {
+    std::vector<double> xv(x, x + 6);
+    std::vector<double> fv = fn.F(xv);
+    std::copy(fv.begin(), fv.end(), f);
+    if (jacobian != nullptr) *jacobian = fn.J(xv);
+    return 0;
+  });
+  fake.lower = {-kInf, 0.0, -kInf, -1.0, 0.3, -kInf};
+  fake.upper = {kInf, kInf, 2.0, 1.5, 0.3, kInf};
+  MCP* mcp = StartedRecord(fake);
+  const int n = MCP_Variables(mcp);
+  ASSERT_EQ(n, 6);  // five non-fixed variables and eta
+  DenseVector* l = MCP_Lower(mcp);
+  DenseVector* u = MCP_Upper(mcp);
+  Bounds b{Values(l), Values(u)};
+  FunctionJacobian* pair = Pair(n, MCP_Nonzeros(mcp));
+  FunctionJacobian* trial = Pair(n, MCP_Nonzeros(mcp));
+  DenseVector* x = Vector(std::vector<double>(n, 0.0));
+  DenseVector* xt = Vector(std::vector<double>(n, 0.0));
+  DenseVector* gradient = Vector({}, n);
+
+  auto merit_at = [&](const std::vector<double>& point, int code) {
+    for (int i = 0; i < n; ++i) DenseVector_SetValue(xt, i + 1, point[i]);
+    EXPECT_EQ(MCP_Function(mcp, xt, trial), 1);
+    double merit = 0;
+    MCP_Merit_Function(mcp, code, l, u, xt, trial, &merit);
+    return merit;
+  };
+
+  std::mt19937 rng(2);
+  for (double weight : {0.7, 0.25}) {
+    MCP_SetMeritWeight(mcp, weight);
+    for (int code : kDifferentiable) {
+      int points = 0;
+      for (int attempt = 0; attempt < 4000 && points < 10; ++attempt) {
+        std::vector<double> point(n);
+        for (int i = 0; i < n; ++i) {
+          double lo = b.l[i] > -kInf ? b.l[i] - 1.0 : -3.0;
+          double hi = b.u[i] < kInf ? b.u[i] + 1.0 : 3.0;
+          point[i] = std::uniform_real_distribution<double>(lo, hi)(rng);
+        }
+        for (int i = 0; i < n; ++i) DenseVector_SetValue(x, i + 1, point[i]);
+        ASSERT_EQ(MCP_Jacobian(mcp, x, pair), 1);
+        if (!AwayFromKinks(b, point, Values(FunctionJacobian_Function(pair)), 0.02)) continue;
+        ++points;
+        double merit = 0;
+        MCP_DMerit_Function(mcp, code, l, u, x, pair, &merit, gradient);
+        ASSERT_EQ(DenseVector_Length(gradient), n);
+        EXPECT_NEAR(merit, merit_at(point, code), 1e-12 * (1 + merit));
+        for (int j = 0; j < n; ++j) {
+          std::vector<double> xp(point), xm(point);
+          xp[j] += 1e-6;
+          xm[j] -= 1e-6;
+          double fd = (merit_at(xp, code) - merit_at(xm, code)) / (xp[j] - xm[j]);
+          EXPECT_NEAR(DenseVector_Value(gradient, j + 1), fd, 1e-6 * std::max(1.0, std::fabs(fd)))
+              << "code " << code << ", weight " << weight << ", variable " << j + 1;
+        }
+      }
+      EXPECT_EQ(points, 10) << "code " << code;
+    }
+  }
+}
+
+TEST_F(MeritFormTest, MeritOfTheRecordIsBlendedWithTheSecondFunction) {
+  FakeMCP fake(6, 40, [](const double* x, double* f, std::vector<Triplet>* jacobian) {
+    for (int i = 0; i < 6; ++i) f[i] = x[i] - 1.0;
+    if (jacobian != nullptr) {
+      jacobian->clear();
+      for (int i = 0; i < 6; ++i) jacobian->push_back({i, i, 1.0});
+    }
+    return 0;
+  });
+  fake.lower = {-5.0, -5.0, -5.0, -5.0, 0.3, -5.0};  // variable 5 fixed, none free
+  fake.upper = {5.0, 5.0, 5.0, 5.0, 0.3, 5.0};
+  MCP* mcp = StartedRecord(fake);
+  const int n = MCP_Variables(mcp);
+  ASSERT_EQ(n, 5);
+  FunctionJacobian* pair = Pair(n, MCP_Nonzeros(mcp));
+  DenseVector* x = Vector({0.5, 2.0, -1.0, 0.0, 4.0});
+  ASSERT_EQ(MCP_Jacobian(mcp, x, pair), 1);
+  double residual = 0, merit = 0, plain = 0;
+  int index = 0;
+  MCP_Residual(mcp, 1, RESIDUAL_TWO_NORM, MCP_Lower(mcp), MCP_Upper(mcp), x, pair, &residual,
+               &index);
+  MCP_Merit_Function(mcp, 1, MCP_Lower(mcp), MCP_Upper(mcp), x, pair, &merit);
+  const double full[] = {0.5, 2.0, -1.0, 0.0, 0.3, 4.0};
+  EXPECT_NEAR(merit, 0.7 * 0.5 * residual * residual + 0.3 * Theta(full), 1e-14);
+  // The plain merit of F does not blend.
+  MCP_Merit_FFunction(mcp, x, nullptr, nullptr, pair, &plain);
+  double sum = 0;
+  for (int i = 0; i < n; ++i) sum += 0.5 * std::pow(DenseVector_Value(x, i + 1) - 1.0, 2);
+  EXPECT_NEAR(plain, sum, 1e-15);
+}
+
+TEST_F(MeritFormTest, ScratchGrowsWhenThePoolIsSmallerThanTheProblem) {
+  // A pool sized for 2 variables and a problem of 12: the merit vectors are
+  // grown, not overrun (the sanitizer build would see an overrun).
+  Workspace_Create(2, 2);
+  const int n = 12;
+  TestFunction fn(n, 4);
+  Bounds b = MixedBounds(n);
+  std::vector<double> xv(n);
+  for (int i = 0; i < n; ++i) xv[i] = 0.1 * i - 0.4;
+  std::vector<double> fv = fn.F(xv);
+  Csc jac = Csc::Build(n, fn.J(xv));
+  FunctionJacobian* pair = Pair(n, static_cast<int>(jac.row.size()) + n);
+  DenseVector* f = FunctionJacobian_Function(pair);
+  DenseVector_SetLength(f, n);
+  for (int i = 0; i < n; ++i) DenseVector_SetValue(f, i + 1, fv[i]);
+  SparseMatrix* J = FunctionJacobian_Jacobian(pair);
+  SparseMatrix_SetSize(J, n, n, static_cast<int>(jac.row.size()));
+  std::copy(jac.start.begin(), jac.start.end(), IDenseVector_Array(SparseMatrix_ColStart(J)));
+  std::copy(jac.len.begin(), jac.len.end(), IDenseVector_Array(SparseMatrix_ColLen(J)));
+  std::copy(jac.row.begin(), jac.row.end(), IDenseVector_Array(SparseMatrix_RowIndex(J)));
+  std::copy(jac.value.begin(), jac.value.end(), DenseVector_Array(SparseMatrix_Values(J)));
+  DenseVector* l = Vector(b.l);
+  DenseVector* u = Vector(b.u);
+  DenseVector* x = Vector(xv);
+  DenseVector* gradient = Vector({}, n);
+  for (int code : kDifferentiable) {
+    double merit = 0;
+    MCP_DMerit_Function(nullptr, code, l, u, x, pair, &merit, gradient);
+    MeritGradient expected = Gradient(b, xv, fv, jac, code, 0.8);
+    EXPECT_EQ(merit, expected.merit);
+    EXPECT_EQ(Values(gradient), expected.gradient) << "code " << code;
+  }
+  // A gradient vector without room is reported.
+  DenseVector* small = Vector({}, n - 1);
+  double merit = 0;
+  EXPECT_SOLVER_ERROR(MCP_DMerit_Function(nullptr, 1, l, u, x, pair, &merit, small),
+                      "MCP_DMerit_Function: vector shorter than the problem");
+  Workspace_Destroy();
+}
+
+TEST_F(MeritFormTest, CodeIsCheckedBeforeAnythingElse) {
+  // No pool exists: the code error comes first all the same.
+  DenseVector* v = Vector({1.0});
+  FunctionJacobian* pair = Pair(1, 1);
+  double merit = 0;
+  EXPECT_SOLVER_ERROR(MCP_DMerit_Function(nullptr, 0, v, v, v, pair, &merit, v),
+                      "merit function not differentiable.");
 }

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/FunctionJacobian.hpp"
+#include "core/Options.hpp"
+#include "problems/MCPFixture.hpp"
 #include "problems/Residual.hpp"
 #include "support/Problems.hpp"
 #include "support/TestSupport.hpp"
@@ -538,4 +541,86 @@ TEST(ResidualNormalMapTest, PointsOnAndOffTheBounds) {
   Residual_EvaluateNormalMap(static_cast<int>(vars.size()), a.l.data(), a.u.data(), a.x.data(),
                              a.f.data(), a.x.data());
   EXPECT_EQ(a.x, z);
+}
+
+// ---------------------------------------------------------------------------
+// The forms on the records
+
+class ResidualFormTest : public MCPFixture {};
+
+TEST_F(ResidualFormTest, ResidualReadsTheVectorsAndTheOptions) {
+  // n is the length of l; x and f may be longer.
+  DenseVector* l = Vector({0.0, -1.0, -kInf});
+  DenseVector* u = Vector({kInf, 2.0, 1e10});
+  DenseVector* x = Vector({2.0, 2.0, 0.5, 99.0});
+  FunctionJacobian* pair = Pair(4, 4);
+  DenseVector* f = FunctionJacobian_Function(pair);
+  DenseVector_SetLength(f, 4);
+  const double fv[] = {5.0, -0.5, 0.25, 1e6};
+  for (int i = 0; i < 4; ++i) DenseVector_SetValue(f, i + 1, fv[i]);
+
+  std::vector<Var> vars = {{0.0, kInf, 2.0, 5.0}, {-1.0, 2.0, 2.0, -0.5}, {-kInf, 1e10, 0.5, 0.25}};
+  for (int code = 0; code <= 7; ++code) {
+    for (int norm = 0; norm <= 2; ++norm) {
+      double value = -1;
+      int index = -1;
+      MCP_Residual(nullptr, code, norm, l, u, x, pair, &value, &index);
+      Result r = Evaluate(vars, code, norm);
+      EXPECT_EQ(value, r.value) << "code " << code << ", norm " << norm;
+      EXPECT_EQ(index, r.index);
+    }
+  }
+  // The options decide which bounds are infinite and the penalty weight.
+  double before = 0, after = 0;
+  int index = 0;
+  MCP_Residual(nullptr, 1, RESIDUAL_TWO_NORM, l, u, x, pair, &before, &index);
+  Options_CommonTable[COMMON_INFINITY].double_value = 1e10;
+  MCP_Residual(nullptr, 1, RESIDUAL_TWO_NORM, l, u, x, pair, &after, &index);
+  vars[2] = {-kInf, kInf, 0.5, 0.25};  // u = 1e10 is now infinite: r = f
+  EXPECT_EQ(after, Evaluate(vars, 1, RESIDUAL_TWO_NORM).value);
+  EXPECT_NE(after, before);
+  Options_CommonTable[COMMON_INFINITY].double_value = kInf;
+  Options_CommonTable[COMMON_CHEN_LAMBDA].double_value = 0.3;
+  MCP_Residual(nullptr, 2, RESIDUAL_TWO_NORM, l, u, x, pair, &after, &index);
+  vars[2] = {-kInf, 1e10, 0.5, 0.25};
+  EXPECT_EQ(after, Evaluate(vars, 2, RESIDUAL_TWO_NORM, 0.3).value);
+
+  // The plain norm of F runs over the length of x.
+  Residual_Norm(nullptr, RESIDUAL_INFINITY_NORM, x, nullptr, nullptr, pair, &after, &index);
+  EXPECT_EQ(after, 1e6);
+  EXPECT_EQ(index, 4);
+}
+
+TEST_F(ResidualFormTest, ShortVectorsAreReportedNotRead) {
+  DenseVector* l = Vector({0.0, 0.0, 0.0});
+  DenseVector* u = Vector({kInf, kInf});  // capacity 2 < 3
+  DenseVector* x = Vector({1.0, 1.0, 1.0});
+  DenseVector* f = Vector({1.0, 1.0, 1.0});
+  double value = 0;
+  int index = 0;
+  EXPECT_SOLVER_ERROR(MCP_Residual_FFunction(nullptr, 1, 1, l, u, x, f, &value, &index),
+                      "MCP_Residual_FFunction: vector shorter than the problem");
+}
+
+TEST_F(ResidualFormTest, NormalMapPointUsesTheReducedBoundsOfTheRecord) {
+  MCP* mcp = Record(3, 3);
+  DenseVector* lower = MCP_Lower(mcp);
+  DenseVector* upper = MCP_Upper(mcp);
+  DenseVector_SetLength(lower, 3);
+  DenseVector_SetLength(upper, 3);
+  const double l[] = {1.0, 1.0, 1.0}, u[] = {5.0, 5.0, 5.0};
+  for (int i = 0; i < 3; ++i) {
+    DenseVector_SetValue(lower, i + 1, l[i]);
+    DenseVector_SetValue(upper, i + 1, u[i]);
+  }
+  DenseVector* x = Vector({1.0, 5.0, 3.0});
+  FunctionJacobian* pair = Pair(3, 3);
+  DenseVector* f = FunctionJacobian_Function(pair);
+  DenseVector_SetLength(f, 3);
+  DenseVector_SetValue(f, 1, 2.0);
+  DenseVector_SetValue(f, 2, -2.0);
+  DenseVector_SetValue(f, 3, 9.0);
+  DenseVector* z = Vector({}, 3);
+  MCP_NormalMapPoint(mcp, z, x, pair);
+  EXPECT_EQ(Values(z), (std::vector<double>{-1.0, 7.0, 3.0}));
 }
