@@ -113,13 +113,19 @@ inline std::int32_t LCP_Nonzeros(const LCP* lcp) { return lcp->nnz; }
 inline std::int32_t LCP_MaxVariables(const LCP* lcp) { return lcp->max_n; }
 inline std::int32_t LCP_MaxNonzeros(const LCP* lcp) { return lcp->max_nnz; }
 inline bool LCP_WorkingInUse(const LCP* lcp) { return lcp->fixed > 0 || lcp->diagonal_added; }
-inline DenseVector* LCP_Lower(LCP* lcp) { return LCP_WorkingInUse(lcp) ? lcp->lower : lcp->user_lower; }
-inline DenseVector* LCP_Upper(LCP* lcp) { return LCP_WorkingInUse(lcp) ? lcp->upper : lcp->user_upper; }
+inline DenseVector* LCP_Lower(LCP* lcp) {
+  return LCP_WorkingInUse(lcp) ? lcp->lower : lcp->user_lower;
+}
+inline DenseVector* LCP_Upper(LCP* lcp) {
+  return LCP_WorkingInUse(lcp) ? lcp->upper : lcp->user_upper;
+}
 inline DenseVector* LCP_X(LCP* lcp) { return LCP_WorkingInUse(lcp) ? lcp->z : lcp->user_z; }
 inline DenseVector* LCP_StartF(LCP* lcp) {
   return LCP_WorkingInUse(lcp) ? lcp->start_f : lcp->user_start_f;
 }
-inline IDenseVector* LCP_Basis(LCP* lcp) { return LCP_WorkingInUse(lcp) ? lcp->basis : lcp->user_basis; }
+inline IDenseVector* LCP_Basis(LCP* lcp) {
+  return LCP_WorkingInUse(lcp) ? lcp->basis : lcp->user_basis;
+}
 inline DenseVector* LCP_Q(LCP* lcp) { return LCP_WorkingInUse(lcp) ? lcp->q : lcp->user_q; }
 inline SparseMatrix* LCP_M(LCP* lcp) { return LCP_WorkingInUse(lcp) ? lcp->m : lcp->user_m; }
 

@@ -54,7 +54,8 @@ void ReadMatrix(LCP* lcp, const LCP_Interface* in) {
   SparseMatrix_SetSize(M, n, n, count);
   SparseMatrix_SetFlags(M, 0);
   in->matrix(in->data, n, &count, IDenseVector_Array(SparseMatrix_ColStart(M)),
-             IDenseVector_Array(SparseMatrix_ColLen(M)), IDenseVector_Array(SparseMatrix_RowIndex(M)),
+             IDenseVector_Array(SparseMatrix_ColLen(M)),
+             IDenseVector_Array(SparseMatrix_RowIndex(M)),
              DenseVector_Array(SparseMatrix_Values(M)), DenseVector_Array(lcp->user_q));
   SparseMatrix_FinishExchange(M, count, "LCP: Matrix");
   lcp->user_nnz = count;

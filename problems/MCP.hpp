@@ -243,11 +243,12 @@ int MCP_Start(MCP* mcp);
 // from the bounds. Returns 13, or 8 when that point is undefined too.
 int MCP_EvaluateStart(MCP* mcp);
 
-// Calls jacobian_evaluation at the full point with the record's storage and
-// checks what came back: entry count within 0..nnz, column starts and lengths
-// within the entries, rows within 1..n (a violation is a solver error). A
-// failed evaluation (domain errors) whose structure is unusable leaves an
-// empty Jacobian instead. Returns the number of domain errors.
+// Calls jacobian_evaluation at the full point with the record's storage (the
+// room handed over is the record's entry capacity; the arrays are passed as
+// they are) and checks what came back before anything reads it: entry count
+// within the room, column starts and lengths within the entries, rows within
+// 1..n, at most the problem_size bound stored in the columns. A violation is
+// a solver error. Returns the number of domain errors.
 int MCP_EvaluateFullJacobian(MCP* mcp);
 // Calls function_evaluation at the full point into the evaluation's F.
 // Returns the number of domain errors.

@@ -32,7 +32,8 @@ TEST_F(MCPFinishTest, MapsTheReducedSolutionBackExactly) {
        {1, 1},
        {4.0, 1.0, 6.0},
        {1, 5, 1}},
-      {"transform", {-kInf, 0.0}, {kInf, 10.0}, true, {2.0, 5.0, 1.0}, {1, 1, 0}, {1.0, 5.0}, {1, 1}},
+      {"transform", {-kInf, 0.0}, {kInf, 10.0}, true, {2.0, 5.0, 1.0}, {1, 1, 0}, {1.0, 5.0},
+       {1, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

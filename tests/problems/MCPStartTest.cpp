@@ -1,6 +1,7 @@
 // MCP start: callback order, bound checks, start point, fixed-variable
 // split, free-variable transform, interrupts and the checks of what the
 // callbacks return.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -55,7 +56,8 @@ TEST_F(MCPStartTest, PresolveRunsOnlyWhenAllowedAndSwitchedOn) {
     MCP_SetPresolve(mcp, c.allowed);
     Presolve_OptionTable[PRESOLVE].bool_value = c.option;
     ASSERT_EQ(MCP_Start(mcp), MCP_CONTINUE);
-    bool ran = std::find(fake.calls.begin(), fake.calls.end(), "jacobian_types") != fake.calls.end();
+    bool ran =
+        std::find(fake.calls.begin(), fake.calls.end(), "jacobian_types") != fake.calls.end();
     EXPECT_EQ(ran, c.runs) << c.allowed << c.option;
     EXPECT_EQ(MCP_PresolveMade(mcp) != 0, c.runs);
   }
