@@ -317,6 +317,7 @@ TEST_F(DriverTest, WithoutStabilisationTheLogShowsFullNewtonSteps) {
 
 TEST_F(DriverTest, LogFrequencyAndSwitch) {
   Set("nms no");
+  NoCrash();
   Set("output_major_iterations_frequency 3");
   Set("output_major_iterations no");
   ProblemAdapter adapter(Cubic(1.0));
