@@ -14,6 +14,7 @@
 #include "problems/Residual.hpp"
 #include "solver/Information.hpp"
 #include "solver/Lemke.hpp"
+#include "solver/NMS.hpp"
 #include "solver/Sarn.hpp"
 #include "support/ProblemAdapter.hpp"
 #include "support/Problems.hpp"
@@ -108,9 +109,17 @@ class DriverTest : public LibraryTest {
   void TearDown() override {
     EXPECT_EQ(Sarn_GetWorkspace(), nullptr);
     EXPECT_EQ(Lemke_GetWorkspace(), nullptr);
+    EXPECT_EQ(NMS_GetState(), nullptr);
     EXPECT_EQ(driver_test::TimerCount::live, 0);
     EXPECT_EQ(Interrupt_GetJumpBuffer(), nullptr);
     EXPECT_EQ(Lemke_GetStartVector().values, nullptr);
+    // No scratch pool either (every record that held a reference is gone).
+    try {
+      Workspace_Reference();
+      Workspace_Destroy();
+      ADD_FAILURE() << "a scratch Workspace reference was left behind";
+    } catch (const SolverErrorException&) {
+    }
     Timer_Reset();
     LibraryTest::TearDown();
   }

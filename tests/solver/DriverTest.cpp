@@ -188,10 +188,93 @@ TEST_F(DriverTest, SlowProgressRestartsAndRestartLimitZeroEndsWithCodeTwo) {
   EXPECT_EQ(Count(status, "Too many restarts.\n"), 1);
   EXPECT_EQ(Count(status, "Restart Log"), 0);
   EXPECT_EQ(info.restarts, 0);
-  // Two iterations fill the history; the third is measured against the first.
-  EXPECT_EQ(info.major_iterations, 2);
+  // The residual of iteration 2 is measured against the initial one, two
+  // entries back: (4/9)^3 is not below 0.01, so iteration 2 ends in the
+  // restart request and only iteration 1 counts.
+  EXPECT_EQ(info.major_iterations, 1);
   EXPECT_NE(status.find("\n ** EXIT - no further progress.\n"), std::string::npos);
   EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), adapter.Point()));
+}
+
+// The restart log of each strategy: the option changes with their own
+// names and values, in order.
+TEST_F(DriverTest, RestartsWriteTheirOptionLinesAndStopAfterThree) {
+  struct Case {
+    int limit;
+    int restarts;
+    bool warned;
+  } cases[] = {{10, 3, false}, {2, 2, true}, {1, 1, true}};
+  // The option lines of each strategy (warnings may come between them).
+  const std::vector<std::string> blocks[] = {
+      {"proximal_perturbation 0", "crash_method none", "crash_perturb yes",
+       "nms_initial_reference_factor 2", "lemke_start_type slack",
+       "proximal_perturbation 1.0000e-02"},
+      {"proximal_perturbation 0", "crash_method none", "crash_perturb no",
+       "nms_initial_reference_factor 10", "nms_memory_size 2", "nms_mstep_frequency 1",
+       "lemke_start_type slack"},
+      {"proximal_perturbation 0", "crash_method pnewton", "crash_perturb no",
+       "crash_nbchange_limit 10", "nms_initial_reference_factor 2", "crash_searchtype parc",
+       "nms_searchtype parc", "gradient_searchtype parc", "lemke_start_type slack"},
+  };
+  const std::regex option_line("^[a-z_]+ [-+.e0-9a-z]+$");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.limit);
+    Options_Default(options());
+    Set("nms no");
+    Set("crash_iteration_limit 0");  // the crash itself would change the counts
+    Set("residual_size 2");
+    Set("residual_factor 0.01");
+    Set(("restart_limit " + std::to_string(c.limit)).c_str());
+    output()->Clear();
+    ProblemAdapter adapter(Cubic(1.0));  // residual 1 at the start
+    Information info;
+    EXPECT_EQ(Solve(adapter, &info), 2);
+    EXPECT_EQ(info.restarts, c.restarts);
+    const std::string& status = output()->status();
+    EXPECT_EQ(Count(status, "Not enough progress. Restarting.\n"), c.restarts + 1);
+    EXPECT_EQ(Count(status, "Too many restarts.\n"), c.warned ? 1 : 0);
+    EXPECT_EQ(Count(status, "\nRestart Log\n"), c.restarts);
+    size_t at = 0;
+    for (int r = 0; r < c.restarts; ++r) {
+      at = status.find("\nRestart Log\n", at);
+      ASSERT_NE(at, std::string::npos);
+      at += 13;
+      // Up to the restart line of the major log, back at the start point
+      // with its residual 1.
+      std::vector<std::string> options_set;
+      std::string line;
+      for (;;) {
+        const size_t end = status.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        line = status.substr(at, end - at);
+        at = end + 1;
+        if (std::regex_search(line, kLogLine)) break;
+        if (std::regex_search(line, option_line)) options_set.push_back(line);
+      }
+      EXPECT_EQ(options_set, blocks[r]) << "restart " << r;
+      EXPECT_NE(line.find(" 1.0000e+00  0.0e+00  R "), std::string::npos) << line;
+    }
+    // The restart log also reaches the log stream (output_restart_log).
+    EXPECT_EQ(Count(output()->log(), "\nRestart Log\n"), c.restarts);
+    EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), adapter.Point()));
+  }
+  // The settings of the last strategy stay in force.
+  EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_SEARCHTYPE), SEARCH_TYPE_LINE);
+}
+
+TEST_F(DriverTest, RestartLogStaysOffTheLogStreamWhenAsked) {
+  Set("nms no");
+  Set("crash_iteration_limit 0");
+  Set("residual_size 2");
+  Set("residual_factor 0.01");
+  Set("restart_limit 1");
+  Set("output_restart_log no");
+  ProblemAdapter adapter(Cubic(1.0));
+  Information info;
+  EXPECT_EQ(Solve(adapter, &info), 2);
+  EXPECT_EQ(Count(output()->status(), "\nRestart Log\n"), 1);
+  EXPECT_EQ(Count(output()->log(), "\nRestart Log\n"), 0);
+  EXPECT_EQ(Count(output()->log(), "crash_method none\n"), 0);
 }
 
 TEST_F(DriverTest, ClampedOptionsNeverDivideByZero) {
@@ -234,6 +317,7 @@ TEST_F(DriverTest, WithoutStabilisationTheLogShowsFullNewtonSteps) {
 
 TEST_F(DriverTest, LogFrequencyAndSwitch) {
   Set("nms no");
+  NoCrash();
   Set("output_major_iterations_frequency 3");
   Set("output_major_iterations no");
   ProblemAdapter adapter(Cubic(1.0));
@@ -374,4 +458,32 @@ TEST_F(DriverTest, ProblemClassSix) {
     EXPECT_SOLVER_ERROR(Sarn_SetProblemClass(adapter.mcp(), bad), "Invalid problem class");
     EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), 6);
   }
+}
+
+// ---------------------------------------------------------------------------
+// The warm-start retry
+
+TEST_F(DriverTest, FailedWarmStartInTheFirstIterationIsRetriedWithoutTheGivenBasis) {
+  Set("nms no");
+  NoCrash();
+  // The first call factors the given basis and starts from the residual,
+  // where the minor limit 0 stops it at its second pivot. The one retry
+  // starts from the slack basis ("Lemke Start."), a ray start that the minor
+  // limit does not bound, and solves the subproblem.
+  Set("minor_iteration_limit 0");
+  ProblemAdapter adapter(AsNonlinear(ConvexQP()));
+  Information info;
+  EXPECT_EQ(Solve(adapter, &info), 1);
+  const std::string& status = output()->status();
+  EXPECT_EQ(Count(status, "Minor iteration limit (0) exceeded.\n"), 1);
+  EXPECT_EQ(Count(status, "Lemke Start.\n"), 1);
+  EXPECT_LT(status.find("Minor iteration limit"), status.find("Lemke Start."));
+  const auto log = Lines(status, kLogLine);
+  ASSERT_EQ(log.size(), 2u);
+  // Solved by the retry, full step, no proximal term: the retry was not the
+  // proximal one. The pivots of both calls are counted.
+  EXPECT_NE(log[1].find(" SU 0.0e+00 "), std::string::npos) << log[1];
+  EXPECT_EQ(std::stoi(log[1].substr(6, 5)), info.minor_iterations);
+  EXPECT_GE(info.minor_iterations, 2);
+  EXPECT_LE(ComplementarityViolation(adapter.problem(), adapter.Point()), 1e-6);
 }
