@@ -143,7 +143,8 @@ TEST_F(DriverTest, SolverErrorInsideTheSolveReleasesTheWorkspace) {
   };
   ProblemAdapter adapter(p);
   Information info;
-  EXPECT_SOLVER_ERROR(Solve(adapter, &info), "Sarn: GenerateInitialPoint: cannot find initial point.");
+  EXPECT_SOLVER_ERROR(Solve(adapter, &info),
+                      "Sarn: GenerateInitialPoint: cannot find initial point.");
   EXPECT_NE(output()->status().find("cannot evaluate f at given initial point"), std::string::npos);
   EXPECT_NE(output()->status().find("cannot eval f at generated initial point"), std::string::npos);
 }
