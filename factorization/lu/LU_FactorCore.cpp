@@ -89,27 +89,11 @@ void TrimEnd(LU_Array<std::int32_t> index, std::int32_t& end) {
   while (end >= 1 && index[end] == 0) --end;
 }
 
-// Offset of the first x[k] == value, k < length, or -1. Blocks of eight are
-// compared without an exit inside the block, which the compiler turns into
-// vector compares.
-inline std::int32_t FindIndex(const std::int32_t* x, std::int32_t length, std::int32_t value) {
-  std::int32_t k = 0;
-  for (; k + 8 <= length; k += 8) {
-    int any = 0;
-    for (int t = 0; t < 8; ++t) any |= x[k + t] == value;
-    if (any) break;
-  }
-  for (; k < length; ++k) {
-    if (x[k] == value) return k;
-  }
-  return -1;
-}
-
 // Removes column j from the pattern of row i: the row's last column takes
 // its place and the last position is freed.
 void RowDropColumn(LU_Core& s, std::int32_t i, std::int32_t j) {
   const std::int32_t first = s.rstart[i], last = first + s.rlen[i] - 1;
-  const std::int32_t k = FindIndex(&s.ci[first], s.rlen[i], j);
+  const std::int32_t k = LU_FindIndex(&s.ci[first], s.rlen[i], j);
   if (k < 0) return;
   s.ci[first + k] = s.ci[last];
   s.ci[last] = 0;
@@ -120,7 +104,7 @@ void RowDropColumn(LU_Core& s, std::int32_t i, std::int32_t j) {
 // Removes the entry of row i from column j the same way; returns its value.
 double ColumnTakeRow(LU_Core& s, std::int32_t j, std::int32_t i) {
   const std::int32_t first = s.cstart[j], last = first + s.clen[j] - 1;
-  const std::int32_t k = FindIndex(&s.ri[first], s.clen[j], i);
+  const std::int32_t k = LU_FindIndex(&s.ri[first], s.clen[j], i);
   if (k < 0) return 0.0;
   const std::int32_t p = first + k;
   const double a = s.val[p];
