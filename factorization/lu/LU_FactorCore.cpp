@@ -65,6 +65,15 @@ void CheckInvariants(const LU_Core& s, const char* where) {
       if (!found) fail("row entry missing in column", i, j);
     }
   }
+  // Free positions hold index 0: the non-zero indices inside each file are
+  // exactly its entries.
+  std::int64_t col_entries = 0, row_entries = 0, col_used = 0, row_used = 0;
+  for (std::int32_t j = 1; j <= s.n; ++j) col_entries += s.clen[j] > 0 ? s.clen[j] : 0;
+  for (std::int32_t i = 1; i <= s.m; ++i) row_entries += s.rlen[i] > 0 ? s.rlen[i] : 0;
+  for (std::int32_t p = 1; p <= s.col_end; ++p) col_used += s.ri[p] != 0;
+  for (std::int32_t q = 1; q <= s.row_end; ++q) row_used += s.ci[q] != 0;
+  if (col_used != col_entries) fail("column file positions", s.col_end, 0);
+  if (row_used != row_entries) fail("row file positions", s.row_end, 0);
   for (std::int32_t pos = 1; pos <= s.m; ++pos) {
     std::int32_t i = s.rperm[pos];
     if (s.rinv[i] != pos) fail("row inverse", i, pos);
