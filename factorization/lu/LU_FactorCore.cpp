@@ -65,6 +65,15 @@ void CheckInvariants(const LU_Core& s, const char* where) {
       if (!found) fail("row entry missing in column", i, j);
     }
   }
+  // Free positions hold index 0: the non-zero indices inside each file are
+  // exactly its entries.
+  std::int64_t col_entries = 0, row_entries = 0, col_used = 0, row_used = 0;
+  for (std::int32_t j = 1; j <= s.n; ++j) col_entries += s.clen[j] > 0 ? s.clen[j] : 0;
+  for (std::int32_t i = 1; i <= s.m; ++i) row_entries += s.rlen[i] > 0 ? s.rlen[i] : 0;
+  for (std::int32_t p = 1; p <= s.col_end; ++p) col_used += s.ri[p] != 0;
+  for (std::int32_t q = 1; q <= s.row_end; ++q) row_used += s.ci[q] != 0;
+  if (col_used != col_entries) fail("column file positions", s.col_end, 0);
+  if (row_used != row_entries) fail("row file positions", s.row_end, 0);
   for (std::int32_t pos = 1; pos <= s.m; ++pos) {
     std::int32_t i = s.rperm[pos];
     if (s.rinv[i] != pos) fail("row inverse", i, pos);
@@ -92,33 +101,28 @@ void TrimEnd(LU_Array<std::int32_t> index, std::int32_t& end) {
 // Removes column j from the pattern of row i: the row's last column takes
 // its place and the last position is freed.
 void RowDropColumn(LU_Core& s, std::int32_t i, std::int32_t j) {
-  std::int32_t first = s.rstart[i], last = first + s.rlen[i] - 1;
-  for (std::int32_t q = first; q <= last; ++q) {
-    if (s.ci[q] == j) {
-      s.ci[q] = s.ci[last];
-      s.ci[last] = 0;
-      --s.rlen[i];
-      if (last == s.row_end) TrimEnd(s.ci, s.row_end);
-      return;
-    }
-  }
+  const std::int32_t first = s.rstart[i], last = first + s.rlen[i] - 1;
+  const std::int32_t k = LU_FindIndex(&s.ci[first], s.rlen[i], j);
+  if (k < 0) return;
+  s.ci[first + k] = s.ci[last];
+  s.ci[last] = 0;
+  --s.rlen[i];
+  if (last == s.row_end) TrimEnd(s.ci, s.row_end);
 }
 
 // Removes the entry of row i from column j the same way; returns its value.
 double ColumnTakeRow(LU_Core& s, std::int32_t j, std::int32_t i) {
-  std::int32_t first = s.cstart[j], last = first + s.clen[j] - 1;
-  for (std::int32_t p = first; p <= last; ++p) {
-    if (s.ri[p] == i) {
-      double a = s.val[p];
-      s.val[p] = s.val[last];
-      s.ri[p] = s.ri[last];
-      s.ri[last] = 0;
-      --s.clen[j];
-      if (last == s.col_end) TrimEnd(s.ri, s.col_end);
-      return a;
-    }
-  }
-  return 0.0;
+  const std::int32_t first = s.cstart[j], last = first + s.clen[j] - 1;
+  const std::int32_t k = LU_FindIndex(&s.ri[first], s.clen[j], i);
+  if (k < 0) return 0.0;
+  const std::int32_t p = first + k;
+  const double a = s.val[p];
+  s.val[p] = s.val[last];
+  s.ri[p] = s.ri[last];
+  s.ri[last] = 0;
+  --s.clen[j];
+  if (last == s.col_end) TrimEnd(s.ri, s.col_end);
+  return a;
 }
 
 std::int32_t CompressColumns(LU_Core& s) {

@@ -77,6 +77,22 @@ struct LU_Core {
   std::int64_t required;
 };
 
+// Offset k (0-based) of the first x[k] == value with k < length, or -1.
+// Blocks of eight are compared without an exit inside the block, which the
+// compiler turns into vector compares.
+inline std::int32_t LU_FindIndex(const std::int32_t* x, std::int32_t length, std::int32_t value) {
+  std::int32_t k = 0;
+  for (; k + 8 <= length; k += 8) {
+    int any = 0;
+    for (int t = 0; t < 8; ++t) any |= x[k + t] == value;
+    if (any) break;
+  }
+  for (; k < length; ++k) {
+    if (x[k] == value) return k;
+  }
+  return -1;
+}
+
 // A pivot candidate of the searches: row 0 means none.
 struct LU_Candidate {
   std::int32_t row, col;

@@ -247,12 +247,10 @@ std::int32_t LU_DeleteColumnU(LU_Update& u, std::int32_t mode_old, std::int32_t 
   if (mode_old == 0) return PositionOf(u.cperm, u.n, j);
   for (std::int32_t k = 1; k <= u.n; ++k) {
     if (k <= u.rank) {
-      std::int32_t i = u.rperm[k];
-      for (std::int32_t q = u.rstart[i], e = u.rstart[i] + u.rlen[i]; q < e; ++q) {
-        if (u.ci[q] == j) {
-          RemoveFromRow(u, i, q);
-          break;
-        }
+      const std::int32_t i = u.rperm[k];
+      if (u.rlen[i] > 0) {
+        const std::int32_t at = LU_FindIndex(&u.ci[u.rstart[i]], u.rlen[i], j);
+        if (at >= 0) RemoveFromRow(u, i, u.rstart[i] + at);
       }
     }
     if (u.cperm[k] == j) return k;

@@ -15,10 +15,9 @@ constexpr double kTieRatio = 2.0;  // ratios up to this count as equally stable
 
 // Position of row i in column j (0 if absent).
 std::int32_t FindInColumn(const LU_Core& s, std::int32_t j, std::int32_t i) {
-  for (std::int32_t p = s.cstart[j], e = s.cstart[j] + s.clen[j]; p < e; ++p) {
-    if (s.ri[p] == i) return p;
-  }
-  return 0;
+  if (s.clen[j] <= 0) return 0;
+  std::int32_t k = LU_FindIndex(&s.ri[s.cstart[j]], s.clen[j], i);
+  return k < 0 ? 0 : s.cstart[j] + k;
 }
 
 // Threshold partial or complete pivoting (rules 0 and 2).

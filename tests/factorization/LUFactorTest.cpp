@@ -177,6 +177,22 @@ TEST(LUFactorTest, DenseMatrixSwitchesToTheDensePhaseAfterTwoSparsePivots) {
   }
 }
 
+// After the dense phase's first pivots a column becomes negligible below
+// them; its entries in the rows already pivoted are U entries and stay.
+TEST(LUFactorTest, NegligibleColumnInTheDensePhaseKeepsItsUEntries) {
+  const std::vector<Triple> t = {{3, 3, 0.325177},  {4, 1, 0.789571},  {6, 2, 0.486308},
+                                 {3, 5, -0.407355}, {6, 3, -0.81589},  {3, 1, -0.624459},
+                                 {4, 4, -0.793823}, {4, 5, -0.557696}, {5, 2, 0.170613},
+                                 {5, 4, -0.648953}};
+  for (std::int32_t rule = 0; rule <= 2; ++rule) {
+    Engine e(6, 5, 500, rule);
+    ASSERT_EQ(e.Factor(t), LU_SINGULAR);
+    EXPECT_GT(e.I(LU_Int::dense2_columns), 0);
+    EXPECT_EQ(e.I(LU_Int::rank), 4);
+    EXPECT_EQ(CheckFactors(e, lutest::ToDense(6, 5, t)), "");
+  }
+}
+
 TEST(LUFactorTest, StorageBoundaryAtTheEntryCheck) {
   std::mt19937 rng(7);
   const std::int32_t m = 9, n = 7;
@@ -341,6 +357,37 @@ TEST(LUFactorTest, PivotJudgement) {
       EXPECT_EQ(e.R(LU_Real::diag_min), c.small);
       EXPECT_EQ(e.R(LU_Real::diag_max), 10.0);
     }
+  }
+}
+
+// Without kept factors only the pivots stay, the pivot of column j at
+// position usable - n + j, and col_umax holds their magnitudes.
+TEST(LUFactorTest, WithoutKeptFactorsOnlyThePivotsRemain) {
+  const std::int32_t n = 30;
+  std::vector<Triple> t = DependentColumn(n);
+  for (std::int32_t rule = 0; rule <= 2; ++rule) {
+    SCOPED_TRACE(rule);
+    const std::int64_t storage = 50 * lutest::EntryStorage(n, n, t.size());
+    Engine kept(n, n, storage, rule);
+    Engine bare(n, n, storage, rule);
+    bare.ip[LU_Int::keep_factors] = 0;
+    const std::int32_t r = kept.Factor(t);
+    ASSERT_EQ(r, LU_SINGULAR);
+    ASSERT_EQ(bare.Factor(t), r);
+    ASSERT_EQ(bare.row_perm, kept.row_perm);
+    ASSERT_EQ(bare.col_perm, kept.col_perm);
+    EXPECT_EQ(bare.I(LU_Int::rank), n - 1);
+    EXPECT_EQ(bare.I(LU_Int::singular_count), 1);
+    EXPECT_EQ(bare.I(LU_Int::last_singular_column), kept.I(LU_Int::last_singular_column));
+    const std::int64_t usable = storage - (rule == LU_RULE_ROOK ? n : 0) -
+                                (rule == LU_RULE_COMPLETE ? n : 0);
+    for (std::int32_t k = 1; k <= n - 1; ++k) {
+      const std::int32_t j = kept.ColPerm(k);
+      const double pivot = kept.value[kept.row_start[kept.RowPerm(k) - 1] - 1];
+      EXPECT_EQ(bare.value[usable - n + j - 1], pivot);
+      EXPECT_EQ(bare.col_umax[j - 1], std::fabs(pivot));
+    }
+    EXPECT_FALSE(bare.col_umax[kept.ColPerm(n) - 1] > 0.0);
   }
 }
 

@@ -151,6 +151,44 @@ TEST(LULibraryTest, CountBucketsFollowChangingCounts) {
   }
 }
 
+// The heap search over prepared files: the lowest merit among entries at
+// least the threshold, in columns whose maximum reaches it; merit 0 ends it.
+TEST(LULibraryTest, HeapSearch) {
+  const std::vector<lutest::Triple> t = {{1, 1, 4.0}, {2, 1, 1.0}, {3, 1, 1.0},
+                                         {1, 2, 5.0}, {2, 2, 0.5}, {3, 3, 3.0}};
+  struct Case {
+    double threshold;
+    std::int32_t row, col;
+  };
+  for (const Case& c : {Case{2.5, 3, 3}, Case{3.5, 1, 2}, Case{6.0, 0, 0}}) {
+    SCOPED_TRACE(c.threshold);
+    lutest::Engine e(3, 3, 100, LU_RULE_COMPLETE);
+    e.Load(t);
+    std::int32_t count = static_cast<std::int32_t>(t.size());
+    bool bad = false;
+    LU_CleanEntries(3, 3, count, 0.0, e.f, bad);
+    ASSERT_FALSE(bad);
+    LU_SortByColumn(3, count, e.f);
+    LU_BuildRowFile(3, 3, e.f);
+    auto buffer = LU_View(e.f.lu_row_index).Shifted(count);
+    LU_OrderByCount(3, 3, LU_View(e.f.row_len), LU_View(e.f.row_perm), LU_View(e.f.row_perm_inv),
+                    LU_View(e.f.row_count_start), buffer);
+    LU_OrderByCount(3, 3, LU_View(e.f.col_len), LU_View(e.f.col_perm), LU_View(e.f.col_perm_inv),
+                    LU_View(e.f.col_count_start), buffer);
+    LU_Core s;
+    LU_CoreSetup(3, 3, count, e.ip, e.rp, e.f, s);
+    LU_ColumnMaxFirst(s, 3, s.cperm);
+    for (std::int32_t pos = 1; pos <= 3; ++pos) {
+      std::int32_t j = s.cperm[pos];
+      LU_HeapInsert(s.heap_key, s.heap_col, s.heap_pos, pos, std::fabs(s.val[s.cstart[j]]), j);
+    }
+    s.heap_length = 3;
+    LU_Candidate best = LU_SearchHeap(s, c.threshold);
+    EXPECT_EQ(best.row, c.row);
+    EXPECT_EQ(best.col, c.col);
+  }
+}
+
 // The dense kernels leave L (multipliers below the diagonal, negated) and U
 // in the block with P A Q = L U; a negligible column goes last untouched in
 // the pivot rows.
