@@ -17,72 +17,19 @@ using namespace class_tests;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A caller of the CNS record serving a System at t = 0.
-struct FakeCNS {
-  System system = Curved();
-  int n_reported = 3;
-  int nnz_reported = 9;
-  std::vector<double> lower{-kInf, -kInf, -kInf}, upper{kInf, kInf, kInf}, start{0.5, 0.5, 0.5};
-  std::vector<int> basis;                  // empty: no basis slot
-  std::vector<std::string> calls;
-  std::vector<std::vector<double>> points;  // x at every evaluation
-  std::vector<double> finished;
-  std::function<bool(const double* x)> undefined;  // domain error at x
-  static constexpr int kNoOverride = -1000000;
-  int count_override = kNoOverride;                // else the count reported
-  int bad_row = 0;                                 // else written as row of entry 1
-
-  CNS_Interface Interface() {
-    CNS_Interface in{};
-    in.data = this;
-    in.problem_size = [](void* d, int* n, int* nnz) {
-      Self(d)->calls.push_back("problem_size");
-      *n = Self(d)->n_reported;
-      *nnz = Self(d)->nnz_reported;
-    };
-    in.bounds = [](void* d, int n, double* x, double* l, double* u) {
-      Self(d)->calls.push_back("bounds");
-      for (int i = 0; i < n; ++i) {
-        x[i] = Self(d)->start[i];
-        l[i] = Self(d)->lower[i];
-        u[i] = Self(d)->upper[i];
-      }
-    };
-    in.function_evaluation = [](void* d, int n, const double* x, double* f) {
-      FakeCNS* self = Self(d);
-      self->calls.push_back("function");
-      self->points.emplace_back(x, x + n);
-      int errors = self->system.evaluate(x, 0.0, f, nullptr, nullptr);
-      return errors + (self->undefined && self->undefined(x) ? 1 : 0);
-    };
-    in.jacobian_evaluation = [](void* d, int n, const double* x, int, double* f, int* nnz,
-                                int* start, int* len, int* row, double* value) {
-      FakeCNS* self = Self(d);
-      self->calls.push_back("jacobian");
-      self->points.emplace_back(x, x + n);
-      std::vector<Triplet> entries;
-      int errors = self->system.evaluate(x, 0.0, f, &entries, nullptr);
-      int count = WriteExchange(n, entries, *nnz, start, len, row, value);
-      if (self->bad_row != 0) row[0] = self->bad_row;
-      *nnz = self->count_override != kNoOverride ? self->count_override : count;
-      return errors + (self->undefined && self->undefined(x) ? 1 : 0);
-    };
-    in.start = [](void* d) { Self(d)->calls.push_back("start"); };
-    in.finish = [](void* d, const double* x) {
-      Self(d)->calls.push_back("finish");
-      Self(d)->finished.assign(x, x + Self(d)->system.n);
-    };
-    if (!basis.empty()) {
-      in.basis = [](void* d, int n, int* status) {
-        Self(d)->calls.push_back("basis");
-        for (int i = 0; i < n; ++i) status[i] = Self(d)->basis[i];
-      };
-    }
-    return in;
-  }
-
-  static FakeCNS* Self(void* d) { return static_cast<FakeCNS*>(d); }
-};
+// The CNS record's view of the fake caller.
+CNS_Interface Interface(FakeCaller& fake) {
+  CNS_Interface in{};
+  in.data = &fake;
+  in.problem_size = &FakeCaller::ProblemSize;
+  in.bounds = &FakeCaller::Bounds;
+  in.function_evaluation = &FakeCaller::Function;
+  in.jacobian_evaluation = &FakeCaller::Jacobian;
+  in.start = &FakeCaller::Start;
+  in.finish = &FakeCaller::Finish;
+  if (!fake.basis.empty()) in.basis = &FakeCaller::Basis;
+  return in;
+}
 
 class CNSTest : public LibraryTest {
  protected:
@@ -90,9 +37,9 @@ class CNSTest : public LibraryTest {
     CNS_Destroy(cns_);
     LibraryTest::TearDown();
   }
-  CNS* Make(FakeCNS& fake, int n = 3, int nnz = 9) {
+  CNS* Make(FakeCaller& fake, int n = 3, int nnz = 9) {
     cns_ = CNS_Create(n, nnz);
-    CNS_Interface in = fake.Interface();
+    CNS_Interface in = Interface(fake);
     CNS_SetInterface(cns_, &in);
     return cns_;
   }
@@ -100,7 +47,7 @@ class CNSTest : public LibraryTest {
 };
 
 TEST_F(CNSTest, StartReadsTheProblemAndKeepsAStartCopy) {
-  FakeCNS fake;
+  FakeCaller fake;
   fake.lower = {0.0, -kInf, -1.0};
   fake.upper = {kInf, kInf, 1.0};
   fake.start = {0.7, 0.3, 0.2};
@@ -141,11 +88,11 @@ TEST_F(CNSTest, BoundsAreCheckedVariableByVariable) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     output()->Clear();
-    FakeCNS fake;
+    FakeCaller fake;
     fake.lower = {c.lower, -kInf, -kInf};
     fake.upper = {c.upper, kInf, kInf};
     CNS* cns = CNS_Create(3, 9);
-    CNS_Interface in = fake.Interface();
+    CNS_Interface in = Interface(fake);
     CNS_SetInterface(cns, &in);
     EXPECT_EQ(CNS_Start(cns), c.status);
     double l = DenseVector_Value(CNS_UserLower(cns), 1);
@@ -169,7 +116,7 @@ TEST_F(CNSTest, BoundsAreCheckedVariableByVariable) {
 }
 
 TEST_F(CNSTest, EveryCrossedPairIsReportedOnce) {
-  FakeCNS fake;
+  FakeCaller fake;
   fake.lower = {2.0, -kInf, 5.0};
   fake.upper = {1.0, kInf, 4.0};
   CNS* cns = Make(fake);
@@ -197,12 +144,12 @@ TEST_F(CNSTest, StartPointIsProjectedOrBuiltFromTheBounds) {
     SCOPED_TRACE(c.name);
     Options_CommonTable[COMMON_NONLINEAR_MODEL_USE_START].bool_value = c.use_start;
     Options_CommonTable[COMMON_PROJECT_START].bool_value = c.project;
-    FakeCNS fake;
+    FakeCaller fake;
     fake.lower = {2.0, -kInf, -kInf};
     fake.upper = {5.0, 3.0, kInf};
     fake.start = {7.0, 9.0, 4.0};
     CNS* cns = CNS_Create(3, 9);
-    CNS_Interface in = fake.Interface();
+    CNS_Interface in = Interface(fake);
     CNS_SetInterface(cns, &in);
     ASSERT_EQ(CNS_Start(cns), CNS_CONTINUE);
     ASSERT_EQ(fake.points.size(), 1u);
@@ -213,7 +160,7 @@ TEST_F(CNSTest, StartPointIsProjectedOrBuiltFromTheBounds) {
 }
 
 TEST_F(CNSTest, UndefinedModelStartFallsBackAndStaysOff) {
-  FakeCNS fake;
+  FakeCaller fake;
   fake.lower = {1.0, -kInf, -kInf};
   fake.start = {3.0, 3.0, 3.0};
   fake.undefined = [](const double* x) { return x[0] == 3.0; };
@@ -232,7 +179,7 @@ TEST_F(CNSTest, UndefinedModelStartFallsBackAndStaysOff) {
 }
 
 TEST_F(CNSTest, UndefinedCalculatedStartEndsTheStart) {
-  FakeCNS fake;
+  FakeCaller fake;
   fake.undefined = [](const double*) { return true; };
   CNS* cns = Make(fake);
   EXPECT_EQ(CNS_Start(cns), CNS_UNDEFINED);
@@ -254,7 +201,7 @@ TEST_F(CNSTest, UndefinedCalculatedStartEndsTheStart) {
 }
 
 TEST_F(CNSTest, ProblemSizesFromTheCallback) {
-  FakeCNS empty;
+  FakeCaller empty;
   empty.n_reported = 0;
   CNS* cns = Make(empty);
   EXPECT_EQ(CNS_Start(cns), CNS_SOLVED);
@@ -263,7 +210,7 @@ TEST_F(CNSTest, ProblemSizesFromTheCallback) {
 
   // No entries announced: a warning, then the start goes on; a Jacobian
   // with entries is then more than announced.
-  FakeCNS none;
+  FakeCaller none;
   none.nnz_reported = 0;
   none.system.evaluate = [](const double* x, double, double* f, std::vector<Triplet>* j,
                             double*) {
@@ -271,15 +218,15 @@ TEST_F(CNSTest, ProblemSizesFromTheCallback) {
     if (j != nullptr) j->clear();
     return 0;
   };
-  CNS_Interface in = none.Interface();
+  CNS_Interface in = Interface(none);
   CNS_SetInterface(cns, &in);
   EXPECT_EQ(CNS_Start(cns), CNS_CONTINUE);
   EXPECT_NE(output()->status().find("Empty jacobian.\n"), std::string::npos);
   EXPECT_EQ(CNS_Nonzeros(cns), 4);  // min(9, 1 + 3)
 
-  FakeCNS negative;
+  FakeCaller negative;
   negative.nnz_reported = -1;
-  in = negative.Interface();
+  in = Interface(negative);
   CNS_SetInterface(cns, &in);
   EXPECT_SOLVER_ERROR(CNS_Start(cns), "invalid problem size");
 }
@@ -295,17 +242,17 @@ TEST_F(CNSTest, JacobianCountsAndRowsAreChecked) {
   const Case cases[] = {
       {"count beyond the room", 9, 1000, 0, "count 1000 is outside 0..9"},
       {"negative count", 9, -5, 0, "count -5 is outside 0..9"},
-      {"more entries than announced", 4, FakeCNS::kNoOverride, 0, "at most 4 announced"},
-      {"row outside 1..n", 9, FakeCNS::kNoOverride, 4, "row index 4"},
+      {"more entries than announced", 4, FakeCaller::kNoOverride, 0, "at most 4 announced"},
+      {"row outside 1..n", 9, FakeCaller::kNoOverride, 4, "row index 4"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeCNS fake;
+    FakeCaller fake;
     fake.nnz_reported = c.nnz_reported;
     fake.count_override = c.count_override;
     fake.bad_row = c.bad_row;
     CNS* cns = CNS_Create(3, 9);
-    CNS_Interface in = fake.Interface();
+    CNS_Interface in = Interface(fake);
     CNS_SetInterface(cns, &in);
     EXPECT_SOLVER_ERROR(CNS_Start(cns), c.message);
     CNS_Destroy(cns);
@@ -332,13 +279,13 @@ TEST_F(CNSTest, BasisCodesAreRepaired) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.l << " " << c.u << " " << c.x << " " << c.given);
     output()->Clear();
-    FakeCNS fake;
+    FakeCaller fake;
     fake.lower = {c.l, -kInf, -kInf};
     fake.upper = {c.u, kInf, kInf};
     fake.start = {c.x, 0.0, 0.0};
     fake.basis = {c.given, 0, 0};
     CNS* cns = CNS_Create(3, 9);
-    CNS_Interface in = fake.Interface();
+    CNS_Interface in = Interface(fake);
     CNS_SetInterface(cns, &in);
     ASSERT_EQ(CNS_Start(cns), CNS_CONTINUE);
     EXPECT_EQ(IDenseVector_Value(CNS_Basis(cns), 1), c.repaired);
@@ -350,7 +297,7 @@ TEST_F(CNSTest, BasisCodesAreRepaired) {
 }
 
 TEST_F(CNSTest, EvaluationsFillTheCallersPair) {
-  FakeCNS fake;
+  FakeCaller fake;
   CNS* cns = Make(fake);
   ASSERT_EQ(CNS_Start(cns), CNS_CONTINUE);
   DenseVector* x = DenseVector_Create(3);
@@ -393,7 +340,7 @@ TEST_F(CNSTest, EvaluationsFillTheCallersPair) {
 }
 
 TEST_F(CNSTest, FinishTakesTheSolutionAndEvaluatesThere) {
-  FakeCNS fake;
+  FakeCaller fake;
   fake.lower = {0.0, -kInf, -kInf};
   fake.basis = {0, 0, 0};
   CNS* cns = Make(fake);
@@ -431,7 +378,7 @@ TEST_F(CNSTest, FinishTakesTheSolutionAndEvaluatesThere) {
 }
 
 TEST_F(CNSTest, CopyGrowsTheDestination) {
-  FakeCNS fake;
+  FakeCaller fake;
   fake.lower = {0.0, -1.0, -kInf};
   CNS* cns = Make(fake, 3, 9);
   ASSERT_EQ(CNS_Start(cns), CNS_CONTINUE);
@@ -483,7 +430,7 @@ TEST_F(CNSTest, SizesAndNames) {
   CNS_Destroy(cns);
 
   // A record without the required callbacks cannot start.
-  FakeCNS fake;
+  FakeCaller fake;
   CNS* bare = Make(fake);
   CNS_SetInterface(bare, nullptr);
   EXPECT_SOLVER_ERROR(CNS_Start(bare), "callbacks not installed");

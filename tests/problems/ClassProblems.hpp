@@ -141,4 +141,65 @@ inline std::vector<double> FiniteDifferences(
   return jac;
 }
 
+// A caller of the non-parametric classes (CNS, QP) serving a System at
+// t = 0; its static callbacks fit both interfaces and record every call.
+struct FakeCaller {
+  System system = Curved();
+  int n_reported = 3;
+  int nnz_reported = 9;
+  std::vector<double> lower{-kInf, -kInf, -kInf}, upper{kInf, kInf, kInf}, start{0.5, 0.5, 0.5};
+  std::vector<int> basis;  // empty: no basis slot
+  std::vector<std::string> calls;
+  std::vector<std::vector<double>> points;  // x at every evaluation
+  std::vector<double> finished;
+  std::function<bool(const double* x)> undefined;  // domain error at x
+  static constexpr int kNoOverride = -1000000;
+  int count_override = kNoOverride;  // else the count reported
+  int bad_row = 0;                   // else written as the row of entry 1
+
+  static FakeCaller* Self(void* d) { return static_cast<FakeCaller*>(d); }
+
+  static void ProblemSize(void* d, int* n, int* nnz) {
+    Self(d)->calls.push_back("problem_size");
+    *n = Self(d)->n_reported;
+    *nnz = Self(d)->nnz_reported;
+  }
+  static void Bounds(void* d, int n, double* x, double* l, double* u) {
+    Self(d)->calls.push_back("bounds");
+    for (int i = 0; i < n; ++i) {
+      x[i] = Self(d)->start[i];
+      l[i] = Self(d)->lower[i];
+      u[i] = Self(d)->upper[i];
+    }
+  }
+  static int Function(void* d, int n, const double* x, double* f) {
+    FakeCaller* self = Self(d);
+    self->calls.push_back("function");
+    self->points.emplace_back(x, x + n);
+    int errors = self->system.evaluate(x, 0.0, f, nullptr, nullptr);
+    return errors + (self->undefined && self->undefined(x) ? 1 : 0);
+  }
+  static int Jacobian(void* d, int n, const double* x, int, double* f, int* nnz, int* start,
+                      int* len, int* row, double* value) {
+    FakeCaller* self = Self(d);
+    self->calls.push_back("jacobian");
+    self->points.emplace_back(x, x + n);
+    std::vector<Triplet> entries;
+    int errors = self->system.evaluate(x, 0.0, f, &entries, nullptr);
+    int count = WriteExchange(n, entries, *nnz, start, len, row, value);
+    if (self->bad_row != 0) row[0] = self->bad_row;
+    *nnz = self->count_override != kNoOverride ? self->count_override : count;
+    return errors + (self->undefined && self->undefined(x) ? 1 : 0);
+  }
+  static void Start(void* d) { Self(d)->calls.push_back("start"); }
+  static void Finish(void* d, const double* x) {
+    Self(d)->calls.push_back("finish");
+    Self(d)->finished.assign(x, x + Self(d)->system.n);
+  }
+  static void Basis(void* d, int n, int* status) {
+    Self(d)->calls.push_back("basis");
+    for (int i = 0; i < n; ++i) status[i] = Self(d)->basis[i];
+  }
+};
+
 }  // namespace class_tests
