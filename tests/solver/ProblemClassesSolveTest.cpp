@@ -204,35 +204,55 @@ std::vector<double> Point(MCP* mcp) {
 
 #endif  // SARN_SOLVER_AVAILABLE
 
-class ProblemClassesSolveTest : public LibraryTest {};
+// Option settings each problem is solved under: the defaults, a forced
+// crash phase with the proximal perturbation, and the normal-map merit
+// function.
+const std::vector<std::vector<const char*>> kSettings = {
+    {},
+    {"crash_minimum_dimension 1", "crash_perturb yes"},
+    {"merit_function normal"},
+};
+
+class ProblemClassesSolveTest : public LibraryTest {
+ protected:
+  void Apply(const std::vector<const char*>& lines) {
+    Options_Default(options());
+    for (const char* line : lines) ASSERT_EQ(Options_Set(options(), line), 0) << line;
+  }
+};
 
 TEST_F(ProblemClassesSolveTest, BoundedSystemSolvesThroughItsAdapter) {
 #if SARN_SOLVER_AVAILABLE
-  BoundedSystem system = Curve();
-  Caller caller{&system, {}};
-  CNS_Interface in{};
-  in.data = &caller;
-  in.problem_size = &Caller::ProblemSize;
-  in.bounds = &Caller::Bounds;
-  in.function_evaluation = &Caller::Function;
-  in.jacobian_evaluation = &Caller::Jacobian;
-  in.finish = &Caller::Finish;
-  CNS* cns = CNS_Create(system.n, system.n * system.n);
-  CNS_SetInterface(cns, &in);
-  MCP* mcp = nullptr;
-  ASSERT_EQ(CNS_MCP_Create(cns, &mcp, nullptr, nullptr), CNS_CONTINUE);
+  for (const auto& lines : kSettings) {
+    SCOPED_TRACE(lines.empty() ? "defaults" : lines[0]);
+    Apply(lines);
+    BoundedSystem system = Curve();
+    Caller caller{&system, {}};
+    CNS_Interface in{};
+    in.data = &caller;
+    in.problem_size = &Caller::ProblemSize;
+    in.bounds = &Caller::Bounds;
+    in.function_evaluation = &Caller::Function;
+    in.jacobian_evaluation = &Caller::Jacobian;
+    in.finish = &Caller::Finish;
+    CNS* cns = CNS_Create(system.n, system.n * system.n);
+    CNS_SetInterface(cns, &in);
+    MCP* mcp = nullptr;
+    ASSERT_EQ(CNS_MCP_Create(cns, &mcp, nullptr, nullptr), CNS_CONTINUE);
 
-  Information info{};
-  info.output_mask = OUTPUT_ALL;
-  EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->status();
-  PairedMCP paired(system);
-  std::vector<double> z = Point(mcp);
-  EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
+    Information info{};
+    info.output_mask = OUTPUT_ALL;
+    EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->log();
+    PairedMCP paired(system);
+    std::vector<double> z = Point(mcp);
+    EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
 
-  CNS_MCP_Finish(cns, &mcp);
-  EXPECT_EQ(mcp, nullptr);
-  ExpectSolves(system, caller.finished, 1e-6);
-  CNS_Destroy(cns);
+    CNS_MCP_Finish(cns, &mcp);
+    EXPECT_EQ(mcp, nullptr);
+    ExpectSolves(system, caller.finished, 1e-6);
+    CNS_Destroy(cns);
+    output()->Clear();
+  }
 #else
   GTEST_SKIP() << "the Newton solver (solver/Sarn.hpp) is not part of this build yet";
 #endif
@@ -240,35 +260,40 @@ TEST_F(ProblemClassesSolveTest, BoundedSystemSolvesThroughItsAdapter) {
 
 TEST_F(ProblemClassesSolveTest, BoundedQPSolvesThroughItsAdapter) {
 #if SARN_SOLVER_AVAILABLE
-  BoundedSystem system = Quadratic();
-  Caller caller{&system, {}};
-  QP_Interface in{};
-  in.data = &caller;
-  in.problem_size = &Caller::ProblemSize;
-  in.bounds = &Caller::Bounds;
-  in.function_evaluation = &Caller::Function;
-  in.jacobian_evaluation = &Caller::Jacobian;
-  in.finish = &Caller::Finish;
-  QP_SetInterface(&in);
-  QP* qp = QP_Create(system.n, system.n * system.n);
-  MCP* mcp = nullptr;
-  ASSERT_EQ(QP_MCP_Create(qp, &mcp), QP_READY);
+  for (const auto& lines : kSettings) {
+    SCOPED_TRACE(lines.empty() ? "defaults" : lines[0]);
+    Apply(lines);
+    BoundedSystem system = Quadratic();
+    Caller caller{&system, {}};
+    QP_Interface in{};
+    in.data = &caller;
+    in.problem_size = &Caller::ProblemSize;
+    in.bounds = &Caller::Bounds;
+    in.function_evaluation = &Caller::Function;
+    in.jacobian_evaluation = &Caller::Jacobian;
+    in.finish = &Caller::Finish;
+    QP_SetInterface(&in);
+    QP* qp = QP_Create(system.n, system.n * system.n);
+    MCP* mcp = nullptr;
+    ASSERT_EQ(QP_MCP_Create(qp, &mcp), QP_READY);
 
-  Information info{};
-  info.output_mask = OUTPUT_ALL;
-  EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->status();
-  PairedMCP paired(system);
-  std::vector<double> z = Point(mcp);
-  EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
+    Information info{};
+    info.output_mask = OUTPUT_ALL;
+    EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->log();
+    PairedMCP paired(system);
+    std::vector<double> z = Point(mcp);
+    EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
 
-  QP_MCP_Destroy(qp, &mcp);
-  EXPECT_EQ(mcp, nullptr);
-  ExpectSolves(system, caller.finished, 1e-6);
-  std::vector<double> final_x(DenseVector_Array(QP_FullX(qp)),
-                              DenseVector_Array(QP_FullX(qp)) + system.n);
-  EXPECT_EQ(final_x, caller.finished);
-  QP_Destroy(qp);
-  QP_SetInterface(nullptr);
+    QP_MCP_Destroy(qp, &mcp);
+    EXPECT_EQ(mcp, nullptr);
+    ExpectSolves(system, caller.finished, 1e-6);
+    std::vector<double> final_x(DenseVector_Array(QP_FullX(qp)),
+                                DenseVector_Array(QP_FullX(qp)) + system.n);
+    EXPECT_EQ(final_x, caller.finished);
+    QP_Destroy(qp);
+    QP_SetInterface(nullptr);
+    output()->Clear();
+  }
 #else
   GTEST_SKIP() << "the Newton solver (solver/Sarn.hpp) is not part of this build yet";
 #endif
