@@ -1,0 +1,33 @@
+// Helpers shared by the driver's source files (not part of the interface).
+#pragma once
+
+#include <cstdint>
+
+struct DriverWorkspace;
+struct MCP;
+
+// residual_size, at least 1 (the progress test takes the history index
+// modulo this length).
+std::int32_t Sarn_HistoryLength();
+
+// nms_memory_size, at least 1 (the stabilisation keeps this many values).
+std::int32_t Sarn_MemoryLength();
+
+// Starts a new residual history: length Sarn_HistoryLength (the vector is
+// grown when shorter), every entry 0 except entry 1 := the current residual.
+// history_count is not touched.
+void Sarn_ResetHistory(DriverWorkspace* ws);
+
+// The start controls of the record handed to the pivoting method, from
+// lemke_start and lemke_start_type: automatic gives (1, 1), first and always
+// (0, 1 for advanced / 0 for slack).
+void Sarn_SetLemkeStartControls(DriverWorkspace* ws);
+
+// The best triple := the current one when the current residual is below the
+// best so far.
+void Sarn_KeepBest(DriverWorkspace* ws);
+
+// Two-norm residual of the workspace's code at the current point (F from
+// the scratch pair) into ws->residual; the best triple takes the current
+// one when the residual is below the best so far.
+void Sarn_UpdateResidual(MCP* mcp, DriverWorkspace* ws);

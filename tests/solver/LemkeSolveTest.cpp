@@ -1,0 +1,246 @@
+// The pivoting method end to end through Lemke_Method: problems with known
+// answers and random problems under every pivot rule and every start stage,
+// problems without a solution, degenerate problems, limits and codes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "solver/LemkeTestSupport.hpp"
+
+using namespace lemke_test;
+
+namespace {
+
+const char* const kRuleNames[] = {"textbook", "devex", "expand", "adaptive"};
+
+// How the start is given: the two controls and whether a start point and
+// status codes come with the problem.
+struct StartCase {
+  const char* name;
+  int factor_given;
+  int start_given;
+  bool with_status;
+};
+
+const StartCase kStarts[] = {
+    {"given", 1, 1, true},       // factor the given basis
+    {"advanced", 0, 1, true},    // advanced start from the given basis
+    {"constructed", 1, 0, false},  // basis built from the start point
+    {"slack", 0, 0, false},      // slack basis, ray start
+};
+
+// A start point inside the bounds (some variables at a bound) and status
+// codes that mostly agree with it.
+void GiveStart(PlainLCP& p, unsigned seed, bool with_status) {
+  std::mt19937 gen(seed * 7919u + 17u);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  p.status.clear();
+  if (with_status) p.status.assign(p.n, 0);
+  for (int i = 0; i < p.n; ++i) {
+    const double l = p.lower[i], h = p.upper[i];
+    const double lo = l > -INF ? l : -2.0, hi = h < INF ? h : lo + 4.0;
+    const double r = u(gen);
+    double z;
+    int code;
+    if (r < 0.3 && l > -INF) {
+      z = l;
+      code = 3;
+    } else if (r < 0.5 && h < INF) {
+      z = h;
+      code = 4;
+    } else {
+      z = lo + (hi - lo) * (0.2 + 0.6 * u(gen));
+      code = u(gen) < 0.2 ? 2 : 1;
+    }
+    if (u(gen) < 0.15) code = 0;
+    p.start[i] = z;
+    if (with_status) p.status[i] = code;
+  }
+}
+
+std::vector<PlainLCP> SolvableProblems() {
+  std::vector<PlainLCP> list;
+  list.push_back(FromLinear(ConvexQP()));
+  list.push_back(FromLinear(DegenerateCyclic()));
+  list.push_back(FromLinear(Exponential(8)));
+  list.push_back(FromLinear(Obstacle(5)));
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    list.push_back(RandomPMatrixProblem(12, seed, false));
+    list.push_back(RandomPMatrixProblem(10, 100 + seed, true));
+    list.push_back(RandomTriangularProblem(9, 200 + seed));
+    list.push_back(FromLinear(PlantedMonotone(30, 300 + seed)));
+  }
+  return list;
+}
+
+double Tolerance(const PlainLCP& p) {
+  double scale = 1.0;
+  for (double v : p.q) scale = std::max(scale, std::fabs(v));
+  return 1e-6 * scale;
+}
+
+}  // namespace
+
+// Every rule and every start stage solve every solvable problem; the answer
+// meets the bounds and complementarity and, where unique, is the known one.
+TEST_F(LemkeTest, SolvesUnderEveryRuleAndStartStage) {
+  const std::vector<PlainLCP> problems = SolvableProblems();
+  for (int rule = 0; rule < 4; ++rule) {
+    for (const StartCase& start : kStarts) {
+      for (size_t k = 0; k < problems.size(); ++k) {
+        PlainLCP p = problems[k];
+        GiveStart(p, static_cast<unsigned>(k + 31 * rule), start.with_status);
+        SetDefaults();
+        Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
+        Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 100000;
+        Lemke_OptionTable[LEMKE_MAXIMUM_ITERATION_LIMIT].int_value = 100000;
+        Information info = MakeInfo(start.factor_given, start.start_given);
+        const int code = Solve(p, info);
+        SCOPED_TRACE(std::string(kRuleNames[rule]) + " / " + start.name + " / " + p.name);
+        ASSERT_EQ(code, LEMKE_SOLVED);
+        EXPECT_EQ(p.finish_calls, 1);
+        EXPECT_LE(Violation(p, p.result), Tolerance(p));
+        if (!p.solution.empty()) {
+          for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-6) << i;
+        }
+      }
+    }
+  }
+}
+
+// The dense back-end (no singularity report) solves as well.
+TEST_F(LemkeTest, SolvesWithTheDenseBackEnd) {
+  const std::vector<PlainLCP> problems = SolvableProblems();
+  for (const StartCase& start : kStarts) {
+    for (size_t k = 0; k < problems.size(); ++k) {
+      PlainLCP p = problems[k];
+      GiveStart(p, static_cast<unsigned>(k + 5), start.with_status);
+      SetDefaults();
+      UseDenseBackEnd();
+      Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 100000;
+      Information info = MakeInfo(start.factor_given, start.start_given);
+      const int code = Solve(p, info);
+      SCOPED_TRACE(std::string(start.name) + " / " + p.name);
+      ASSERT_EQ(code, LEMKE_SOLVED);
+      EXPECT_LE(Violation(p, p.result), Tolerance(p));
+    }
+  }
+}
+
+// Problems without a solution end with ray termination, never "solved".
+TEST_F(LemkeTest, ProblemsWithoutSolutionEndWithARay) {
+  const PlainLCP problems[] = {FromLinear(NoSolution()), InfeasibleMonotoneProblem()};
+  for (int rule = 0; rule < 4; ++rule) {
+    for (const StartCase& start : kStarts) {
+      for (const PlainLCP& base : problems) {
+        PlainLCP p = base;
+        GiveStart(p, 3, start.with_status);
+        SetDefaults();
+        Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
+        Information info = MakeInfo(start.factor_given, start.start_given);
+        SCOPED_TRACE(std::string(kRuleNames[rule]) + " / " + start.name + " / " + p.name);
+        EXPECT_EQ(Solve(p, info), LEMKE_RAY);
+        EXPECT_EQ(p.finish_calls, 1);
+      }
+    }
+  }
+}
+
+// Degenerate problems where every basic value ties at once: each rule ends
+// (solved, or with the cycle code), and solves the classic degenerate
+// example.
+TEST_F(LemkeTest, DegenerateProblemsTerminate) {
+  std::vector<PlainLCP> problems;
+  problems.push_back(FromLinear(DegenerateCyclic()));
+  for (int n : {4, 6, 9}) {
+    // Circulant [1 2 0 ...]: every w ties at the first step.
+    PlainLCP p = MakeProblem("circulant" + std::to_string(n), n);
+    DenseBuilder m(n);
+    for (int i = 1; i <= n; ++i) {
+      m(i, i) = 1;
+      m(i, i % n + 1) = 2;
+    }
+    SetMatrix(p, m);
+    p.q.assign(n, -1.0);
+    problems.push_back(p);
+  }
+  {
+    // q = 0: the start is already degenerate everywhere.
+    PlainLCP p = RandomPMatrixProblem(6, 9, false);
+    p.q.assign(6, 0.0);
+    problems.push_back(p);
+  }
+  for (int rule = 0; rule < 4; ++rule) {
+    for (const PlainLCP& base : problems) {
+      PlainLCP p = base;
+      SetDefaults();
+      Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
+      Information info = MakeInfo(0, 0);
+      const int code = Solve(p, info);
+      SCOPED_TRACE(std::string(kRuleNames[rule]) + " / " + p.name);
+      EXPECT_EQ(code, LEMKE_SOLVED);
+      EXPECT_LE(Violation(p, p.result), 1e-8);
+      EXPECT_LE(info.major_iterations, 200);
+    }
+  }
+}
+
+// The exponential problem needs many pivots from a slack start; with room
+// for them the method finishes with the solution.
+TEST_F(LemkeTest, ExponentialProblemFinishes) {
+  PlainLCP p = FromLinear(Exponential(16));
+  Lemke_OptionTable[LEMKE_MAXIMUM_ITERATION_LIMIT].int_value = 1000000;
+  Lemke_OptionTable[LEMKE_SIZE_FACTOR].int_value = 100000;
+  Information info = MakeInfo(0, 0);
+  ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+  for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-9);
+}
+
+// A pivot limit of 0 still takes the first step, then stops with code 7.
+TEST_F(LemkeTest, LimitZeroStopsAfterTheFirstStep) {
+  struct Case {
+    const char* name;
+    int factor_given;  // residual start (1) or ray start (0)
+  };
+  for (const Case& c : {Case{"residual", 1}, Case{"ray", 0}}) {
+    PlainLCP p = FromLinear(Obstacle(3));
+    p.start.assign(p.n, 5.0);  // far from the solution: the residual start needs pivots
+    SetDefaults();
+    Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 0;
+    Lemke_OptionTable[LEMKE_MAXIMUM_ITERATION_LIMIT].int_value = 0;
+    output()->Clear();
+    Information info = MakeInfo(c.factor_given, 0);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Solve(p, info), LEMKE_ITERATION_LIMIT);
+    EXPECT_EQ(info.major_iterations, 1);
+    EXPECT_NE(output()->status().find("Minor iteration limit (0) exceeded.\n"), std::string::npos);
+    EXPECT_EQ(p.finish_calls, 1);
+  }
+}
+
+// A start that already solves the problem: t leaves at once by a bound
+// flip, one counted step and no basis exchange.
+TEST_F(LemkeTest, SolvedStartEndsAtOnce) {
+  PlainLCP p = FromLinear(PlantedMonotone(20, 77));
+  p.start = p.solution;
+  Options_CommonTable[COMMON_OUTPUT_MINOR_ITERATIONS_FREQUENCY].int_value = 1;
+  Information info = MakeInfo(1, 0);  // constructed basis, residual start
+  ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+  EXPECT_EQ(info.major_iterations, 1);
+  for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-10);
+  // The one log line: t entered and left again by a flip.
+  EXPECT_NE(output()->log().find("t         flip"), std::string::npos) << output()->log();
+  EXPECT_EQ(output()->status().find("Basis refactored."), std::string::npos);
+}
+
+// The letters of the codes used by the iteration logs.
+TEST_F(LemkeTest, CodeLetters) {
+  const struct {
+    int code;
+    char letter;
+  } cases[] = {{1, 'S'}, {3, 'R'}, {4, 'N'}, {5, 'C'}, {6, 'T'}, {7, 'I'}, {2, '?'}};
+  for (const auto& c : cases) EXPECT_EQ(Lemke_CodeLetter(c.code), c.letter) << c.code;
+}
