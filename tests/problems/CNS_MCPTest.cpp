@@ -205,6 +205,24 @@ TEST_F(CNS_MCPTest, EntryTypesFollowTheMCPJacobian) {
                       "sizes do not match");
 }
 
+TEST_F(CNS_MCPTest, PresolveOfTheMCPReadsTheEntryTypes) {
+  fake.lower = {-kInf, 0.0, -kInf};
+  cns_ = CNS_Create(3, 9);
+  CNS_Interface in = Interface(fake);
+  CNS_SetInterface(cns_, &in);
+  CNS_SetPresolve(cns_, 1);
+  static int consulted = 0;
+  consulted = 0;
+  CNS_PresolveInterface hooks{};
+  hooks.jacobian_types = [](void*, int nnz, int*) { consulted = nnz; };
+  CNS_SetPresolveInterface(cns_, &hooks);
+  ASSERT_EQ(CNS_MCP_Create(cns_, &mcp_, nullptr, nullptr), CNS_CONTINUE);
+  EXPECT_EQ(MCP_PresolveAllowed(mcp_), 1);
+  int status = MCP_Start(mcp_);
+  EXPECT_TRUE(status == MCP_CONTINUE || status == MCP_SOLVED) << status;
+  EXPECT_EQ(consulted, kCurvedEntries);
+}
+
 TEST_F(CNS_MCPTest, FailedStartMakesNothing) {
   struct Case {
     const char* name;

@@ -267,6 +267,16 @@ TEST_F(PLCPTest, NamesAreTheCallersOwn) {
   EXPECT_STREQ(buffer, "row2");
 }
 
+TEST_F(PLCPTest, ForgettingTheStateDropsTheCallersInterface) {
+  FakePLCP fake;
+  PLCP_Interface in = fake.Interface();
+  PLCP_SetInterface(&in);
+  EXPECT_EQ(PLCP_GetInterface(), &in);
+  PLCP_ForgetState();
+  EXPECT_NE(PLCP_GetInterface(), &in);
+  EXPECT_EQ(PLCP_GetInterface()->matrix, nullptr);
+}
+
 TEST_F(PLCPTest, CopyGrowsTheDestination) {
   FakePLCP fake;
   PLCP* p = Start(fake);

@@ -241,6 +241,7 @@ TEST_F(PMCPTest, ReducedEvaluationsMatchTheProblem) {
   EXPECT_EQ(fake.points.back(), (std::vector<double>{0.4, 1.5, -0.3}));
 
   EXPECT_EQ(PMCP_Jacobian(p, x, t, pair, column), 1);
+  EXPECT_EQ(PMCP_Nonzeros(p), 4);  // the evaluation leaves the record's bound alone
   EXPECT_EQ(Values(FunctionJacobian_Function(pair)), fake.ReducedF(point, t, 1, 1.5));
   EXPECT_TRUE(StoresEveryDiagonal(FunctionJacobian_Jacobian(pair)));
   EXPECT_EQ(FunctionJacobian_Nnz(pair), SparseMatrix_NNZ(FunctionJacobian_Jacobian(pair)));
@@ -367,6 +368,19 @@ TEST_F(PMCPTest, NamesCarryTheFullIndex) {
   };
   PMCP_VariableName(p, 2, buffer, 32);
   EXPECT_STREQ(buffer, "v3");
+}
+
+TEST_F(PMCPTest, ForgettingTheStateDropsTheCallersInterface) {
+  FakePMCP fake;
+  PMCP_Interface in = fake.Interface();
+  PMCP_SetInterface(&in);
+  EXPECT_EQ(PMCP_GetInterface(), &in);
+  PMCP_ForgetState();
+  EXPECT_NE(PMCP_GetInterface(), &in);
+  EXPECT_EQ(PMCP_GetInterface()->problem_size, nullptr);
+  PMCP* p = PMCP_Create(3, 9);
+  EXPECT_SOLVER_ERROR(PMCP_Start(p), "callbacks not installed");
+  PMCP_Destroy(p);
 }
 
 TEST_F(PMCPTest, ClassifyBasisRules) {

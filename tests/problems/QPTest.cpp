@@ -222,6 +222,15 @@ TEST_F(QPTest, FinishEvaluatesAtTheFinalPoint) {
   DenseVector_Destroy(x);
 }
 
+TEST_F(QPTest, ForgettingTheStateDropsTheCallersInterface) {
+  FakeCaller fake;
+  Make(fake);
+  EXPECT_EQ(QP_GetInterface(), &interface_);
+  QP_ForgetState();
+  EXPECT_NE(QP_GetInterface(), &interface_);
+  EXPECT_SOLVER_ERROR(QP_Start(qp_), "callbacks not installed");
+}
+
 TEST_F(QPTest, CopyKeepsTheDestinationsTagAndGrowsIt) {
   FakeCaller fake;
   fake.nnz_reported = kCurvedEntries;
