@@ -12,8 +12,6 @@ namespace pc = problem_classes;
 
 namespace {
 
-constexpr std::int64_t kLargestCount = 2147483647;
-
 // The callback tables installed into every MCP this module makes; the data
 // word names the adapter made last (MCP_SetInterface copies the slots, so
 // every MCP keeps its own adapter).
@@ -73,10 +71,7 @@ int CNS_MCP_Create(CNS* cns, MCP** out, int* out_n, int* out_nnz) {
   std::int32_t n = CNS_Variables(cns);
   std::int32_t nnz = CNS_Nonzeros(cns);
   std::int32_t k = pc::CountBounded(CNS_Lower(cns), CNS_Upper(cns), n);
-  if (static_cast<std::int64_t>(n) + k > kLargestCount ||
-      static_cast<std::int64_t>(nnz) + k > kLargestCount) {
-    Error_SolverError("Problem size too large.\n");
-  }
+  pc::CheckPairedSize(n, nnz, k);
 
   CNS_MCP* a = static_cast<CNS_MCP*>(Memory_Allocate(sizeof(CNS_MCP)));
   *a = CNS_MCP{};

@@ -121,6 +121,12 @@ std::int32_t CountBounded(const DenseVector* lower, const DenseVector* upper, st
   return k;
 }
 
+void CheckPairedSize(std::int32_t n, std::int32_t nnz, std::int32_t k) {
+  if (static_cast<double>(n) + k > kLargestCount || static_cast<double>(nnz) + k > kLargestCount) {
+    Error_SolverError("Problem size too large.\n");
+  }
+}
+
 std::int32_t BuildPairing(IDenseVector* map, const DenseVector* lower, const DenseVector* upper,
                           std::int32_t n) {
   double inf = Infinity();

@@ -73,6 +73,10 @@ void GrowForClone(SparseMatrix* dst, const SparseMatrix* src, int add_diagonal);
 // Number of variables with lower_i > -inf or upper_i < +inf (first n).
 std::int32_t CountBounded(const DenseVector* lower, const DenseVector* upper, std::int32_t n);
 
+// The MCP of a pairing has n + k variables and nnz + k entries; either
+// beyond the 32-bit range is "Problem size too large.\n".
+void CheckPairedSize(std::int32_t n, std::int32_t nnz, std::int32_t k);
+
 // Fills map (capacity at least n + k) in increasing i; returns k.
 std::int32_t BuildPairing(IDenseVector* map, const DenseVector* lower, const DenseVector* upper,
                           std::int32_t n);

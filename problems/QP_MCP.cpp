@@ -12,8 +12,6 @@ namespace pc = problem_classes;
 
 namespace {
 
-constexpr std::int64_t kLargestCount = 2147483647;
-
 // The callback table installed into every MCP this module makes; the data
 // word names the adapter made last (MCP_SetInterface copies the slots, so
 // every MCP keeps its own adapter).
@@ -60,10 +58,7 @@ int QP_MCP_Create(QP* qp, MCP** out) {
   std::int32_t n = QP_Variables(qp);
   std::int32_t nnz = QP_Nonzeros(qp);
   std::int32_t k = pc::CountBounded(QP_Lower(qp), QP_Upper(qp), n);
-  if (static_cast<std::int64_t>(n) + k > kLargestCount ||
-      static_cast<std::int64_t>(nnz) + k > kLargestCount) {
-    Error_SolverError("Problem size too large.\n");
-  }
+  pc::CheckPairedSize(n, nnz, k);
 
   QP_MCP* a = static_cast<QP_MCP*>(Memory_Allocate(sizeof(QP_MCP)));
   *a = QP_MCP{};
