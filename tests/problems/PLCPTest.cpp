@@ -1,0 +1,307 @@
+// PLCP record: start (bounds, codes, M, q and d, the working block with
+// every diagonal stored), the checks of the matrix callback, evaluations
+// against M x + q + t d, finish, names and copy.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "problems/ClassProblems.hpp"
+#include "problems/MCP.hpp"
+#include "problems/PLCP.hpp"
+#include "support/TestSupport.hpp"
+
+namespace {
+
+using namespace class_tests;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A caller of the PLCP record. M (0-based triplets sorted by column) lacks
+// the diagonal of column 2.
+struct FakePLCP {
+  int n = 3;
+  int nnz_reported = 5;
+  std::vector<Triplet> m = {{0, 0, 2.0}, {2, 0, -1.0}, {0, 1, 1.0}, {1, 2, 3.0}, {2, 2, 4.0}};
+  std::vector<double> q{1.0, -2.0, 0.5}, d{0.0, 1.0, -1.0};
+  std::vector<double> lower{-kInf, -kInf, -kInf}, upper{kInf, kInf, kInf}, start{0.0, 0.0, 0.0};
+  double t = 0.0, t_lower = -kInf, t_upper = kInf;
+  std::vector<int> basis;
+  int t_basis = 0;
+  std::vector<std::string> calls;
+  std::vector<double> finished;
+  double finished_t = kNaN;
+  static constexpr int kNoOverride = -1000000;
+  int count_override = kNoOverride;
+
+  PLCP_Interface Interface() {
+    PLCP_Interface in{};
+    in.data = this;
+    in.problem_size = [](void* d, int* n, int* nnz) {
+      Self(d)->calls.push_back("problem_size");
+      *n = Self(d)->n;
+      *nnz = Self(d)->nnz_reported;
+    };
+    in.bounds = [](void* d, int n, double* x, double* l, double* u, double* t, double* tl,
+                   double* tu) {
+      FakePLCP* self = Self(d);
+      self->calls.push_back("bounds");
+      for (int i = 0; i < n; ++i) {
+        x[i] = self->start[i];
+        l[i] = self->lower[i];
+        u[i] = self->upper[i];
+      }
+      *t = self->t;
+      *tl = self->t_lower;
+      *tu = self->t_upper;
+    };
+    in.matrix = [](void* d, int n, int* nnz, int* start, int* len, int* row, double* value,
+                   double* q, double* dir) {
+      FakePLCP* self = Self(d);
+      self->calls.push_back("matrix");
+      int count = WriteExchange(n, self->m, *nnz, start, len, row, value);
+      for (int i = 0; i < n; ++i) {
+        q[i] = self->q[i];
+        dir[i] = self->d[i];
+      }
+      *nnz = self->count_override != kNoOverride ? self->count_override : count;
+    };
+    in.start = [](void* d) { Self(d)->calls.push_back("start"); };
+    in.finish = [](void* d, const double* x, double t) {
+      Self(d)->calls.push_back("finish");
+      Self(d)->finished.assign(x, x + Self(d)->n);
+      Self(d)->finished_t = t;
+    };
+    if (!basis.empty()) {
+      in.basis = [](void* d, int n, int* status, int* t_status) {
+        Self(d)->calls.push_back("basis");
+        for (int i = 0; i < n; ++i) status[i] = Self(d)->basis[i];
+        *t_status = Self(d)->t_basis;
+      };
+    }
+    return in;
+  }
+
+  // M x + q + t d from the triplets.
+  std::vector<double> F(const std::vector<double>& x, double tt) const {
+    std::vector<double> f(n);
+    for (int i = 0; i < n; ++i) f[i] = q[i] + tt * d[i];
+    for (const Triplet& e : m) f[e.row] += e.value * x[e.col];
+    return f;
+  }
+
+  static FakePLCP* Self(void* d) { return static_cast<FakePLCP*>(d); }
+};
+
+class PLCPTest : public LibraryTest {
+ protected:
+  void TearDown() override {
+    PLCP_Destroy(plcp_);
+    LibraryTest::TearDown();
+  }
+  PLCP* Start(FakePLCP& fake, int nnz = 5) {
+    interface_ = fake.Interface();
+    PLCP_SetInterface(&interface_);
+    plcp_ = PLCP_Create(3, nnz);
+    EXPECT_EQ(PLCP_Start(plcp_), PLCP_STARTED);
+    return plcp_;
+  }
+  PLCP_Interface interface_{};
+  PLCP* plcp_ = nullptr;
+};
+
+TEST_F(PLCPTest, StartKeepsEveryVariableAndStoresTheDiagonal) {
+  FakePLCP fake;
+  fake.lower = {1.0, -1e30, 0.0};
+  fake.upper = {1.0, 1e30, 2.0};
+  fake.start = {0.3, 0.0, 2.0};
+  fake.t = 0.5;
+  fake.t_lower = 0.0;
+  fake.t_upper = 1.0;
+  PLCP* p = Start(fake);
+  EXPECT_EQ(fake.calls,
+            (std::vector<std::string>{"start", "problem_size", "bounds", "matrix"}));
+  EXPECT_EQ(PLCP_Variables(p), 3);
+  // A variable with lower = upper stays, keeps the x it was given and gets
+  // code 5; bounds beyond infinity come back as infinity.
+  EXPECT_EQ(Values(PLCP_X(p)), (std::vector<double>{0.3, 0.0, 2.0}));
+  EXPECT_EQ(Values(PLCP_FullLower(p)), (std::vector<double>{1.0, -1e20, 0.0}));
+  EXPECT_EQ(Values(PLCP_Upper(p)), (std::vector<double>{1.0, 1e20, 2.0}));
+  EXPECT_EQ(Values(PLCP_FullBasis(p)), (std::vector<int>{5, 1, 4}));
+  EXPECT_EQ(Values(PLCP_Basis(p)), (std::vector<int>{5, 1, 4}));
+  EXPECT_EQ(PLCP_TBasis(p), BASIS_BASIC);
+  EXPECT_EQ(PLCP_T(p), 0.5);
+  EXPECT_EQ(Values(PLCP_Q(p)), fake.q);
+  EXPECT_EQ(Values(PLCP_FullD(p)), fake.d);
+  // The full M keeps the caller's pattern; the working M stores column 2's
+  // missing diagonal as 0.0.
+  EXPECT_EQ(SparseMatrix_NNZ(PLCP_FullM(p)), 5);
+  EXPECT_FALSE(StoresEveryDiagonal(PLCP_FullM(p)));
+  EXPECT_EQ(PLCP_Nonzeros(p), 6);
+  EXPECT_TRUE(StoresEveryDiagonal(PLCP_M(p)));
+  EXPECT_EQ(Dense(PLCP_M(p)), Dense(PLCP_FullM(p)));
+}
+
+TEST_F(PLCPTest, StartRefusesBadProblems) {
+  struct Case {
+    const char* name;
+    int n;
+    std::vector<double> lower, upper;
+    double t_lower, t_upper;
+    int nnz_reported;
+    int count;
+    const char* message;
+  };
+  const std::vector<double> fl{-kInf, -kInf, -kInf}, fu{kInf, kInf, kInf};
+  const int none = FakePLCP::kNoOverride;
+  const Case cases[] = {
+      {"empty model", 0, fl, fu, -kInf, kInf, 5, none, "PLCP: Start: Empty model.\n"},
+      {"crossed variable", 3, {0.0, 3.0, 0.0}, {1.0, 2.0, 1.0}, -kInf, kInf, 5, none,
+       "PLCP: Initialize: L > U.\n"},
+      {"NaN bound", 3, {0.0, 0.0, 0.0}, {1.0, kNaN, 1.0}, -kInf, kInf, 5, none,
+       "PLCP: Initialize: L > U.\n"},
+      {"crossed parameter", 3, fl, fu, 1.0, 0.0, 5, none, "PLCP: Initialize: L > U.\n"},
+      {"count beyond the room", 3, fl, fu, -kInf, kInf, 5, 6, "count 6 is outside 0..5"},
+      {"more entries than announced", 3, fl, fu, -kInf, kInf, 4, none, "at most 4 announced"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePLCP fake;
+    fake.n = c.n;
+    fake.lower = c.lower;
+    fake.upper = c.upper;
+    fake.t_lower = c.t_lower;
+    fake.t_upper = c.t_upper;
+    fake.nnz_reported = c.nnz_reported;
+    fake.count_override = c.count;
+    PLCP_Interface in = fake.Interface();
+    PLCP_SetInterface(&in);
+    PLCP* p = PLCP_Create(3, 5);
+    EXPECT_SOLVER_ERROR(PLCP_Start(p), c.message);
+    EXPECT_EQ(PLCP_Variables(p), 0);
+    PLCP_Destroy(p);
+  }
+  FakePLCP fake;
+  PLCP_Interface in = fake.Interface();
+  in.matrix = nullptr;
+  PLCP_SetInterface(&in);
+  PLCP* p = PLCP_Create(3, 5);
+  EXPECT_SOLVER_ERROR(PLCP_Start(p), "callbacks not installed");
+  PLCP_Destroy(p);
+}
+
+TEST_F(PLCPTest, EvaluationsAreTheLinearFunction) {
+  FakePLCP fake;
+  PLCP* p = Start(fake);
+  DenseVector* x = DenseVector_Create(3);
+  DenseVector* column = DenseVector_Create(3);
+  FunctionJacobian* pair = FunctionJacobian_Create(3, PLCP_Nonzeros(p));
+  const std::vector<double> point = {1.0, -2.0, 0.5};
+  Assign(x, point);
+  EXPECT_EQ(PLCP_Function(p, x, 2.0, pair), 1);
+  EXPECT_EQ(Values(FunctionJacobian_Function(pair)), fake.F(point, 2.0));
+  EXPECT_EQ(FunctionJacobian_N(pair), 3);
+
+  EXPECT_EQ(PLCP_Jacobian(p, x, -1.0, pair, column), 1);
+  EXPECT_EQ(Values(FunctionJacobian_Function(pair)), fake.F(point, -1.0));
+  EXPECT_EQ(Values(column), fake.d);
+  EXPECT_EQ(FunctionJacobian_Nnz(pair), 6);
+  EXPECT_TRUE(StoresEveryDiagonal(FunctionJacobian_Jacobian(pair)));
+  std::vector<double> dense(9, 0.0);
+  for (const Triplet& e : fake.m) dense[e.row * 3 + e.col] = e.value;
+  EXPECT_EQ(Dense(FunctionJacobian_Jacobian(pair)), dense);
+
+  DenseVector* tiny = DenseVector_Create(2);
+  EXPECT_SOLVER_ERROR(PLCP_Jacobian(p, x, 0.0, pair, tiny), "room for 3");
+  Assign(tiny, {1.0, 2.0});
+  EXPECT_SOLVER_ERROR(PLCP_Function(p, tiny, 0.0, pair), "point has 2 entries, 3 expected");
+  DenseVector_Destroy(tiny);
+  FunctionJacobian_Destroy(pair);
+  DenseVector_Destroy(column);
+  DenseVector_Destroy(x);
+}
+
+TEST_F(PLCPTest, FinishStoresTheSolutionAndReclassifies) {
+  FakePLCP fake;
+  fake.lower = {0.0, 0.0, -kInf};
+  fake.upper = {kInf, 1.0, kInf};
+  fake.start = {0.0, 1.0, 0.0};
+  fake.t_lower = 0.0;
+  fake.t_upper = 1.0;
+  PLCP* p = Start(fake);
+  EXPECT_EQ(Values(PLCP_FullBasis(p)), (std::vector<int>{3, 4, 1}));
+  fake.calls.clear();
+  DenseVector* x = DenseVector_Create(3);
+  Assign(x, {0.5, 1.0, -3.0});
+  PLCP_Finish(p, x, 1.0, nullptr, 0);
+  // Nothing is evaluated; the start's codes are reclassified at the new x.
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"finish"}));
+  EXPECT_EQ(fake.finished, (std::vector<double>{0.5, 1.0, -3.0}));
+  EXPECT_EQ(fake.finished_t, 1.0);
+  EXPECT_EQ(Values(PLCP_FullBasis(p)), (std::vector<int>{1, 4, 1}));
+  EXPECT_EQ(PLCP_FullTBasis(p), BASIS_UPPER);
+
+  IDenseVector* codes = IDenseVector_Create(3);
+  Assign(codes, {4, 3, 0});
+  Assign(x, {0.0, 0.0, 1.0});
+  PLCP_Finish(p, x, 0.0, codes, 4);
+  EXPECT_EQ(Values(PLCP_FullBasis(p)), (std::vector<int>{3, 3, 1}));
+  EXPECT_EQ(PLCP_FullTBasis(p), BASIS_LOWER);
+  IDenseVector_Destroy(codes);
+  DenseVector_Destroy(x);
+}
+
+TEST_F(PLCPTest, NamesAreTheCallersOwn) {
+  FakePLCP fake;
+  PLCP* p = Start(fake);
+  char buffer[32];
+  PLCP_VariableName(p, 3, buffer, 32);
+  EXPECT_STREQ(buffer, "x[    3]");
+  PLCP_ConstraintName(p, 2, buffer, 32);
+  EXPECT_STREQ(buffer, "f[    2]");
+  interface_.constraint_name = [](void*, int i, char* b, int len) {
+    return std::snprintf(b, len, "row%d", i);
+  };
+  PLCP_ConstraintName(p, 2, buffer, 32);
+  EXPECT_STREQ(buffer, "row2");
+}
+
+TEST_F(PLCPTest, ForgettingTheStateDropsTheCallersInterface) {
+  FakePLCP fake;
+  PLCP_Interface in = fake.Interface();
+  PLCP_SetInterface(&in);
+  EXPECT_EQ(PLCP_GetInterface(), &in);
+  PLCP_ForgetState();
+  EXPECT_NE(PLCP_GetInterface(), &in);
+  EXPECT_EQ(PLCP_GetInterface()->matrix, nullptr);
+}
+
+TEST_F(PLCPTest, CopyGrowsTheDestination) {
+  FakePLCP fake;
+  PLCP* p = Start(fake);
+  PLCP_SetTag(p, 4);
+  PLCP* copy = PLCP_Create(0, 0);
+  PLCP_Copy(copy, p);
+  EXPECT_EQ(PLCP_Variables(copy), 3);
+  EXPECT_EQ(PLCP_Nonzeros(copy), 6);
+  EXPECT_EQ(PLCP_Tag(copy), 4);
+  EXPECT_EQ(Values(PLCP_Q(copy)), fake.q);
+  EXPECT_EQ(Dense(PLCP_M(copy)), Dense(PLCP_M(p)));
+  // Both matrices of the copy store every diagonal, the full one too.
+  EXPECT_TRUE(StoresEveryDiagonal(PLCP_FullM(copy)));
+  EXPECT_EQ(SparseMatrix_NNZ(PLCP_FullM(copy)), 6);
+  DenseVector* x = DenseVector_Create(3);
+  FunctionJacobian* a = FunctionJacobian_Create(3, 6);
+  FunctionJacobian* b = FunctionJacobian_Create(3, 6);
+  Assign(x, {1.0, 2.0, 3.0});
+  PLCP_Function(p, x, 0.5, a);
+  PLCP_Function(copy, x, 0.5, b);
+  EXPECT_EQ(Values(FunctionJacobian_Function(a)), Values(FunctionJacobian_Function(b)));
+  FunctionJacobian_Destroy(a);
+  FunctionJacobian_Destroy(b);
+  DenseVector_Destroy(x);
+  PLCP_Destroy(copy);
+}
+
+}  // namespace
