@@ -1,0 +1,32 @@
+function [f, J, domerr] = slow_cubic(x, flag)
+  % F(x) = x^3 on a free variable: Newton's method approaches the root 0
+  % only linearly (x shrinks by a third per step), so a solve from x = 100
+  % takes some twenty iterations. The third Jacobian evaluation announces
+  % itself in "waiting.flag" and waits for "signal.sent" (at most 60 s), so
+  % that an interrupt arrives in the middle of the solve.
+  % slow_cubic([], 'reset') starts the count afresh.
+  persistent jacobians
+  if ischar(flag)
+    jacobians = 0;
+    f = []; J = []; domerr = [];
+    return;
+  end
+  if isempty(jacobians)
+    jacobians = 0;
+  end
+  if flag == 1
+    jacobians = jacobians + 1;
+    if jacobians == 3
+      fclose(fopen('waiting.flag', 'w'));
+      for k = 1:1200
+        if exist('signal.sent', 'file')
+          break;
+        end
+        pause(0.05);
+      end
+    end
+  end
+  f = x.^3;
+  J = sparse(3 * x.^2);
+  domerr = 0;
+end
