@@ -22,7 +22,13 @@ template <class V, class T>
 V* Create(std::int32_t n) {
   const std::int32_t capacity = std::max<std::int32_t>(n, 1);
   T* data = Memory_AllocateArray<T>(capacity);
-  V* v = static_cast<V*>(Memory_Allocate(sizeof(V)));
+  V* v;
+  try {
+    v = static_cast<V*>(Memory_Allocate(sizeof(V)));
+  } catch (...) {  // a solver error leaving through the host's callback
+    Memory_Free(data);
+    throw;
+  }
   v->data = data;
   v->capacity = capacity;
   v->length = 0;

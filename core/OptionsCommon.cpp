@@ -9,15 +9,7 @@ namespace {
 constexpr std::int32_t LISTED = 1;
 constexpr std::int32_t HIDDEN = 0;
 
-Option Entry(const char* name, std::int32_t visible, std::int32_t type) {
-  Option option{};
-  int k = 0;
-  for (; name[k] != '\0' && k < 127; ++k) option.name[k] = name[k];
-  option.name[k] = '\0';
-  option.visible = visible;
-  option.type = type;
-  return option;
-}
+constexpr auto Entry = Options_MakeOption;
 
 }  // namespace
 

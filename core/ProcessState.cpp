@@ -3,8 +3,10 @@
 
 #include "core/Interrupt.hpp"
 #include "core/Workspace.hpp"
+#include "problems/LCP.hpp"
 
 void ProcessState_Forget() {
   Interrupt_ForgetState();
   Workspace_ForgetState();
+  LCP_ForgetState();
 }
