@@ -64,6 +64,15 @@ LemkeWorkspace* Lemke_CreateWorkspace(int n, int nnz) {
   }
   const LemkeSizes sizes = Lemke_ComputeSizes(n, nnz);
   Workspace_Create(sizes.n, sizes.nnz);
+  // The timed basis first: when the back-end cannot make one, only the
+  // scratch pool reference has to be given back.
+  Basis* factor = nullptr;
+  try {
+    factor = Workspace_Basis();
+  } catch (...) {
+    Workspace_Destroy();
+    throw;
+  }
 
   LemkeWorkspace* ws = static_cast<LemkeWorkspace*>(Memory_Allocate(sizeof(LemkeWorkspace)));
   *ws = LemkeWorkspace{};
@@ -97,7 +106,7 @@ LemkeWorkspace* Lemke_CreateWorkspace(int n, int nnz) {
   ws->lex_row = DenseVector_Create(sizes.n);
   ws->lex_best = DenseVector_Create(sizes.n);
   IDenseVector_FillZero(ws->cycle_counts, cols);
-  ws->factor = Workspace_Basis();
+  ws->factor = factor;
 
   lemke_workspace = ws;
   return ws;

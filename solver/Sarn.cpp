@@ -13,7 +13,7 @@
 #include "problems/Residual.hpp"
 #include "solver/LMCP.hpp"
 #include "solver/Lemke.hpp"
-#include "solver/Pending_internal.hpp"
+#include "solver/NMS.hpp"
 #include "solver/SarnOptions.hpp"
 #include "solver/Sarn_internal.hpp"
 

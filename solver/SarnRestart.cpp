@@ -11,7 +11,7 @@
 #include "core/Workspace.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"
-#include "solver/Pending_internal.hpp"
+#include "solver/Crash.hpp"
 #include "solver/Report.hpp"
 #include "solver/Sarn.hpp"
 #include "solver/SarnOptions.hpp"

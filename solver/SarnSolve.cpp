@@ -14,7 +14,7 @@
 #include "problems/Residual.hpp"
 #include "solver/LMCP.hpp"
 #include "solver/Lemke.hpp"
-#include "solver/Pending_internal.hpp"
+#include "solver/NMS.hpp"
 #include "solver/Report.hpp"
 #include "solver/Sarn.hpp"
 #include "solver/SarnOptions.hpp"

@@ -57,7 +57,9 @@ TEST_F(LemkeTest, SetupTurnsStatusIntoBasis) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PlainLCP p = MakeProblem("one", 1);
-    p.m(1, 1) = 1.0;
+    DenseBuilder m(1);
+    m(1, 1) = 1.0;
+    SetMatrix(p, m);
     p.q = {c.q};
     p.upper = {1.0};
     p.start = {c.z};
@@ -117,9 +119,11 @@ TEST_F(LemkeTest, SetupExtendsBoundsAndProjectsTheStart) {
 // option is off or the mask has neither stream.
 TEST_F(LemkeTest, DumpPrintsTheModel) {
   PlainLCP p = MakeProblem("two", 2);
-  p.m(1, 1) = 2.0;
-  p.m(2, 1) = -1.0;
-  p.m(2, 2) = 3.0;
+  DenseBuilder m(2);
+  m(1, 1) = 2.0;
+  m(2, 1) = -1.0;
+  m(2, 2) = 3.0;
+  SetMatrix(p, m);
   p.q = {-1.0, 0.5};
   p.start = {0.0, 0.5};
 
@@ -188,7 +192,7 @@ TEST_F(LemkeTest, DumpPrintsTheModel) {
 TEST_F(LemkeTest, WorkspaceKeepsItsCapacityAcrossSolves) {
   Lemke_CreateWorkspace(40, 300);
   EXPECT_EQ(Lemke_ReferenceWorkspace(), 2);
-  PlainLCP p = QPProblem();
+  PlainLCP p = FromLinear(ConvexQP());
   Information info = MakeInfo(0, 0);
   ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
   LemkeWorkspace* ws = Lemke_GetWorkspace();
@@ -239,7 +243,7 @@ TEST_F(LemkeTest, ForgetStateDropsTheWorkspacePointer) {
   for (void* block : blocks) std::free(block);
   arena_blocks = nullptr;
 
-  PlainLCP p = CyclicProblem();
+  PlainLCP p = FromLinear(DegenerateCyclic());
   Information info = MakeInfo(0, 0);
   EXPECT_EQ(Solve(p, info), LEMKE_SOLVED);
 }
@@ -271,8 +275,10 @@ TEST_F(LemkeTest, FactorRepairNamesTheUncoveredRows) {
   // Row 1 of M is zero: with z2 in position 1 and z1 in position 2, row 1 is
   // uncovered.
   PlainLCP p = MakeProblem("rowzero", 2);
-  p.m(2, 1) = 1.0;
-  p.m(2, 2) = 2.0;
+  DenseBuilder m(2);
+  m(2, 1) = 1.0;
+  m(2, 2) = 2.0;
+  SetMatrix(p, m);
   p.q = {1.0, -1.0};
   p.start = {0.5, 0.5};
   ManualSolve solve(p, 1, 1);
@@ -302,9 +308,11 @@ TEST_F(LemkeTest, FactorRepairNeverSharesAnArtificial) {
   // Columns z1 and w1 both live in row 1, and together with z2 = 2 e1 they
   // span only row 1: two singularities, rows 2 and 3 uncovered.
   PlainLCP p = MakeProblem("shared", 3);
-  p.m(1, 1) = 1.0;
-  p.m(1, 2) = 2.0;
-  p.m(3, 3) = 1.0;
+  DenseBuilder m(3);
+  m(1, 1) = 1.0;
+  m(1, 2) = 2.0;
+  m(3, 3) = 1.0;
+  SetMatrix(p, m);
   p.q = {1.0, 1.0, 1.0};
   p.start = {0.5, 0.5, 0.5};
   ManualSolve solve(p, 1, 1);
@@ -334,11 +342,13 @@ TEST_F(LemkeTest, FactorRepairFailsWithoutRoundsOrSingularityReport) {
   for (const Case& c : {Case{"no rounds", 0, false}, Case{"dense back-end", 10, true}}) {
     SCOPED_TRACE(c.name);
     SetDefaults();
-    if (c.dense) DenseBasis_Select();
+    if (c.dense) UseDenseBackEnd();
     Lemke_OptionTable[LEMKE_RANK_DEFICIENCY_ITERATIONS].int_value = c.rounds;
     PlainLCP p = MakeProblem("rowzero", 2);
-    p.m(2, 1) = 1.0;
-    p.m(2, 2) = 2.0;
+    DenseBuilder m(2);
+    m(2, 1) = 1.0;
+    m(2, 2) = 2.0;
+    SetMatrix(p, m);
     p.start = {0.5, 0.5};
     ManualSolve solve(p, 1, 1);
     LemkeWorkspace* ws = solve.Setup();

@@ -63,15 +63,15 @@ void GiveStart(PlainLCP& p, unsigned seed, bool with_status) {
 
 std::vector<PlainLCP> SolvableProblems() {
   std::vector<PlainLCP> list;
-  list.push_back(QPProblem());
-  list.push_back(CyclicProblem());
-  list.push_back(ExponentialProblem(8));
-  list.push_back(ObstacleProblem(5));
+  list.push_back(FromLinear(ConvexQP()));
+  list.push_back(FromLinear(DegenerateCyclic()));
+  list.push_back(FromLinear(Exponential(8)));
+  list.push_back(FromLinear(Obstacle(5)));
   for (unsigned seed = 1; seed <= 3; ++seed) {
     list.push_back(RandomPMatrixProblem(12, seed, false));
     list.push_back(RandomPMatrixProblem(10, 100 + seed, true));
     list.push_back(RandomTriangularProblem(9, 200 + seed));
-    list.push_back(PlantedMonotoneProblem(30, 300 + seed));
+    list.push_back(FromLinear(PlantedMonotone(30, 300 + seed)));
   }
   return list;
 }
@@ -102,9 +102,9 @@ TEST_F(LemkeTest, SolvesUnderEveryRuleAndStartStage) {
         SCOPED_TRACE(std::string(kRuleNames[rule]) + " / " + start.name + " / " + p.name);
         ASSERT_EQ(code, LEMKE_SOLVED);
         EXPECT_EQ(p.finish_calls, 1);
-        EXPECT_LE(Violation(p, p.solution), Tolerance(p));
-        if (!p.known.empty()) {
-          for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.solution[i], p.known[i], 1e-6) << i;
+        EXPECT_LE(Violation(p, p.result), Tolerance(p));
+        if (!p.solution.empty()) {
+          for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-6) << i;
         }
       }
     }
@@ -119,20 +119,20 @@ TEST_F(LemkeTest, SolvesWithTheDenseBackEnd) {
       PlainLCP p = problems[k];
       GiveStart(p, static_cast<unsigned>(k + 5), start.with_status);
       SetDefaults();
-      DenseBasis_Select();
+      UseDenseBackEnd();
       Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 100000;
       Information info = MakeInfo(start.factor_given, start.start_given);
       const int code = Solve(p, info);
       SCOPED_TRACE(std::string(start.name) + " / " + p.name);
       ASSERT_EQ(code, LEMKE_SOLVED);
-      EXPECT_LE(Violation(p, p.solution), Tolerance(p));
+      EXPECT_LE(Violation(p, p.result), Tolerance(p));
     }
   }
 }
 
 // Problems without a solution end with ray termination, never "solved".
 TEST_F(LemkeTest, ProblemsWithoutSolutionEndWithARay) {
-  const PlainLCP problems[] = {NoSolutionProblem(), InfeasibleMonotoneProblem()};
+  const PlainLCP problems[] = {FromLinear(NoSolution()), InfeasibleMonotoneProblem()};
   for (int rule = 0; rule < 4; ++rule) {
     for (const StartCase& start : kStarts) {
       for (const PlainLCP& base : problems) {
@@ -154,14 +154,16 @@ TEST_F(LemkeTest, ProblemsWithoutSolutionEndWithARay) {
 // example.
 TEST_F(LemkeTest, DegenerateProblemsTerminate) {
   std::vector<PlainLCP> problems;
-  problems.push_back(CyclicProblem());
+  problems.push_back(FromLinear(DegenerateCyclic()));
   for (int n : {4, 6, 9}) {
     // Circulant [1 2 0 ...]: every w ties at the first step.
     PlainLCP p = MakeProblem("circulant" + std::to_string(n), n);
+    DenseBuilder m(n);
     for (int i = 1; i <= n; ++i) {
-      p.m(i, i) = 1;
-      p.m(i, i % n + 1) = 2;
+      m(i, i) = 1;
+      m(i, i % n + 1) = 2;
     }
+    SetMatrix(p, m);
     p.q.assign(n, -1.0);
     problems.push_back(p);
   }
@@ -180,7 +182,7 @@ TEST_F(LemkeTest, DegenerateProblemsTerminate) {
       const int code = Solve(p, info);
       SCOPED_TRACE(std::string(kRuleNames[rule]) + " / " + p.name);
       EXPECT_EQ(code, LEMKE_SOLVED);
-      EXPECT_LE(Violation(p, p.solution), 1e-8);
+      EXPECT_LE(Violation(p, p.result), 1e-8);
       EXPECT_LE(info.major_iterations, 200);
     }
   }
@@ -189,12 +191,12 @@ TEST_F(LemkeTest, DegenerateProblemsTerminate) {
 // The exponential problem needs many pivots from a slack start; with room
 // for them the method finishes with the solution.
 TEST_F(LemkeTest, ExponentialProblemFinishes) {
-  PlainLCP p = ExponentialProblem(16);
+  PlainLCP p = FromLinear(Exponential(16));
   Lemke_OptionTable[LEMKE_MAXIMUM_ITERATION_LIMIT].int_value = 1000000;
   Lemke_OptionTable[LEMKE_SIZE_FACTOR].int_value = 100000;
   Information info = MakeInfo(0, 0);
   ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
-  for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.solution[i], p.known[i], 1e-9);
+  for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-9);
 }
 
 // A pivot limit of 0 still takes the first step, then stops with code 7.
@@ -204,7 +206,8 @@ TEST_F(LemkeTest, LimitZeroStopsAfterTheFirstStep) {
     int factor_given;  // residual start (1) or ray start (0)
   };
   for (const Case& c : {Case{"residual", 1}, Case{"ray", 0}}) {
-    PlainLCP p = ObstacleProblem(3);
+    PlainLCP p = FromLinear(Obstacle(3));
+    p.start.assign(p.n, 5.0);  // far from the solution: the residual start needs pivots
     SetDefaults();
     Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 0;
     Lemke_OptionTable[LEMKE_MAXIMUM_ITERATION_LIMIT].int_value = 0;
@@ -221,13 +224,13 @@ TEST_F(LemkeTest, LimitZeroStopsAfterTheFirstStep) {
 // A start that already solves the problem: t leaves at once by a bound
 // flip, one counted step and no basis exchange.
 TEST_F(LemkeTest, SolvedStartEndsAtOnce) {
-  PlainLCP p = PlantedMonotoneProblem(20, 77);
-  p.start = p.known;
+  PlainLCP p = FromLinear(PlantedMonotone(20, 77));
+  p.start = p.solution;
   Options_CommonTable[COMMON_OUTPUT_MINOR_ITERATIONS_FREQUENCY].int_value = 1;
   Information info = MakeInfo(1, 0);  // constructed basis, residual start
   ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
   EXPECT_EQ(info.major_iterations, 1);
-  for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.solution[i], p.known[i], 1e-10);
+  for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-10);
   // The one log line: t entered and left again by a flip.
   EXPECT_NE(output()->log().find("t         flip"), std::string::npos) << output()->log();
   EXPECT_EQ(output()->status().find("Basis refactored."), std::string::npos);

@@ -28,16 +28,18 @@ bool Has(const std::string& text, const std::string& what) {
 // x1 + x2 = 2: F = (x1 - y, x2 - y, x1 + x2 - 2).
 PlainLCP FreeKKTProblem() {
   PlainLCP p = MakeProblem("kkt", 3);
-  p.m(1, 1) = 1.0;
-  p.m(2, 2) = 1.0;
-  p.m(1, 3) = -1.0;
-  p.m(2, 3) = -1.0;
-  p.m(3, 1) = 1.0;
-  p.m(3, 2) = 1.0;
+  DenseBuilder m(3);
+  m(1, 1) = 1.0;
+  m(2, 2) = 1.0;
+  m(1, 3) = -1.0;
+  m(2, 3) = -1.0;
+  m(3, 1) = 1.0;
+  m(3, 2) = 1.0;
+  SetMatrix(p, m);
   p.q = {0.0, 0.0, -2.0};
   p.lower = {0.0, 0.0, -INF};
   p.upper = {INF, INF, INF};
-  p.known = {1.0, 1.0, 1.0};
+  p.solution = {1.0, 1.0, 1.0};
   return p;
 }
 
@@ -62,7 +64,7 @@ TEST_F(LemkeTest, StartingBasisStagesFollowTheControls) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetDefaults();
-    PlainLCP p = QPProblem();
+    PlainLCP p = FromLinear(ConvexQP());
     p.start = {0.5, 0.5, 0.0, 0.0, 0.0};
     p.status = {1, 1, 3, 3, 3};
     output()->Clear();
@@ -71,7 +73,7 @@ TEST_F(LemkeTest, StartingBasisStagesFollowTheControls) {
     for (const char* w : c.warnings) EXPECT_TRUE(Has(output()->status(), w)) << w;
     EXPECT_EQ(info.factor_given_basis_used, c.used_factor);
     EXPECT_EQ(info.start_from_given_basis_used, c.used_start);
-    EXPECT_LE(Violation(p, p.solution), 1e-8);
+    EXPECT_LE(Violation(p, p.result), 1e-8);
   }
 }
 
@@ -86,7 +88,7 @@ TEST_F(LemkeTest, AdvancedStartReportsAChangedBasis) {
   EXPECT_TRUE(Has(output()->status(), "Advanced Lemke Start.\n"));
   EXPECT_EQ(info.factor_given_basis_used, 0);
   EXPECT_EQ(info.start_from_given_basis_used, 0);
-  EXPECT_LE(Violation(p, p.solution), 1e-8);
+  EXPECT_LE(Violation(p, p.result), 1e-8);
 }
 
 // Singular starting bases fall through the stages: with the sparse back-end
@@ -120,7 +122,7 @@ TEST_F(LemkeTest, SingularStartsFallThroughTheStages) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetDefaults();
-    if (c.dense) DenseBasis_Select();
+    if (c.dense) UseDenseBackEnd();
     PlainLCP p = FreeKKTProblem();
     p.start = {0.0, 0.0, 5.0};
     if (c.factor_given) p.status = {3, 3, 1};  // singular: w1, w2 and z3
@@ -129,7 +131,7 @@ TEST_F(LemkeTest, SingularStartsFallThroughTheStages) {
     ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
     for (const char* w : c.warnings) EXPECT_TRUE(Has(output()->status(), w)) << w;
     EXPECT_FALSE(Has(output()->status(), "No basis num_singular routine"));
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p.solution[i], p.known[i], 1e-9) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-9) << i;
   }
 }
 
@@ -138,7 +140,9 @@ TEST_F(LemkeTest, SingularStartsFallThroughTheStages) {
 // direction; a free row has none. The column holds B e.
 TEST_F(LemkeTest, RayTypesBuildTheCoveringColumn) {
   PlainLCP p = MakeProblem("mixed", 3);
-  p.m(1, 1) = p.m(2, 2) = p.m(3, 3) = 1.0;
+  DenseBuilder m(3);
+  m(1, 1) = m(2, 2) = m(3, 3) = 1.0;
+  SetMatrix(p, m);
   p.q = {-1.0, 1.0, 0.5};
   p.lower = {0.0, -INF, -INF};
   p.upper = {INF, 2.0, INF};
@@ -191,7 +195,7 @@ TEST_F(LemkeTest, RandomRayIsReproducibleAndPrivate) {
   }
   Information info = MakeInfo(0, 0);
   ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
-  EXPECT_LE(Violation(p, p.solution), 1e-8);
+  EXPECT_LE(Violation(p, p.result), 1e-8);
 }
 
 // The gateways' start vector: used on a ray start when its length is n
@@ -227,7 +231,7 @@ TEST_F(LemkeTest, StartVectorIsCheckedAndCleared) {
   Lemke_SetStartVector(values, 3);
   Information info = MakeInfo(0, 0);
   ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
-  EXPECT_LE(Violation(p, p.solution), 1e-8);
+  EXPECT_LE(Violation(p, p.result), 1e-8);
   EXPECT_EQ(Lemke_GetStartVector().values, nullptr);
 }
 
@@ -235,8 +239,10 @@ TEST_F(LemkeTest, StartVectorIsCheckedAndCleared) {
 // starts t there; a zero residual leaves it unscaled.
 TEST_F(LemkeTest, ResidualStartScalesTheResidual) {
   PlainLCP p = MakeProblem("diag", 2);
-  p.m(1, 1) = 2.0;
-  p.m(2, 2) = 1.0;
+  DenseBuilder m(2);
+  m(1, 1) = 2.0;
+  m(2, 2) = 1.0;
+  SetMatrix(p, m);
   p.q = {-4.0, 1.0};
   p.start = {0.5, 0.0};
   {
@@ -267,8 +273,10 @@ TEST_F(LemkeTest, ResidualStartScalesTheResidual) {
 // small violations.
 TEST_F(LemkeTest, ResetFailsOnLargeViolations) {
   PlainLCP p = MakeProblem("diag", 2);
-  p.m(1, 1) = 1.0;
-  p.m(2, 2) = 1.0;
+  DenseBuilder m(2);
+  m(1, 1) = 1.0;
+  m(2, 2) = 1.0;
+  SetMatrix(p, m);
   p.q = {-1.0, -1.0};
   p.start = {0.5, 0.5};
   ManualSolve solve(p, 1, 0);  // z1, z2 basic in [0, inf)
@@ -290,7 +298,7 @@ TEST_F(LemkeTest, ResetFailsOnLargeViolations) {
 // The finish after a singular basis without a saved best point keeps the
 // current values (it reads no copy that was never made).
 TEST_F(LemkeTest, FinishWithoutBestCopyKeepsCurrentValues) {
-  PlainLCP p = PlantedMonotoneProblem(6, 5);
+  PlainLCP p = FromLinear(PlantedMonotone(6, 5));
   for (int i = 0; i < 6; ++i) {
     p.start[i] = std::min(std::max(0.25, p.lower[i]), p.upper[i]);
   }
@@ -303,9 +311,9 @@ TEST_F(LemkeTest, FinishWithoutBestCopyKeepsCurrentValues) {
   EXPECT_EQ(Lemke_Finish(solve.lcp(), &solve.info(), LEMKE_SINGULAR), LEMKE_SINGULAR);
   ASSERT_EQ(p.finish_calls, 1);
   for (int i = 0; i < 6; ++i) {
-    EXPECT_TRUE(std::isfinite(p.solution[i])) << i;
+    EXPECT_TRUE(std::isfinite(p.result[i])) << i;
     const double projected = std::min(std::max(p.start[i], p.lower[i]), p.upper[i]);
-    EXPECT_DOUBLE_EQ(p.solution[i], projected) << i;
+    EXPECT_DOUBLE_EQ(p.result[i], projected) << i;
   }
 }
 
@@ -359,7 +367,7 @@ TEST_F(LemkeTest, EnteringDirection) {
 TEST_F(LemkeTest, AbnormalExitsReleaseTheWorkspace) {
   for (int failure : {1, 2}) {
     SCOPED_TRACE(failure);
-    PlainLCP p = QPProblem();
+    PlainLCP p = FromLinear(ConvexQP());
     p.fail_in_finish = failure;
     Information info = MakeInfo(0, 0);
     bool caught = false;
@@ -373,15 +381,15 @@ TEST_F(LemkeTest, AbnormalExitsReleaseTheWorkspace) {
     EXPECT_TRUE(caught);
     EXPECT_EQ(Lemke_GetWorkspace(), nullptr);
   }
-  PlainLCP p = QPProblem();
+  PlainLCP p = FromLinear(ConvexQP());
   Information info = MakeInfo(0, 0);
   EXPECT_EQ(Solve(p, info), LEMKE_SOLVED);
-  for (int i = 0; i < 5; ++i) EXPECT_NEAR(p.solution[i], p.known[i], 1e-9);
+  for (int i = 0; i < 5; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-9);
 }
 
 // An invalid pivot rule is a solver error, and the workspace is released.
 TEST_F(LemkeTest, InvalidPivotRuleIsAnError) {
-  PlainLCP p = QPProblem();
+  PlainLCP p = FromLinear(ConvexQP());
   Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = 7;
   Information info = MakeInfo(0, 0);
   EXPECT_SOLVER_ERROR(Solve(p, info), "Lemke: Solve: Invalid pivot rule selected.\n");
@@ -399,7 +407,7 @@ TEST_F(LemkeTest, MinorIterationLog) {
     int mask;
     int lines;  // expected lines after the header
   };
-  PlainLCP base = ObstacleProblem(3);
+  PlainLCP base = FromLinear(Obstacle(3));
   Information probe = MakeInfo(0, 0);
   PlainLCP first = base;
   ASSERT_EQ(Solve(first, probe), LEMKE_SOLVED);

@@ -1,0 +1,536 @@
+// Factorization: the sparse basis back-end on the LU engine.
+#include "factorization/Factorization.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "core/DenseVector.hpp"
+#include "core/Error.hpp"
+#include "core/IDenseVector.hpp"
+#include "core/Memory.hpp"
+#include "core/Output.hpp"
+#include "core/SparseMatrix.hpp"
+#include "factorization/Basis.hpp"
+#include "factorization/DenseBasis.hpp"
+#include "factorization/FactorizationOptions.hpp"
+
+namespace {
+
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+double OptionDouble(int index) { return Factorization_OptionDouble(index); }
+
+// Mode of the update and resize messages.
+int UpdateMode() {
+  return Factorization_OptionBool(OUTPUT_FACTORIZATION_UPDATES) ? OUTPUT_LOG | OUTPUT_STATUS
+                                                                 : OUTPUT_STATUS;
+}
+
+// int(value) of a non-negative size computed in doubles. Values beyond the
+// 64-bit range (or NaN) saturate, so that the allocation refuses them.
+std::int64_t Truncate(double value) {
+  if (!(value < 9.0e18)) return std::numeric_limits<std::int64_t>::max();
+  if (value < 0.0) return 0;
+  return static_cast<std::int64_t>(value);
+}
+
+std::int32_t Larger(std::int32_t a, std::int32_t b) { return a > b ? a : b; }
+
+// The storage length that the sizing rule gives for an rows x cols basis
+// with nnz entries.
+std::int64_t SizingRule(std::int32_t rows, std::int32_t cols, std::int64_t nnz) {
+  const std::int64_t from_entries =
+      Truncate((1.0 + OptionDouble(FACTORIZATION_ELBOWROOM)) * static_cast<double>(nnz));
+  const double from_dimension =
+      OptionDouble(FACTORIZATION_VECTORROOM) * static_cast<double>(Larger(rows, cols));
+  const double larger = static_cast<double>(from_entries) > from_dimension
+                            ? static_cast<double>(from_entries)
+                            : from_dimension;
+  return Truncate(larger);
+}
+
+// Storage block: lu_row_index, lu_col_index and lu_value of L entries each,
+// in that order, 16 L bytes through the factor allocator.
+void FreeStorage(Factorization* f) {
+  Memory_FreeFactors(f->lu.lu_row_index);
+  f->lu.lu_row_index = nullptr;
+  f->lu.lu_col_index = nullptr;
+  f->lu.lu_value = nullptr;
+  f->lu.storage_length = 0;
+}
+
+void AllocateStorage(Factorization* f, std::int64_t length) {
+  if (length > kInt32Max) Error_Report("Factorization", __LINE__, "Resize", "allocation failed");
+  FreeStorage(f);
+  f->factored = 0;
+  const std::int64_t slots = length > 0 ? length : 1;
+  char* block = static_cast<char*>(Memory_AllocateFactorsCount(slots, 16));
+  f->lu.lu_row_index = reinterpret_cast<std::int32_t*>(block);
+  f->lu.lu_col_index = reinterpret_cast<std::int32_t*>(block + 4 * slots);
+  f->lu.lu_value = reinterpret_cast<double*>(block + 8 * slots);
+  f->lu.storage_length = static_cast<std::int32_t>(length);
+}
+
+template <class T>
+void Reallocate(T** array, std::int64_t count) {
+  Memory_Free(*array);
+  *array = nullptr;
+  *array = Memory_AllocateArray<T>(count > 0 ? count : 1);
+}
+
+// Per-row arrays for M rows.
+void AllocateRows(Factorization* f, std::int32_t M) {
+  f->factored = 0;
+  Reallocate(&f->lu.row_len, M);
+  Reallocate(&f->lu.row_start, M);
+  Reallocate(&f->lu.row_perm, M);
+  Reallocate(&f->lu.row_perm_inv, M);
+  Reallocate(&f->lu.col_count_start, M);
+  Reallocate(&f->solve_work, M);
+  f->max_rows = M;
+}
+
+// Per-column arrays for N columns.
+void AllocateColumns(Factorization* f, std::int32_t N) {
+  f->factored = 0;
+  Reallocate(&f->lu.col_len, N);
+  Reallocate(&f->lu.col_start, N);
+  Reallocate(&f->lu.col_perm, N);
+  Reallocate(&f->lu.col_perm_inv, N);
+  Reallocate(&f->lu.row_count_start, N);
+  Reallocate(&f->lu.col_umax, N);
+  Reallocate(&f->transpose_work, N);
+  f->max_cols = N;
+}
+
+// Arrays that depend on both capacities: the engine's scratch and the
+// singularity list.
+void AllocateShared(Factorization* f) {
+  f->factored = 0;
+  f->singular_built = 0;
+  const std::int64_t work = LU_WorkLength(f->max_rows, f->max_cols);
+  if (work > f->lu_work_length || f->lu.work == nullptr) {
+    Reallocate(&f->lu.work, work);
+    f->lu_work_length = work;
+  }
+  const std::int32_t list = Larger(f->max_rows, f->max_cols);
+  if (list > f->singular_capacity || f->marks == nullptr) {
+    Reallocate(&f->singular_row, list);
+    Reallocate(&f->singular_column, list);
+    Reallocate(&f->marks, list);
+    f->singular_capacity = list;
+  }
+}
+
+// The parameters that every factorization re-reads from the options.
+void ReadFactorParams(Factorization* f) {
+  f->ip[LU_Int::pivot_rule] = Factorization_OptionInt(FACTORIZATION_PIVOT_TYPE);
+  f->rp[LU_Real::l_factor_limit] = 1.0 / OptionDouble(FACTORIZATION_TOLERANCE);
+  f->rp[LU_Real::l_update_limit] = 1.0 / OptionDouble(FACTORIZATION_UPDATE_TOLERANCE);
+  f->rp[LU_Real::drop_tolerance] = OptionDouble(FACTORIZATION_SMALL_TOLERANCE);
+  f->rp[LU_Real::u_abs_tolerance] = OptionDouble(FACTORIZATION_PIVOT_TOLERANCE);
+  f->rp[LU_Real::u_rel_tolerance] = OptionDouble(FACTORIZATION_PIVOT_TOLERANCE);
+}
+
+void ReadDropTolerance(Factorization* f) {
+  f->rp[LU_Real::drop_tolerance] = OptionDouble(FACTORIZATION_SMALL_TOLERANCE);
+}
+
+// The fresh factorization that replace falls back to, reported as replace
+// reports it: 1 for a nonsingular B, 3 for a singular one.
+int Rebuilt(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
+  const int status = Factorization_Factor(f, A, cols);
+  return status == BASIS_FACTORED ? BASIS_REBUILT : status;
+}
+
+// Column j of A, after checking that A has it.
+void CheckColumn(const SparseMatrix* A, std::int32_t position, std::int32_t j,
+                 const char* operation) {
+  if (j < 1 || j > SparseMatrix_Cols(A)) {
+    Error_SolverError("Factorization: %s: basis column %d is column %d of a matrix with %d "
+                      "columns.\n",
+                      operation, position, j, SparseMatrix_Cols(A));
+  }
+}
+
+void RequireRoom(const DenseVector* v, std::int32_t count, const char* operation,
+                 const char* role) {
+  if (v == nullptr || DenseVector_Capacity(v) < count) {
+    Error_SolverError("Factorization: %s: %s vector holds %d elements, the basis needs %d.\n",
+                      operation, role, v == nullptr ? 0 : DenseVector_Capacity(v), count);
+  }
+}
+
+void RequireFactors(const Factorization* f, const char* operation) {
+  if (!f->factored) {
+    Error_SolverError("Factorization: %s: the basis has no usable factorization.\n", operation);
+  }
+}
+
+// One solve in engine mode 5 (v = right-hand side, w = result) or 6 (w =
+// right-hand side, v = result).
+void EngineSolve(Factorization* f, int mode, double* v, double* w) {
+  std::int32_t result = 0;
+  LU_Solve(mode, f->m, f->n, v, w, f->ip, f->rp, f->lu, result);
+  if (result == 1) {
+    Output_Printf(OUTPUT_LOG | OUTPUT_STATUS, "Solve failed: residual: %e\n",
+                  f->rp[LU_Real::solve_residual]);
+  }
+  Factorization_SolveStatus(result);
+}
+
+void* SlotCreate(std::int32_t m, std::int32_t n, std::int32_t nnz) {
+  return Factorization_Create(m, n, nnz);
+}
+void SlotDestroy(void* handle) { Factorization_Destroy(static_cast<Factorization*>(handle)); }
+void SlotSize(void* handle, std::int32_t m, std::int32_t n, std::int32_t nnz) {
+  Factorization_Size(static_cast<Factorization*>(handle), m, n, nnz);
+}
+int SlotFactor(void* handle, SparseMatrix* A, IDenseVector* cols) {
+  return Factorization_Factor(static_cast<Factorization*>(handle), A, cols);
+}
+int SlotReplace(void* handle, SparseMatrix* A, IDenseVector* cols, std::int32_t k) {
+  return Factorization_Replace(static_cast<Factorization*>(handle), A, cols, k);
+}
+int SlotSolve(void* handle, DenseVector* x, DenseVector* b) {
+  return Factorization_Solve(static_cast<Factorization*>(handle), x, b);
+}
+int SlotSolveT(void* handle, DenseVector* x, DenseVector* b) {
+  return Factorization_SolveT(static_cast<Factorization*>(handle), x, b);
+}
+int SlotNumSingular(void* handle) {
+  return Factorization_NumSingular(static_cast<Factorization*>(handle));
+}
+void SlotGetSingular(void* handle, std::int32_t k, std::int32_t* row, std::int32_t* column) {
+  Factorization_GetSingular(static_cast<Factorization*>(handle), k, row, column);
+}
+
+const Basis_Interface sparse_table = {SlotCreate,  SlotDestroy, SlotSize,        SlotFactor,
+                                      SlotReplace, SlotSolve,   SlotSolveT,      SlotNumSingular,
+                                      SlotGetSingular, nullptr};
+
+}  // namespace
+
+Factorization* Factorization_Create(std::int32_t M, std::int32_t N, std::int32_t nnz) {
+  auto* f = Memory_AllocateArray<Factorization>(1);
+  *f = Factorization{};
+  try {
+    AllocateRows(f, M);
+    AllocateColumns(f, N);
+    AllocateShared(f);
+    AllocateStorage(f, SizingRule(M, N, nnz));
+  } catch (...) {
+    Factorization_Destroy(f);
+    throw;
+  }
+  f->ip.value[2] = -1;
+  f->ip[LU_Int::search_limit] = 5;
+  f->ip[LU_Int::keep_factors] = 1;
+  ReadFactorParams(f);
+  f->rp[LU_Real::space_factor] = 3.0;
+  f->rp[LU_Real::density_1] = 0.3;
+  f->rp[LU_Real::density_2] = 0.5;
+  return f;
+}
+
+void Factorization_Destroy(Factorization* f) {
+  if (f == nullptr) return;
+  FreeStorage(f);
+  void* arrays[] = {f->lu.row_len,    f->lu.row_start,       f->lu.row_perm,
+                    f->lu.row_perm_inv, f->lu.col_count_start, f->solve_work,
+                    f->lu.col_len,    f->lu.col_start,       f->lu.col_perm,
+                    f->lu.col_perm_inv, f->lu.row_count_start, f->lu.col_umax,
+                    f->transpose_work, f->lu.work,           f->singular_row,
+                    f->singular_column, f->marks};
+  for (void* array : arrays) Memory_Free(array);
+  Memory_Free(f);
+}
+
+void Factorization_Size(Factorization* f, std::int32_t M, std::int32_t N, std::int32_t nnz) {
+  const bool rows = M > f->max_rows;
+  const bool columns = N > f->max_cols;
+  if (rows) AllocateRows(f, M);
+  if (columns) AllocateColumns(f, N);
+  if (rows || columns) AllocateShared(f);
+  const std::int64_t length = SizingRule(M, N, nnz);
+  if (length > f->lu.storage_length) AllocateStorage(f, length);
+}
+
+int Factorization_Resize(Factorization* f, std::int64_t entries) {
+  const std::int64_t L = f->lu.storage_length;
+  const std::int64_t required = f->ip[LU_Int::required_storage];
+  const double elbowroom = OptionDouble(FACTORIZATION_ELBOWROOM);
+  double t = static_cast<double>(L);
+  const double from_entries = static_cast<double>(entries) * (1.0 + elbowroom);
+  if (from_entries > t) t = from_entries;
+  std::int64_t length = Truncate(t);
+  const double from_dimension =
+      OptionDouble(FACTORIZATION_VECTORROOM) * static_cast<double>(Larger(f->m, f->n));
+  if (from_dimension > static_cast<double>(length)) length = Truncate(from_dimension);
+
+  Option& luroom = Factorization_OptionTable[FACTORIZATION_LUROOM];
+  if (length < required) {
+    length = Truncate(static_cast<double>(required) * (1.0 + luroom.double_value));
+    // Never below what the engine asked for, whatever luroom holds.
+    if (length < required) length = required;
+  } else if (f->attempts > 0 && luroom.double_value < 5.0) {
+    const double old_value = luroom.double_value;
+    luroom.double_value = old_value + 0.1;
+    Output_Printf(UpdateMode(), "Basis: Resize: factorization_luroom increase (%.2f -> %.2f)\n",
+                  old_value, luroom.double_value);
+  }
+  const double from_factors =
+      (1.0 + luroom.double_value) *
+      static_cast<double>(static_cast<std::int64_t>(f->ip[LU_Int::l_length]) +
+                          f->ip[LU_Int::u_length]);
+  if (from_factors > static_cast<double>(length)) length = Truncate(from_factors);
+
+  if (length <= L) return 1;
+  if (length > kInt32Max) Error_Report("Factorization", __LINE__, "Resize", "allocation failed");
+  Output_Printf(UpdateMode(),
+                "Basis: Resize: refactorization: %d, storage allocated for basis: %d elements "
+                "(%d min)\n",
+                f->attempts, static_cast<std::int32_t>(length), f->ip[LU_Int::required_storage]);
+  AllocateStorage(f, length);
+  return 1;
+}
+
+int Factorization_Load(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
+  const std::int32_t m = SparseMatrix_Rows(A);
+  const std::int32_t n = IDenseVector_Length(cols);
+  if (m > f->max_rows || n > f->max_cols) {
+    Factorization_Size(f, Larger(m, f->max_rows), Larger(n, f->max_cols), 0);
+  }
+  f->m = m;
+  f->n = n;
+
+  const std::int32_t* column = IDenseVector_Array(cols);
+  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(A));
+  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(A));
+  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
+  const double* value = DenseVector_Array(SparseMatrix_Values(A));
+  std::int64_t count = 0;
+  for (std::int32_t k = 0; k < n; ++k) {
+    CheckColumn(A, k + 1, column[k], "Load");
+    count += length[column[k] - 1];
+  }
+  Factorization_Resize(f, count);
+  if (count > f->lu.storage_length) Error_SolverError("nnz > maxNNZ");
+
+  std::int32_t e = 0;
+  for (std::int32_t k = 0; k < n; ++k) {
+    const std::int32_t first = start[column[k] - 1] - 1;
+    const std::int32_t last = first + length[column[k] - 1];
+    for (std::int32_t l = first; l < last; ++l, ++e) {
+      f->lu.lu_row_index[e] = row[l];
+      f->lu.lu_col_index[e] = k + 1;
+      f->lu.lu_value[e] = value[l];
+    }
+  }
+  f->entries = e;
+  return 1;
+}
+
+int Factorization_FactorStatus(int inform) {
+  switch (inform) {
+    case 0:
+      return BASIS_FACTORED;
+    case 1:
+    case -1:
+    case 2:
+      return BASIS_SINGULAR;
+    case 7:
+      return BASIS_STORAGE;
+    default:
+      break;
+  }
+  if (inform == 3 || inform == 4 || inform >= 8) {
+    Error_SolverError("Factorization: FactorStatus: error status: %d.\n", inform);
+  }
+  Error_SolverError("Factorization: FactorStatus: unknown status: %d.\n", inform);
+}
+
+int Factorization_Factor(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
+  f->singular_built = 0;
+  f->attempts = 0;
+  f->entries = 0;
+  ReadFactorParams(f);
+  int status = BASIS_STORAGE;
+  while (status == BASIS_STORAGE) {
+    f->factored = 0;
+    Factorization_Load(f, A, cols);
+    const std::int32_t storage = f->lu.storage_length;
+    const int inform = LU_Factor(f->m, f->n, f->entries, f->ip, f->rp, f->lu);
+    if (inform == LU_NO_DIAGONAL && f->ip[LU_Int::pivot_rule] == LU_RULE_DIAGONAL) {
+      // The diagonal offers no acceptable pivot: factor this basis with
+      // threshold partial pivoting instead of ending the solve.
+      f->ip[LU_Int::pivot_rule] = LU_RULE_PARTIAL;
+      continue;
+    }
+    status = Factorization_FactorStatus(inform);
+    if (status == BASIS_SINGULAR) {
+      Output_Printf(Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES)
+                        ? OUTPUT_LOG | OUTPUT_STATUS
+                        : OUTPUT_STATUS,
+                    "Factorization: number of singularities %d(%d)\n",
+                    f->ip[LU_Int::singular_count], f->m);
+    }
+    ++f->attempts;
+    f->updates = 0;
+    if (status == BASIS_STORAGE && f->ip[LU_Int::required_storage] <= storage) {
+      Error_SolverError("Factorization: Factor: storage shortage of %d elements reported "
+                        "without a larger requirement.\n",
+                        storage);
+    }
+  }
+  f->factored = 1;
+  return status;
+}
+
+int Factorization_UpdateCheck(Factorization* f) {
+  const int frequency = Factorization_OptionInt(OUTPUT_FACTORIZATION_UPDATES_FREQUENCY);
+  if (frequency > 0 && (f->updates - 1) % frequency == 0) {
+    Output_Printf(UpdateMode(), "Basis: update %2d: LU: %d z: %d dmin: %g\n", f->updates,
+                  f->ip[LU_Int::l_length] + f->ip[LU_Int::u_length],
+                  f->ip[LU_Int::compression_count], f->rp[LU_Real::diag_min]);
+  }
+  return f->updates >= Factorization_OptionInt(FACTORIZATION_UPDATE_LIMIT) ? 1 : 0;
+}
+
+int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols, std::int32_t k) {
+  ReadDropTolerance(f);
+  if (k > f->n) {
+    Error_SolverError("Factorization: Replace: called replace with index %d >= n\n", k);
+  }
+  if (k < 1 || !f->factored || Factorization_UpdateCheck(f) == 1) return Rebuilt(f, A, cols);
+
+  // The entering column, scattered from A and transformed by the engine.
+  const std::int32_t j = IDenseVector_Value(cols, k);
+  CheckColumn(A, k, j, "Replace");
+  double* v = f->solve_work;
+  for (std::int32_t i = 0; i < f->m; ++i) v[i] = 0.0;
+  const std::int32_t first = IDenseVector_Value(SparseMatrix_ColStart(A), j) - 1;
+  const std::int32_t last = first + IDenseVector_Value(SparseMatrix_ColLen(A), j);
+  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
+  const double* value = DenseVector_Array(SparseMatrix_Values(A));
+  for (std::int32_t l = first; l < last; ++l) {
+    if (row[l] < 1 || row[l] > f->m) {
+      Error_SolverError("Factorization: Replace: row %d of column %d outside 1..%d.\n", row[l], j,
+                        f->m);
+    }
+    v[row[l] - 1] = value[l];
+  }
+
+  double diag = 0.0;
+  double vnorm = 0.0;
+  f->factored = 0;
+  const int inform = LU_ReplaceColumn(1, 1, f->m, f->n, k, v, f->ip, f->rp, f->lu, diag, vnorm);
+  if (std::fabs(diag) < f->rp[LU_Real::diag_min]) f->rp[LU_Real::diag_min] = std::fabs(diag);
+  const int status = Factorization_FactorStatus(inform);
+  if (status != BASIS_SINGULAR && status != BASIS_STORAGE) {
+    f->factored = 1;
+    ++f->updates;
+    return BASIS_UPDATED;
+  }
+  return Rebuilt(f, A, cols);
+}
+
+int Factorization_SolveStatus(int inform) {
+  if (inform != 0) Error_SolverError("Factorization: SolveStatus: unknown status: %d\n", inform);
+  return 0;
+}
+
+int Factorization_Solve(Factorization* f, DenseVector* x, DenseVector* b) {
+  ReadDropTolerance(f);
+  RequireRoom(b, f->m, "Solve", "right-hand side");
+  RequireRoom(x, f->n, "Solve", "result");
+  RequireFactors(f, "Solve");
+  const double* rhs = DenseVector_Array(b);
+  for (std::int32_t i = 0; i < f->m; ++i) f->solve_work[i] = rhs[i];
+  DenseVector_SetLength(x, f->n);
+  EngineSolve(f, 5, f->solve_work, DenseVector_Array(x));
+  return 0;
+}
+
+int Factorization_SolveT(Factorization* f, DenseVector* x, DenseVector* b) {
+  ReadDropTolerance(f);
+  RequireRoom(b, f->n, "SolveT", "right-hand side");
+  RequireRoom(x, f->m, "SolveT", "result");
+  RequireFactors(f, "SolveT");
+  const double* rhs = DenseVector_Array(b);
+  for (std::int32_t i = 0; i < f->n; ++i) f->transpose_work[i] = rhs[i];
+  DenseVector_SetLength(x, f->m);
+  EngineSolve(f, 6, DenseVector_Array(x), f->transpose_work);
+  return 0;
+}
+
+int Factorization_NumSingular(Factorization* f) {
+  if (f->singular_built) return f->ip[LU_Int::singular_count];
+  const std::int32_t m = f->m;
+  const std::int32_t n = f->n;
+  const std::int32_t pivots = m < n ? m : n;
+  const std::int32_t* P = f->lu.row_perm;
+  const std::int32_t* Q = f->lu.col_perm;
+  const double* w = f->lu.col_umax;
+  std::int32_t* marks = f->marks;
+  std::int32_t pairs = 0;
+  if (f->factored) {
+    // Rows that pivot a nonsingular column are covered.
+    for (std::int32_t i = 0; i < m; ++i) marks[i] = 0;
+    for (std::int32_t i = 0; i < pivots; ++i) {
+      if (w[Q[i] - 1] > 0.0) marks[P[i] - 1] = 1;
+    }
+    // A singular column j takes row j when that row is free; otherwise it
+    // waits (its mark -1) for the next free row.
+    for (std::int32_t j = 1; j <= n; ++j) {
+      if (w[j - 1] > 0.0 || j > m) continue;
+      if (marks[j - 1] == 0) {
+        f->singular_row[pairs] = j;
+        f->singular_column[pairs] = j;
+        ++pairs;
+        marks[j - 1] = 1;
+      } else {
+        marks[j - 1] = -1;
+      }
+    }
+    std::int32_t r = 0;
+    for (std::int32_t j = 1; j <= n; ++j) {
+      if (w[j - 1] > 0.0) continue;
+      if (j <= m && marks[j - 1] != -1) continue;
+      do {
+        ++r;
+      } while (r <= m && marks[r - 1] != 0);
+      if (r > m) break;
+      f->singular_row[pairs] = r;
+      f->singular_column[pairs] = j;
+      ++pairs;
+    }
+  }
+  f->singular_pairs = pairs;
+  f->singular_built = 1;
+  return f->ip[LU_Int::singular_count];
+}
+
+void Factorization_GetSingular(Factorization* f, std::int32_t k, std::int32_t* row,
+                               std::int32_t* column) {
+  if (!f->singular_built) Factorization_NumSingular(f);
+  if (k < 1 || k > f->singular_pairs) {
+    Error_SolverError("Factorization: GetSingular: singularity %d requested, %d listed.\n", k,
+                      f->singular_pairs);
+  }
+  *row = f->singular_row[k - 1];
+  *column = f->singular_column[k - 1];
+  if (f->lu.col_umax[*column - 1] > 0.0) Error_SolverError("Nonsingular variable obtained.\n");
+}
+
+const Basis_Interface* Factorization_Interface() { return &sparse_table; }
+
+void Factorization_Select() { Basis_SetInterface(&sparse_table); }
+
+int Factorization_SelectedBackend() {
+  const Basis_Interface* current = Basis_GetInterface();
+  if (current == &sparse_table) return FACTORIZATION_SPARSE;
+  if (current == DenseBasis_Interface()) return FACTORIZATION_DENSE;
+  return -1;
+}

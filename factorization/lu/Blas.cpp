@@ -1,0 +1,39 @@
+// Level-1 BLAS wrapper: declares the Fortran symbols of the system BLAS and
+// calls them with stride 1.
+#include "factorization/lu/Blas.hpp"
+
+extern "C" {
+int idamax_(const int* n, const double* x, const int* incx);
+void dscal_(const int* n, const double* alpha, double* x, const int* incx);
+void daxpy_(const int* n, const double* alpha, const double* x, const int* incx, double* y,
+            const int* incy);
+void dcopy_(const int* n, const double* x, const int* incx, double* y, const int* incy);
+}
+
+namespace {
+const int kUnitStride = 1;
+}
+
+std::int32_t Blas_Idamax(std::int32_t n, const double* x) {
+  if (n < 1) return 0;
+  int count = n;
+  return idamax_(&count, x, &kUnitStride);
+}
+
+void Blas_Dscal(std::int32_t n, double alpha, double* x) {
+  if (n < 1) return;
+  int count = n;
+  dscal_(&count, &alpha, x, &kUnitStride);
+}
+
+void Blas_Daxpy(std::int32_t n, double alpha, const double* x, double* y) {
+  if (n < 1) return;
+  int count = n;
+  daxpy_(&count, &alpha, x, &kUnitStride, y, &kUnitStride);
+}
+
+void Blas_Dcopy(std::int32_t n, const double* x, double* y) {
+  if (n < 1) return;
+  int count = n;
+  dcopy_(&count, x, &kUnitStride, y, &kUnitStride);
+}

@@ -1,0 +1,222 @@
+// Dense phase of the LU factor core: once the active submatrix is dense and
+// fits twice below the factors, it is copied into a column-major block,
+// factored with level-1 BLAS kernels (partial or complete pivoting), and its
+// factors are appended to the factor area like those of sparse pivots.
+#include <cmath>
+
+#include "core/Interrupt.hpp"
+#include "factorization/lu/Blas.hpp"
+#include "factorization/lu/LU_Library.hpp"
+
+namespace {
+
+void Poll() {
+  int flag = 0;
+  Interrupt_CheckFlag(flag);
+}
+
+double* Column(double* a, std::int32_t lda, std::int32_t j) {
+  return a + static_cast<std::int64_t>(j - 1) * lda;
+}
+
+// Exchanges columns j and k of the block (m entries each) and of col_order.
+void SwapColumns(std::int32_t m, double* a, std::int32_t lda, std::int32_t j, std::int32_t k,
+                 LU_Array<std::int32_t> col_order) {
+  if (j == k) return;
+  double* x = Column(a, lda, j);
+  double* y = Column(a, lda, k);
+  for (std::int32_t i = 0; i < m; ++i) {
+    double t = x[i];
+    x[i] = y[i];
+    y[i] = t;
+  }
+  std::int32_t t = col_order[j];
+  col_order[j] = col_order[k];
+  col_order[k] = t;
+}
+
+// A column j whose entries in rows k..m are negligible goes to the position
+// `last` (the last remaining one), where those entries are zeroed; its
+// entries in the rows of earlier pivots belong to U and stay. The remaining
+// column count drops by one.
+void RetireColumn(std::int32_t m, double* a, std::int32_t lda, std::int32_t k, std::int32_t j,
+                  std::int32_t& last, LU_Array<std::int32_t> col_order) {
+  SwapColumns(m, a, lda, j, last, col_order);
+  double* x = Column(a, lda, last);
+  for (std::int32_t i = k - 1; i < m; ++i) x[i] = 0.0;
+  --last;
+}
+
+// Row k takes the pivot row p (whole rows, multipliers included), then the
+// column below the pivot becomes the multipliers and updates the columns
+// k+1..last.
+void EliminateDense(std::int32_t m, double* a, std::int32_t lda, std::int32_t k, std::int32_t p,
+                    std::int32_t n, std::int32_t last) {
+  if (p != k) {
+    for (std::int32_t j = 1; j <= n; ++j) {
+      double* x = Column(a, lda, j);
+      double t = x[k - 1];
+      x[k - 1] = x[p - 1];
+      x[p - 1] = t;
+    }
+  }
+  double* pivot_column = Column(a, lda, k);
+  LU_Scale(m - k, -1.0 / pivot_column[k - 1], pivot_column + k);
+  for (std::int32_t j = k + 1; j <= last; ++j) {
+    double* x = Column(a, lda, j);
+    double u = x[k - 1];
+    if (u != 0.0) LU_Axpy(m - k, u, pivot_column + k, x + k);
+  }
+}
+
+}  // namespace
+
+void LU_Scale(std::int32_t n, double alpha, double* x) { Blas_Dscal(n, alpha, x); }
+
+void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y) {
+  Blas_Daxpy(n, alpha, x, y);
+}
+
+std::int32_t LU_DenseFactorPartial(std::int32_t m, std::int32_t n, double* a, std::int32_t lda,
+                                   double tol, LU_Array<std::int32_t> row_order,
+                                   LU_Array<std::int32_t> col_order) {
+  std::int32_t last = n, k = 1;
+  while (k <= m && k <= last) {
+    Poll();
+    double* x = Column(a, lda, k);
+    std::int32_t p = Blas_Idamax(m - k + 1, x + k - 1) + k - 1;
+    if (std::fabs(x[p - 1]) <= tol) {
+      RetireColumn(m, a, lda, k, k, last, col_order);
+      continue;
+    }
+    row_order[k] = p;
+    EliminateDense(m, a, lda, k, p, n, last);
+    ++k;
+  }
+  return k - 1;
+}
+
+std::int32_t LU_DenseFactorComplete(std::int32_t m, std::int32_t n, double* a, std::int32_t lda,
+                                    double tol, LU_Array<std::int32_t> row_order,
+                                    LU_Array<std::int32_t> col_order) {
+  std::int32_t last = n, k = 1;
+  while (k <= m && k <= last) {
+    Poll();
+    std::int32_t best = 0, best_row = 0;
+    double best_value = -1.0;
+    std::int32_t j = k;
+    while (j <= last) {
+      double* x = Column(a, lda, j);
+      std::int32_t p = Blas_Idamax(m - k + 1, x + k - 1) + k - 1;
+      double amax = std::fabs(x[p - 1]);
+      if (amax <= tol) {
+        RetireColumn(m, a, lda, k, j, last, col_order);
+        continue;
+      }
+      if (best == 0 || amax > best_value) {
+        best = j;
+        best_row = p;
+        best_value = amax;
+      }
+      ++j;
+    }
+    if (best == 0) break;
+    SwapColumns(m, a, lda, k, best, col_order);
+    row_order[k] = best_row;
+    EliminateDense(m, a, lda, k, best_row, n, last);
+    ++k;
+  }
+  return k - 1;
+}
+
+std::int32_t LU_DenseFactor(LU_Core& s, std::int32_t done, bool partial) {
+  Poll();
+  const std::int32_t md = s.m - done, nd = s.n - done;
+  // 2 * md * nd < fp, so the block size fits the 32-bit range.
+  const std::int32_t size = static_cast<std::int32_t>(static_cast<std::int64_t>(md) * nd);
+  const std::int32_t area = s.fp - size;
+  if (s.col_end >= area) {
+    s.col_end = LU_Compress(s.n, s.val.base, s.ri, s.clen, s.cstart, s.col_end, s.compressions);
+    s.last_compressed = s.col_end;
+  }
+  for (std::int32_t pos = 1; pos <= s.m; ++pos) s.rinv[s.rperm[pos]] = pos;
+
+  double* block = &s.val[area];
+  for (std::int32_t t = 0; t < size; ++t) block[t] = 0.0;
+  for (std::int32_t kk = 1; kk <= nd; ++kk) {
+    std::int32_t j = s.cperm[done + kk];
+    double* x = Column(block, md, kk);
+    for (std::int32_t p = s.cstart[j], e = s.cstart[j] + s.clen[j]; p < e; ++p) {
+      x[s.rinv[s.ri[p]] - done - 1] = s.val[p];
+    }
+  }
+  LU_Array<std::int32_t> row_order = s.rold;
+  LU_Array<std::int32_t> col_order = s.cperm.Shifted(done);
+  std::int32_t pivots = partial ? LU_DenseFactorPartial(md, nd, block, md, s.drop, row_order,
+                                                        col_order)
+                                : LU_DenseFactorComplete(md, nd, block, md, s.drop, row_order,
+                                                         col_order);
+  // The block moves to the front so that the factors can be appended below
+  // the factor pointer, where the block was.
+  double* front = &s.val[1];
+  Blas_Dcopy(size, block, front);
+  for (std::int32_t kk = 1; kk <= pivots; ++kk) {
+    std::int32_t p = row_order[kk];
+    std::int32_t t = s.rperm[done + kk];
+    s.rperm[done + kk] = s.rperm[done + p];
+    s.rperm[done + p] = t;
+  }
+
+  for (std::int32_t kk = 1; kk <= pivots; ++kk) {
+    const std::int32_t prow = s.rperm[done + kk], pcol = s.cperm[done + kk];
+    const double pivot = Column(front, md, kk)[kk - 1];
+    std::int32_t ucount = 1, lcount = 0;
+    for (std::int32_t jj = kk + 1; jj <= nd; ++jj) {
+      if (std::fabs(Column(front, md, jj)[kk - 1]) > s.drop) ++ucount;
+    }
+    const double* lcol = Column(front, md, kk);
+    for (std::int32_t ii = kk + 1; ii <= md; ++ii) {
+      if (std::fabs(lcol[ii - 1]) > s.drop) ++lcount;
+    }
+    const double apivot = std::fabs(pivot);
+    if (apivot > s.diag_max) s.diag_max = apivot;
+    if (apivot < s.diag_min) s.diag_min = apivot;
+    if (apivot > s.u_max) s.u_max = apivot;
+    if (s.keep) {
+      std::int32_t slot_low = s.fp - ucount - lcount;
+      std::int32_t l = slot_low;
+      s.val[l] = pivot;
+      s.ci[l] = pcol;
+      s.ri[l] = 0;
+      for (std::int32_t jj = kk + 1; jj <= nd; ++jj) {
+        double a = Column(front, md, jj)[kk - 1];
+        if (!(std::fabs(a) > s.drop)) continue;
+        ++l;
+        s.val[l] = a;
+        s.ci[l] = s.cperm[done + jj];
+        s.ri[l] = 0;
+        if (std::fabs(a) > s.u_max) s.u_max = std::fabs(a);
+      }
+      for (std::int32_t ii = kk + 1; ii <= md; ++ii) {
+        double a = lcol[ii - 1];
+        if (!(std::fabs(a) > s.drop)) continue;
+        ++l;
+        s.val[l] = a;
+        s.ri[l] = s.rperm[done + ii];
+        s.ci[l] = prow;
+        if (std::fabs(a) > s.l_max) s.l_max = std::fabs(a);
+      }
+      s.fp = slot_low;
+    } else {
+      s.val[s.usable - s.n + pcol] = pivot;
+    }
+    s.rlen[prow] = -ucount;
+    s.clen[pcol] = -(lcount + 1);
+    s.l_length += lcount;
+    s.u_length += ucount;
+  }
+  s.rank = done + pivots;
+  for (std::int32_t pos = s.rank + 1; pos <= s.m; ++pos) s.rlen[s.rperm[pos]] = 0;
+  for (std::int32_t pos = s.rank + 1; pos <= s.n; ++pos) s.clen[s.cperm[pos]] = 0;
+  return 0;
+}

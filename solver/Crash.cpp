@@ -1,0 +1,316 @@
+// Crash phase: projected Newton steps on the inactive variables with an
+// optional proximal term, and the perturbation-only variant.
+#include "solver/Crash.hpp"
+
+#include <limits>
+
+#include "core/DenseVector.hpp"
+#include "core/Error.hpp"
+#include "core/FunctionJacobian.hpp"
+#include "core/IDenseVector.hpp"
+#include "core/Interrupt.hpp"
+#include "core/Options.hpp"
+#include "core/Output.hpp"
+#include "core/SparseMatrix.hpp"
+#include "core/Workspace.hpp"
+#include "factorization/Basis.hpp"
+#include "problems/MCP.hpp"
+#include "problems/Residual.hpp"
+#include "solver/Information.hpp"
+#include "solver/SarnOptions.hpp"
+#include "solver/Search.hpp"
+
+namespace {
+
+// Attempts per step: the first with the current proximal term, the others
+// each with a larger one.
+constexpr int kAttempts = 6;
+// The proximal term a failed attempt without one starts from, at least.
+constexpr double kFirstProximal = 1e-8;
+
+// Active-set codes (BasisStatus values).
+constexpr std::int32_t kFree = 1;
+constexpr std::int32_t kAtLower = 3;
+constexpr std::int32_t kAtUpper = 4;
+
+// What the phase holds while it runs: a Workspace reference and the trial
+// pair. Released on every way out, an interrupt jump or a solver error
+// included.
+struct Holding {
+  FunctionJacobian* trial = nullptr;
+  Holding() { Workspace_Reference(); }
+  ~Holding() {
+    FunctionJacobian_Destroy(trial);
+    Workspace_Destroy();
+  }
+  Holding(const Holding&) = delete;
+  Holding& operator=(const Holding&) = delete;
+};
+
+void ZeroCounts(Information* record) {
+  record->crash_iterations = 0;
+  record->function_evaluations = 0;
+  record->jacobian_evaluations = 0;
+  record->mstep_request = 0;
+}
+
+DenseVector* Scratch(std::int32_t i, std::int32_t n) {
+  DenseVector* v = Workspace_Vector(i);
+  if (DenseVector_Capacity(v) < n) DenseVector_Size(v, n);
+  DenseVector_SetLength(v, n);
+  return v;
+}
+
+IDenseVector* IScratch(std::int32_t i, std::int32_t n) {
+  IDenseVector* v = Workspace_IVector(i);
+  if (IDenseVector_Capacity(v) < n) IDenseVector_Size(v, n);
+  IDenseVector_SetLength(v, n);
+  return v;
+}
+
+double ResidualAt(MCP* mcp, int code, DenseVector* x, FunctionJacobian* FJ) {
+  double value = 0.0;
+  int index = 0;
+  MCP_Residual(mcp, code, RESIDUAL_TWO_NORM, MCP_Lower(mcp), MCP_Upper(mcp), x, FJ, &value,
+               &index);
+  return value;
+}
+
+// Active-set membership of every variable at x with F; returns how many
+// memberships differ from those stored in status (0 when first), and
+// stores the new ones.
+std::int32_t UpdateActiveSet(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, IDenseVector* status,
+                             bool first) {
+  const std::int32_t n = DenseVector_Length(x);
+  const double* l = DenseVector_Array(MCP_Lower(mcp));
+  const double* u = DenseVector_Array(MCP_Upper(mcp));
+  const double* xs = DenseVector_Array(x);
+  const double* f = DenseVector_Array(FunctionJacobian_Function(FJ));
+  std::int32_t* codes = IDenseVector_Array(status);
+  std::int32_t changes = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    std::int32_t code = kFree;
+    if (xs[i] <= l[i] && f[i] > 0.0) {
+      code = kAtLower;
+    } else if (xs[i] >= u[i] && f[i] < 0.0) {
+      code = kAtUpper;
+    }
+    if (!first && codes[i] != code) ++changes;
+    codes[i] = code;
+  }
+  return changes;
+}
+
+// M := J_II + mu I on the free block, unit columns for the active
+// variables, rows of active variables dropped from the free columns;
+// factored through the timed basis. Returns 1 when M is nonsingular.
+int FactorNewtonMatrix(FunctionJacobian* FJ, const IDenseVector* status, double mu) {
+  SparseMatrix* J = FunctionJacobian_Jacobian(FJ);
+  const std::int32_t n = IDenseVector_Length(status);
+  const std::int32_t* codes = IDenseVector_Array(status);
+  const std::int64_t need = static_cast<std::int64_t>(SparseMatrix_NNZ(J)) + n;
+  SparseMatrix* M = Workspace_Matrix();
+  if (need > SparseMatrix_NNZCapacity(M) || n > SparseMatrix_ColCapacity(M)) {
+    if (need > std::numeric_limits<std::int32_t>::max()) {
+      Error_Report("Crash", __LINE__, "Newton", "system too large");
+    }
+    SparseMatrix_Resize(M, n, n, static_cast<std::int32_t>(need));
+  }
+  SparseMatrix_SetSize(M, n, n, static_cast<std::int32_t>(need));
+  std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(M));
+  std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(M));
+  std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(M));
+  double* value = DenseVector_Array(SparseMatrix_Values(M));
+  const std::int32_t* jstart = IDenseVector_Array(SparseMatrix_ColStart(J));
+  const std::int32_t* jlength = IDenseVector_Array(SparseMatrix_ColLen(J));
+  const std::int32_t* jrow = IDenseVector_Array(SparseMatrix_RowIndex(J));
+  const double* jvalue = DenseVector_Array(SparseMatrix_Values(J));
+  const std::int32_t jcols = SparseMatrix_Cols(J);
+
+  std::int32_t count = 0;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    start[j - 1] = count + 1;
+    if (codes[j - 1] != kFree) {
+      row[count] = j;
+      value[count] = 1.0;
+      ++count;
+    } else {
+      bool diagonal = false;
+      if (j <= jcols) {
+        for (std::int32_t p = jstart[j - 1]; p < jstart[j - 1] + jlength[j - 1]; ++p) {
+          const std::int32_t i = jrow[p - 1];
+          if (i < 1 || i > n || codes[i - 1] != kFree) continue;
+          row[count] = i;
+          value[count] = jvalue[p - 1];
+          if (i == j && !diagonal) {
+            value[count] += mu;
+            diagonal = true;
+          }
+          ++count;
+        }
+      }
+      if (!diagonal) {
+        row[count] = j;
+        value[count] = mu;
+        ++count;
+      }
+    }
+    length[j - 1] = count - start[j - 1] + 1;
+  }
+  SparseMatrix_SetNNZ(M, count);
+  SparseMatrix_SetFlags(M, SPARSE_DIAGONAL | SPARSE_PACKED);
+
+  IDenseVector* columns = IScratch(1, n);
+  IDenseVector_Ramp(columns, n, 1, 1);
+  return Basis_Factor(Workspace_Basis(), M, columns) == BASIS_FACTORED ? 1 : 0;
+}
+
+// target := x + d with d the Newton direction of the factored system:
+// d_I = -M^-1 F_I, d_A = 0.
+void NewtonTarget(DenseVector* x, FunctionJacobian* FJ, const IDenseVector* status,
+                  DenseVector* target) {
+  const std::int32_t n = DenseVector_Length(x);
+  DenseVector* rhs = Scratch(2, n);
+  DenseVector* d = Scratch(1, n);
+  const double* f = DenseVector_Array(FunctionJacobian_Function(FJ));
+  const std::int32_t* codes = IDenseVector_Array(status);
+  double* r = DenseVector_Array(rhs);
+  for (std::int32_t i = 0; i < n; ++i) r[i] = codes[i] == kFree ? -f[i] : 0.0;
+  Basis_Solve(Workspace_Basis(), d, rhs);
+  DenseVector_Add(target, x, d);
+}
+
+// The next proximal term after a failed attempt; returns mu itself when it
+// cannot grow.
+double IncreaseProximal(double mu, double residual) {
+  const double maximum = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MAXIMUM);
+  double next;
+  if (mu > 0.0) {
+    next = mu * Search_ClampIncrease(Sarn_OptionDouble(SARN_CRASH_PROXIMAL_INCREASE_FACTOR));
+  } else {
+    next = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MERIT_FACTOR) * residual;
+    if (!(next >= kFirstProximal)) next = kFirstProximal;
+  }
+  if (next > maximum) next = maximum;
+  return next > mu ? next : mu;
+}
+
+void LogHeader(int mode) {
+  if (mode == 0) return;
+  Output_Printf(mode, "\nCrash Log\n");
+  Output_Printf(mode, " iter  chng  func  grad   residual     step    prox\n");
+}
+
+void LogLine(int mode, std::int32_t iteration, std::int32_t changes, const Information* record,
+             double residual, double step, double mu) {
+  if (mode == 0) return;
+  Output_Printf(mode, "%5d %5d %5d %5d %.4e % .1e %.1e\n", iteration, changes,
+                record->function_evaluations, record->jacobian_evaluations, residual, step, mu);
+}
+
+}  // namespace
+
+void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobian* FJ) {
+  ZeroCounts(record);
+  const int method = Sarn_OptionInt(SARN_CRASH_METHOD);
+  if (method == CRASH_METHOD_BDIFF || method == CRASH_METHOD_SMOOTH) {
+    Error_Warning("Crash: %s method not available; using pnewton.\n",
+                  Sarn_CrashMethodKeywords[method]);
+  }
+  const std::int32_t n = MCP_Variables(mcp);
+  if (n < 1 || n < Sarn_OptionInt(SARN_CRASH_MINIMUM_DIMENSION)) return;
+  const std::int32_t limit = Options_CommonInt(COMMON_CRASH_ITERATION_LIMIT);
+  if (limit <= 0) return;
+
+  Holding holding;
+  holding.trial = FunctionJacobian_Create(n, MCP_Nonzeros(mcp) > n ? MCP_Nonzeros(mcp) : n);
+  FunctionJacobian* trial = holding.trial;
+
+  const int code = Search_MeritCode(Sarn_OptionInt(SARN_CRASH_MERIT_FUNCTION));
+  const bool differentiable = Is_Differentiable(code) != 0;
+  SearchParameters p = Search_CrashParameters();
+  p.merit_code = code;
+  const double tolerance = Sarn_OptionDouble(SARN_CRASH_CONVERGENCE_TOLERANCE);
+  const std::int32_t change_limit = Sarn_OptionInt(SARN_CRASH_NBCHANGE_LIMIT);
+  const double shrink = Search_ClampShrink(Sarn_OptionDouble(SARN_CRASH_PROXIMAL_SHRINK_FACTOR));
+  const double smallest = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MINIMUM);
+
+  double residual = ResidualAt(mcp, code, x, FJ);
+  double mu = 0.0;
+  if (Sarn_OptionBool(SARN_CRASH_PERTURB)) {
+    mu = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MERIT_FACTOR) * residual;
+    const double initial = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_INITIAL_MAXIMUM);
+    if (mu > initial) mu = initial;
+    if (!(mu > 0.0)) mu = 0.0;
+  }
+
+  IDenseVector* status = IScratch(2, n);
+  UpdateActiveSet(mcp, x, FJ, status, true);
+  const int mode =
+      (Options_CommonBool(COMMON_OUTPUT_CRASH_ITERATIONS) ? 3 : 2) & record->output_mask;
+  const std::int32_t frequency =
+      Search_ClampCount(Options_CommonInt(COMMON_OUTPUT_CRASH_ITERATIONS_FREQUENCY));
+  LogHeader(mode);
+  LogLine(mode, 0, 0, record, residual, 0.0, mu);
+
+  DenseVector* g = differentiable ? Scratch(3, n) : nullptr;
+  DenseVector* accepted = Scratch(4, n);
+  DenseVector* target = Scratch(5, n);
+  for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
+    if (Interrupt_Check()) break;
+    if (residual < tolerance) break;
+
+    const double f = differentiable ? Search_MeritGradient(mcp, code, x, FJ, g)
+                                    : Search_Merit(mcp, code, x, FJ);
+    SearchResult result{};
+    bool found = false;
+    for (int attempt = 0; attempt < kAttempts && !found; ++attempt) {
+      if (FactorNewtonMatrix(FJ, status, mu)) {
+        NewtonTarget(x, FJ, status, target);
+        found = Search_Between(mcp, &p, x, x, target, g, f, f, trial, accepted, &result) != 0;
+        record->function_evaluations += result.function_evaluations;
+      }
+      if (found) break;
+      const double larger = IncreaseProximal(mu, residual);
+      if (!(larger > mu)) break;
+      mu = larger;
+    }
+    if (!found) break;
+
+    const int defined = MCP_Jacobian(mcp, accepted, trial);
+    record->function_evaluations += 1;
+    record->jacobian_evaluations += 1;
+    if (!defined) break;
+
+    // Commit the point together with its F and J.
+    DenseVector_CloneFull(x, accepted);
+    FunctionJacobian_Copy(FJ, trial);
+    record->crash_iterations += 1;
+
+    residual = ResidualAt(mcp, code, x, FJ);
+    const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
+    if (iteration % frequency == 0) {
+      LogLine(mode, iteration, changes, record, residual, result.step, mu);
+    }
+    if (changes < change_limit) break;
+    mu *= shrink;
+    if (mu < smallest) mu = 0.0;
+  }
+  record->mstep_request = record->crash_iterations > 0 ? 1 : 0;
+}
+
+void Crash_Perturb(MCP* mcp, Information* record, DenseVector* x, FunctionJacobian* FJ) {
+  ZeroCounts(record);
+  if (!Sarn_OptionBool(SARN_CRASH_PERTURB)) return;
+  Option& proximal = Sarn_OptionTable[SARN_PROXIMAL_PERTURBATION];
+  if (proximal.double_value != 0.0) return;
+  if (MCP_Variables(mcp) < 1) return;
+
+  const int code = Search_MeritCode(Sarn_OptionInt(SARN_CRASH_MERIT_FUNCTION));
+  double mu = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MERIT_FACTOR) * ResidualAt(mcp, code, x, FJ);
+  const double minimum = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MINIMUM);
+  const double maximum = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_INITIAL_MAXIMUM);
+  if (!(mu >= minimum)) mu = minimum;
+  if (mu > maximum) mu = maximum;
+  proximal.double_value = mu;
+}

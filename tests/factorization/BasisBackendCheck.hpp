@@ -1,0 +1,237 @@
+// Test helpers for the basis back-ends: owning handles, a dense picture of
+// the basis B = A(:, cols), residual and rank checks computed from that
+// picture, and a driver that runs random factor / replace / solve / solveT
+// sequences through the timed Basis wrappers and checks every answer
+// against B itself.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "core/DenseVector.hpp"
+#include "core/IDenseVector.hpp"
+#include "core/SparseMatrix.hpp"
+#include "core/SparseTestSupport.hpp"
+#include "factorization/Basis.hpp"
+
+namespace basis_test {
+
+using sparse_test::Dense;
+using sparse_test::Entry;
+
+struct MatrixDeleter {
+  void operator()(SparseMatrix* A) const { SparseMatrix_Destroy(A); }
+};
+struct VectorDeleter {
+  void operator()(DenseVector* v) const { DenseVector_Destroy(v); }
+};
+struct IVectorDeleter {
+  void operator()(IDenseVector* v) const { IDenseVector_Destroy(v); }
+};
+struct BasisDeleter {
+  void operator()(Basis* b) const { Basis_Destroy(b); }
+};
+using MatrixPtr = std::unique_ptr<SparseMatrix, MatrixDeleter>;
+using VectorPtr = std::unique_ptr<DenseVector, VectorDeleter>;
+using IVectorPtr = std::unique_ptr<IDenseVector, IVectorDeleter>;
+using BasisPtr = std::unique_ptr<Basis, BasisDeleter>;
+
+// A matrix with its dense picture; stored in the scattered layout so that
+// the back-ends are exercised on unpacked storage.
+struct Matrix {
+  MatrixPtr A;
+  Dense dense;
+};
+
+inline Matrix MakeMatrix(int rows, int cols, const std::vector<Entry>& entries,
+                         sparse_test::Layout layout = sparse_test::Layout::kScattered) {
+  Matrix m;
+  m.A.reset(sparse_test::Build(rows, cols, entries, layout));
+  m.dense = sparse_test::FromEntries(rows, cols, entries);
+  return m;
+}
+
+// Dense column-major matrix used by the checks.
+struct Square {
+  int n = 0;
+  std::vector<double> a;  // a[(j - 1) * n + (i - 1)] = B(i, j)
+  double& at(int i, int j) { return a[size_t(j - 1) * n + (i - 1)]; }
+  double at(int i, int j) const { return a[size_t(j - 1) * n + (i - 1)]; }
+};
+
+// B(:, k) = A(:, cols[k]).
+inline Square BasisOf(const Dense& A, const std::vector<int>& cols) {
+  Square B;
+  B.n = int(cols.size());
+  B.a.assign(size_t(B.n) * B.n, 0.0);
+  for (int k = 1; k <= B.n; ++k) {
+    for (int i = 1; i <= std::min(A.rows, B.n); ++i) B.at(i, k) = A.at(i, cols[k - 1]);
+  }
+  return B;
+}
+
+// Relative residual max_i |(B x - b)_i| / (max|B| max|x| + max|b|), or with
+// B' in place of B.
+inline double Residual(const Square& B, const std::vector<double>& x,
+                       const std::vector<double>& b, bool transpose) {
+  double bmax = 0.0, xmax = 0.0, amax = 0.0, rmax = 0.0;
+  for (double v : B.a) amax = std::max(amax, std::fabs(v));
+  for (double v : x) xmax = std::max(xmax, std::fabs(v));
+  for (double v : b) bmax = std::max(bmax, std::fabs(v));
+  for (int i = 1; i <= B.n; ++i) {
+    double s = -b[i - 1];
+    for (int j = 1; j <= B.n; ++j) s += (transpose ? B.at(j, i) : B.at(i, j)) * x[j - 1];
+    rmax = std::max(rmax, std::fabs(s));
+  }
+  return rmax / (amax * xmax + bmax);
+}
+
+// Smallest pivot of Gaussian elimination with complete pivoting divided by
+// the largest entry: 0 for an exactly singular matrix, near 0 when close.
+inline double PivotRatio(Square B) {
+  const int n = B.n;
+  double amax = 0.0;
+  for (double v : B.a) amax = std::max(amax, std::fabs(v));
+  if (amax == 0.0) return 0.0;
+  std::vector<int> rows(n), cols(n);
+  for (int i = 0; i < n; ++i) rows[i] = cols[i] = i + 1;
+  double smallest = amax;
+  for (int k = 0; k < n; ++k) {
+    int pr = k, pc = k;
+    double best = -1.0;
+    for (int r = k; r < n; ++r)
+      for (int c = k; c < n; ++c)
+        if (std::fabs(B.at(rows[r], cols[c])) > best) {
+          best = std::fabs(B.at(rows[r], cols[c]));
+          pr = r;
+          pc = c;
+        }
+    std::swap(rows[k], rows[pr]);
+    std::swap(cols[k], cols[pc]);
+    const double pivot = B.at(rows[k], cols[k]);
+    smallest = std::min(smallest, std::fabs(pivot));
+    if (pivot == 0.0) return 0.0;
+    for (int r = k + 1; r < n; ++r) {
+      const double f = B.at(rows[r], cols[k]) / pivot;
+      for (int c = k; c < n; ++c) B.at(rows[r], cols[c]) -= f * B.at(rows[k], cols[c]);
+    }
+  }
+  return smallest / amax;
+}
+
+inline VectorPtr MakeVector(const std::vector<double>& values, int capacity = 0) {
+  return VectorPtr(sparse_test::Vector(values, capacity));
+}
+inline IVectorPtr MakeIVector(const std::vector<int>& values) {
+  return IVectorPtr(sparse_test::IVector(values));
+}
+inline std::vector<double> Values(const DenseVector* v) { return sparse_test::Values(v); }
+
+// Writes cols into the IDenseVector the back-end reads.
+inline void StoreColumns(IDenseVector* target, const std::vector<int>& cols) {
+  for (size_t k = 0; k < cols.size(); ++k) IDenseVector_Array(target)[k] = cols[k];
+  IDenseVector_SetLength(target, int(cols.size()));
+}
+
+// A = [I | M] with a random sparse n x n block M (about `density` of its
+// entries set, values uniform in [-1, 1]): the shape of the pivoting
+// method's bases, unit columns first.
+inline Matrix RandomUnitAndBlock(int n, double density, std::mt19937* rng) {
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::uniform_real_distribution<double> coin(0.0, 1.0);
+  std::vector<Entry> entries;
+  for (int i = 1; i <= n; ++i) entries.push_back({i, i, 1.0});
+  for (int j = 1; j <= n; ++j) {
+    for (int i = 1; i <= n; ++i) {
+      if (coin(*rng) < density || i == j) entries.push_back({i, n + j, value(*rng)});
+    }
+  }
+  return MakeMatrix(n, 2 * n, entries);
+}
+
+// Solves B x = b and B' y = b through the Basis for a random b and checks
+// both against the dense picture of B.
+inline void CheckSolves(Basis* basis, const Square& B, std::mt19937* rng, const char* where) {
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::vector<double> rhs(B.n);
+  for (double& v : rhs) v = value(*rng);
+  VectorPtr b = MakeVector(rhs);
+  VectorPtr x = MakeVector({}, B.n);
+  EXPECT_EQ(Basis_Solve(basis, x.get(), b.get()), 0);
+  ASSERT_EQ(DenseVector_Length(x.get()), B.n);
+  EXPECT_LT(Residual(B, Values(x.get()), rhs, false), 1e-10) << where << " solve";
+  EXPECT_EQ(Values(b.get()), rhs) << where << " solve changed its right-hand side";
+  EXPECT_EQ(Basis_SolveT(basis, x.get(), b.get()), 0);
+  ASSERT_EQ(DenseVector_Length(x.get()), B.n);
+  EXPECT_LT(Residual(B, Values(x.get()), rhs, true), 1e-10) << where << " solveT";
+}
+
+// Outcome of a random sequence.
+struct SequenceCount {
+  int updates = 0;   // replace returned 2
+  int rebuilds = 0;  // replace returned 1
+  std::vector<int> rebuilt_at;  // replace numbers (1-based) that returned 1
+};
+
+// Runs `steps` replaces on a random [I | M] problem of size n, starting from
+// the unit basis, with the current back-end. Each entering column keeps B
+// well conditioned (checked on the dense picture). Between replaces the
+// sequence solves with unrelated right-hand sides, so a back-end that
+// relied on the latest solve for its update would go wrong. Every replace
+// must return 1 or 2 and every solve must satisfy B x = b.
+inline SequenceCount RunRandomSequence(int n, int steps, unsigned seed) {
+  std::mt19937 rng(seed);
+  Matrix problem = RandomUnitAndBlock(n, 0.3, &rng);
+  std::vector<int> cols(n);
+  for (int k = 0; k < n; ++k) cols[k] = k + 1;
+  IVectorPtr basis_cols = MakeIVector(cols);
+  BasisPtr basis(Basis_Create(n, n, int(problem.dense.count())));
+  SequenceCount count;
+  EXPECT_EQ(Basis_Factor(basis.get(), problem.A.get(), basis_cols.get()), BASIS_FACTORED);
+  CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, "after factor");
+
+  std::uniform_int_distribution<int> position(1, n);
+  std::uniform_int_distribution<int> column(1, 2 * n);
+  for (int step = 1; step <= steps; ++step) {
+    int k = 0, j = 0;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      k = position(rng);
+      j = column(rng);
+      if (std::find(cols.begin(), cols.end(), j) != cols.end()) continue;
+      std::vector<int> trial = cols;
+      trial[k - 1] = j;
+      if (PivotRatio(BasisOf(problem.dense, trial)) > 1e-3) break;
+      j = 0;
+    }
+    if (j == 0) {
+      ADD_FAILURE() << "no well-conditioned exchange found at step " << step;
+      return count;
+    }
+    cols[k - 1] = j;
+    StoreColumns(basis_cols.get(), cols);
+    const int status = Basis_Replace(basis.get(), problem.A.get(), basis_cols.get(), k);
+    if (status == BASIS_UPDATED) {
+      ++count.updates;
+    } else if (status == BASIS_REBUILT) {
+      ++count.rebuilds;
+      count.rebuilt_at.push_back(step);
+    } else {
+      ADD_FAILURE() << "replace " << step << " returned " << status;
+      return count;
+    }
+    CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, "after replace");
+    if (::testing::Test::HasFailure()) {
+      ADD_FAILURE() << "seed " << seed << " step " << step;
+      return count;
+    }
+  }
+  return count;
+}
+
+}  // namespace basis_test

@@ -1,0 +1,424 @@
+// Sparse LU factorization: reconstruction of the matrix from the stored
+// factors under every pivoting rule, result codes and output parameters.
+#include <cstring>
+
+#include "LUHarnessTest.hpp"
+
+namespace {
+
+using lutest::CheckFactors;
+using lutest::Dense;
+using lutest::Engine;
+using lutest::Triple;
+
+struct ShapeCase {
+  const char* name;
+  std::int32_t m, n;
+  int per_column;
+  bool diagonal;
+};
+
+// Matrices of the reconstruction table.
+std::vector<Triple> MakeMatrix(std::mt19937& rng, const ShapeCase& c) {
+  return lutest::RandomSparse(rng, c.m, c.n, c.per_column, c.diagonal);
+}
+
+TEST(LUFactorTest, FactorsRebuildTheMatrixUnderEveryRule) {
+  const ShapeCase cases[] = {
+      {"square sparse", 40, 40, 3, true},    {"square sparse no diagonal", 50, 50, 3, false},
+      {"square denser", 30, 30, 10, false},  {"fully dense", 25, 25, 200, false},
+      {"tall", 60, 30, 4, false},            {"wide", 30, 60, 3, false},
+      {"very sparse (singular)", 40, 40, 1, false}, {"one by one", 1, 1, 1, false},
+      {"single row", 1, 12, 1, false},       {"single column", 12, 1, 4, false},
+      {"larger sparse", 300, 300, 3, true},
+  };
+  for (std::int32_t rule = 0; rule <= 3; ++rule) {
+    for (const ShapeCase& c : cases) {
+      std::mt19937 rng(1000 + rule * 31 + c.m * 7 + c.n);
+      for (int trial = 0; trial < 3; ++trial) {
+        std::vector<Triple> t = MakeMatrix(rng, c);
+        Dense a = lutest::ToDense(c.m, c.n, t);
+        Engine e(c.m, c.n, 3 * lutest::EntryStorage(c.m, c.n, t.size()) + 100, rule);
+        std::int32_t r = e.FactorGrowing(t);
+        SCOPED_TRACE(std::string(c.name) + " rule " + std::to_string(rule));
+        if (rule == LU_RULE_DIAGONAL && r == LU_NO_DIAGONAL) continue;
+        ASSERT_TRUE(r == LU_OK || r == LU_SINGULAR) << "result " << r;
+        EXPECT_EQ(CheckFactors(e, a), "");
+        EXPECT_LE(e.R(LU_Real::l_max), 10.0 * (1 + 1e-12));
+        EXPECT_EQ(e.I(LU_Int::required_storage),
+                  e.I(LU_Int::l_length) + e.I(LU_Int::u_length) + 2 * (c.m + c.n));
+        EXPECT_EQ(e.I(LU_Int::result_code), r);
+        EXPECT_EQ(r == LU_SINGULAR, e.I(LU_Int::singular_count) > 0);
+      }
+    }
+  }
+}
+
+// Well and badly conditioned, exactly singular, permutation and triangular
+// inputs, each under every rule.
+struct StructuredCase {
+  const char* name;
+  std::int32_t n;
+  std::vector<Triple> (*make)(std::int32_t n);
+  std::int32_t expected_rank;  // -1: n
+};
+
+std::vector<Triple> Permutation(std::int32_t n) {
+  std::vector<Triple> t;
+  for (std::int32_t j = 1; j <= n; ++j) t.push_back({(j * 7) % n + 1, j, 1.0 + j});
+  return t;
+}
+
+std::vector<Triple> UpperTriangular(std::int32_t n) {
+  std::vector<Triple> t;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    for (std::int32_t i = 1; i <= j; ++i) t.push_back({i, j, i == j ? 2.0 : 0.5 / (i + j)});
+  }
+  return t;
+}
+
+std::vector<Triple> LowerTriangular(std::int32_t n) {
+  std::vector<Triple> t;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    for (std::int32_t i = j; i <= n; ++i) t.push_back({i, j, i == j ? -3.0 : 1.0 / (i + j)});
+  }
+  return t;
+}
+
+// Hilbert matrix: badly conditioned but nonsingular in exact arithmetic.
+std::vector<Triple> Hilbert(std::int32_t n) {
+  std::vector<Triple> t;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    for (std::int32_t i = 1; i <= n; ++i) t.push_back({i, j, 1.0 / (i + j - 1)});
+  }
+  return t;
+}
+
+// Column n = column 1 + column 2 exactly: rank n - 1.
+std::vector<Triple> DependentColumn(std::int32_t n) {
+  std::vector<Triple> t;
+  std::vector<double> c1(n + 1, 0.0), c2(n + 1, 0.0);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    c1[i] = (i % 3 == 0) ? 0.0 : 0.25 * i;
+    c2[i] = (i % 2 == 0) ? 0.5 : 0.0;
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    if (c1[i] != 0.0) t.push_back({i, 1, c1[i]});
+    if (c2[i] != 0.0) t.push_back({i, 2, c2[i]});
+    if (c1[i] + c2[i] != 0.0) t.push_back({i, n, c1[i] + c2[i]});
+  }
+  for (std::int32_t j = 3; j < n; ++j) {
+    t.push_back({j, j, 4.0});
+    t.push_back({(j % n) + 1, j, 1.0});
+  }
+  return t;
+}
+
+// Diagonal 4 with a cyclic superdiagonal of 1, then row 3 replaced by a copy
+// of row 2: rank n - 1 (the other rows are diagonally dominant).
+std::vector<Triple> DependentRows(std::int32_t n) {
+  std::vector<Triple> t;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    std::int32_t source = i == 3 ? 2 : i;
+    t.push_back({i, source, 4.0});
+    t.push_back({i, source % n + 1, 1.0});
+  }
+  return t;
+}
+
+TEST(LUFactorTest, StructuredMatricesUnderEveryRule) {
+  const StructuredCase cases[] = {
+      {"permutation", 30, Permutation, -1},     {"upper triangular", 20, UpperTriangular, -1},
+      {"lower triangular", 20, LowerTriangular, -1}, {"hilbert", 8, Hilbert, -1},
+      {"dependent column", 30, DependentColumn, 29}, {"dependent rows", 12, DependentRows, 11},
+  };
+  for (std::int32_t rule = 0; rule <= 3; ++rule) {
+    for (const StructuredCase& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " rule " + std::to_string(rule));
+      std::vector<Triple> t = c.make(c.n);
+      Dense a = lutest::ToDense(c.n, c.n, t);
+      Engine e(c.n, c.n, 4 * lutest::EntryStorage(c.n, c.n, t.size()), rule);
+      std::int32_t r = e.FactorGrowing(t);
+      if (rule == LU_RULE_DIAGONAL && r == LU_NO_DIAGONAL) continue;
+      ASSERT_TRUE(r == LU_OK || r == LU_SINGULAR) << "result " << r;
+      EXPECT_EQ(CheckFactors(e, a, 1e-9), "");
+      const std::int32_t expected = c.expected_rank < 0 ? c.n : c.expected_rank;
+      EXPECT_EQ(e.I(LU_Int::singular_count), c.n - expected);
+      EXPECT_EQ(r, expected == c.n ? LU_OK : LU_SINGULAR);
+    }
+  }
+}
+
+TEST(LUFactorTest, PermutationAndTriangularInputsStayInTheSingletonPhase) {
+  for (auto make : {Permutation, UpperTriangular, LowerTriangular}) {
+    std::vector<Triple> t = make(15);
+    Engine e(15, 15, 3 * lutest::EntryStorage(15, 15, t.size()), LU_RULE_PARTIAL);
+    ASSERT_EQ(e.Factor(t), LU_OK);
+    EXPECT_EQ(e.I(LU_Int::u_triangle_size), 15);
+    EXPECT_EQ(e.I(LU_Int::merit_sum), 0);
+    EXPECT_EQ(e.I(LU_Int::l_length), 0);
+    EXPECT_EQ(e.I(LU_Int::u_length), static_cast<std::int32_t>(t.size()));
+  }
+}
+
+TEST(LUFactorTest, DenseMatrixSwitchesToTheDensePhaseAfterTwoSparsePivots) {
+  const std::int32_t n = 12;
+  std::mt19937 rng(5);
+  std::vector<Triple> t = lutest::RandomSparse(rng, n, n, 1000);
+  ASSERT_EQ(t.size(), static_cast<size_t>(n * n));
+  for (std::int32_t rule = 0; rule <= 2; ++rule) {
+    Engine e(n, n, 10 * n * n, rule);
+    ASSERT_EQ(e.Factor(t), LU_OK);
+    EXPECT_EQ(e.I(LU_Int::dense1_columns), n - 1);
+    EXPECT_EQ(e.I(LU_Int::dense2_columns), n - 2);
+    EXPECT_EQ(e.I(LU_Int::u_triangle_size), 0);
+    EXPECT_EQ(e.I(LU_Int::l_triangle_size), 0);
+    EXPECT_EQ(CheckFactors(e, lutest::ToDense(n, n, t)), "");
+  }
+}
+
+TEST(LUFactorTest, StorageBoundaryAtTheEntryCheck) {
+  std::mt19937 rng(7);
+  const std::int32_t m = 9, n = 7;
+  std::vector<Triple> t = lutest::RandomSparse(rng, m, n, 2);
+  const std::int64_t bound = lutest::EntryStorage(m, n, t.size());
+  // One below: 7 at once, the storage untouched.
+  Engine below(m, n, bound - 1);
+  below.Load(t);
+  std::vector<double> before = below.value;
+  std::vector<std::int32_t> rows_before = below.row_index, cols_before = below.col_index;
+  EXPECT_EQ(LU_Factor(m, n, static_cast<std::int32_t>(t.size()), below.ip, below.rp, below.f),
+            LU_NO_STORAGE);
+  EXPECT_EQ(below.I(LU_Int::required_storage), bound);
+  EXPECT_EQ(below.I(LU_Int::rank), 0);
+  EXPECT_EQ(below.I(LU_Int::singular_count), 0);
+  EXPECT_EQ(below.I(LU_Int::u_triangle_size), m);
+  EXPECT_EQ(std::memcmp(before.data(), below.value.data(), before.size() * sizeof(double)), 0);
+  EXPECT_EQ(rows_before, below.row_index);
+  EXPECT_EQ(cols_before, below.col_index);
+  // Exactly at the bound the entry check passes.
+  Engine at(m, n, bound);
+  std::int32_t r = at.Factor(t);
+  if (r == LU_NO_STORAGE) {
+    EXPECT_GT(at.I(LU_Int::required_storage), bound);
+  } else {
+    EXPECT_EQ(CheckFactors(at, lutest::ToDense(m, n, t)), "");
+  }
+}
+
+TEST(LUFactorTest, TooLittleStorageThenARetryWithRequiredStorage) {
+  std::mt19937 rng(11);
+  const std::int32_t n = 120;
+  std::vector<Triple> t = lutest::RandomSparse(rng, n, n, 4, true);
+  Dense a = lutest::ToDense(n, n, t);
+  for (std::int32_t rule = 0; rule <= 3; ++rule) {
+    SCOPED_TRACE(rule);
+    Engine e(n, n, lutest::EntryStorage(n, n, t.size()), rule);
+    std::int32_t r = e.Factor(t);
+    ASSERT_EQ(r, LU_NO_STORAGE);
+    const std::int32_t required = e.I(LU_Int::required_storage);
+    EXPECT_GT(required, e.f.storage_length);
+    int retries = 0;
+    r = e.FactorGrowing(t, &retries);
+    ASSERT_TRUE(r == LU_OK || r == LU_SINGULAR) << r;
+    EXPECT_EQ(CheckFactors(e, a), "");
+  }
+}
+
+TEST(LUFactorTest, TightStorageCompressesAndStillFactorsCorrectly) {
+  std::mt19937 rng(13);
+  const std::int32_t n = 200;
+  std::vector<Triple> t = lutest::RandomSparse(rng, n, n, 3, true);
+  Dense a = lutest::ToDense(n, n, t);
+  Engine roomy(n, n, 20 * lutest::EntryStorage(n, n, t.size()));
+  ASSERT_EQ(roomy.Factor(t), LU_OK);
+  // Just above what the factors need: the files must be compressed.
+  Engine tight(n, n, roomy.I(LU_Int::required_storage) + n);
+  std::int32_t r = tight.FactorGrowing(t);
+  ASSERT_EQ(r, LU_OK);
+  EXPECT_GT(tight.I(LU_Int::compression_count), 0);
+  EXPECT_EQ(CheckFactors(tight, a), "");
+}
+
+struct InputCase {
+  const char* name;
+  std::int32_t m, n;
+  std::vector<Triple> triples;
+  std::int32_t expected;
+};
+
+TEST(LUFactorTest, InputChecks) {
+  const double drop = std::pow(std::ldexp(1.0, -52), 0.9);
+  const InputCase cases[] = {
+      {"row 0", 3, 3, {{1, 1, 1.0}, {0, 2, 1.0}, {3, 3, 1.0}}, LU_BAD_INDEX},
+      {"row m+1", 3, 3, {{1, 1, 1.0}, {4, 2, 1.0}, {3, 3, 1.0}}, LU_BAD_INDEX},
+      {"column n+1", 3, 3, {{1, 1, 1.0}, {2, 4, 1.0}}, LU_BAD_INDEX},
+      {"negative column", 3, 3, {{1, -1, 1.0}}, LU_BAD_INDEX},
+      {"row 0 but tiny: dropped", 3, 3, {{1, 1, 1.0}, {0, 2, drop}, {2, 2, 1.0}, {3, 3, 1.0}},
+       LU_OK},
+      {"row m+1 but zero: dropped", 2, 2, {{1, 1, 1.0}, {3, 2, 0.0}, {2, 2, 1.0}}, LU_OK},
+      {"duplicate", 3, 3, {{1, 1, 1.0}, {2, 2, 1.0}, {1, 1, 2.0}, {3, 3, 1.0}}, LU_DUPLICATE},
+      {"duplicate cancelling", 2, 2, {{1, 1, 1.0}, {1, 1, -1.0}, {2, 2, 1.0}}, LU_DUPLICATE},
+      {"all entries tiny", 3, 3, {{1, 1, drop}, {2, 2, -drop / 2}}, LU_SINGULAR},
+      {"no entries", 4, 4, {}, LU_SINGULAR},
+      {"no entries, no columns", 4, 0, {}, LU_OK},
+      {"empty matrix", 0, 0, {}, LU_OK},
+  };
+  for (const InputCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Engine e(c.m, c.n, lutest::EntryStorage(c.m, c.n, c.triples.size()) + 10);
+    std::int32_t r = e.Factor(c.triples);
+    EXPECT_EQ(r, c.expected);
+    EXPECT_EQ(e.I(LU_Int::result_code), c.expected);
+    if (r != LU_OK && r != LU_SINGULAR) {
+      EXPECT_EQ(e.I(LU_Int::singular_count), 0);
+      EXPECT_EQ(e.I(LU_Int::last_singular_column), 0);
+      EXPECT_EQ(e.I(LU_Int::min_diag_column), 0);
+      EXPECT_EQ(e.I(LU_Int::l_column_count), 0);
+      EXPECT_EQ(e.I(LU_Int::row_file_end), 0);
+    }
+  }
+}
+
+TEST(LUFactorTest, AllEntriesDroppedLeavesEveryColumnSingular) {
+  Engine e(3, 3, 50);
+  ASSERT_EQ(e.Factor({{1, 1, 1e-30}, {2, 3, -1e-30}}), LU_SINGULAR);
+  EXPECT_EQ(e.R(LU_Real::a_max), 0.0);
+  EXPECT_EQ(e.I(LU_Int::rank), 0);
+  EXPECT_EQ(e.I(LU_Int::singular_count), 3);
+  EXPECT_EQ(e.R(LU_Real::diag_min), 0.0);
+  EXPECT_EQ(e.I(LU_Int::min_diag_column), 0);
+  for (double x : e.col_umax) EXPECT_FALSE(x > 0.0);
+}
+
+TEST(LUFactorTest, IdentityWithAnEmptyColumn) {
+  const std::int32_t n = 6;
+  std::vector<Triple> t;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    if (j != 4) t.push_back({j, j, 1.0});
+  }
+  for (std::int32_t rule = 0; rule <= 3; ++rule) {
+    Engine e(n, n, 100, rule);
+    ASSERT_EQ(e.Factor(t), LU_SINGULAR);
+    EXPECT_EQ(e.I(LU_Int::rank), n - 1);
+    EXPECT_EQ(e.I(LU_Int::singular_count), 1);
+    EXPECT_EQ(e.I(LU_Int::last_singular_column), 4);
+    EXPECT_FALSE(e.col_umax[3] > 0.0);
+    EXPECT_TRUE(std::signbit(e.col_umax[3]));
+    for (std::int32_t j = 1; j <= n; ++j) {
+      if (j != 4) {
+        EXPECT_EQ(e.col_umax[j - 1], 1.0);
+      }
+    }
+  }
+}
+
+TEST(LUFactorTest, PivotJudgement) {
+  const double tol = 1e-6;
+  struct Case {
+    const char* name;
+    std::int32_t rule;
+    double small;
+    bool singular;
+  };
+  const Case cases[] = {
+      {"pivot equal to the tolerance", 0, tol, true},
+      {"pivot just above the tolerance", 0, tol * 1.5, false},
+      {"rule 1 raises the tolerance to rel * diag_max", 1, 2e-3, true},
+      {"the same pivot under rule 0", 0, 2e-3, false},
+      {"NaN pivot", 0, std::nan(""), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Engine e(2, 2, 50, c.rule);
+    e.rp[LU_Real::u_abs_tolerance] = tol;
+    e.rp[LU_Real::u_rel_tolerance] = 1e-3;
+    ASSERT_EQ(e.Factor({{1, 1, 10.0}, {2, 2, c.small}}), c.singular ? LU_SINGULAR : LU_OK);
+    EXPECT_EQ(e.I(LU_Int::singular_count), c.singular ? 1 : 0);
+    EXPECT_EQ(e.I(LU_Int::last_singular_column), c.singular ? 2 : 0);
+    if (!std::isnan(c.small)) {
+      EXPECT_EQ(e.I(LU_Int::min_diag_column), 2);
+      EXPECT_EQ(e.R(LU_Real::diag_min), c.small);
+      EXPECT_EQ(e.R(LU_Real::diag_max), 10.0);
+    }
+  }
+}
+
+TEST(LUFactorTest, DiagonalRuleWithoutDiagonalPivotGivesResult9) {
+  std::vector<Triple> t;
+  for (std::int32_t i = 1; i <= 3; ++i) {
+    for (std::int32_t j = 1; j <= 3; ++j) {
+      if (i != j) t.push_back({i, j, 1.0 + i + 2 * j});
+    }
+  }
+  Engine e(3, 3, 100, LU_RULE_DIAGONAL);
+  EXPECT_EQ(e.Factor(t), LU_NO_DIAGONAL);
+  EXPECT_EQ(e.I(LU_Int::result_code), LU_NO_DIAGONAL);
+  // The same matrix under the other rules factors.
+  for (std::int32_t rule = 0; rule <= 2; ++rule) {
+    Engine other(3, 3, 100, rule);
+    EXPECT_EQ(other.Factor(t), LU_OK);
+    EXPECT_EQ(CheckFactors(other, lutest::ToDense(3, 3, t)), "");
+  }
+}
+
+TEST(LUFactorTest, PivotRuleOutsideTheTableActsAsPartialPivoting) {
+  std::mt19937 rng(17);
+  std::vector<Triple> t = lutest::RandomSparse(rng, 30, 30, 3, true);
+  Engine reference(30, 30, 2000, LU_RULE_PARTIAL);
+  ASSERT_EQ(reference.Factor(t), LU_OK);
+  for (std::int32_t rule : {-1, 4, 1000}) {
+    Engine e(30, 30, 2000, rule);
+    ASSERT_EQ(e.Factor(t), LU_OK);
+    EXPECT_EQ(e.row_perm, reference.row_perm);
+    EXPECT_EQ(e.col_perm, reference.col_perm);
+    EXPECT_EQ(e.I(LU_Int::l_length), reference.I(LU_Int::l_length));
+  }
+}
+
+TEST(LUFactorTest, UnitColumnsAreAcceptedWithoutTheThresholdTest) {
+  // Under rule 2 the singleton column 1 holds -1.0, far below the threshold
+  // set by the large entry; it is still taken first as a unit column.
+  std::vector<Triple> t = {{1, 1, -1.0}, {1, 2, 1000.0}, {2, 2, 1.0}, {2, 3, 3.0}, {3, 3, 2.0},
+                           {3, 2, 5.0}};
+  Engine e(3, 3, 100, LU_RULE_COMPLETE);
+  ASSERT_EQ(e.Factor(t), LU_OK);
+  EXPECT_EQ(e.ColPerm(1), 1);
+  EXPECT_EQ(e.RowPerm(1), 1);
+  EXPECT_EQ(CheckFactors(e, lutest::ToDense(3, 3, t)), "");
+  // A singleton of 0.5 is tested and refused under the same rule.
+  t[0].value = -0.5;
+  Engine f(3, 3, 100, LU_RULE_COMPLETE);
+  ASSERT_EQ(f.Factor(t), LU_OK);
+  EXPECT_NE(f.ColPerm(1), 1);
+  EXPECT_EQ(CheckFactors(f, lutest::ToDense(3, 3, t)), "");
+}
+
+TEST(LUFactorTest, MarkowitzTiesPreferMagnitudeOrRatio) {
+  // No singletons; the first search visits the columns of two entries.
+  struct Case {
+    const char* name;
+    std::vector<Triple> t;
+    std::int32_t row, col;
+  };
+  const Case cases[] = {
+      // Both ratios at most 2: the larger magnitude (3 in column 2) wins.
+      {"larger magnitude", {{1, 1, 1.0}, {2, 1, 0.9}, {1, 2, 2.9}, {2, 2, 3.0}}, 2, 2},
+      // (2,1) = 4 (ratio 2.5) becomes best with merit 1; (3,2) = 3 has the
+      // same merit and ratio 1 and wins although it is smaller.
+      {"smaller ratio",
+       {{1, 1, 10.0}, {2, 1, 4.0}, {3, 2, 3.0}, {2, 2, 1.0}, {1, 3, 1.0}, {3, 3, 1.0},
+        {4, 3, 1.0}, {1, 4, 1.0}, {4, 4, 2.0}},
+       3, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::int32_t n = c.t.size() > 4 ? 4 : 2;
+    Engine e(n, n, 100, LU_RULE_PARTIAL);
+    ASSERT_EQ(e.Factor(c.t), LU_OK);
+    EXPECT_EQ(e.RowPerm(1), c.row);
+    EXPECT_EQ(e.ColPerm(1), c.col);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// Convergence suite: classic nonlinear and linear complementarity problems
+// solved end to end through Sarn_Solve, each answer checked against the
+// problem itself (bounds and complementarity with F recomputed), and the
+// residual the solve reports checked against the residual recomputed at the
+// point it returns.
+#include <cmath>
+#include <functional>
+
+#include "tests/solver/DriverFixture.hpp"
+
+using namespace driver_test;
+
+namespace {
+
+struct ConvergenceCase {
+  std::function<NonlinearProblem()> make;
+  std::vector<const char*> options;  // option lines on top of the defaults
+  double solution_tolerance;         // distance to a known solution
+};
+
+std::vector<ConvergenceCase> NonlinearCases() {
+  return {
+      {[] { return KojimaShindo(0.0); }, {}, 1e-6},
+      {[] { return KojimaShindo(1.0); }, {}, 1e-6},
+      {[] { return Josephy(); }, {}, 1e-6},
+      {[] { return NashCournot(); }, {}, 1e-6},
+      {[] { return DomainErrors(); }, {}, 1e-6},
+      {[] { return BroydenTridiagonal(10); }, {}, 1e-6},
+      {[] { return BroydenTridiagonal(1000); }, {}, 1e-6},
+      {[] { return MixedBoxes(); }, {}, 1e-6},
+  };
+}
+
+std::vector<ConvergenceCase> LinearCases() {
+  return {
+      {[] { return AsNonlinear(ConvexQP()); }, {}, 1e-6},
+      {[] { return AsNonlinear(DegenerateCyclic()); }, {}, 1e-6},
+      {[] { return AsNonlinear(Exponential(8)); }, {}, 1e-6},
+      {[] { return AsNonlinear(Exponential(16)); }, {}, 1e-6},
+      {[] { return AsNonlinear(Obstacle(10)); }, {}, 1e-6},
+      {[] { return AsNonlinear(Obstacle(30)); }, {}, 1e-6},
+      {[] { return AsNonlinear(PlantedMonotone(60, 7)); }, {}, 1e-5},
+      {[] { return AsNonlinear(PlantedMonotone(200, 11)); }, {}, 1e-5},
+  };
+}
+
+// The same problems under other settings of the driver and the linearised
+// problem.
+std::vector<ConvergenceCase> VariantCases() {
+  return {
+      {[] { return Josephy(); }, {"merit_function normal"}, 1e-6},
+      {[] { return KojimaShindo(0.0); }, {"linear_scale_method both"}, 1e-6},
+      {[] { return NashCournot(); }, {"linear_scale_method symmetric"}, 1e-6},
+      {[] { return MixedBoxes(); }, {"linear_scale_method col"}, 1e-6},
+      {[] { return BroydenTridiagonal(10); }, {"nms no", "crash_method none", "crash_perturb no"},
+       1e-6},
+      {[] { return AsNonlinear(ConvexQP()); }, {"lemke_start always", "lemke_start_type advanced"},
+       1e-6},
+      {[] { return Josephy(); }, {"crash_method none", "crash_perturb yes"}, 1e-6},
+  };
+}
+
+double Distance(const std::vector<double>& a, const std::vector<double>& b) {
+  double worst = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = std::fabs(a[i] - b[i]);
+    if (!(d <= worst)) worst = d;  // a NaN wins
+  }
+  return worst;
+}
+
+}  // namespace
+
+class ConvergenceTest : public DriverTest {
+ protected:
+  void Check(const std::vector<ConvergenceCase>& cases) {
+    for (const ConvergenceCase& c : cases) {
+      const NonlinearProblem problem = c.make();
+      std::string label = problem.name;
+      for (const char* line : c.options) label += std::string(", ") + line;
+      SCOPED_TRACE(label);
+      Options_Default(options());
+      for (const char* line : c.options) Set(line);
+      ProblemAdapter adapter(problem);
+      Information info;
+      ASSERT_EQ(Solve(adapter, &info), 1) << output()->status().substr(0, 20000);
+      const std::vector<double> z = adapter.Point();
+      EXPECT_LE(ComplementarityViolation(problem, z), 1e-6);
+      const double recomputed =
+          ResidualAt(problem, z, Options_GetOther(options(), "merit_function") == 1 ? 0 : 1);
+      EXPECT_NEAR(info.residual, recomputed, 1e-12 * (1.0 + recomputed));
+      EXPECT_LT(info.residual, Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE));
+      if (!problem.solutions.empty()) {
+        double nearest = INFINITY;
+        for (const auto& s : problem.solutions) {
+          const double d = Distance(z, s);
+          if (d < nearest) nearest = d;
+        }
+        EXPECT_LE(nearest, c.solution_tolerance);
+      }
+      output()->Clear();
+    }
+  }
+};
+
+TEST_F(ConvergenceTest, NonlinearProblemsSolveFromTheirStarts) { Check(NonlinearCases()); }
+
+TEST_F(ConvergenceTest, LinearProblemsSolveThroughTheDriver) { Check(LinearCases()); }
+
+TEST_F(ConvergenceTest, OtherSettingsSolveToo) { Check(VariantCases()); }
+
+TEST_F(ConvergenceTest, ProblemWithoutSolutionEndsUnsolvedWithoutError) {
+  ProblemAdapter adapter(AsNonlinear(NoSolution()));
+  Information info;
+  const int code = Solve(adapter, &info);
+  EXPECT_NE(code, 1);
+  EXPECT_GE(code, 2);
+  EXPECT_LE(code, 5);
+  EXPECT_GT(info.residual, Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE));
+  EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), adapter.Point()));
+}
