@@ -10,9 +10,13 @@
 
 #include "core/Memory.hpp"
 #include "core/Workspace.hpp"
+#include "factorization/Basis.hpp"
+#include "factorization/DenseBasis.hpp"
 #include "solver/Information.hpp"
+#include "solver/Sarn.hpp"
 #include "solver/Search.hpp"
 #include "solver/StepFixture.hpp"
+#include "support/ProblemAdapter.hpp"
 
 namespace {
 
@@ -487,6 +491,40 @@ TEST_F(NMSTest, StepWithoutStateIsReported) {
   record_ = Information{};
   std::int32_t k = 1;
   EXPECT_SOLVER_ERROR(Step(&k, {1.0, 2.0}), "no stabilisation state");
+}
+
+// ---------------------------------------------------------------------------
+// Whole solves
+
+// The stabilised Newton method with its defaults (stabilisation on, the
+// projected Newton crash) on the classic nonlinear problems, checked
+// against the problems themselves.
+class StabilisedSolveTest : public StepFixture {};
+
+TEST_F(StabilisedSolveTest, DefaultsSolveTheClassicNonlinearProblems) {
+  NonlinearProblem far = KojimaShindo(0.0);
+  far.name = "Kojima-Shindo from 10";
+  far.start = {10.0, 10.0, 10.0, 10.0};
+  const NonlinearProblem problems[] = {KojimaShindo(0.0), KojimaShindo(1.0),      Josephy(),
+                                       NashCournot(),     DomainErrors(),         MixedBoxes(),
+                                       BroydenTridiagonal(10), BroydenTridiagonal(100), far};
+  for (const NonlinearProblem& problem : problems) {
+    ProblemAdapter adapter(problem);
+    Information info{};
+    info.output_mask = 7;
+    const int code = Sarn_Solve(adapter.mcp(), &info);
+    EXPECT_EQ(code, 1) << problem.name;
+    const std::vector<double> z = adapter.Point();
+    EXPECT_LT(ComplementarityViolation(problem, z), 1e-6) << problem.name;
+    double nearest = problem.solutions.empty() ? 0.0 : 1e300;
+    for (const std::vector<double>& s : problem.solutions) {
+      double d = 0.0;
+      for (int i = 0; i < problem.n; ++i) d = std::max(d, std::fabs(z[i] - s[i]));
+      nearest = std::min(nearest, d);
+    }
+    EXPECT_LT(nearest, 1e-5) << problem.name;
+    EXPECT_EQ(NMS_GetState(), nullptr) << problem.name;  // released with the driver
+  }
 }
 
 }  // namespace
