@@ -5,7 +5,7 @@ function test_failures()
   global FAULT
   write_options();
 
-  % FAULT, nnz, message pattern of the error
+  % FAULT, nnz argument, message pattern of the error
   errors = {
     'error',       4, 'Evaluation function faulty raised an error'
     'short_f',     4, 'must return f as a real full double array of at least 2 entries'
@@ -14,13 +14,13 @@ function test_failures()
     'full_J',      4, 'must return J as a real sparse 2-by-2 matrix'
     'wide_J',      4, 'must return J as a real sparse 2-by-2 matrix'
     'text_domerr', 4, 'must return domerr as a real scalar'
-    'one_output',  4, 'Evaluation function faulty raised an error'
+    'one_output',  4, 'Evaluation function faulty must return f, J and domerr'
     'none',        3, '^mcpgate: Jacobian has too many entries: update nnz in sarnmcp.m'
   };
   for k = 1:rows(errors)
-    [FAULT, nnz, pattern] = errors{k, :};
+    [FAULT, bound, pattern] = errors{k, :};
     z = [0; 0];
-    expect_error(4, @() mcpgate(2, nnz, z, [0; 0], [Inf; Inf], 'faulty'), pattern, FAULT);
+    expect_error(4, @() mcpgate(2, bound, z, [0; 0], [Inf; Inf], 'faulty'), pattern, FAULT);
     expect_good_solves(FAULT);
   end
   z = 0;
@@ -75,6 +75,7 @@ function test_failures()
   end
 
   % No log file can be written: the solve goes on without one.
+  delete('logfile.tmp');
   mkdir('logfile.tmp');
   expect_good_solves('no log file');
   rmdir('logfile.tmp');

@@ -34,9 +34,9 @@ function size_lines()
     3, 3,   '3 row/cols, 3 non-zeros, 33.33% dense.', 3
   };
   for k = 1:rows(cases)
-    [n, nnz, line, room] = cases{k, :};
+    [n, bound, line, room] = cases{k, :};
     z = zeros(n, 1);
-    [status, time, F, J] = mcpgate(n, nnz, z, zeros(n, 1), Inf(n, 1), 'shifted_identity');
+    [status, time, F, J] = mcpgate(n, bound, z, zeros(n, 1), Inf(n, 1), 'shifted_identity');
     expect(status == 1 && norm(z - (1:n)') < 1e-8, 'size case %d: not solved', k);
     expect_log(sprintf('%s\n\n', line));
     expect(nzmax(J) >= 3 && nzmax(J) <= room, 'size case %d: room %d of the Jacobian output', k, nzmax(J));
@@ -115,9 +115,9 @@ function log_contents()
   % banner and the exit line, in this order.
   write_options('output_options yes');
   z = [0; 0];
-  [status, time] = mcpgate(2, 4, z, [0; 0], [Inf; Inf], 'shifted_identity');
+  [status, time] = mcpgate(2, 2, z, [0; 0], [Inf; Inf], 'shifted_identity');
   log = log_text();
-  marks = {'Sarn 4.7.03: Matlab Link', '2 row/cols, 4 non-zeros, 50.00% dense.', ...
+  marks = {'Sarn 4.7.03: Matlab Link', '2 row/cols, 2 non-zeros, 50.00% dense.', ...
            sprintf('\npresolve yes\n'), 'Sarn 4.7.03 (', ' ** EXIT - solution found.'};
   last = 0;
   for k = 1:numel(marks)
