@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sends SIGINT to octave-cli while mcpgate is solving, as Ctrl-C does. The
 # solve must end with status 0 (user interrupt) and the Octave session must
-# go on: a second solve succeeds, and a later SIGINT interrupts Octave's own
-# work again (the plug-in put Octave's signal handling back).
+# go on: a second solve succeeds. A second interrupted solve, at
+# interrupt_limit 1, ends in the error "User termination.", and the session
+# goes on again. Finally a SIGINT interrupts Octave's own work (the plug-in
+# put Octave's signal handling back).
 #   run_interrupt_test.sh OCTAVE_CLI PLUGIN_DIR SOURCE_DIR WORK_DIR
 set -u
 octave=$1 plugins=$2 source=$3 work=$4
@@ -29,13 +31,20 @@ set -m
   interrupt_session();" > output.txt 2>&1 &
 pid=$!
 
+# Interrupts the solve of round $1 while it waits in its evaluation.
+interrupt_solve() {
+  if wait_for "waiting$1.flag"; then
+    kill -INT "$pid"
+    touch "signal$1.sent"
+    return 0
+  fi
+  echo "the solve of round $1 never reached its slow evaluation"
+  return 1
+}
+
 failed=0
-if wait_for waiting.flag; then
-  kill -INT "$pid"
-  touch signal.sent
-else
-  echo "the solve never reached its slow evaluation"; failed=1
-fi
+interrupt_solve 1 || failed=1
+[ $failed -eq 0 ] && { interrupt_solve 2 || failed=1; }
 if [ $failed -eq 0 ] && wait_for idle.flag; then
   kill -INT "$pid"
 else

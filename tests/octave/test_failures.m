@@ -74,6 +74,18 @@ function test_failures()
     expect_good_solves(label);
   end
 
+  % A solve that runs out of iterations ends with status 0; F and J come
+  % back as the function's own at the returned point.
+  write_options('major_iteration_limit 1', 'crash_method none');
+  z = -ones(10, 1);
+  [status, time, F, J] = mcpgate(10, 28, z, -Inf(10, 1), Inf(10, 1), 'broyden_tridiagonal');
+  expect(status == 0, 'iteration limit: status %g', status);
+  expect_log('EXIT - major iteration limit');
+  [f_here, J_here] = broyden_tridiagonal(z, 1);
+  expect(norm(F - f_here, Inf) <= 1e-12 && isequal(J, J_here), 'iteration limit: F and J at z');
+  write_options();
+  expect_good_solves('an iteration limit');
+
   % No log file can be written: the solve goes on without one.
   delete('logfile.tmp');
   mkdir('logfile.tmp');
