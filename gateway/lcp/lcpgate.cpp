@@ -6,7 +6,9 @@
 // status is 1 when a solution was found and 0 otherwise, time the elapsed
 // seconds, F = M z + q at the returned point and basis, per variable, -1 at
 // its lower bound, +1 at its upper bound and 0 otherwise. The point itself
-// is written into the caller's z array. Presolve runs unless the option
+// is written into the caller's z array, in place: every host value that
+// shares z's storage sees it, so callers pass an array of their own
+// (zeros(n, 1), z0 + 0), not a literal. Presolve runs unless the option
 // presolve is off. startvec, when given, is the start of the pivoting
 // method, and switches presolve and the crash phase off unless "sarn.opt"
 // switches them on again. Everything the solver prints goes to

@@ -5,7 +5,9 @@
 //
 // status is 1 when a solution was found and 0 otherwise, time the elapsed
 // seconds, F and J the function and its Jacobian at the returned point. The
-// point itself is written into the caller's z array. fname is called as
+// point itself is written into the caller's z array, in place: every host
+// value that shares z's storage sees it, so callers pass an array of their
+// own (zeros(n, 1), z0 + 0), not a literal. fname is called as
 // [f, J, domerr] = fname(x, flag). startvec, when given, is the start of the
 // pivoting method, and switches presolve and the crash phase off unless
 // "sarn.opt" switches them on again. Everything the solver prints goes to

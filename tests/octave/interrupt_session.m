@@ -6,7 +6,7 @@ function interrupt_session()
   % After each the session goes on and solves.
   write_options();
   slow_cubic([], 'reset');
-  z = 100;
+  z = fresh(100);
   [status, time, F] = mcpgate(1, 1, z, -Inf, Inf, 'slow_cubic');
   expect(status == 0, 'interrupted solve reported status %g', status);
   expect_log('EXIT - user interrupt');
@@ -15,7 +15,7 @@ function interrupt_session()
 
   write_options('interrupt_limit 1');
   slow_cubic([], 'reset');
-  z = 100;
+  z = fresh(100);
   expect_error(2, @() mcpgate(1, 1, z, -Inf, Inf, 'slow_cubic'), '^mcpgate: User termination\.', ...
                'interrupt at the limit');
   solve_after('the termination');
@@ -31,7 +31,7 @@ end
 
 function solve_after(label)
   write_options();
-  z = [0; 0];
+  z = fresh([0; 0]);
   [status, time, F] = mcpgate(2, 2, z, [0; 0], [Inf; Inf], 'shifted_identity');
   expect(status == 1 && norm(z - [1; 2]) < 1e-8, 'solve after %s', label);
 end

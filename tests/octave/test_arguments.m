@@ -86,11 +86,11 @@ function test_arguments()
   run_cases(own);
 
   % After all of this, both plug-ins still solve.
-  z = 0;
+  z = fresh(0);
   [status, time, F, J] = mcpgate(1, 1, z, 0, Inf, 'shifted_identity');
   expect(status == 1 && abs(z - 1) < 1e-8 && abs(F) < 1e-8 && full(J) == 1, ...
          'mcpgate after argument errors');
-  z = 0;
+  z = fresh(0);
   [status, time, F, basis] = lcpgate(1, 1, z, 0, Inf, sparse(1), -1);
   expect(status == 1 && abs(z - 1) < 1e-8 && abs(F) < 1e-8 && basis == 0, ...
          'lcpgate after argument errors');

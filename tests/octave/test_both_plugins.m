@@ -12,7 +12,7 @@ function test_both_plugins()
     expect(status == 1 && norm(w - solution) < 1e-6, 'lcpgate, round %d', round);
   end
   % An error in one plug-in leaves the other alone, and itself usable.
-  z = 0;
+  z = fresh(0);
   expect_error(2, @() mcpgate(1, 1, z, 0, Inf, 'no_such_function'), 'raised an error', 'mcpgate error');
   w = zeros(5, 1);
   [status, time] = lcpgate(5, nnz(M), w, lb, ub, M, q);

@@ -19,11 +19,11 @@ function test_failures()
   };
   for k = 1:rows(errors)
     [FAULT, bound, pattern] = errors{k, :};
-    z = [0; 0];
+    z = fresh([0; 0]);
     expect_error(4, @() mcpgate(2, bound, z, [0; 0], [Inf; Inf], 'faulty'), pattern, FAULT);
     expect_good_solves(FAULT);
   end
-  z = 0;
+  z = fresh(0);
   expect_error(2, @() mcpgate(1, 1, z, 0, Inf, 'no_such_function'), ...
                'Evaluation function no_such_function raised an error', 'missing function');
   expect_error(2, @() mcpgate(1, 1, z, 0, Inf, 'reentrant'), ...
@@ -32,7 +32,7 @@ function test_failures()
 
   % A Jacobian with exactly as many entries as nnz allows is accepted.
   FAULT = 'none';
-  z = [0; 0];
+  z = fresh([0; 0]);
   [status, time, F, J] = mcpgate(2, 4, z, [0; 0], [Inf; Inf], 'faulty');
   expect(status == 1 && nnz(J) == 4, 'Jacobian at the room: status %g', status);
 
@@ -40,12 +40,12 @@ function test_failures()
   % function undefined everywhere ends with status 0 and no error; its point
   % comes back, F is unknown (NaN) and the Jacobian empty.
   FAULT = 'domerr_0.9';
-  z = [0; 0];
+  z = fresh([0; 0]);
   [status, time, F, J] = mcpgate(2, 4, z, [0; 0], [Inf; Inf], 'faulty');
   expect(status == 1 && norm(z - [1; 2]) < 1e-6, 'domerr 0.9: status %g', status);
   for fault = {'domerr_2.7', 'domerr_NaN'}
     FAULT = fault{1};
-    z = [3; 3];
+    z = fresh([3; 3]);
     [status, time, F, J] = mcpgate(2, 4, z, [0; 0], [Inf; Inf], 'faulty');
     expect(status == 0, '%s: status %g', FAULT, status);
     expect(all(isfinite(z)) && all(isnan(F)) && nnz(J) == 0 && isequal(size(J), [2 2]), ...
@@ -65,10 +65,10 @@ function test_failures()
   for k = 1:rows(bounds)
     [lb, ub, label] = bounds{k, :};
     counting_f([], 'reset');
-    z = [0.5; 0.5];
+    z = fresh([0.5; 0.5]);
     [status, time, F, J] = mcpgate(2, 4, z, lb, ub, 'counting_f');
     expect(status == 0 && all(isnan(F)) && nnz(J) == 0, 'mcpgate, %s: status %g', label, status);
-    z = [0.5; 0.5];
+    z = fresh([0.5; 0.5]);
     [status, time, F, basis] = lcpgate(2, 2, z, lb, ub, speye(2), -[1; 2]);
     expect(status == 0 && all(ismember(basis, [-1 0 1])), 'lcpgate, %s: status %g', label, status);
     expect_good_solves(label);
@@ -93,18 +93,18 @@ function test_failures()
   rmdir('logfile.tmp');
 
   % lcpgate inside mcpgate's evaluation: another plug-in, allowed.
-  z = [0; 0];
+  z = fresh([0; 0]);
   [status, time] = mcpgate(2, 2, z, [0; 0], [Inf; Inf], 'calls_lcpgate');
   expect(status == 1 && norm(z - [1; 2]) < 1e-8, 'lcpgate inside mcpgate');
   expect_good_solves('nested plug-ins');
 end
 
 function expect_good_solves(label)
-  z = [0; 0];
+  z = fresh([0; 0]);
   [status, time, F, J] = mcpgate(2, 2, z, [0; 0], [Inf; Inf], 'shifted_identity');
   expect(status == 1 && norm(z - [1; 2]) < 1e-8 && norm(F) < 1e-8 && isequal(J, speye(2)), ...
          'mcpgate after %s', label);
-  z = [0; 0];
+  z = fresh([0; 0]);
   [status, time, F, basis] = lcpgate(2, 2, z, [0; 0], [Inf; Inf], speye(2), -[1; 2]);
   expect(status == 1 && norm(z - [1; 2]) < 1e-8 && norm(F) < 1e-8, 'lcpgate after %s', label);
 end

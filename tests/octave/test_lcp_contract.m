@@ -9,7 +9,7 @@ function test_lcp_contract()
   expect_log('Sarn 4.7.03: Matlab Link', sprintf('\n ** EXIT - solution found (degenerate model).\n'));
 
   % nnz = 0 and an M without entries: F = q.
-  z = [0.5; 0.5];
+  z = fresh([0.5; 0.5]);
   [status, time, F, basis] = lcpgate(2, 0, z, [0; 0], [1; 1], sparse(2, 2), [1; -1]);
   expect_log(sprintf('2 row/cols, 0 non-zeros, 0.00%% dense.\n\n'));
   expect(status == 1 && norm(z - [0; 1]) < 1e-12 && isequal(F, [1; -1]), 'M = 0: solution');

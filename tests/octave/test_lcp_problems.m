@@ -35,7 +35,7 @@ function test_lcp_problems()
   % No solution: status 0, no error.
   for presolve = {'yes', 'no'}
     write_options(['presolve ' presolve{1}]);
-    z = 0;
+    z = fresh(0);
     [status, time, F, basis] = lcpgate(1, 1, z, 0, Inf, sparse(-1), -1);
     expect(status == 0 && ismember(basis, [-1 0 1]), 'no solution, presolve %s', presolve{1});
   end

@@ -20,7 +20,7 @@ function test_mcp_problems()
   for k = 1:rows(problems)
     [fname, n, nnz, start, lb, ub, solutions] = problems{k, :};
     label = sprintf('%s (n = %d, start %g)', fname, n, start(1));
-    z = start + 0;   % a new array: the plug-in writes into it
+    z = fresh(start);
     [status, time, F, J] = mcpgate(n, nnz, z, lb, ub, fname);
     expect(status == 1, '%s: status %g', label, status);
     expect(isscalar(time) && time >= 0, '%s: time', label);

@@ -1,4 +1,4 @@
-function test_lcp_large()
+function test_large_obstacle()
   % The obstacle problem on a 300-by-300 grid (n = 90 000) through lcpgate.
   write_options();
   [M, q, lb, ub] = obstacle_lcp(300);
