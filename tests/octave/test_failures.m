@@ -2,7 +2,8 @@ function test_failures()
   % Bad results of the user's function, domain errors, bad bounds and a log
   % that cannot be written: each ends in a clear error or in status 0, never
   % in a crash, and the next call solves.
-  global FAULT
+  global FAULT FAULT_CALLS
+  FAULT_CALLS = 0;
   write_options();
 
   % FAULT, nnz argument, message pattern of the error
@@ -23,6 +24,15 @@ function test_failures()
     expect_error(4, @() mcpgate(2, bound, z, [0; 0], [Inf; Inf], 'faulty'), pattern, FAULT);
     expect_good_solves(FAULT);
   end
+  % An error in the middle of a solve, with every record of the solver made.
+  FAULT = 'late_error';
+  FAULT_CALLS = 0;
+  z = fresh([30; 5]);
+  expect_error(4, @() mcpgate(2, 4, z, [-Inf; -Inf], [Inf; Inf], 'faulty'), ...
+               'Evaluation function faulty raised an error', FAULT);
+  expect(FAULT_CALLS >= 3, 'late error: only %d Jacobian evaluations', FAULT_CALLS);
+  expect_good_solves(FAULT);
+
   z = fresh(0);
   expect_error(2, @() mcpgate(1, 1, z, 0, Inf, 'no_such_function'), ...
                'Evaluation function no_such_function raised an error', 'missing function');
