@@ -57,6 +57,12 @@ void RequireRoom(const DenseVector* v, std::int32_t count, const char* operation
   }
 }
 
+void RequireFactors(const DenseBasis* d, const char* operation) {
+  if (!d->factored) {
+    Error_SolverError("DenseBasis: %s: the basis has no usable factorization.\n", operation);
+  }
+}
+
 void* SlotCreate(std::int32_t m, std::int32_t n, std::int32_t nnz) {
   return DenseBasis_Create(m, n, nnz);
 }
@@ -111,6 +117,8 @@ void DenseBasis_Destroy(DenseBasis* d) {
 }
 
 void DenseBasis_Size(DenseBasis* d, std::int32_t M, std::int32_t N, std::int32_t) {
+  if (M <= d->max_rows && N <= d->max_cols) return;
+  d->factored = 0;
   if (M > d->max_rows) d->max_rows = M;
   if (N > d->max_cols) d->max_cols = N;
   d->max_size = static_cast<std::int64_t>(d->max_rows) * d->max_cols;
@@ -165,12 +173,14 @@ int DenseBasis_Load(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
 int DenseBasis_Factor(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
   d->updates = 0;
   d->singular = 1;
+  d->factored = 0;
   DenseBasis_Load(d, A, cols);
   const std::int32_t m = d->m;
   const std::int32_t n = d->n;
   if (m != n) Error_SolverError("Basis: Factor: need square system.\n");
   if (n == 0) {
     d->singular = 0;
+    d->factored = 1;
     return BASIS_FACTORED;
   }
 
@@ -195,6 +205,7 @@ int DenseBasis_Factor(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
     }
     if (!Acceptable(largest, tolerance)) {
       SetInverses(d);
+      d->factored = 1;
       return BASIS_SINGULAR;
     }
     if (pr != i) {
@@ -215,6 +226,7 @@ int DenseBasis_Factor(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
     }
   }
   SetInverses(d);
+  d->factored = 1;
   if (!Acceptable(std::fabs(W[n - 1][n - 1]), tolerance)) return BASIS_SINGULAR;
   d->singular = 0;
   return BASIS_FACTORED;
@@ -227,8 +239,15 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
     Error_SolverError("DenseBasis: Replace: called replace with index %d >= n\n", k);
   }
   // Factors of a singular B are incomplete: no update can start from them.
-  if (k < 1 || d->singular || d->updates >= Factorization_OptionInt(FACTORIZATION_UPDATE_LIMIT)) {
+  if (k < 1 || !d->factored || d->singular ||
+      d->updates >= Factorization_OptionInt(FACTORIZATION_UPDATE_LIMIT)) {
     return Rebuilt(d, A, cols);
+  }
+  const std::int32_t j = IDenseVector_Value(cols, k);
+  if (j < 1 || j > SparseMatrix_Cols(A)) {
+    Error_SolverError("DenseBasis: Replace: basis column %d is column %d of a matrix with %d "
+                      "columns.\n",
+                      k, j, SparseMatrix_Cols(A));
   }
 
   const double tolerance = PivotTolerance();
@@ -236,6 +255,7 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
   std::int32_t* P = IDenseVector_Array(d->P);
   std::int32_t* Q = IDenseVector_Array(d->Q);
   const std::int32_t p = IDenseVector_Value(d->Qinv, k);
+  d->factored = 0;
 
   // Remove the column at position p from U and shift the later columns one
   // place left; the upper Hessenberg part that this leaves is reduced row
@@ -302,12 +322,6 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
   const std::int32_t* Pinv = IDenseVector_Array(d->Pinv);
   double* work = DenseVector_Array(d->work);
   for (std::int32_t r = 0; r < m; ++r) work[r] = 0.0;
-  const std::int32_t j = IDenseVector_Value(cols, k);
-  if (j < 1 || j > SparseMatrix_Cols(A)) {
-    Error_SolverError("DenseBasis: Replace: basis column %d is column %d of a matrix with %d "
-                      "columns.\n",
-                      k, j, SparseMatrix_Cols(A));
-  }
   const std::int32_t first = IDenseVector_Value(SparseMatrix_ColStart(A), j) - 1;
   const std::int32_t count = IDenseVector_Value(SparseMatrix_ColLen(A), j);
   const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
@@ -323,6 +337,7 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
   for (std::int32_t r = 0; r < m; ++r) W[r][n - 1] = work[r];
 
   if (!Acceptable(std::fabs(W[n - 1][n - 1]), tolerance)) return Rebuilt(d, A, cols);
+  d->factored = 1;
   ++d->updates;
   return BASIS_UPDATED;
 }
@@ -332,6 +347,7 @@ int DenseBasis_Solve(DenseBasis* d, DenseVector* x, DenseVector* b) {
   const std::int32_t n = d->n;
   RequireRoom(b, m, "Solve", "right-hand side");
   RequireRoom(x, n, "Solve", "result");
+  RequireFactors(d, "Solve");
   double* const* W = d->W->row;
   double* work = DenseVector_Array(d->work);
   const std::int32_t* Pinv = IDenseVector_Array(d->Pinv);
@@ -361,6 +377,7 @@ int DenseBasis_SolveT(DenseBasis* d, DenseVector* x, DenseVector* b) {
   const std::int32_t n = d->n;
   RequireRoom(b, n, "SolveT", "right-hand side");
   RequireRoom(x, m, "SolveT", "result");
+  RequireFactors(d, "SolveT");
   double* const* W = d->W->row;
   double* work = DenseVector_Array(d->work);
   const std::int32_t* Qinv = IDenseVector_Array(d->Qinv);

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 
+struct Basis_Interface;
 struct DenseMatrix;
 struct DenseVector;
 struct IDenseVector;
@@ -36,6 +37,7 @@ struct DenseBasis {
   std::int64_t size;      // m * n
   std::int32_t updates;   // column updates since the latest factorization
   std::int32_t singular;  // 1 when the latest factorization found B singular
+  std::int32_t factored;  // 1 while W, P, Q and their inverses hold factors
 };
 
 // New back-end record with room for an M x N basis (capacities at least 1);
@@ -47,8 +49,8 @@ DenseBasis* DenseBasis_Create(std::int32_t M, std::int32_t N, std::int32_t nnz);
 void DenseBasis_Destroy(DenseBasis* d);
 
 // Raises each capacity to the larger of its old value and the argument;
-// members that grow lose their contents (a factorization must follow). nnz
-// is not used. Never shrinks.
+// members that grow lose their contents, and a factorization must follow
+// before the next solve. nnz is not used. Never shrinks.
 void DenseBasis_Size(DenseBasis* d, std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Copies B into W: m := A's rows, n := length of cols, W := the m x n zero
@@ -68,17 +70,20 @@ int DenseBasis_Factor(DenseBasis* d, SparseMatrix* A, IDenseVector* cols);
 // Returns 2 after an update of the factors; 1 (or 3 when singular) when the
 // factors were rebuilt instead: k < 1, factorization_update_limit updates
 // reached, a negligible elimination step, or a final pivot below the pivot
-// tolerance, or factors of a singular B. k > n is a solver error.
+// tolerance, factors of a singular B, or no factors at all. k > n, or an
+// entering column that A does not have, is a solver error raised before
+// the factors change.
 int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::int32_t k);
 
 // x := B^-1 b (x gets length n) and x := B^-T b (x gets length m), using the
-// latest factors. b must hold m (n for SolveT) elements and x must have
-// room for the result; otherwise a solver error. x may be b. Return 0.
+// latest factors. b must hold m (n for SolveT) elements, x must have room
+// for the result, and a factorization must be in place; otherwise a solver
+// error. x may be b. Return 0.
 int DenseBasis_Solve(DenseBasis* d, DenseVector* x, DenseVector* b);
 int DenseBasis_SolveT(DenseBasis* d, DenseVector* x, DenseVector* b);
 
 // The dense back-end's table (slots 0 to 6 filled, 7 to 9 empty).
-const struct Basis_Interface* DenseBasis_Interface();
+const Basis_Interface* DenseBasis_Interface();
 
 // Makes the dense back-end's table the current Basis_Interface.
 void DenseBasis_Select();

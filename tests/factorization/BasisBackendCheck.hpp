@@ -156,45 +156,70 @@ inline Matrix RandomUnitAndBlock(int n, double density, std::mt19937* rng) {
 }
 
 // Solves B x = b and B' y = b through the Basis for a random b and checks
-// both against the dense picture of B.
-inline void CheckSolves(Basis* basis, const Square& B, std::mt19937* rng, const char* where) {
+// both against the dense picture of B. Returns true when both hold.
+inline bool CheckSolves(Basis* basis, const Square& B, std::mt19937* rng, const char* where) {
   std::uniform_real_distribution<double> value(-1.0, 1.0);
   std::vector<double> rhs(B.n);
   for (double& v : rhs) v = value(*rng);
   VectorPtr b = MakeVector(rhs);
   VectorPtr x = MakeVector({}, B.n);
+  bool ok = true;
   EXPECT_EQ(Basis_Solve(basis, x.get(), b.get()), 0);
-  ASSERT_EQ(DenseVector_Length(x.get()), B.n);
-  EXPECT_LT(Residual(B, Values(x.get()), rhs, false), 1e-10) << where << " solve";
+  if (DenseVector_Length(x.get()) != B.n) {
+    ADD_FAILURE() << where << " solve: length " << DenseVector_Length(x.get());
+    return false;
+  }
+  const double forward = Residual(B, Values(x.get()), rhs, false);
+  EXPECT_LT(forward, 1e-10) << where << " solve";
   EXPECT_EQ(Values(b.get()), rhs) << where << " solve changed its right-hand side";
+  ok = ok && forward < 1e-10 && Values(b.get()) == rhs;
   EXPECT_EQ(Basis_SolveT(basis, x.get(), b.get()), 0);
-  ASSERT_EQ(DenseVector_Length(x.get()), B.n);
-  EXPECT_LT(Residual(B, Values(x.get()), rhs, true), 1e-10) << where << " solveT";
+  if (DenseVector_Length(x.get()) != B.n) {
+    ADD_FAILURE() << where << " solveT: length " << DenseVector_Length(x.get());
+    return false;
+  }
+  const double transposed = Residual(B, Values(x.get()), rhs, true);
+  EXPECT_LT(transposed, 1e-10) << where << " solveT";
+  return ok && transposed < 1e-10;
 }
 
-// Outcome of a random sequence.
-struct SequenceCount {
-  int updates = 0;   // replace returned 2
-  int rebuilds = 0;  // replace returned 1
-  std::vector<int> rebuilt_at;  // replace numbers (1-based) that returned 1
-};
+// Checks a sequence of replace statuses against the update limit: an
+// update (2) may follow at most `limit` updates since the latest rebuild
+// (1), and the replace after `limit` updates must rebuild. Returns the
+// number of rebuilds that the limit forced.
+inline int CheckUpdateLimit(const std::vector<int>& statuses, int limit) {
+  int since = 0, forced = 0;
+  for (size_t step = 0; step < statuses.size(); ++step) {
+    if (since >= limit) {
+      EXPECT_EQ(statuses[step], BASIS_REBUILT) << "replace " << step + 1 << " after " << since
+                                               << " updates";
+      ++forced;
+    }
+    since = statuses[step] == BASIS_UPDATED ? since + 1 : 0;
+  }
+  return forced;
+}
 
 // Runs `steps` replaces on a random [I | M] problem of size n, starting from
-// the unit basis, with the current back-end. Each entering column keeps B
-// well conditioned (checked on the dense picture). Between replaces the
-// sequence solves with unrelated right-hand sides, so a back-end that
-// relied on the latest solve for its update would go wrong. Every replace
-// must return 1 or 2 and every solve must satisfy B x = b.
-inline SequenceCount RunRandomSequence(int n, int steps, unsigned seed) {
+// the unit basis, with the current back-end, and returns the statuses of the
+// replaces. Each entering column keeps B well conditioned (checked on the
+// dense picture). Between replaces the sequence solves with unrelated
+// right-hand sides, so a back-end that relied on the latest solve for its
+// update would go wrong. Every replace must return 1 or 2 and every solve
+// must satisfy B x = b; the sequence stops at the first failure. The Basis
+// is created for `room` times the entries of the problem.
+inline std::vector<int> RunRandomSequence(int n, int steps, unsigned seed, int room = 1) {
   std::mt19937 rng(seed);
   Matrix problem = RandomUnitAndBlock(n, 0.3, &rng);
   std::vector<int> cols(n);
   for (int k = 0; k < n; ++k) cols[k] = k + 1;
   IVectorPtr basis_cols = MakeIVector(cols);
-  BasisPtr basis(Basis_Create(n, n, int(problem.dense.count())));
-  SequenceCount count;
+  BasisPtr basis(Basis_Create(n, n, room * problem.dense.count()));
+  std::vector<int> statuses;
   EXPECT_EQ(Basis_Factor(basis.get(), problem.A.get(), basis_cols.get()), BASIS_FACTORED);
-  CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, "after factor");
+  if (!CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, "after factor")) {
+    return statuses;
+  }
 
   std::uniform_int_distribution<int> position(1, n);
   std::uniform_int_distribution<int> column(1, 2 * n);
@@ -211,27 +236,31 @@ inline SequenceCount RunRandomSequence(int n, int steps, unsigned seed) {
     }
     if (j == 0) {
       ADD_FAILURE() << "no well-conditioned exchange found at step " << step;
-      return count;
+      return statuses;
     }
     cols[k - 1] = j;
     StoreColumns(basis_cols.get(), cols);
     const int status = Basis_Replace(basis.get(), problem.A.get(), basis_cols.get(), k);
-    if (status == BASIS_UPDATED) {
-      ++count.updates;
-    } else if (status == BASIS_REBUILT) {
-      ++count.rebuilds;
-      count.rebuilt_at.push_back(step);
-    } else {
+    statuses.push_back(status);
+    if (status != BASIS_UPDATED && status != BASIS_REBUILT) {
       ADD_FAILURE() << "replace " << step << " returned " << status;
-      return count;
+      return statuses;
     }
-    CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, "after replace");
-    if (::testing::Test::HasFailure()) {
+    if (!CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, "after replace")) {
       ADD_FAILURE() << "seed " << seed << " step " << step;
-      return count;
+      return statuses;
     }
   }
-  return count;
+  return statuses;
+}
+
+// Replace numbers (1-based) that returned `status`.
+inline std::vector<int> StepsWith(const std::vector<int>& statuses, int status) {
+  std::vector<int> steps;
+  for (size_t k = 0; k < statuses.size(); ++k) {
+    if (statuses[k] == status) steps.push_back(int(k) + 1);
+  }
+  return steps;
 }
 
 }  // namespace basis_test

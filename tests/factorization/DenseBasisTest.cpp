@@ -57,9 +57,11 @@ TEST_F(DenseBasisTest, RandomSequencesAgreeWithTheBasisAndRebuildAtTheLimit) {
   for (const Case& c : cases) {
     SCOPED_TRACE("n " + std::to_string(c.n) + " seed " + std::to_string(c.seed));
     Factorization_OptionTable[FACTORIZATION_UPDATE_LIMIT].int_value = c.limit;
-    SequenceCount count = RunRandomSequence(c.n, c.steps, c.seed);
-    EXPECT_EQ(count.rebuilt_at, c.rebuilt_at);
-    EXPECT_EQ(count.updates + count.rebuilds, c.steps);
+    const std::vector<int> statuses = RunRandomSequence(c.n, c.steps, c.seed);
+    EXPECT_EQ(int(statuses.size()), c.steps);
+    // Only the update limit makes the dense back-end rebuild a regular basis.
+    EXPECT_EQ(StepsWith(statuses, BASIS_REBUILT), c.rebuilt_at);
+    CheckUpdateLimit(statuses, c.limit);
   }
 }
 
@@ -254,13 +256,24 @@ TEST_F(DenseBasisTest, StorageGrowsAndShortVectorsAreRefused) {
   ASSERT_GT(PivotRatio(BasisOf(problem.dense, order)), 1e-6);
   IVectorPtr cols = MakeIVector(order);
   BasisPtr basis(Basis_Create(2, 2, 1));
+  VectorPtr b = MakeVector(std::vector<double>(9, 1.0));
+  VectorPtr x = MakeVector({}, 9);
+  EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), x.get(), b.get()), "no usable factorization");
   ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_FACTORED);
   CheckSolves(basis.get(), BasisOf(problem.dense, order), &rng, "grown");
 
-  VectorPtr b = MakeVector(std::vector<double>(9, 1.0));
+  // Growing the record discards the factors: no solve until a factor, and
+  // a replace rebuilds.
+  Basis_Size(basis.get(), 12, 12, 0);
+  EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), x.get(), b.get()), "no usable factorization");
+  order[1] = 2;
+  StoreColumns(cols.get(), order);
+  ASSERT_GT(PivotRatio(BasisOf(problem.dense, order)), 1e-6);
+  EXPECT_EQ(Basis_Replace(basis.get(), problem.A.get(), cols.get(), 2), BASIS_REBUILT);
+  CheckSolves(basis.get(), BasisOf(problem.dense, order), &rng, "after size");
+
   VectorPtr short_x = MakeVector({}, 8);
   VectorPtr short_b = MakeVector(std::vector<double>(8, 1.0));
-  VectorPtr x = MakeVector({}, 9);
   EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), short_x.get(), b.get()), "DenseBasis: Solve:");
   EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), x.get(), short_b.get()), "DenseBasis: Solve:");
   EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), short_x.get(), b.get()), "DenseBasis: SolveT:");
