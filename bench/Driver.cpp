@@ -50,7 +50,9 @@ int NashEvaluate(const Problem&, const double* x, double* f, int* col_start, int
   if (!(Q > 0.0)) return 1;
   const double p = std::pow(5000.0, g) * std::pow(Q, -g);
   const double dp = -g * p / Q;
-  for (int i = 0; i < 5; ++i) f[i] = c[i] + std::pow(x[i] / K, 1.0 / beta[i]) - p + x[i] * g * p / Q;
+  for (int i = 0; i < 5; ++i) {
+    f[i] = c[i] + std::pow(x[i] / K, 1.0 / beta[i]) - p + x[i] * g * p / Q;
+  }
   if (col_start == nullptr) return 0;
   int k = 0;
   for (int j = 0; j < 5; ++j) {

@@ -233,7 +233,8 @@ void LMCP_Scale(LMCP* lmcp) {
       lmcp->row_scaled = DiagonalRule(J, n, R, free_row) ? 1 : 0;
       break;
     case SCALE_METHOD_CHEN:
-      lmcp->row_scaled = DiagonalRule(J, n, R, [&](std::int32_t i) { return !free_row(i); }) ? 1 : 0;
+      lmcp->row_scaled =
+          DiagonalRule(J, n, R, [&](std::int32_t i) { return !free_row(i); }) ? 1 : 0;
       break;
     case SCALE_METHOD_DIAGONAL:
       lmcp->row_scaled = DiagonalRule(J, n, R, [](std::int32_t) { return true; }) ? 1 : 0;

@@ -184,11 +184,13 @@ int Lemke_Direction(const LemkeWorkspace* ws, const LemkePivot* pivot) {
   }
 }
 
-void Lemke_RatioTest(LemkeWorkspace* ws, LemkePivot* pivot) {
+namespace {
+
+// The ratio test for the entering variable of pivot moving in direction s.
+void RatioTestInDirection(LemkeWorkspace* ws, LemkePivot* pivot, int s) {
   const int n = ws->n;
   const LemkeRule& rule = ws->rule;
   const double infinity = Lemke_Infinity();
-  const int s = Lemke_Direction(ws, pivot);
   pivot->direction = s;
 
   const int e = pivot->entering;
@@ -328,6 +330,26 @@ void Lemke_RatioTest(LemkeWorkspace* ws, LemkePivot* pivot) {
     if (minimum > theta) theta = minimum;
   }
   pivot->theta = theta;
+}
+
+}  // namespace
+
+void Lemke_RatioTest(LemkeWorkspace* ws, LemkePivot* pivot) {
+  const int s = Lemke_Direction(ws, pivot);
+  RatioTestInDirection(ws, pivot, s);
+  if (pivot->position >= 0 || pivot->entering_status != LEMKE_ENTER_REPLACED) return;
+  // A variable that an artificial stood in for, strictly inside its bounds,
+  // whose move leaves t unchanged: either direction is admissible, and the
+  // one that meets a blocking variable is taken rather than a ray.
+  const int e = pivot->entering;
+  const double x = DenseVector_Value(ws->x, e);
+  if (!(DenseVector_Value(ws->lower, e) < x && x < DenseVector_Value(ws->upper, e))) return;
+  if (ws->t_position > 0 &&
+      std::fabs(DenseVector_Value(ws->d, ws->t_position)) > ws->rule.pivot_tolerance) {
+    return;
+  }
+  RatioTestInDirection(ws, pivot, -s);
+  if (pivot->position < 0) RatioTestInDirection(ws, pivot, s);
 }
 
 int Lemke_RuleAdvance(LemkeWorkspace* ws, const LemkePivot* pivot) {

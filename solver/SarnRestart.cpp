@@ -22,7 +22,9 @@ namespace {
 FunctionJacobian* Pair() { return Workspace_FunctionJacobian(); }
 
 // The streams of the restart log: 2, and 1 too with output_restart_log.
-int RestartMode() { return OUTPUT_STATUS | (Options_CommonBool(COMMON_OUTPUT_RESTART_LOG) ? OUTPUT_LOG : 0); }
+int RestartMode() {
+  return OUTPUT_STATUS | (Options_CommonBool(COMMON_OUTPUT_RESTART_LOG) ? OUTPUT_LOG : 0);
+}
 
 // Setters of the algorithm group that write the option line right after the
 // change, with the option's own name and, for keywords, its own keyword.

@@ -119,7 +119,10 @@ struct Skeleton {
           if (best.row != 0 && (nz == 1 || done())) return best;
         }
       }
-      if (best.row != 0) kbest = best.merit / nz;
+      if (best.row != 0) {
+        if (done()) return best;
+        kbest = best.merit / nz;
+      }
     }
     return best;
   }

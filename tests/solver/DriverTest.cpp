@@ -143,7 +143,8 @@ TEST_F(DriverTest, SolverErrorInsideTheSolveReleasesTheWorkspace) {
   };
   ProblemAdapter adapter(p);
   Information info;
-  EXPECT_SOLVER_ERROR(Solve(adapter, &info), "Sarn: GenerateInitialPoint: cannot find initial point.");
+  EXPECT_SOLVER_ERROR(Solve(adapter, &info),
+                      "Sarn: GenerateInitialPoint: cannot find initial point.");
   EXPECT_NE(output()->status().find("cannot evaluate f at given initial point"), std::string::npos);
   EXPECT_NE(output()->status().find("cannot eval f at generated initial point"), std::string::npos);
 }
@@ -486,4 +487,45 @@ TEST_F(DriverTest, FailedWarmStartInTheFirstIterationIsRetriedWithoutTheGivenBas
   EXPECT_EQ(std::stoi(log[1].substr(6, 5)), info.minor_iterations);
   EXPECT_GE(info.minor_iterations, 2);
   EXPECT_LE(ComplementarityViolation(adapter.problem(), adapter.Point()), 1e-6);
+}
+
+// An interrupt found inside the pivoting method (its factorizations poll)
+// leaves through Lemke_Method, which gives back its workspace reference and
+// its timer on the way (the fixture checks that nothing is left).
+namespace {
+struct ArmedInterrupt {
+  static bool armed;
+  static int calls;
+  static void Start(void*) {}
+  static void Restore(void*) {}
+  static int Check(void*) {
+    if (!armed) return 0;
+    ++calls;
+    return calls >= 2 ? 1 : 0;  // the first poll after arming is the loop's own
+  }
+};
+bool ArmedInterrupt::armed = false;
+int ArmedInterrupt::calls = 0;
+}  // namespace
+
+TEST_F(DriverTest, InterruptInsideThePivotingMethodReleasesItsWorkspace) {
+  Set("nms no");
+  NoCrash();
+  Interrupt_Interface record{nullptr, ArmedInterrupt::Start, ArmedInterrupt::Restore,
+                             ArmedInterrupt::Check};
+  Interrupt_SetInterface(&record);
+  ArmedInterrupt::armed = false;
+  ArmedInterrupt::calls = 0;
+  ProblemAdapter adapter(Josephy());
+  // Armed by the Jacobian evaluation that ends iteration 1.
+  adapter.before_evaluation = [](int, int jacobian_calls) {
+    if (jacobian_calls == 3) ArmedInterrupt::armed = true;
+  };
+  Information info;
+  const int code = Solve(adapter, &info);
+  Interrupt_Reset();
+  EXPECT_EQ(code, 6);
+  EXPECT_EQ(info.major_iterations, 1);
+  EXPECT_EQ(ArmedInterrupt::calls, 2);  // the jump came from the second poll
+  EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), adapter.Point()));
 }

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -289,7 +288,6 @@ inline void SetDefaults() {
   Options_CommonDefaults();
   Factorization_Defaults();
   Lemke_Defaults();
-  if (std::getenv("LEMKE_DENSE")) UseDenseBackEnd();  // TEMPORARY
 }
 
 }  // namespace lemke_test
