@@ -4,6 +4,7 @@
 //
 //   bench_Lemke [n_planted] [m_obstacle] [dense|sparse]
 //
+// (a size of 0 skips that problem; the defaults are 10000 and 100)
 // Prints, per problem and start: pivots, seconds, pivots per second, the
 // seconds inside the basis back-end, the ratio of the whole pivot to the
 // basis work, and the largest violation of the solution check.
@@ -265,11 +266,15 @@ int main(int argc, char** argv) {
   const int m = argc > 2 ? std::atoi(argv[2]) : 100;
   const bool dense = argc > 3 && std::strcmp(argv[3], "dense") == 0;
   Timer_SetInterface(&fine_timer);
-  const Problem planted = PlantedMonotone(n, 11);
-  const Problem obstacle = Obstacle(m);
-  Measure(planted, "slack", 0, dense);
-  Measure(planted, "residual", 1, dense);
-  Measure(obstacle, "slack", 0, dense);
-  Measure(obstacle, "residual", 1, dense);
+  if (n > 0) {
+    const Problem planted = PlantedMonotone(n, 11);
+    Measure(planted, "slack", 0, dense);
+    Measure(planted, "residual", 1, dense);
+  }
+  if (m > 0) {
+    const Problem obstacle = Obstacle(m);
+    Measure(obstacle, "slack", 0, dense);
+    Measure(obstacle, "residual", 1, dense);
+  }
   return 0;
 }

@@ -222,8 +222,11 @@ double Lemke_RandomUniform();
 // "Lemke: Solve: Invalid pivot rule selected.\n".
 void Lemke_RuleReset(LemkeWorkspace* ws);
 // d := B^-1 a_e for the entering column e of the pivot record (a solve with
-// the timed basis; the last solve before a basis replacement).
-void Lemke_EnteringColumn(LemkeWorkspace* ws);
+// the timed basis; the last solve before a basis replacement). When B d
+// misses a_e by more than rounding, the basis is refactored, the basic
+// values recomputed and the column solved again. 1 to go on, or the
+// LemkeCode of a failed refactorization or reset.
+int Lemke_EnteringColumn(LemkeWorkspace* ws);
 // The ratio test of the current rule: fills direction, theta, kind, leaving
 // column, new value, position and pivot element. Ray: position -1.
 void Lemke_RatioTest(LemkeWorkspace* ws, LemkePivot* pivot);

@@ -55,7 +55,10 @@ void Lemke_SaveBest(LemkeWorkspace* ws, const LemkePivot* pivot) {
 int Lemke_Refactor(LemkeWorkspace* ws) {
   if (Basis_Factor(ws->factor, ws->A, ws->basis) != 0) return LEMKE_SINGULAR;
   DenseVector_FillOne(ws->weights, ws->n);
-  if (Lemke_Reset(Lemke_RuleDelta()) != 0) {
+  // Before the first step of a ray start the basic values are not yet
+  // feasible: they are recomputed, not judged.
+  const int failed = Lemke_Reset(Lemke_RuleDelta());
+  if (failed && !ws->first_step) {
     Error_Warning("Reset could not be performed.\n");
     return LEMKE_RESET_FAILED;
   }
@@ -72,10 +75,11 @@ int Lemke_Solve() {
   // with infeasible basic values, which the first step repairs.
   Lemke_RuleReset(ws);
   ws->first_step = ws->ray_start;
-  Lemke_EnteringColumn(ws);
+  int code = Lemke_EnteringColumn(ws);
+  if (code != LEMKE_SOLVED) return code;
 
   // 3. First step.
-  int code = ws->first_step ? Lemke_FirstStep(pivot) : Lemke_Step(pivot);
+  code = ws->first_step ? Lemke_FirstStep(pivot) : Lemke_Step(pivot);
   ws->first_step = 0;
   ws->t_position = pivot->position > 0 ? pivot->position : 0;
   ws->minor_count += 1;
@@ -89,8 +93,9 @@ int Lemke_Solve() {
       Error_Warning("Minor iteration limit (%d) exceeded.\n", ws->minor_limit);
       return LEMKE_ITERATION_LIMIT;
     }
+    code = Lemke_EnteringColumn(ws);
+    if (code != LEMKE_SOLVED) return code;
     pivot->t_now = DenseVector_Value(ws->xB, ws->t_position);
-    Lemke_EnteringColumn(ws);
     code = Lemke_Step(pivot);
     ws->minor_count += 1;
     Lemke_LogIteration(pivot);

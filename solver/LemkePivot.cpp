@@ -149,7 +149,10 @@ double Lemke_RuleDelta() {
   }
 }
 
-void Lemke_EnteringColumn(LemkeWorkspace* ws) {
+namespace {
+
+// column := a_e (dense), d := B^-1 a_e.
+void SolveEnteringColumn(LemkeWorkspace* ws) {
   const int n = ws->n;
   const int e = ws->pivot.entering;
   DenseVector_FillZero(ws->column, n);
@@ -160,6 +163,58 @@ void Lemke_EnteringColumn(LemkeWorkspace* ws) {
   const double* values = DenseVector_Array(SparseMatrix_Values(ws->A));
   for (int p = start; p < start + length; ++p) column[rows[p - 1] - 1] += values[p - 1];
   Basis_Solve(ws->factor, ws->d, ws->column);
+}
+
+// Relative residual of the entering column: max |B d - a_e| over the
+// largest term of the product. Uses the scratch vector of the rule's
+// lexicographic rows.
+double EnteringResidual(LemkeWorkspace* ws) {
+  const int n = ws->n;
+  DenseVector_FillZero(ws->lex_row, n);
+  double* r = DenseVector_Array(ws->lex_row);
+  const double* d = DenseVector_Array(ws->d);
+  const double* a = DenseVector_Array(ws->column);
+  const int* basis = IDenseVector_Array(ws->basis);
+  const int* starts = IDenseVector_Array(SparseMatrix_ColStart(ws->A));
+  const int* lengths = IDenseVector_Array(SparseMatrix_ColLen(ws->A));
+  const int* rows = IDenseVector_Array(SparseMatrix_RowIndex(ws->A));
+  const double* values = DenseVector_Array(SparseMatrix_Values(ws->A));
+  double scale = 0.0;
+  for (int k = 0; k < n; ++k) {
+    const double dk = d[k];
+    if (dk == 0.0) continue;
+    const int c = basis[k];
+    for (int p = starts[c - 1]; p < starts[c - 1] + lengths[c - 1]; ++p) {
+      const double term = values[p - 1] * dk;
+      r[rows[p - 1] - 1] += term;
+      if (std::fabs(term) > scale) scale = std::fabs(term);
+    }
+  }
+  double worst = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const double v = std::fabs(r[i] - a[i]);
+    if (!(v <= worst)) worst = v;  // NaN counts as worst
+    if (std::fabs(a[i]) > scale) scale = std::fabs(a[i]);
+  }
+  return scale > 0.0 ? worst / scale : worst;
+}
+
+// Above this relative residual the factors are rebuilt.
+constexpr double ENTERING_RESIDUAL_LIMIT = 1e-9;
+
+}  // namespace
+
+int Lemke_EnteringColumn(LemkeWorkspace* ws) {
+  SolveEnteringColumn(ws);
+  // The column replacements of the back-end may lose accuracy; the product
+  // B d costs less than the solve and tells. Lost accuracy: refactor, put
+  // the basic values right and solve again.
+  const double residual = EnteringResidual(ws);
+  if (residual <= ENTERING_RESIDUAL_LIMIT) return LEMKE_SOLVED;
+  const int code = Lemke_Refactor(ws);
+  if (code != LEMKE_SOLVED) return code;
+  SolveEnteringColumn(ws);
+  return LEMKE_SOLVED;
 }
 
 int Lemke_Direction(const LemkeWorkspace* ws, const LemkePivot* pivot) {
@@ -309,7 +364,7 @@ void RatioTestInDirection(LemkeWorkspace* ws, LemkePivot* pivot, int s) {
   }
   // The transposed solves leave the back-end's work area holding another
   // right-hand side; the basis replacement needs the entering column's.
-  if (transposed_solves) Lemke_EnteringColumn(ws);
+  if (transposed_solves) SolveEnteringColumn(ws);
 
   pivot->position = best.position;
   pivot->leaving = best.column;

@@ -162,7 +162,7 @@ void RemoveDropped(LU_Core& s, std::int32_t j) {
   std::int32_t first = s.cstart[j], end = first + s.clen[j], w = first;
   for (std::int32_t p = first; p < end; ++p) {
     std::int32_t row = s.ri[p];
-    if (s.lpos[row] != 0 && std::fabs(s.val[p]) <= s.drop) {
+    if (s.LPos(row) != 0 && std::fabs(s.val[p]) <= s.drop) {
       RowDropColumn(s, row, j);
       continue;
     }
@@ -318,7 +318,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
     s.ri[l] = row;
     s.ci[l] = i;
     if (std::fabs(multiplier) > s.l_max) s.l_max = std::fabs(multiplier);
-    s.lpos[row] = t;
+    s.LPos(row) = t;
     s.rold[row] = s.rlen[row];
     RowDropColumn(s, row, j);
   }
@@ -333,7 +333,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
 
   if (r > 1) {
     Poll();
-    result = LU_EliminateStep(s, u_first, r, l_first, c - 1, slot_low);
+    result = LU_EliminateStep(s, u_first, r, l_first, c - 1, slot_low, keep_maxima);
     if (result == 0) result = LU_PendingFill(s, u_first, r, l_first, c - 1, slot_low);
     if (result != 0) return result;
   }
@@ -351,8 +351,8 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
 
   if (keep_maxima) {
     if (s.rule == LU_RULE_ROOK) LU_RowMax(s, c - 1, s.ri.Shifted(l_first - 1));
+    // The elimination moved each column's largest entry to its front.
     if (r > 1) {
-      LU_ColumnMaxFirst(s, r - 1, s.ci.Shifted(u_first));
       if (s.rule == LU_RULE_COMPLETE) {
         for (std::int32_t t = 1; t < r; ++t) {
           std::int32_t jj = s.ci[u_first + t];
@@ -366,7 +366,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
 
   s.rlen[i] = -r;
   s.clen[j] = -c;
-  for (std::int32_t t = 1; t < c; ++t) s.lpos[s.ri[l_first + t - 1]] = 0;
+  for (std::int32_t t = 1; t < c; ++t) s.LPos(s.ri[l_first + t - 1]) = 0;
   CheckInvariants(s, "pivot step");
   if (s.keep) s.fp = slot_low;
   if (slot_low <= s.col_end || slot_low <= s.row_end) return LU_INCONSISTENT;
@@ -398,13 +398,12 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.cinv = LU_View(f.col_perm_inv);
   s.cmax = LU_View(f.col_umax);
   LU_Array<std::int32_t> work = LU_View(f.work);
-  s.lpos = work;
-  s.mark = work.Shifted(m);
+  s.row_tags = f.work;
   s.pend = work.Shifted(2 * static_cast<std::int64_t>(m));
   s.rold = work.Shifted(3 * static_cast<std::int64_t>(m));
   s.cold = work.Shifted(4 * static_cast<std::int64_t>(m));
   s.cpend = work.Shifted(4 * static_cast<std::int64_t>(m) + n);
-  for (std::int32_t i = 1; i <= m; ++i) s.lpos[i] = s.mark[i] = s.pend[i] = 0;
+  for (std::int32_t i = 1; i <= m; ++i) s.LPos(i) = s.Mark(i) = s.pend[i] = 0;
   for (std::int32_t j = 1; j <= n; ++j) s.cpend[j] = 0;
 
   std::int32_t rule = ip[LU_Int::pivot_rule];
@@ -547,44 +546,119 @@ std::int32_t LU_FactorCore(LU_Core& s) {
   return 0;
 }
 
+namespace {
+
+// Position of the first largest entry of column j (0 when empty).
+std::int32_t ColumnMaxPosition(const LU_Core& s, std::int32_t j) {
+  std::int32_t first = s.cstart[j], best = 0;
+  double best_value = -1.0;
+  for (std::int32_t p = first, e = first + s.clen[j]; p < e; ++p) {
+    double a = std::fabs(s.val[p]);
+    if (a > best_value) {
+      best_value = a;
+      best = p;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
 std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
-                              std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low) {
+                              std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low,
+                              bool max_first) {
   for (std::int32_t t = 1; t < u_count; ++t) {
     const std::int32_t j = s.ci[u_first + t];
     const double u = s.val[u_first + t];
     const std::int32_t stamp = ++s.stamp;
-    // Existing entries in rows of the pivot column.
+    // The loops work on local copies of the array bases and the tolerance
+    // (stores into the arrays cannot change them); plain pointers address
+    // element 1 at offset 0.
+    double* const val = s.val.base;
+    const std::int32_t* const ri = s.ri.base;
+    std::int32_t* const tags = s.row_tags;  // row i: L position at 2i-2, stamp at 2i-1
+    const double* const multipliers = val + (l_first - 1);  // entry l at [l - 1]
+    const double drop = s.drop;
+
+    // The column's first largest entry is tracked on the way, separately
+    // for the entries the step leaves alone and for the touched ones.
+    double touched_max = -1.0, other_max = -1.0;
+    std::int32_t touched_at = 0, other_at = 0;
+
+    // Existing entries in rows of the pivot column are updated.
     bool dropped = false;
-    for (std::int32_t p = s.cstart[j], e = s.cstart[j] + s.clen[j]; p < e; ++p) {
-      std::int32_t row = s.ri[p];
-      std::int32_t l = s.lpos[row];
-      if (l == 0) continue;
-      s.val[p] += s.val[l_first + l - 1] * u;
-      s.mark[row] = stamp;
-      if (std::fabs(s.val[p]) <= s.drop) dropped = true;
+    std::int32_t hits = 0;
+    for (std::int32_t p = s.cstart[j] - 1, e = p + s.clen[j]; p < e; ++p) {
+      const std::int32_t row = ri[p];
+      const std::int32_t l = tags[2 * row - 2];
+      if (l == 0) {
+        const double magnitude = std::fabs(val[p]);
+        if (magnitude > other_max) {
+          other_max = magnitude;
+          other_at = p + 1;
+        }
+        continue;
+      }
+      const double a = val[p] + multipliers[l - 1] * u;
+      val[p] = a;
+      tags[2 * row - 1] = stamp;
+      ++hits;
+      const double magnitude = std::fabs(a);
+      dropped |= magnitude <= drop;
+      if (magnitude > touched_max) {
+        touched_max = magnitude;
+        touched_at = p + 1;
+      }
     }
     if (dropped) RemoveDropped(s, j);
-    // Fill-in: the other rows of the pivot column.
-    std::int32_t fill = 0;
-    for (std::int32_t l = 0; l < l_count; ++l) {
-      std::int32_t row = s.ri[l_first + l];
-      if (s.mark[row] != stamp && std::fabs(s.val[l_first + l] * u) > s.drop) ++fill;
+
+    // Fill-in goes to the other rows of the pivot column: room for all of
+    // them, then the entries above the drop tolerance.
+    const std::int32_t most = l_count - hits;
+    if (most > 0) {
+      const std::int32_t start = s.cstart[j];
+      std::int32_t result = PlaceColumn(s, j, most, slot_low);
+      if (result != 0) return result;
+      if (touched_at != 0) touched_at += s.cstart[j] - start;
+      if (other_at != 0) other_at += s.cstart[j] - start;
+      std::int32_t p = s.cstart[j] + s.clen[j];
+      const std::int32_t* const lrows = s.ri.base + (l_first - 1);
+      for (std::int32_t l = 0; l < l_count; ++l) {
+        const std::int32_t row = lrows[l];
+        if (s.Mark(row) == stamp) continue;
+        const double a = multipliers[l] * u;
+        const double magnitude = std::fabs(a);
+        if (!(magnitude > drop)) continue;
+        s.val[p] = a;
+        EnterFill(s, row, j, p);
+        if (magnitude > touched_max) {
+          touched_max = magnitude;
+          touched_at = p;
+        }
+        ++p;
+      }
+      s.clen[j] = p - s.cstart[j];
+      if (p - 1 > s.col_end) s.col_end = p - 1;
     }
-    if (fill == 0) continue;
-    std::int32_t result = PlaceColumn(s, j, fill, slot_low);
-    if (result != 0) return result;
-    std::int32_t p = s.cstart[j] + s.clen[j];
-    for (std::int32_t l = 0; l < l_count; ++l) {
-      std::int32_t row = s.ri[l_first + l];
-      if (s.mark[row] == stamp) continue;
-      double a = s.val[l_first + l] * u;
-      if (!(std::fabs(a) > s.drop)) continue;
-      s.val[p] = a;
-      EnterFill(s, row, j, p);
-      ++p;
+
+    if (!max_first || s.clen[j] == 0) continue;
+    const std::int32_t first = s.cstart[j];
+    std::int32_t best;
+    if (dropped) {
+      best = ColumnMaxPosition(s, j);  // the column closed up
+    } else if (touched_max > other_max ||
+               (touched_max == other_max && touched_at < other_at)) {
+      best = touched_at;
+    } else {
+      best = other_at;
     }
-    s.clen[j] += fill;
-    if (p - 1 > s.col_end) s.col_end = p - 1;
+    if (best > first) {
+      std::swap(s.val[best], s.val[first]);
+      std::swap(s.ri[best], s.ri[first]);
+      // A pending fill-in remembers the offset of the first one in its
+      // column; the swap may move a pending entry before it.
+      if (s.cpend[j] != 0 && s.ri[first] > s.m) s.cpend[j] = 1;
+    }
   }
   return 0;
 }

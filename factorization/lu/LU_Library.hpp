@@ -46,11 +46,14 @@ struct LU_Core {
   LU_Array<std::int32_t> rperm, cperm, rlen, clen, rstart, cstart;
   LU_Array<std::int32_t> rcount, ccount, rinv, cinv;
   LU_Array<double> cmax;
-  // Scratch: per row the position in the current L column, an update stamp,
-  // pending fill-ins and the count before the pivot step; per column the
-  // count before the pivot step and the offset (+1) of its first pending
-  // fill-in.
-  LU_Array<std::int32_t> lpos, mark, pend, rold, cold, cpend;
+  // Scratch: per row the position in the current L column and an update
+  // stamp (kept side by side, as the elimination reads both), pending
+  // fill-ins and the count before the pivot step; per column the count
+  // before the pivot step and the offset (+1) of its first pending fill-in.
+  std::int32_t* row_tags;  // 2m entries: LPos(i), Mark(i)
+  LU_Array<std::int32_t> pend, rold, cold, cpend;
+  std::int32_t& LPos(std::int32_t i) const { return row_tags[2 * static_cast<std::int64_t>(i) - 2]; }
+  std::int32_t& Mark(std::int32_t i) const { return row_tags[2 * static_cast<std::int64_t>(i) - 1]; }
   // Rule 1: row maxima; rule 2: heap keys, heap columns, heap positions.
   LU_Array<double> rowmax, heap_key;
   LU_Array<std::int32_t> heap_col, heap_pos;
@@ -146,12 +149,15 @@ LU_Candidate LU_SearchDiagonal(const LU_Core& s);
 // stops at merit 0 and after the 40th column.
 LU_Candidate LU_SearchHeap(const LU_Core& s, double threshold);
 
-// Eliminates the pivot row from columns `first`..`last` of the U row at
-// factor positions u_first..u_first + last - 1 (the pivot at u_first), using
-// the L column at positions l_first..l_first + l_count - 1. Returns 0, or 7
-// when the column file cannot hold a column even after compressing.
+// Eliminates the pivot row from the columns of the U row at factor positions
+// u_first..u_first + u_count - 1 (the pivot at u_first), using the L column
+// at positions l_first..l_first + l_count - 1; the column file stays below
+// slot_low. With max_first each column's largest entry (the first on ties)
+// is moved to its front. Returns 0, or 7 when the column file cannot hold a
+// column even after compressing.
 std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
-                              std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low);
+                              std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low,
+                              bool max_first);
 
 // Appends the pending fill-ins of the rows of the L column at
 // l_first..l_first + l_count - 1 to the row file (moving each growing row to
