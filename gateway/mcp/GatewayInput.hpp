@@ -1,0 +1,54 @@
+// Checks of what the host hands to a plug-in: argument counts, the count
+// arguments n and nnz, vectors, the function name and sparse matrices, and
+// the conversion of the host's index type to 32-bit counts.
+//
+// Every check that fails raises Gateway_Failure with a message for the
+// user; the entry point turns it into a host error. None of them creates or
+// changes anything.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "mex.h"
+
+// A failure found by the gateway itself (bad arguments, a bad result of the
+// user's function); carries the message for the host error.
+class Gateway_Failure : public std::runtime_error {
+ public:
+  explicit Gateway_Failure(const std::string& text) : std::runtime_error(text) {}
+};
+
+// Formats the message (printf rules) and throws Gateway_Failure.
+[[noreturn]] void Gateway_Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Argument counts, checked before anything else: fewer than min_inputs
+// inputs "Not enough input arguments.", then fewer than 2 outputs "Not
+// enough output arguments.", then more than max_inputs inputs or more than
+// 4 outputs "Too many input arguments." / "Too many output arguments.".
+void Gateway_CheckCounts(int nlhs, int nrhs, int min_inputs, int max_inputs);
+
+// A count argument (n or nnz): a real numeric scalar, finite, truncated
+// toward zero, within 0..2147483647. Returns the count.
+std::int32_t Gateway_ReadCount(const mxArray* arg, const char* name);
+
+// A real, full double array of exactly n entries. Returns its data (the
+// host's own storage, 0-based; nullptr when n is 0 and the array is empty).
+double* Gateway_ReadVector(const mxArray* arg, const char* name, std::int32_t n);
+
+// A non-empty character row vector (the name of the user's function).
+// Returns its length in characters.
+std::int32_t Gateway_CheckName(const mxArray* arg, const char* name);
+
+// true when arg is a real sparse double matrix with n rows and n columns.
+bool Gateway_IsRealSparse(const mxArray* arg, std::int32_t n);
+
+// Number of stored entries of a real sparse matrix with n columns (its
+// column start n), checked to be within 0..2147483647, and every column
+// start and row index checked to be in order and in range (rows 0..n-1).
+// what names the matrix in the message.
+std::int32_t Gateway_SparseEntries(const mxArray* arg, std::int32_t n, const char* what);
+
+// The Jacobian room of a problem: min(nnz, n*n), computed in 64 bits.
+std::int64_t Gateway_NonzeroBound(std::int32_t n, std::int32_t nnz);
