@@ -132,7 +132,7 @@ struct LemkeWorkspace {
   DenseVector* direction;   // n, ray-start direction per row
   IDenseVector* best_basis; // n
   IDenseVector* status;     // n, codes handed to LCP_Finish
-  DenseVector* lex_row;     // n, a row of B^-1 (lexicographic ties)
+  DenseVector* lex_row;     // n, a row of B^-1 (lexicographic ties); B d
   DenseVector* lex_best;    // n, the best such row so far
 
   // Start and pivot bookkeeping.
@@ -228,7 +228,9 @@ void Lemke_RuleReset(LemkeWorkspace* ws);
 // LemkeCode of a failed refactorization or reset.
 int Lemke_EnteringColumn(LemkeWorkspace* ws);
 // The ratio test of the current rule: fills direction, theta, kind, leaving
-// column, new value, position and pivot element. Ray: position -1.
+// column, new value, position and pivot element. Ray: position -1. A
+// variable that an artificial stood in for, strictly inside its bounds and
+// leaving t unchanged, takes the direction in which something blocks it.
 void Lemke_RatioTest(LemkeWorkspace* ws, LemkePivot* pivot);
 // Advances the rule after a step (expanding tolerances, devex weights);
 // when an expanding tolerance starts again the basis is refactored and the

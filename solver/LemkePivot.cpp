@@ -12,12 +12,14 @@
 //
 // The rules differ in how they choose among the blocking rows:
 // - textbook: the smallest ratio; ties (within epsilon) go to t, then an
-//   artificial, then the largest |a_k|, then the lowest column.
+//   artificial, then a bound flip (no basis change), then the largest
+//   |a_k|, then the lowest column.
 // - expand (default) and adaptive: Harris' two passes with a growing
 //   relaxation delta. Pass 1 finds the largest step theta_max at which no
 //   basic value is beyond its bound by more than delta; pass 2 takes, among
 //   the rows whose exact ratio is at most theta_max, t first, then an
-//   artificial, then the largest |a_k|. The step is at least
+//   artificial, then a bound flip, then the largest |a_k|. The step is at
+//   least
 //   min(tau/|a_k|, theta_max) with tau the growth of delta per pivot, so no
 //   step is zero and degenerate vertices are left; delta grows by tau every
 //   pivot so that the small infeasibilities this allows stay inside the
@@ -29,8 +31,13 @@
 //   by |a_k| relative to a reference weight of row k of B^-1 (devex weights,
 //   reset to 1 at every refactorization), which keeps B^-1 from growing.
 // When the cycle watch sees an entering column come back without t having
-// decreased, ties are broken lexicographically on the rows of B^-1 (the
-// perturbed-right-hand-side rule), which cannot cycle.
+// reached a new low, ties of the smallest ratio are broken lexicographically
+// on the rows of B^-1 (the rule of a perturbed right-hand side), which
+// breaks the repetition of degenerate pivots in practice; the cycle limit
+// ends the method when it does not.
+//
+// The entering column itself is checked: B d must reproduce a_e to rounding
+// accuracy, else the factors are rebuilt before the ratio test uses d.
 #include <cmath>
 #include <cstdint>
 

@@ -275,36 +275,10 @@ double RayDefault(int type, int sign, int c, int i, int n) {
   }
 }
 
-// Moves every basic variable that sits at a bound (or beyond it) strictly
-// inside its bounds. The residual start may choose the basic values freely
-// (the covering column absorbs the change), and a start without basic
-// values at their bounds gives the first steps a positive length, so that
-// the method leaves the start in the direction of decreasing t.
-void InteriorBasicValues(LemkeWorkspace* ws) {
-  const int n = ws->n;
-  const double infinity = Lemke_Infinity();
-  double* x = DenseVector_Array(ws->x);
-  const double* lower = DenseVector_Array(ws->lower);
-  const double* upper = DenseVector_Array(ws->upper);
-  const int* basis = IDenseVector_Array(ws->basis);
-  for (int k = 0; k < n; ++k) {
-    const int c = basis[k];
-    if (Lemke_ColumnClass(n, c) >= LEMKE_COLUMN_ARTIFICIAL) continue;
-    const double l = lower[c - 1], u = upper[c - 1];
-    const bool low = l > -infinity, up = u < infinity;
-    double margin = 1.0;
-    if (low && up && 0.5 * (u - l) < margin) margin = 0.5 * (u - l);
-    if (!(margin > 0.0)) continue;
-    if (low && x[c - 1] <= l) x[c - 1] = l + margin;
-    if (up && x[c - 1] >= u) x[c - 1] = u - margin;
-  }
-}
-
 void ResidualStart(LemkeWorkspace* ws) {
   const int n = ws->n;
   ws->residual_scaled = 0;
   ws->residual_scale = 0.0;
-  InteriorBasicValues(ws);
   // d := -(A x + q) over the 4n columns of A (t excluded).
   SparseMatrix_Mult(ws->cover, ws->A, ws->x, ws->q);
   DenseVector_Negate(ws->cover);

@@ -305,8 +305,9 @@ TEST_F(LemkeTest, FactorRepairNamesTheUncoveredRows) {
 // Two singular columns of the same row: each gets an artificial of its
 // own, so one repair round suffices.
 TEST_F(LemkeTest, FactorRepairNeverSharesAnArtificial) {
-  // Columns z1 and w1 both live in row 1, and together with z2 = 2 e1 they
-  // span only row 1: two singularities, rows 2 and 3 uncovered.
+  // Columns z2 = 2 e1, z1 = e1 and w1 = -e1 span only row 1: two
+  // singularities, rows 2 and 3 uncovered, and the factorization pivots on
+  // z2 first, so that the singular columns z1 and w1 both belong to row 1.
   PlainLCP p = MakeProblem("shared", 3);
   DenseBuilder m(3);
   m(1, 1) = 1.0;
@@ -317,11 +318,17 @@ TEST_F(LemkeTest, FactorRepairNeverSharesAnArtificial) {
   p.start = {0.5, 0.5, 0.5};
   ManualSolve solve(p, 1, 1);
   LemkeWorkspace* ws = solve.Setup();
-  IDenseVector_SetValue(ws->basis, 1, 1);      // z1
-  IDenseVector_SetValue(ws->basis, 2, 3 + 1);  // w1
-  IDenseVector_SetValue(ws->basis, 3, 2);      // z2
+  IDenseVector_SetValue(ws->basis, 1, 2);      // z2
+  IDenseVector_SetValue(ws->basis, 2, 1);      // z1
+  IDenseVector_SetValue(ws->basis, 3, 3 + 1);  // w1
   ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), 3);
   ASSERT_EQ(Basis_NumSingular(ws->factor), 2);
+  for (int j = 1; j <= 2; ++j) {
+    int row = 0, position = 0;
+    Basis_GetSingular(ws->factor, j, &row, &position);
+    const int column = IDenseVector_Value(ws->basis, position);
+    ASSERT_TRUE(column == 1 || column == 4) << "singular column " << column;
+  }
   Lemke_OptionTable[LEMKE_RANK_DEFICIENCY_ITERATIONS].int_value = 1;
   EXPECT_EQ(Lemke_Factor(solve.lcp()), 1);
   // No column twice, and each artificial stands for one column.

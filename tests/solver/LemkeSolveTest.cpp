@@ -68,12 +68,54 @@ std::vector<PlainLCP> SolvableProblems() {
   list.push_back(FromLinear(Exponential(8)));
   list.push_back(FromLinear(Obstacle(5)));
   for (unsigned seed = 1; seed <= 3; ++seed) {
-    list.push_back(RandomPMatrixProblem(12, seed, false));
-    list.push_back(RandomPMatrixProblem(10, 100 + seed, true));
+    list.push_back(RandomPMatrixProblem(12 + 4 * seed, seed, false));
+    list.push_back(RandomPMatrixProblem(10 + 4 * seed, 100 + seed, true));
     list.push_back(RandomTriangularProblem(9, 200 + seed));
-    list.push_back(FromLinear(PlantedMonotone(30, 300 + seed)));
+    list.push_back(FromLinear(PlantedMonotone(30 + 20 * seed, 300 + seed)));
   }
   return list;
+}
+
+// A convex program in KKT form: min 1/2 x'Qx + c'x subject to A x >= b,
+// x >= 0, with z = (x, multipliers), M = [Q, -A'; A, 0], q = (c, -b).
+// bounded: Q positive definite and A x >= b feasible (a solution exists);
+// otherwise a linear program with A >= 0 and c_1 < 0, unbounded along x_1
+// (no solution).
+PlainLCP ConvexProgramProblem(unsigned seed, bool bounded) {
+  std::mt19937 gen(seed * 77u + 5u);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const int nx = 5 + static_cast<int>(seed % 7), mc = 2 + static_cast<int>(seed % 4);
+  const int n = nx + mc;
+  PlainLCP p = MakeProblem((bounded ? "convex program " : "unbounded program ") +
+                               std::to_string(seed), n);
+  DenseBuilder m(n);
+  if (bounded) {
+    std::vector<double> G(nx * 3);
+    for (double& g : G) g = u(gen);
+    for (int i = 0; i < nx; ++i)
+      for (int j = 0; j < nx; ++j) {
+        double v = i == j ? 0.01 : 0.0;
+        for (int k = 0; k < 3; ++k) v += G[i * 3 + k] * G[j * 3 + k];
+        m(i + 1, j + 1) = v;
+      }
+  }
+  std::vector<double> x0(nx);
+  for (double& v : x0) v = 1.0 + u(gen);
+  for (int r = 0; r < mc; ++r) {
+    double ax = 0.0;
+    for (int j = 0; j < nx; ++j) {
+      const double a = bounded ? u(gen) : 0.5 * (u(gen) + 1.0);
+      m(nx + r + 1, j + 1) = a;
+      m(j + 1, nx + r + 1) = -a;
+      ax += a * x0[j];
+    }
+    p.q[nx + r] = -(ax - 0.5);  // x0 satisfies A x >= b with slack 0.5
+  }
+  for (int j = 0; j < nx; ++j) p.q[j] = u(gen);
+  if (!bounded) p.q[0] = -1.0;
+  SetMatrix(p, m);
+  p.solvable = bounded;
+  return p;
 }
 
 double Tolerance(const PlainLCP& p) {
@@ -111,6 +153,34 @@ TEST_F(LemkeTest, SolvesUnderEveryRuleAndStartStage) {
   }
 }
 
+// Larger problems with hundreds of pivots, many column replacements and
+// refactorizations of the sparse back-end, under the default rule.
+TEST_F(LemkeTest, SolvesLargerProblems) {
+  struct Case {
+    LinearProblem problem;
+    int factor_given;  // 1: basis built from the start point; 0: slack basis
+  };
+  const Case cases[] = {
+      {Obstacle(30), 0},
+      {Obstacle(20), 1},
+      {PlantedMonotone(300, 21), 0},
+      {PlantedMonotone(300, 22), 1},
+  };
+  for (const Case& c : cases) {
+    PlainLCP p = FromLinear(c.problem);
+    SetDefaults();
+    Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 100000;
+    Information info = MakeInfo(c.factor_given, 0);
+    SCOPED_TRACE(p.name + (c.factor_given ? " / constructed" : " / slack"));
+    ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+    EXPECT_GT(info.major_iterations, 100);
+    EXPECT_LE(Violation(p, p.result), Tolerance(p));
+    if (!p.solution.empty()) {
+      for (int i = 0; i < p.n; ++i) EXPECT_NEAR(p.result[i], p.solution[i], 1e-6) << i;
+    }
+  }
+}
+
 // The dense back-end (no singularity report) solves as well.
 TEST_F(LemkeTest, SolvesWithTheDenseBackEnd) {
   const std::vector<PlainLCP> problems = SolvableProblems();
@@ -130,9 +200,28 @@ TEST_F(LemkeTest, SolvesWithTheDenseBackEnd) {
   }
 }
 
+// Monotone problems that are not P-matrix problems (convex programs in KKT
+// form) are solved from the slack basis, whose ray start the method
+// processes for every copositive-plus matrix.
+TEST_F(LemkeTest, MonotoneProgramsSolveFromTheSlackStart) {
+  for (int rule = 0; rule < 4; ++rule) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+      PlainLCP p = ConvexProgramProblem(seed, true);
+      SetDefaults();
+      Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
+      Information info = MakeInfo(0, 0);
+      SCOPED_TRACE(std::string(kRuleNames[rule]) + " / " + p.name);
+      ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+      EXPECT_LE(Violation(p, p.result), Tolerance(p));
+    }
+  }
+}
+
 // Problems without a solution end with ray termination, never "solved".
 TEST_F(LemkeTest, ProblemsWithoutSolutionEndWithARay) {
-  const PlainLCP problems[] = {FromLinear(NoSolution()), InfeasibleMonotoneProblem()};
+  const PlainLCP problems[] = {FromLinear(NoSolution()), InfeasibleMonotoneProblem(),
+                               ConvexProgramProblem(1, false), ConvexProgramProblem(2, false),
+                               ConvexProgramProblem(3, false)};
   for (int rule = 0; rule < 4; ++rule) {
     for (const StartCase& start : kStarts) {
       for (const PlainLCP& base : problems) {
@@ -185,6 +274,43 @@ TEST_F(LemkeTest, DegenerateProblemsTerminate) {
       EXPECT_LE(Violation(p, p.result), 1e-8);
       EXPECT_LE(info.major_iterations, 200);
     }
+  }
+}
+
+// A tie between t and another basic variable goes to t, which ends the
+// method: M = I, q = (-1, 0) from the slack basis takes two pivots (w1
+// leaves, then z1 enters and t and w2 reach 0 together).
+TEST_F(LemkeTest, TiesGoToTheCoveringVariable) {
+  for (int rule = 0; rule < 4; ++rule) {
+    SCOPED_TRACE(kRuleNames[rule]);
+    SetDefaults();
+    Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
+    PlainLCP p = MakeProblem("tie", 2);
+    DenseBuilder m(2);
+    m(1, 1) = 1.0;
+    m(2, 2) = 1.0;
+    SetMatrix(p, m);
+    p.q = {-1.0, 0.0};
+    Information info = MakeInfo(0, 0);
+    ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+    EXPECT_EQ(info.major_iterations, 2);
+    EXPECT_NEAR(p.result[0], 1.0, 1e-12);
+    EXPECT_NEAR(p.result[1], 0.0, 1e-12);
+  }
+}
+
+// The cycle watch counts the entering columns of the current stretch
+// without progress in t only: with a cycle limit of 1, convex programs
+// whose paths raise t more than once are still solved.
+TEST_F(LemkeTest, CycleWatchCountsOnlyTheCurrentStretch) {
+  for (unsigned seed : {19u, 71u, 139u, 343u}) {
+    SCOPED_TRACE(seed);
+    SetDefaults();
+    Lemke_OptionTable[LEMKE_CYCLE_LIMIT].int_value = 1;
+    PlainLCP p = ConvexProgramProblem(seed, true);
+    Information info = MakeInfo(0, 0);
+    ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+    EXPECT_LE(Violation(p, p.result), Tolerance(p));
   }
 }
 
