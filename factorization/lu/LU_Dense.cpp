@@ -47,19 +47,22 @@ void RetireColumn(std::int32_t m, double* a, std::int32_t lda, std::int32_t k, s
   --last;
 }
 
-// Row k takes the pivot row p (whole rows, multipliers included), then the
-// column below the pivot becomes the multipliers and updates the columns
-// k+1..last.
+// Exchanges rows k and p over all n columns (multipliers included).
+void SwapRows(double* a, std::int32_t lda, std::int32_t n, std::int32_t k, std::int32_t p) {
+  if (p == k) return;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    double* x = Column(a, lda, j);
+    double t = x[k - 1];
+    x[k - 1] = x[p - 1];
+    x[p - 1] = t;
+  }
+}
+
+// Row k takes the pivot row p, then the column below the pivot becomes the
+// multipliers and updates the columns k+1..last.
 void EliminateDense(std::int32_t m, double* a, std::int32_t lda, std::int32_t k, std::int32_t p,
                     std::int32_t n, std::int32_t last) {
-  if (p != k) {
-    for (std::int32_t j = 1; j <= n; ++j) {
-      double* x = Column(a, lda, j);
-      double t = x[k - 1];
-      x[k - 1] = x[p - 1];
-      x[p - 1] = t;
-    }
-  }
+  SwapRows(a, lda, n, k, p);
   double* pivot_column = Column(a, lda, k);
   LU_Scale(m - k, -1.0 / pivot_column[k - 1], pivot_column + k);
   for (std::int32_t j = k + 1; j <= last; ++j) {
@@ -80,18 +83,38 @@ void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y) {
 std::int32_t LU_DenseFactorPartial(std::int32_t m, std::int32_t n, double* a, std::int32_t lda,
                                    double tol, LU_Array<std::int32_t> row_order,
                                    LU_Array<std::int32_t> col_order) {
+  // Same arithmetic as pivot-by-pivot elimination, in the same order per
+  // element, but the updates of a panel of pivots are applied to each later
+  // column in one pass while that column stays in cache. A column of the
+  // panel is brought up to date just before its pivot is chosen.
+  constexpr std::int32_t kPanel = 32;
   std::int32_t last = n, k = 1;
   while (k <= m && k <= last) {
-    Poll();
-    double* x = Column(a, lda, k);
-    std::int32_t p = Blas_Idamax(m - k + 1, x + k - 1) + k - 1;
-    if (std::fabs(x[p - 1]) <= tol) {
-      RetireColumn(m, a, lda, k, k, last, col_order);
-      continue;
+    const std::int32_t panel_first = k;
+    while (k - panel_first < kPanel && k <= m && k <= last) {
+      Poll();
+      double* x = Column(a, lda, k);
+      for (std::int32_t p = panel_first; p < k; ++p) {
+        const double u = x[p - 1];
+        if (u != 0.0) LU_Axpy(m - p, u, Column(a, lda, p) + p, x + p);
+      }
+      const std::int32_t pivot_row = Blas_Idamax(m - k + 1, x + k - 1) + k - 1;
+      if (std::fabs(x[pivot_row - 1]) <= tol) {
+        RetireColumn(m, a, lda, k, k, last, col_order);
+        continue;
+      }
+      row_order[k] = pivot_row;
+      SwapRows(a, lda, n, k, pivot_row);
+      LU_Scale(m - k, -1.0 / x[k - 1], x + k);
+      ++k;
     }
-    row_order[k] = p;
-    EliminateDense(m, a, lda, k, p, n, last);
-    ++k;
+    for (std::int32_t j = k; j <= last; ++j) {
+      double* x = Column(a, lda, j);
+      for (std::int32_t p = panel_first; p < k; ++p) {
+        const double u = x[p - 1];
+        if (u != 0.0) LU_Axpy(m - p, u, Column(a, lda, p) + p, x + p);
+      }
+    }
   }
   return k - 1;
 }

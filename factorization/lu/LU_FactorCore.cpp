@@ -344,12 +344,14 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
 
   // Count buckets: the columns of the pivot row, then the pivot row and the
   // rows of the pivot column (pivot row and column go to count 0, where they
-  // collect in pivot order).
+  // collect in pivot order). The active count follows the rows the pivot
+  // eliminated: each lost its entry in the pivot column and gained its
+  // fill-ins.
   LU_UpdateOrdering(r, s.ci.Shifted(u_first - 1), s.cold, s.clen, s.ccount, s.m, s.cperm,
                     s.cinv);
   std::int32_t pivot_row[1] = {i};
-  s.active += LU_UpdateOrdering(1, LU_Array<const std::int32_t>(pivot_row), s.rold, s.rlen,
-                                s.rcount, s.n, s.rperm, s.rinv);
+  LU_UpdateOrdering(1, LU_Array<const std::int32_t>(pivot_row), s.rold, s.rlen, s.rcount, s.n,
+                    s.rperm, s.rinv);
   s.active += LU_UpdateOrdering(c - 1, s.ri.Shifted(l_first - 1), s.rold, s.rlen, s.rcount, s.n,
                                 s.rperm, s.rinv);
 

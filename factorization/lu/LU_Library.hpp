@@ -67,7 +67,7 @@ struct LU_Core {
   std::int32_t col_end, row_end;  // last positions of the column and row files
   std::int32_t last_compressed;   // length of the last compressed file
   std::int32_t fp;                // lowest position used by the factors
-  std::int64_t active;            // entries of the active submatrix
+  std::int64_t active;            // entries given, plus the net change of eliminated rows
   std::int32_t stamp;             // update stamp of the elimination
   double threshold;               // rule 2: largest heap key / L bound
 

@@ -41,31 +41,39 @@ std::int64_t LU_UpdateOrdering(std::int32_t count, LU_Array<const std::int32_t> 
                                LU_Array<std::int32_t> perm, LU_Array<std::int32_t> inv) {
   std::int64_t net = 0;
   for (std::int32_t t = 1; t <= count; ++t) {
-    std::int32_t x = list[t];
-    std::int32_t from = old_count[x], to = new_count[x];
+    const std::int32_t x = list[t];
+    const std::int32_t from = old_count[x], to = new_count[x];
     net += to - from;
-    // Up: exchange with the last member of the current bucket, whose end
+    if (from == to) continue;
+    // x travels one bucket at a time; each member it passes takes x's
+    // previous place, and x is written once where it ends.
+    std::int32_t pos = inv[x];
+    // Up: x changes places with the last member of its bucket, whose end
     // then belongs to the next bucket.
     for (std::int32_t b = from; b < to && b < max_count; ++b) {
-      std::int32_t pos = inv[x], last = count_start[b + 1] - 1;
-      std::int32_t y = perm[last];
-      perm[last] = x;
-      inv[x] = last;
-      perm[pos] = y;
-      inv[y] = pos;
+      const std::int32_t last = count_start[b + 1] - 1;
+      if (last != pos) {
+        const std::int32_t y = perm[last];
+        perm[pos] = y;
+        inv[y] = pos;
+        pos = last;
+      }
       count_start[b + 1] = last;
     }
-    // Down: exchange with the first member of the current bucket, whose
+    // Down: x changes places with the first member of its bucket, whose
     // start then moves up by one.
     for (std::int32_t b = from; b > to; --b) {
-      std::int32_t pos = inv[x], first = count_start[b];
-      std::int32_t y = perm[first];
-      perm[first] = x;
-      inv[x] = first;
-      perm[pos] = y;
-      inv[y] = pos;
+      const std::int32_t first = count_start[b];
+      if (first != pos) {
+        const std::int32_t y = perm[first];
+        perm[pos] = y;
+        inv[y] = pos;
+        pos = first;
+      }
       count_start[b] = first + 1;
     }
+    perm[pos] = x;
+    inv[x] = pos;
   }
   return net;
 }
