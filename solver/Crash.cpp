@@ -76,9 +76,14 @@ double ResidualAt(MCP* mcp, int code, DenseVector* x, FunctionJacobian* FJ) {
   return value;
 }
 
-// Active-set membership of every variable at x with F; returns how many
-// memberships differ from those stored in status (0 when first), and
-// stores the new ones.
+// Active-set membership of every variable at x with F, by the rule of the
+// semismooth Newton method on x - mid(l, u, x - F): a variable with
+// x - F at or below its lower bound is held at that bound, one with x - F
+// at or above its upper bound at that bound, every other one is free.
+// Judging by x - F rather than by x alone lets a whole region join or leave
+// the active set in one step, instead of one layer of variables per step.
+// Returns how many memberships differ from those stored in status (0 when
+// first), and stores the new ones.
 std::int32_t UpdateActiveSet(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, IDenseVector* status,
                              bool first) {
   const std::int32_t n = DenseVector_Length(x);
@@ -89,10 +94,11 @@ std::int32_t UpdateActiveSet(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, IDe
   std::int32_t* codes = IDenseVector_Array(status);
   std::int32_t changes = 0;
   for (std::int32_t i = 0; i < n; ++i) {
+    const double trial = xs[i] - f[i];
     std::int32_t code = kFree;
-    if (xs[i] <= l[i] && f[i] > 0.0) {
+    if (trial <= l[i] && f[i] > 0.0) {
       code = kAtLower;
-    } else if (xs[i] >= u[i] && f[i] < 0.0) {
+    } else if (trial >= u[i] && f[i] < 0.0) {
       code = kAtUpper;
     }
     if (!first && codes[i] != code) ++changes;
@@ -165,17 +171,36 @@ int FactorNewtonMatrix(FunctionJacobian* FJ, const IDenseVector* status, double 
   return Basis_Factor(Workspace_Basis(), M, columns) == BASIS_FACTORED ? 1 : 0;
 }
 
-// target := x + d with d the Newton direction of the factored system:
-// d_I = -M^-1 F_I, d_A = 0.
-void NewtonTarget(DenseVector* x, FunctionJacobian* FJ, const IDenseVector* status,
+// target := x + d with d the Newton direction of the factored system: an
+// active variable moves onto its bound, d_A = bound - x_A, and the free
+// ones follow from (J_II + mu I) d_I = -F_I - J_IA d_A.
+void NewtonTarget(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, const IDenseVector* status,
                   DenseVector* target) {
   const std::int32_t n = DenseVector_Length(x);
   DenseVector* rhs = Scratch(2, n);
   DenseVector* d = Scratch(1, n);
+  const double* l = DenseVector_Array(MCP_Lower(mcp));
+  const double* u = DenseVector_Array(MCP_Upper(mcp));
+  const double* xs = DenseVector_Array(x);
   const double* f = DenseVector_Array(FunctionJacobian_Function(FJ));
   const std::int32_t* codes = IDenseVector_Array(status);
   double* r = DenseVector_Array(rhs);
-  for (std::int32_t i = 0; i < n; ++i) r[i] = codes[i] == kFree ? -f[i] : 0.0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    r[i] = codes[i] == kFree ? -f[i] : (codes[i] == kAtLower ? l[i] : u[i]) - xs[i];
+  }
+  const SparseMatrix* J = FunctionJacobian_Jacobian(FJ);
+  const std::int32_t* jstart = IDenseVector_Array(SparseMatrix_ColStart(J));
+  const std::int32_t* jlength = IDenseVector_Array(SparseMatrix_ColLen(J));
+  const std::int32_t* jrow = IDenseVector_Array(SparseMatrix_RowIndex(J));
+  const double* jvalue = DenseVector_Array(SparseMatrix_Values(J));
+  const std::int32_t columns = SparseMatrix_Cols(J) < n ? SparseMatrix_Cols(J) : n;
+  for (std::int32_t j = 0; j < columns; ++j) {
+    if (codes[j] == kFree || r[j] == 0.0) continue;
+    for (std::int32_t p = jstart[j]; p < jstart[j] + jlength[j]; ++p) {
+      const std::int32_t i = jrow[p - 1];
+      if (i >= 1 && i <= n && codes[i - 1] == kFree) r[i - 1] -= jvalue[p - 1] * r[j];
+    }
+  }
   Basis_Solve(Workspace_Basis(), d, rhs);
   DenseVector_Add(target, x, d);
 }
@@ -244,8 +269,16 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     if (!(mu > 0.0)) mu = 0.0;
   }
 
+  // The first step treats every variable as free: a full Newton step that
+  // the projection then cuts back to the bounds. Starting from the active
+  // set of the start point instead would let the active set change only by
+  // the variables next to the free ones in each step (one layer of a grid
+  // at a time on obstacle problems). When that first step fails, the
+  // active set of the start point is tried.
+  const double initial_mu = mu;
   IDenseVector* status = IScratch(2, n);
-  UpdateActiveSet(mcp, x, FJ, status, true);
+  IDenseVector_Fill(status, n, kFree);
+  bool all_free = true;
   const int mode =
       (Options_CommonBool(COMMON_OUTPUT_CRASH_ITERATIONS) ? 3 : 2) & record->output_mask;
   const std::int32_t frequency =
@@ -266,7 +299,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     bool found = false;
     for (int attempt = 0; attempt < kAttempts && !found; ++attempt) {
       if (FactorNewtonMatrix(FJ, status, mu)) {
-        NewtonTarget(x, FJ, status, target);
+        NewtonTarget(mcp, x, FJ, status, target);
         found = Search_Between(mcp, &p, x, x, target, g, f, f, trial, accepted, &result) != 0;
         record->function_evaluations += result.function_evaluations;
       }
@@ -275,7 +308,15 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       if (!(larger > mu)) break;
       mu = larger;
     }
+    if (!found && all_free) {
+      all_free = false;
+      mu = initial_mu;
+      UpdateActiveSet(mcp, x, FJ, status, true);
+      --iteration;
+      continue;
+    }
     if (!found) break;
+    all_free = false;
 
     const int defined = MCP_Jacobian(mcp, accepted, trial);
     record->function_evaluations += 1;

@@ -119,3 +119,17 @@ TEST_F(ConvergenceTest, ProblemWithoutSolutionEndsUnsolvedWithoutError) {
   EXPECT_GT(info.residual, Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE));
   EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), adapter.Point()));
 }
+
+// The crash moves the active set by whole regions, so the contact region of
+// the obstacle problem is found in far fewer crash steps than the grid has
+// layers between the start's active set and the solution's, and the
+// pivoting method has next to nothing left to do.
+TEST_F(ConvergenceTest, CrashFindsTheObstacleContactRegionInFewSteps) {
+  const LinearProblem obstacle = Obstacle(60);
+  ProblemAdapter adapter(AsNonlinear(obstacle));
+  Information info;
+  ASSERT_EQ(Solve(adapter, &info), 1);
+  EXPECT_LE(info.crash_iterations, 14);
+  EXPECT_LE(info.minor_iterations, 5);
+  EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);
+}

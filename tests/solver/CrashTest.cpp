@@ -118,6 +118,29 @@ TEST_F(CrashTest, ReducesTheResidualOfTheClassicProblems) {
   }
 }
 
+// An LCP whose solution (1, 1) lies inside the bounds although F_1 > 0 at
+// the start 0: the first step, which treats every variable as free, lands
+// on it. Holding z_1 at its bound first would take a second step.
+TEST_F(CrashTest, FirstStepTreatsEveryVariableAsFree) {
+  SetBool(SARN_CRASH_PERTURB, false);
+  Start(AsNonlinear([] {
+    LinearProblem p;
+    p.name = "interior";
+    p.n = 2;
+    p.M = ColumnMatrix::FromDense(2, 2, {1.0, -2.0, 0.0, 1.0});
+    p.q = {1.0, -1.0};
+    p.lower = {0.0, 0.0};
+    p.upper = {kInf, kInf};
+    p.solution = {1.0, 1.0};
+    return p;
+  }()));
+  Crash_Newton(mcp_, &record_, x_, FJ_);
+  EXPECT_EQ(record_.crash_iterations, 1);
+  EXPECT_NEAR(Values(x_)[0], 1.0, 1e-12);
+  EXPECT_NEAR(Values(x_)[1], 1.0, 1e-12);
+  ExpectConsistent("interior");
+}
+
 TEST_F(CrashTest, SingularSystemIsPerturbed) {
   SetBool(SARN_CRASH_PERTURB, false);
   Start(SingularStart());
