@@ -19,6 +19,7 @@
 #include "core/IDenseVector.hpp"
 #include "core/SparseMatrix.hpp"
 #include "problems/MCP.hpp"
+#include "problems/ProblemClasses.hpp"
 
 // Status codes of CNS_Start.
 enum CNS_Status : int {
@@ -28,27 +29,12 @@ enum CNS_Status : int {
   CNS_CONTINUE = 13,     // started
 };
 
-// The caller's callbacks. Arrays are plain (element 1 at offset 0); the
-// Jacobian is in the sparse exchange form (starts and rows from 1).
-struct CNS_Interface {
-  void* data;  // handed back as the first argument of every callback
-  // Required. Number of variables (0: empty model) and a bound on the
-  // Jacobian entries; negative counts are rejected.
-  void (*problem_size)(void* data, int* n, int* nnz);
-  // Required. Start point and bounds (n each), preset to 0, -inf, +inf.
-  void (*bounds)(void* data, int n, double* x, double* lower, double* upper);
-  // Required. F at x into f; returns the number of domain errors.
-  int (*function_evaluation)(void* data, int n, const double* x, double* f);
-  // Required. F (want_f is always 1) and J at x; *nnz holds the room on
-  // entry and the entry count on return. Returns the number of domain errors.
-  int (*jacobian_evaluation)(void* data, int n, const double* x, int want_f, double* f, int* nnz,
-                             int* col_start, int* col_len, int* row, double* value);
-  void (*start)(void* data);                    // first thing of CNS_Start
-  void (*finish)(void* data, const double* x);  // last thing of CNS_Finish
-  // Name of variable / row i into buffer of length characters; returns the
-  // character count.
-  int (*variable_name)(void* data, int i, char* buffer, int length);
-  int (*constraint_name)(void* data, int i, char* buffer, int length);
+// The caller's callbacks: the slots of a bounded nonlinear system
+// (problems/ProblemClasses.hpp) and the codes. problem_size (0 variables:
+// empty model; negative counts are rejected), bounds, function_evaluation
+// and jacobian_evaluation are required; start is the first thing of
+// CNS_Start, finish the last thing of CNS_Finish.
+struct CNS_Interface : SystemCallbacks {
   void (*basis)(void* data, int n, int* status);  // BasisStatus codes, preset to 0
 };
 
@@ -57,28 +43,19 @@ struct CNS_Interface {
 // 0 marking a constant entry.
 using CNS_PresolveInterface = MCP_PresolveInterface;
 
+// Sizes: n and nnz of a started problem (nnz = min(n * n, user nnz + n)),
+// 0 otherwise; the full counts are the caller's (user) n and nnz, each
+// max(1, value from problem_size), and 0 after a failed start. Capacities
+// are at least 1.
 struct CNS {
   CNS_Interface interface;
   CNS_PresolveInterface presolve_interface;
-  std::int32_t n;             // variables of a started problem, 0 otherwise
-  std::int32_t nnz;           // entry bound of a started problem, min(n*n, user nnz + n)
-  std::int32_t max_n;         // capacity of the start copy
-  std::int32_t max_nnz;       // min(max n * max n, max user n + max user nnz)
-  std::int32_t user_n;        // max(1, n from problem_size); 0 after a failed start
-  std::int32_t user_nnz;      // max(1, nnz from problem_size)
-  std::int32_t max_user_n;    // capacities of the caller's block and the pair
-  std::int32_t max_user_nnz;
-  DenseVector* start_lower;   // start copy
-  DenseVector* start_upper;
-  DenseVector* start_x;
-  IDenseVector* start_basis;
-  DenseVector* user_lower;    // caller's block
-  DenseVector* user_upper;
-  DenseVector* user_x;
-  IDenseVector* user_basis;
+  ClassSizes size;
+  ClassBlock start;              // start copy, taken by a successful start
+  ClassBlock user;               // the caller's block
   FunctionJacobian* evaluation;  // F and J as the callback delivered them last
   std::int32_t tag;
-  std::int32_t presolve;      // handed to MCP_SetPresolve by the adapter
+  std::int32_t presolve;         // handed to MCP_SetPresolve by the adapter
   std::int32_t refcount;
 };
 
@@ -121,18 +98,18 @@ inline void CNS_SetTag(CNS* cns, std::int32_t value) { cns->tag = value; }
 // Accessors: the record's own members (never destroy them)
 // ---------------------------------------------------------------------------
 
-inline std::int32_t CNS_Variables(const CNS* cns) { return cns->n; }
-inline std::int32_t CNS_Nonzeros(const CNS* cns) { return cns->nnz; }
-inline std::int32_t CNS_MaxVariables(const CNS* cns) { return cns->max_n; }
-inline std::int32_t CNS_MaxNonzeros(const CNS* cns) { return cns->max_nnz; }
-inline DenseVector* CNS_Lower(CNS* cns) { return cns->start_lower; }
-inline DenseVector* CNS_Upper(CNS* cns) { return cns->start_upper; }
-inline DenseVector* CNS_X(CNS* cns) { return cns->start_x; }
-inline IDenseVector* CNS_Basis(CNS* cns) { return cns->start_basis; }
-inline DenseVector* CNS_UserLower(CNS* cns) { return cns->user_lower; }
-inline DenseVector* CNS_UserUpper(CNS* cns) { return cns->user_upper; }
-inline DenseVector* CNS_UserX(CNS* cns) { return cns->user_x; }
-inline IDenseVector* CNS_UserBasis(CNS* cns) { return cns->user_basis; }
+inline std::int32_t CNS_Variables(const CNS* cns) { return cns->size.n; }
+inline std::int32_t CNS_Nonzeros(const CNS* cns) { return cns->size.nnz; }
+inline std::int32_t CNS_MaxVariables(const CNS* cns) { return cns->size.max_n; }
+inline std::int32_t CNS_MaxNonzeros(const CNS* cns) { return cns->size.max_nnz; }
+inline DenseVector* CNS_Lower(CNS* cns) { return cns->start.lower; }
+inline DenseVector* CNS_Upper(CNS* cns) { return cns->start.upper; }
+inline DenseVector* CNS_X(CNS* cns) { return cns->start.x; }
+inline IDenseVector* CNS_Basis(CNS* cns) { return cns->start.basis; }
+inline DenseVector* CNS_UserLower(CNS* cns) { return cns->user.lower; }
+inline DenseVector* CNS_UserUpper(CNS* cns) { return cns->user.upper; }
+inline DenseVector* CNS_UserX(CNS* cns) { return cns->user.x; }
+inline IDenseVector* CNS_UserBasis(CNS* cns) { return cns->user.basis; }
 inline FunctionJacobian* CNS_Evaluation(CNS* cns) { return cns->evaluation; }
 inline DenseVector* CNS_EvaluationF(CNS* cns) { return FunctionJacobian_Function(cns->evaluation); }
 inline SparseMatrix* CNS_EvaluationJ(CNS* cns) { return FunctionJacobian_Jacobian(cns->evaluation); }

@@ -30,8 +30,7 @@ MCP_PresolveInterface g_presolve_table = {nullptr, nullptr, nullptr, nullptr,
                                           nullptr, &CNS_MCP_Jac_Typ, nullptr};
 
 CNS_MCP* Adapter(void* data, const char* operation) {
-  if (data == nullptr) Error_Report("CNS_MCP", __LINE__, operation, "adapter missing");
-  return static_cast<CNS_MCP*>(data);
+  return static_cast<CNS_MCP*>(pc::RequireAdapter(data, "CNS_MCP", operation));
 }
 
 int EvaluateFunction(void* problem, DenseVector* x, FunctionJacobian* pair) {
@@ -43,11 +42,17 @@ int EvaluateJacobian(void* problem, DenseVector* x, FunctionJacobian* pair) {
 }
 
 void FreeAdapter(CNS_MCP* a) {
-  IDenseVector_Destroy(a->map);
+  pc::FreePairing(a->pairing);
   IDenseVector_Destroy(a->types);
   if (g_table.data == a) g_table.data = nullptr;
   if (g_presolve_table.data == a) g_presolve_table.data = nullptr;
   Memory_Free(a);
+}
+
+// The MCP and then the adapter.
+void Release(CNS_MCP* a) {
+  MCP_Destroy(a->pairing.mcp);
+  FreeAdapter(a);
 }
 
 // Writes the type of one MCP Jacobian entry, never past the count the
@@ -67,136 +72,83 @@ int CNS_MCP_Create(CNS* cns, MCP** out, int* out_n, int* out_nnz) {
     CNS_Finish(cns, status, CNS_UserX(cns), nullptr);
     return status;
   }
-
-  std::int32_t n = CNS_Variables(cns);
-  std::int32_t nnz = CNS_Nonzeros(cns);
-  std::int32_t k = pc::CountBounded(CNS_Lower(cns), CNS_Upper(cns), n);
-  pc::CheckPairedSize(n, nnz, k);
-
-  CNS_MCP* a = static_cast<CNS_MCP*>(Memory_Allocate(sizeof(CNS_MCP)));
-  *a = CNS_MCP{};
-  a->cns = cns;
-  a->n = n;
-  a->nnz = nnz;
-  try {
-    a->map = IDenseVector_Create(n + k);
-    a->k = pc::BuildPairing(a->map, CNS_Lower(cns), CNS_Upper(cns), n);
-    a->mcp = MCP_Create(n + a->k, nnz + a->k);
-  } catch (...) {
-    FreeAdapter(a);
-    throw;
-  }
-  MCP_SetPresolve(a->mcp, CNS_Presolve(cns));
+  auto build = [&](CNS_MCP* a) {
+    a->cns = cns;
+    pc::BuildPairing(a->pairing, cns->start, CNS_Variables(cns), CNS_Nonzeros(cns));
+  };
+  CNS_MCP* a = pc::NewRecord<CNS_MCP>(build, &FreeAdapter);
+  MCP* mcp = a->pairing.mcp;
+  MCP_SetPresolve(mcp, CNS_Presolve(cns));
   g_table.data = a;
   g_presolve_table.data = a;
-  MCP_SetInterface(a->mcp, &g_table);
-  MCP_SetPresolveInterface(a->mcp, &g_presolve_table);
-
-  *out = a->mcp;
-  if (out_n != nullptr) *out_n = n + a->k;
-  if (out_nnz != nullptr) *out_nnz = nnz + a->k;
+  MCP_SetInterface(mcp, &g_table);
+  MCP_SetPresolveInterface(mcp, &g_presolve_table);
+  *out = mcp;
+  if (out_n != nullptr) *out_n = a->pairing.n + a->pairing.k;
+  if (out_nnz != nullptr) *out_nnz = a->pairing.nnz + a->pairing.k;
   return CNS_CONTINUE;
 }
 
 void CNS_MCP_Finish(CNS* cns, MCP** record) {
-  if (record == nullptr || *record == nullptr) {
-    Error_SolverError("CNS_MCP: Finish: no MCP record given.\n");
+  const char* op = "CNS_MCP: Finish";
+  auto* a = static_cast<CNS_MCP*>(pc::AdapterOfRecord(record, &CNS_MCP_ProblemSize, op));
+  if (a == nullptr || a->cns != cns || a->pairing.mcp != *record) {
+    Error_SolverError("%s: the MCP record was not made for this CNS.\n", op);
   }
   MCP* mcp = *record;
-  MCP_Interface in;
-  MCP_GetInterface(mcp, &in);
-  CNS_MCP* a = static_cast<CNS_MCP*>(in.data);
-  if (in.problem_size != &CNS_MCP_ProblemSize || a == nullptr || a->cns != cns ||
-      a->mcp != mcp) {
-    Error_SolverError("CNS_MCP: Finish: the MCP record was not made for this CNS.\n");
-  }
-
-  DenseVector* x = MCP_FullX(mcp);
-  IDenseVector* basis = MCP_FullBasis(mcp);
-  if (MCP_FullVariables(mcp) != a->n + a->k) {
-    // The MCP never held the full problem (not started, or its start
-    // failed): the CNS gets its own start point back.
-    DenseVector_Clone(x, CNS_X(cns), nullptr);
-    IDenseVector_Clone(basis, CNS_Basis(cns), nullptr);
-  }
-  DenseVector_SetLength(x, a->n);
-  IDenseVector_SetLength(basis, a->n);
-
+  pc::CutSolution(a->pairing, cns->start);
   // The MCP and the adapter go whatever the finish does.
   *record = nullptr;
   try {
-    CNS_Finish(cns, CNS_CONTINUE, x, basis);
+    CNS_Finish(cns, CNS_CONTINUE, MCP_FullX(mcp), MCP_FullBasis(mcp));
   } catch (...) {
-    MCP_Destroy(mcp);
-    FreeAdapter(a);
+    Release(a);
     throw;
   }
-  MCP_Destroy(mcp);
-  FreeAdapter(a);
+  Release(a);
 }
 
 void CNS_MCP_ProblemSize(void* data, int* n, int* nnz) {
-  CNS_MCP* a = Adapter(data, "CNS_MCP_ProblemSize");
-  *n = a->n + a->k;
-  *nnz = a->nnz + a->k;
+  pc::PairedSize(Adapter(data, "CNS_MCP_ProblemSize")->pairing, n, nnz);
 }
 
 void CNS_MCP_Bounds(void* data, int n, double* x, double* lower, double* upper) {
-  CNS_MCP* a = Adapter(data, "CNS_MCP_Bounds");
-  if (n != a->n + a->k) Error_Report("CNS_MCP", __LINE__, "CNS_MCP_Bounds", "n == N");
-  const double* x0 = DenseVector_Array(CNS_X(a->cns));
-  const double* l0 = DenseVector_Array(CNS_Lower(a->cns));
-  const double* u0 = DenseVector_Array(CNS_Upper(a->cns));
-  double inf = pc::Infinity();
-  for (std::int32_t i = 0; i < a->n; ++i) {
-    x[i] = x0[i];
-    lower[i] = l0[i];
-    upper[i] = u0[i];
-  }
-  for (std::int32_t i = a->n; i < n; ++i) {
-    x[i] = 0.0;
-    lower[i] = -inf;
-    upper[i] = inf;
-  }
+  const char* op = "CNS_MCP_Bounds";
+  CNS_MCP* a = Adapter(data, op);
+  pc::PairedBounds(a->pairing, a->cns->start, n, x, lower, upper, "CNS_MCP", op);
 }
 
 int CNS_MCP_Function(void* data, int n, const double* x, double* f) {
-  CNS_MCP* a = Adapter(data, "CNS_MCP_Function");
-  pc::RequireMCPStorage(a->mcp, n, a->n + a->k, x, f, nullptr, nullptr, nullptr, nullptr,
-                        "CNS_MCP", "CNS_MCP_Function");
-  int ok = pc::AdapterFunction(a->mcp, a->cns, &EvaluateFunction, a->map, a->n, a->k, x, f);
-  return ok ? 0 : 1;
+  const char* op = "CNS_MCP_Function";
+  CNS_MCP* a = Adapter(data, op);
+  return pc::PairedFunction(a->pairing, a->cns, &EvaluateFunction, n, x, f, "CNS_MCP", op);
 }
 
 int CNS_MCP_Jacobian(void* data, int n, const double* x, int want_f, double* f, int* nnz,
                      int* col_start, int* col_len, int* row, double* value) {
-  CNS_MCP* a = Adapter(data, "CNS_MCP_Jacobian");
-  pc::RequireMCPStorage(a->mcp, n, a->n + a->k, x, want_f ? f : nullptr, col_start, col_len, row,
-                        value, "CNS_MCP", "CNS_MCP_Jacobian");
-  int ok = pc::AdapterJacobian(a->mcp, a->cns, &EvaluateJacobian, a->map, a->n, a->k, x, want_f,
-                               f, nnz, "CNS_MCP: Jacobian");
-  return ok ? 0 : 1;
+  const char* op = "CNS_MCP_Jacobian";
+  CNS_MCP* a = Adapter(data, op);
+  return pc::PairedJacobian(a->pairing, a->cns, &EvaluateJacobian, n, x, want_f, f, nnz,
+                            col_start, col_len, row, value, "CNS_MCP", op);
 }
 
 int CNS_MCP_VariableName(void* data, int i, char* buffer, int length) {
   CNS_MCP* a = Adapter(data, "CNS_MCP_VariableName");
-  if (i > a->n) return pc::MultiplierName(i - a->n, buffer, length);
-  return CNS_VariableName(a->cns, i, buffer, length);
+  return pc::PairedVariableName(a->pairing, a->cns->interface, i, buffer, length);
 }
 
 int CNS_MCP_ConstraintName(void* data, int i, char* buffer, int length) {
   CNS_MCP* a = Adapter(data, "CNS_MCP_ConstraintName");
-  int p = (i >= 1 && i <= a->n + a->k) ? IDenseVector_Value(a->map, i) : i;
-  if (p > a->n) return pc::PairRowName(p - a->n, buffer, length);
-  return CNS_ConstraintName(a->cns, p, buffer, length);
+  return pc::PairedConstraintName(a->pairing, a->cns->interface, i, buffer, length);
 }
 
 void CNS_MCP_Basis(void* data, int n, int* status) {
   CNS_MCP* a = Adapter(data, "CNS_MCP_Basis");
-  if (n != a->n + a->k) Error_Report("CNS_MCP", __LINE__, "CNS_MCP_Basis", "n == N");
+  std::int32_t cns_n = a->pairing.n;
+  if (n != cns_n + a->pairing.k) Error_Report("CNS_MCP", __LINE__, "CNS_MCP_Basis", "n == N");
   const std::int32_t* codes = IDenseVector_Array(CNS_Basis(a->cns));
-  for (std::int32_t i = 0; i < a->n; ++i) status[i] = codes[i];
-  for (std::int32_t i = a->n; i < n; ++i) status[i] = BASIS_BASIC;
+  for (std::int32_t i = 0; i < cns_n; ++i) status[i] = codes[i];
+  for (std::int32_t i = cns_n; i < n; ++i) status[i] = BASIS_BASIC;
 }
 
 void CNS_MCP_Jac_Typ(void* data, int nnz, int* types) {
@@ -219,7 +171,7 @@ void CNS_MCP_Jac_Typ(void* data, int nnz, int* types) {
   const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(J));
   const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
   std::int32_t written = 0;
-  for (std::int32_t j = 1; j <= a->n; ++j) {
+  for (std::int32_t j = 1; j <= a->pairing.n; ++j) {
     bool diagonal = false;
     std::int32_t first = start[j - 1] - 1;
     for (std::int32_t p = first; p < first + length[j - 1]; ++p) {
@@ -228,7 +180,7 @@ void CNS_MCP_Jac_Typ(void* data, int nnz, int* types) {
     }
     if (!diagonal) PutType(types, nnz, written, 0);
   }
-  for (std::int32_t j = 0; j < a->k; ++j) PutType(types, nnz, written, 0);
+  for (std::int32_t j = 0; j < a->pairing.k; ++j) PutType(types, nnz, written, 0);
   if (written != nnz) Error_Report("CNS_MCP", __LINE__, "CNS_MCP_Jac_Typ", "sizes do not match");
 }
 

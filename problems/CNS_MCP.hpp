@@ -20,17 +20,14 @@
 
 #include "problems/CNS.hpp"
 #include "problems/MCP.hpp"
+#include "problems/ProblemClasses.hpp"
 
 // The adapter behind one MCP record (reached through the data word of the
 // MCP's installed interface).
 struct CNS_MCP {
-  IDenseVector* map;    // length n + k, its own inverse (see above)
-  IDenseVector* types;  // Jacobian entry types, made on first use
-  CNS* cns;             // the problem served (not owned)
-  MCP* mcp;             // the record built by CNS_MCP_Create
-  std::int32_t n;       // CNS variables after its start
-  std::int32_t nnz;     // CNS entry bound after its start
-  std::int32_t k;       // multiplier variables
+  MultiplierPairing pairing;  // map (length n + k), the MCP built, n, nnz, k
+  IDenseVector* types;        // Jacobian entry types, made on first use
+  CNS* cns;                   // the problem served (not owned)
 };
 
 // Starts cns and builds the adapter and a new MCP record (reference count 1,

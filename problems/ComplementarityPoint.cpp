@@ -7,6 +7,7 @@
 
 #include "core/Error.hpp"
 #include "core/Memory.hpp"
+#include "problems/ProblemClasses_internal.hpp"
 
 namespace {
 
@@ -36,33 +37,22 @@ void RequirePoint(const ComplementarityPoint* p, std::int32_t n, const char* ope
 
 ComplementarityPoint* ComplementarityPoint_Create(std::int32_t n) {
   if (n < 0) Error_Report("ComplementarityPoint", __LINE__, "Create", "negative size");
-  ComplementarityPoint* p =
-      static_cast<ComplementarityPoint*>(Memory_Allocate(sizeof(ComplementarityPoint)));
-  *p = ComplementarityPoint{};
-  p->capacity = n;
-  p->refcount = 1;
-  try {
+  auto build = [n](ComplementarityPoint* p) {
+    p->capacity = n;
+    p->refcount = 1;
     p->z = DenseVector_Create(n);
     p->w = DenseVector_Create(n);
     p->v = DenseVector_Create(n);
-  } catch (...) {
-    FreeRecord(p);
-    throw;
-  }
-  return p;
+  };
+  return problem_classes::NewRecord<ComplementarityPoint>(build, &FreeRecord);
 }
 
 std::int32_t ComplementarityPoint_Destroy(ComplementarityPoint* p) {
-  if (p == nullptr) return 0;
-  p->refcount -= 1;
-  if (p->refcount > 0) return p->refcount;
-  FreeRecord(p);
-  return 0;
+  return problem_classes::DropReference(p, &FreeRecord);
 }
 
 std::int32_t ComplementarityPoint_Reference(ComplementarityPoint* p) {
-  p->refcount += 1;
-  return p->refcount;
+  return problem_classes::AddReference(p);
 }
 
 void ComplementarityPoint_Size(ComplementarityPoint* p, std::int32_t n) {

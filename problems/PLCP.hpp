@@ -19,6 +19,7 @@
 #include "core/FunctionJacobian.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/SparseMatrix.hpp"
+#include "problems/ProblemClasses.hpp"
 
 // Status returned by PLCP_Start (its failures are solver errors).
 constexpr int PLCP_STARTED = 11;
@@ -48,28 +49,18 @@ struct PLCP_Interface {
 
 // One block of a PLCP record.
 struct PLCP_Block {
-  DenseVector* lower;
-  DenseVector* upper;
-  DenseVector* x;
-  IDenseVector* basis;
-  double t_lower;
-  double t_upper;
-  double t;
-  std::int32_t t_basis;
+  ClassBlock variables;  // bounds, point and codes
+  ClassParameter t;
   DenseVector* q;
   DenseVector* d;
   SparseMatrix* M;
 };
 
+// Sizes: n is the working block's (= full n after a start), nnz the
+// entries stored in the working M; full n as delivered by problem_size,
+// full nnz M's entries as announced; all 0 until started.
 struct PLCP {
-  std::int32_t n;             // variables of the working block; 0 until started
-  std::int32_t nnz;           // entries stored in the working M
-  std::int32_t max_n;         // capacities of the working block
-  std::int32_t max_nnz;
-  std::int32_t full_n;        // as delivered by problem_size; 0 until started
-  std::int32_t full_nnz;      // M's entries as announced
-  std::int32_t max_full_n;    // capacities of the full block
-  std::int32_t max_full_nnz;
+  ClassSizes size;
   PLCP_Block working;
   PLCP_Block full;
   std::int32_t tag;
@@ -127,29 +118,29 @@ int PLCP_VariableName(const PLCP* plcp, int i, char* buffer, int length);
 int PLCP_ConstraintName(const PLCP* plcp, int i, char* buffer, int length);
 
 // The record's own members (never destroy them).
-inline std::int32_t PLCP_Variables(const PLCP* p) { return p->n; }
-inline std::int32_t PLCP_Nonzeros(const PLCP* p) { return p->nnz; }
-inline std::int32_t PLCP_MaxVariables(const PLCP* p) { return p->max_n; }
-inline std::int32_t PLCP_MaxNonzeros(const PLCP* p) { return p->max_nnz; }
-inline DenseVector* PLCP_X(PLCP* p) { return p->working.x; }
-inline DenseVector* PLCP_Lower(PLCP* p) { return p->working.lower; }
-inline DenseVector* PLCP_Upper(PLCP* p) { return p->working.upper; }
-inline IDenseVector* PLCP_Basis(PLCP* p) { return p->working.basis; }
-inline double PLCP_T(const PLCP* p) { return p->working.t; }
-inline double PLCP_TLower(const PLCP* p) { return p->working.t_lower; }
-inline double PLCP_TUpper(const PLCP* p) { return p->working.t_upper; }
-inline std::int32_t PLCP_TBasis(const PLCP* p) { return p->working.t_basis; }
+inline std::int32_t PLCP_Variables(const PLCP* p) { return p->size.n; }
+inline std::int32_t PLCP_Nonzeros(const PLCP* p) { return p->size.nnz; }
+inline std::int32_t PLCP_MaxVariables(const PLCP* p) { return p->size.max_n; }
+inline std::int32_t PLCP_MaxNonzeros(const PLCP* p) { return p->size.max_nnz; }
+inline DenseVector* PLCP_X(PLCP* p) { return p->working.variables.x; }
+inline DenseVector* PLCP_Lower(PLCP* p) { return p->working.variables.lower; }
+inline DenseVector* PLCP_Upper(PLCP* p) { return p->working.variables.upper; }
+inline IDenseVector* PLCP_Basis(PLCP* p) { return p->working.variables.basis; }
+inline double PLCP_T(const PLCP* p) { return p->working.t.value; }
+inline double PLCP_TLower(const PLCP* p) { return p->working.t.lower; }
+inline double PLCP_TUpper(const PLCP* p) { return p->working.t.upper; }
+inline std::int32_t PLCP_TBasis(const PLCP* p) { return p->working.t.basis; }
 inline DenseVector* PLCP_Q(PLCP* p) { return p->working.q; }
 inline DenseVector* PLCP_D(PLCP* p) { return p->working.d; }
 inline SparseMatrix* PLCP_M(PLCP* p) { return p->working.M; }
-inline DenseVector* PLCP_FullX(PLCP* p) { return p->full.x; }
-inline DenseVector* PLCP_FullLower(PLCP* p) { return p->full.lower; }
-inline DenseVector* PLCP_FullUpper(PLCP* p) { return p->full.upper; }
-inline IDenseVector* PLCP_FullBasis(PLCP* p) { return p->full.basis; }
-inline double PLCP_FullT(const PLCP* p) { return p->full.t; }
-inline double PLCP_FullTLower(const PLCP* p) { return p->full.t_lower; }
-inline double PLCP_FullTUpper(const PLCP* p) { return p->full.t_upper; }
-inline std::int32_t PLCP_FullTBasis(const PLCP* p) { return p->full.t_basis; }
+inline DenseVector* PLCP_FullX(PLCP* p) { return p->full.variables.x; }
+inline DenseVector* PLCP_FullLower(PLCP* p) { return p->full.variables.lower; }
+inline DenseVector* PLCP_FullUpper(PLCP* p) { return p->full.variables.upper; }
+inline IDenseVector* PLCP_FullBasis(PLCP* p) { return p->full.variables.basis; }
+inline double PLCP_FullT(const PLCP* p) { return p->full.t.value; }
+inline double PLCP_FullTLower(const PLCP* p) { return p->full.t.lower; }
+inline double PLCP_FullTUpper(const PLCP* p) { return p->full.t.upper; }
+inline std::int32_t PLCP_FullTBasis(const PLCP* p) { return p->full.t.basis; }
 inline DenseVector* PLCP_FullQ(PLCP* p) { return p->full.q; }
 inline DenseVector* PLCP_FullD(PLCP* p) { return p->full.d; }
 inline SparseMatrix* PLCP_FullM(PLCP* p) { return p->full.M; }

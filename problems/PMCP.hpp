@@ -20,6 +20,7 @@
 #include "core/FunctionJacobian.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/SparseMatrix.hpp"
+#include "problems/ProblemClasses.hpp"
 
 // The caller's callbacks. Arrays are plain (element 1 at offset 0); t travels
 // by value; the Jacobian is in the sparse exchange form (starts and rows
@@ -52,31 +53,15 @@ struct PMCP_Interface {
   void (*basis)(void* data, int n, int* status, int* t_status);
 };
 
+// Sizes: n is the reduced problem's (full n minus fixed), nnz its entry
+// bound min(full nnz + n, n * n); full n and nnz as delivered by
+// problem_size; all 0 until started.
 struct PMCP {
-  std::int32_t n;             // reduced variables (full n minus fixed); 0 until started
-  std::int32_t nnz;           // min(full nnz + n, n * n); 0 until started
-  std::int32_t max_n;         // capacities of the reduced block
-  std::int32_t max_nnz;
-  std::int32_t full_n;        // as delivered by problem_size; 0 until started
-  std::int32_t full_nnz;
-  std::int32_t max_full_n;    // capacities of the full block
-  std::int32_t max_full_nnz;
-  DenseVector* lower;         // reduced block
-  DenseVector* upper;
-  DenseVector* x;
-  IDenseVector* basis;
-  double t;
-  double t_lower;
-  double t_upper;
-  std::int32_t t_basis;
-  DenseVector* full_lower;    // full block, caller's numbering
-  DenseVector* full_upper;
-  DenseVector* full_x;
-  IDenseVector* full_basis;
-  double full_t;
-  double full_t_lower;
-  double full_t_upper;
-  std::int32_t full_t_basis;
+  ClassSizes size;
+  ClassBlock reduced;
+  ClassParameter t;           // the reduced block's copy of the parameter
+  ClassBlock full;            // caller's numbering
+  ClassParameter full_t;
   DenseVector* F;             // F at the full point
   DenseVector* column;        // dF/dt at the full point
   SparseMatrix* J;            // Jacobian at the full point
@@ -139,25 +124,25 @@ int PMCP_VariableName(const PMCP* pmcp, int i, char* buffer, int length);
 int PMCP_ConstraintName(const PMCP* pmcp, int i, char* buffer, int length);
 
 // The record's own members (never destroy them).
-inline std::int32_t PMCP_Variables(const PMCP* p) { return p->n; }
-inline std::int32_t PMCP_Nonzeros(const PMCP* p) { return p->nnz; }
-inline std::int32_t PMCP_MaxVariables(const PMCP* p) { return p->max_n; }
-inline std::int32_t PMCP_MaxNonzeros(const PMCP* p) { return p->max_nnz; }
-inline DenseVector* PMCP_X(PMCP* p) { return p->x; }
-inline DenseVector* PMCP_Lower(PMCP* p) { return p->lower; }
-inline DenseVector* PMCP_Upper(PMCP* p) { return p->upper; }
-inline IDenseVector* PMCP_Basis(PMCP* p) { return p->basis; }
-inline double PMCP_T(const PMCP* p) { return p->t; }
-inline double PMCP_TLower(const PMCP* p) { return p->t_lower; }
-inline double PMCP_TUpper(const PMCP* p) { return p->t_upper; }
-inline std::int32_t PMCP_TBasis(const PMCP* p) { return p->t_basis; }
-inline DenseVector* PMCP_FullX(PMCP* p) { return p->full_x; }
-inline DenseVector* PMCP_FullLower(PMCP* p) { return p->full_lower; }
-inline DenseVector* PMCP_FullUpper(PMCP* p) { return p->full_upper; }
-inline IDenseVector* PMCP_FullBasis(PMCP* p) { return p->full_basis; }
-inline double PMCP_FullT(const PMCP* p) { return p->full_t; }
-inline double PMCP_FullTLower(const PMCP* p) { return p->full_t_lower; }
-inline double PMCP_FullTUpper(const PMCP* p) { return p->full_t_upper; }
-inline std::int32_t PMCP_FullTBasis(const PMCP* p) { return p->full_t_basis; }
+inline std::int32_t PMCP_Variables(const PMCP* p) { return p->size.n; }
+inline std::int32_t PMCP_Nonzeros(const PMCP* p) { return p->size.nnz; }
+inline std::int32_t PMCP_MaxVariables(const PMCP* p) { return p->size.max_n; }
+inline std::int32_t PMCP_MaxNonzeros(const PMCP* p) { return p->size.max_nnz; }
+inline DenseVector* PMCP_X(PMCP* p) { return p->reduced.x; }
+inline DenseVector* PMCP_Lower(PMCP* p) { return p->reduced.lower; }
+inline DenseVector* PMCP_Upper(PMCP* p) { return p->reduced.upper; }
+inline IDenseVector* PMCP_Basis(PMCP* p) { return p->reduced.basis; }
+inline double PMCP_T(const PMCP* p) { return p->t.value; }
+inline double PMCP_TLower(const PMCP* p) { return p->t.lower; }
+inline double PMCP_TUpper(const PMCP* p) { return p->t.upper; }
+inline std::int32_t PMCP_TBasis(const PMCP* p) { return p->t.basis; }
+inline DenseVector* PMCP_FullX(PMCP* p) { return p->full.x; }
+inline DenseVector* PMCP_FullLower(PMCP* p) { return p->full.lower; }
+inline DenseVector* PMCP_FullUpper(PMCP* p) { return p->full.upper; }
+inline IDenseVector* PMCP_FullBasis(PMCP* p) { return p->full.basis; }
+inline double PMCP_FullT(const PMCP* p) { return p->full_t.value; }
+inline double PMCP_FullTLower(const PMCP* p) { return p->full_t.lower; }
+inline double PMCP_FullTUpper(const PMCP* p) { return p->full_t.upper; }
+inline std::int32_t PMCP_FullTBasis(const PMCP* p) { return p->full_t.basis; }
 inline std::int32_t PMCP_Tag(const PMCP* p) { return p->tag; }
 inline void PMCP_SetTag(PMCP* p, std::int32_t value) { p->tag = value; }

@@ -1,19 +1,115 @@
 // Helpers shared by the problem classes offered to library callers (CNS,
-// PMCP, PLCP, QP and their MCP adapters): checked size arithmetic, bound
-// clamping, basis classification, default names, checks of what callers and
-// callbacks hand in, and the pairing of bounded variables with multiplier
-// variables that both adapters use.
+// QP, PMCP, PLCP) and their MCP adapters: record lifetime, the module-wide
+// interface pointer, sizes and blocks, checks of what callers and callbacks
+// hand in, the start and the evaluations of a bounded nonlinear system,
+// and the adapters' pairing of bounded variables with multipliers.
+//
+// Files: ProblemClasses.cpp (records, blocks, checks, evaluations),
+// ProblemClassesPairing.cpp (the adapters' side).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/DenseVector.hpp"
+#include "core/Error.hpp"
 #include "core/FunctionJacobian.hpp"
 #include "core/IDenseVector.hpp"
+#include "core/Memory.hpp"
 #include "core/SparseMatrix.hpp"
 #include "problems/MCP.hpp"
+#include "problems/ProblemClasses.hpp"
 
 namespace problem_classes {
+
+// ---------------------------------------------------------------------------
+// Record lifetime and the module-wide interface
+// ---------------------------------------------------------------------------
+
+// A negative variable or entry count from a caller is the solver error
+// "<module>: <operation>: invalid problem size (n = %d, nnz = %d).\n".
+void CheckProblemSize(const char* module, const char* operation, int n, int nnz);
+
+// Grows the capacities of s (never shrinks): max full n and max full nnz to
+// at least n and nnz, max n to at least max full n, max nnz to at least
+// min(max full nnz + max full n, max n * max n). From zero sizes this sets
+// up a new record. A bound beyond the 32-bit range leaves s as it was and
+// is the solver error "Problem size too large.\n", or with module given the
+// report "<module>(line): <operation>: problem size too large".
+void GrowSizes(ClassSizes& s, std::int32_t n, std::int32_t nnz, const char* module = nullptr,
+               const char* operation = nullptr);
+// A zeroed Record from Memory, handed to build; when build raises, the
+// record goes to free_record (which copes with members not yet made) and
+// the error passes on. Returns the record.
+template <class Record, class Build>
+Record* NewRecord(Build build, void (*free_record)(Record*)) {
+  Record* record = static_cast<Record*>(Memory_Allocate(sizeof(Record)));
+  *record = Record{};
+  try {
+    build(record);
+  } catch (...) {
+    free_record(record);
+    throw;
+  }
+  return record;
+}
+
+// Drops one reference of a counted record (nullptr: 0); at 0 hands it to
+// release. Returns the count left.
+template <class Record>
+std::int32_t DropReference(Record* record, void (*release)(Record*)) {
+  if (record == nullptr) return 0;
+  record->refcount -= 1;
+  if (record->refcount > 0) return record->refcount;
+  release(record);
+  return 0;
+}
+
+// A new class record (CNS aside): NewRecord with reference count 1 and the
+// sizes set up for n variables and nnz entries (GrowSizes from zero) before
+// build runs. Negative counts are "<module>: Create: invalid problem size
+// ..." (CheckProblemSize).
+template <class Record, class Build>
+Record* NewClassRecord(std::int32_t n, std::int32_t nnz, const char* module, Build build,
+                       void (*free_record)(Record*)) {
+  CheckProblemSize(module, "Create", n, nnz);
+  auto setup = [&](Record* record) {
+    record->refcount = 1;
+    GrowSizes(record->size, n, nnz);
+    build(record);
+  };
+  return NewRecord<Record>(setup, free_record);
+}
+
+template <class Record>
+std::int32_t AddReference(Record* record) {
+  record->refcount += 1;
+  return record->refcount;
+}
+
+// The interface a module works with: the caller's record, stored by pointer,
+// or at load and after a reset a record with every slot empty.
+template <class Interface>
+struct InterfaceHolder {
+  Interface empty{};
+  Interface* current = &empty;
+};
+
+template <class Interface>
+void SetInterface(InterfaceHolder<Interface>& holder, Interface* interface) {
+  holder.current = interface != nullptr ? interface : &holder.empty;
+}
+
+// Puts the empty record back without touching the caller's record.
+template <class Interface>
+void ForgetInterface(InterfaceHolder<Interface>& holder) {
+  holder.empty = Interface{};
+  holder.current = &holder.empty;
+}
+
+// ---------------------------------------------------------------------------
+// Sizes, bounds and codes
+// ---------------------------------------------------------------------------
 
 // The common option infinity: a bound at or beyond it in magnitude is
 // infinite.
@@ -23,13 +119,28 @@ double Infinity();
 // beyond the 32-bit range is the solver error "Problem size too large.\n".
 std::int32_t EntryBound(double sum, double side);
 
-// A negative variable or entry count from a caller is the solver error
-// "<owner>: invalid problem size (n = %d, nnz = %d).\n".
-void CheckProblemSize(const char* owner, int n, int nnz);
+
+// dst's counts (n, nnz, full n, full nnz) := src's; capacities stay.
+void CopyCounts(ClassSizes& dst, const ClassSizes& src);
 
 // Clamps lower below -inf to -inf and upper above +inf to +inf, in place.
 // Returns false when the pair is unusable: upper < lower, or a NaN bound.
 bool ClampBounds(double& lower, double& upper, double inf);
+
+// Makes / grows / frees the vectors of a block, capacity n; codes only
+// with_basis. Grown vectors lose their contents; FreeBlock copes with
+// members not made.
+void CreateBlock(ClassBlock& b, std::int32_t n, bool with_basis);
+void SizeBlock(ClassBlock& b, std::int32_t n);
+void FreeBlock(ClassBlock& b);
+// dst := src, vector by vector (codes when both have them), through map
+// (nullptr: plain copies; else element i goes to position map_i and is
+// dropped where map_i <= 0). dst must have the room.
+void CopyBlock(ClassBlock& dst, const ClassBlock& src, const IDenseVector* map);
+// Length n each: lower -inf, upper +inf, x 0.0, codes 0.
+void PresetBlock(ClassBlock& b, std::int32_t n);
+// x_i := lower_i when finite, else upper_i when finite, else 0.0 (i = 1..n).
+void CalculatedStart(ClassBlock& b, std::int32_t n);
 
 // Basis code of a variable with bounds l, u, value x and code s (exact
 // comparisons, first rule that applies): with fixed_rule, l == u gives 5;
@@ -37,21 +148,95 @@ bool ClampBounds(double& lower, double& upper, double inf);
 // x == l turns 0 and 4 into 3; x == u turns 0 and 3 into 4; any other code
 // stays.
 std::int32_t ClassifyCode(double l, double u, double x, std::int32_t s, bool fixed_rule);
+// The codes of b's n variables by those rules (fixed rule on), then t's
+// (fixed rule off).
+void ClassifyBasis(ClassBlock& b, ClassParameter& t, std::int32_t n);
 
-// The built-in name: format (one %d) with i, cut to the buffer of length
-// characters. Returns the length of the whole text; 0 without a buffer.
-int DefaultName(const char* format, int i, char* buffer, int length);
+// Clamps the bounds of b's n variables and of t to +-infinity; a crossed or
+// NaN pair is the solver error "<module>: Initialize: L > U.\n".
+void RequireOrderedBounds(ClassBlock& b, ClassParameter& t, std::int32_t n, const char* module);
+// Clamps the bounds of b's n variables to +-infinity and warns
+// "%s: lb = %5.4e > %5.4e = ub\n" (the name from in) about every pair with
+// lower > upper + tolerance or a NaN bound. With tolerance > 0 bounds
+// within it of each other are made equal (upper := lower). Returns the
+// number of pairs warned about.
+std::int32_t WarnCrossedBounds(const SystemCallbacks& in, ClassBlock& b, std::int32_t n,
+                               double tolerance);
+
+// ---------------------------------------------------------------------------
+// What callers and callbacks hand in
+// ---------------------------------------------------------------------------
+
+// The first steps of every class start: the working counts of s := 0
+// (nothing of an earlier start stays usable until this one succeeds), then
+// start (when set) and problem_size. Negative counts are "<module>: Start:
+// invalid problem size ...". Returns the counts reported.
+struct ReportedSize {
+  int n;
+  int nnz;
+};
+ReportedSize ReadProblemSize(ClassSizes& s, void (*start)(void*),
+                             void (*problem_size)(void*, int*, int*), void* data,
+                             const char* module);
+
+// The bounds and basis slots of the parametric classes.
+using ParametricBounds = void (*)(void* data, int n, double* x, double* lower, double* upper,
+                                  double* t, double* t_lower, double* t_upper);
+using ParametricBasis = void (*)(void* data, int n, int* status, int* t_status);
+// Presets b (PresetBlock) and t (0.0 in -inf..+inf, code 0), then calls
+// bounds and basis, each when set, on them.
+void ReadParametricBlock(ParametricBounds bounds, ParametricBasis basis, void* data,
+                         ClassBlock& b, ClassParameter& t, std::int32_t n);
+
+// The reading steps of a parametric start (PMCP, PLCP) on record's full
+// block and t: ReadProblemSize; no variables is the solver error
+// "<module>: Start: Empty model.\n"; size(record, n, nnz) and the full
+// counts := n, nnz; ReadParametricBlock; then the bounds are clamped and
+// checked (RequireOrderedBounds, "<module>: Initialize: L > U.\n").
+template <class Record, class Interface>
+void ReadParametric(Record* record, const Interface& in, ClassBlock& full, ClassParameter& t,
+                    void (*size)(Record*, std::int32_t, std::int32_t), const char* module) {
+  ClassSizes& s = record->size;
+  ReportedSize reported = ReadProblemSize(s, in.start, in.problem_size, in.data, module);
+  if (reported.n == 0) Error_SolverError("%s: Start: Empty model.\n", module);
+  size(record, reported.n, reported.nnz);
+  s.full_n = reported.n;
+  s.full_nnz = reported.nnz;
+  ReadParametricBlock(in.bounds, in.basis, in.data, full, t, s.full_n);
+  RequireOrderedBounds(full, t, s.full_n, module);
+}
+
+// The caller's name slot when set, else format (one %d) with i, cut to the
+// buffer of length characters. Returns the length of the whole text; 0
+// without a buffer.
+int CallerName(int (*slot)(void*, int, char*, int), void* data, const char* format, int i,
+               char* buffer, int length);
 
 // A point handed in must hold exactly n values; otherwise the solver error
-// "<operation>: point has %d entries, %d expected.\n".
+// "<operation>: point has %d entries, %d expected.\n" ("basis has" for
+// codes).
 void RequireLength(const DenseVector* x, std::int32_t n, const char* operation);
 void RequireLength(const IDenseVector* x, std::int32_t n, const char* operation);
 // A result vector must have room for n values; otherwise the solver error
 // "<operation>: room for %d entries needed, %d available.\n".
 void RequireCapacity(const DenseVector* v, std::int32_t n, const char* operation);
-void RequireCapacity(const IDenseVector* v, std::int32_t n, const char* operation);
 // A pair that receives an evaluation must hold n variables.
 void RequirePairRoom(const FunctionJacobian* pair, std::int32_t n, const char* operation);
+// "<operation>: the problem has not been started.\n" unless started.
+void RequireStarted(bool started, const char* operation);
+// The checks of every class evaluation: RequireStarted, then x of n values
+// and a pair with room.
+void RequireEvaluation(bool started, const DenseVector* x, std::int32_t n,
+                       const FunctionJacobian* pair, const char* operation);
+
+// Stores a solution in the full block (full_n variables) and t: x and the
+// codes (basis may be nullptr: the codes stay) go through to_full (nullptr:
+// plain copies of full_n values; else reduced i goes to full position
+// to_full_i, the other full entries stay), t gets value and t_basis, then
+// ClassifyBasis. x and basis of the wrong length are solver errors.
+void StoreSolution(ClassBlock& full, ClassParameter& t, std::int32_t full_n, const DenseVector* x,
+                   double value, const IDenseVector* basis, std::int32_t t_basis,
+                   const IDenseVector* to_full, const char* operation);
 
 // Ends a callback exchange begun with SparseMatrix_PrepareExchange: checks
 // the count and structure (SparseMatrix_FinishExchange) and that the stored
@@ -65,81 +250,120 @@ void FinishExchange(SparseMatrix* J, std::int32_t count, std::int32_t bound, con
 void GrowForClone(SparseMatrix* dst, const SparseMatrix* src, int add_diagonal);
 
 // ---------------------------------------------------------------------------
-// Pairing of the MCP adapters. Every variable i (1..n) with a finite bound
-// gets a free multiplier variable p = n + j; F_i moves to row p and row i
-// becomes -y_j. map (length n + k) is its own inverse: map_i = i for an
-// unpaired variable, map_i = p and map_p = i for a pair.
+// Start and evaluations of a bounded nonlinear system (CNS, QP)
+// ---------------------------------------------------------------------------
 
-// Number of variables with lower_i > -inf or upper_i < +inf (first n).
-std::int32_t CountBounded(const DenseVector* lower, const DenseVector* upper, std::int32_t n);
+// F and J at x (n values) into F and J through jacobian_evaluation, with
+// room entries offered; the result is checked against the room and bound
+// (FinishExchange, source names the evaluation). Returns the callback's
+// domain-error count.
+int EvaluateSystem(const SystemCallbacks& in, std::int32_t n, const DenseVector* x, DenseVector* F,
+                   SparseMatrix* J, std::int32_t room, std::int32_t bound, const char* source);
 
-// The MCP of a pairing has n + k variables and nnz + k entries; either
-// beyond the 32-bit range is "Problem size too large.\n".
-void CheckPairedSize(std::int32_t n, std::int32_t nnz, std::int32_t k);
+// The reading steps of a system's start (CNS, QP) into record's full
+// block: ReadProblemSize; full n and nnz := max(1, reported). Without
+// variables returns false. Otherwise warns "Empty jacobian.\n" when no
+// entries were announced, grows the record (size) to the full counts,
+// presets the full block and fills it through bounds; returns true.
+template <class Record>
+bool ReadSystem(Record* record, const SystemCallbacks& in, ClassBlock& full,
+                void (*size)(Record*, std::int32_t, std::int32_t), const char* module) {
+  ClassSizes& s = record->size;
+  ReportedSize reported = ReadProblemSize(s, in.start, in.problem_size, in.data, module);
+  s.full_n = std::max(reported.n, 1);
+  s.full_nnz = std::max(reported.nnz, 1);
+  if (reported.n == 0) return false;
+  if (reported.nnz == 0) Error_Warning("Empty jacobian.\n");
+  size(record, s.full_n, s.full_nnz);
+  PresetBlock(full, s.full_n);
+  in.bounds(in.data, s.full_n, DenseVector_Array(full.x), DenseVector_Array(full.lower),
+            DenseVector_Array(full.upper));
+  return true;
+}
 
-// Fills map (capacity at least n + k) in increasing i; returns k.
-std::int32_t BuildPairing(IDenseVector* map, const DenseVector* lower, const DenseVector* upper,
-                          std::int32_t n);
+// The start evaluation of a record whose point is b.x (n variables):
+// evaluate(record) at b.x while the option nonlinear_model_use_start is on;
+// when that is undefined, the warning "F or dF/dx undefined at model
+// start.\n" and the option is switched off (until the options are next
+// reset). With the option off, the point built from the bounds
+// (CalculatedStart) is evaluated. Returns false after the warning "F or
+// dF/dx undefined at calculated start.\n", else true.
+bool EvaluateStartPoint(ClassBlock& b, std::int32_t n, int (*evaluate)(void* record),
+                        void* record);
 
-// In place on f (n + k values, F_1..F_n of the problem in its first n):
-// f[map_i] := F_i for i = 1..n, then f[map_p] := -x_p for p = n+1..n+k.
-// Safe in place because map_i is either i or above n.
-void PairFunction(double* f, const double* x, const IDenseVector* map, std::int32_t n,
-                  std::int32_t k);
+// F at x (n values) through function_evaluation (its absence is the solver
+// error "<operation>: function_evaluation not installed.\n"): x is copied
+// into point (the record's own), F gets length n and is copied into pair;
+// pair's n := n. Returns 1 without a domain error, else 0.
+int SystemFunction(const SystemCallbacks& in, std::int32_t n, const DenseVector* x,
+                   DenseVector* point, DenseVector* F, FunctionJacobian* pair,
+                   const char* operation);
 
-// In place on J (n by n with m entries packed in positions 1..m): every row
-// index r of columns 1..n becomes map_r, and columns n+1..n+k get the one
-// entry -1.0 in row map_p at positions m+1..m+k. room is the number of
-// positions the receiver allows; m + k beyond it or beyond J's capacity is
-// the solver error "<source>: Jacobian needs %lld entries, room for %d.\n".
-// Returns m + k. J's sizes and flags are left for the caller to set.
-std::int32_t PairJacobian(SparseMatrix* J, const IDenseVector* map, std::int32_t n,
-                          std::int32_t k, std::int32_t room, const char* source);
+// Hands an evaluation over to pair: F and J through map (nullptr: all; else
+// rows and columns renumbered and dropped by it), every missing diagonal of
+// J added as 0.0; pair's n := n and its nnz := the copy's. Returns 1 when
+// errors is 0, else 0.
+int HandOver(FunctionJacobian* pair, const DenseVector* F, const SparseMatrix* J,
+             const IDenseVector* map, std::int32_t n, int errors);
 
-// Names of the adapters: "y(%d)" for multiplier j, "s(%d)" for the row of
-// pair j.
-int MultiplierName(int j, char* buffer, int length);
-int PairRowName(int j, char* buffer, int length);
-
-// An adapter callback works on the MCP record's own storage: N must be the
-// MCP's variable count, x its full point, f (when not null) its evaluation
-// F and the four arrays (when col_start is not null) its evaluation J. A
-// mismatch is the report "<module>(line): <operation>: <condition>".
-void RequireMCPStorage(MCP* mcp, int N, std::int32_t expected, const double* x, const double* f,
-                       const int* col_start, const int* col_len, const int* row,
-                       const double* value, const char* module, const char* operation);
+// ---------------------------------------------------------------------------
+// The MCP adapters (ProblemClassesPairing.cpp)
+// ---------------------------------------------------------------------------
 
 // A problem class's evaluation at x (its own n values) into pair:
 // CNS_Function, CNS_Jacobian, QP_Function, QP_Jacobian.
 using ClassEvaluation = int (*)(void* problem, DenseVector* x, FunctionJacobian* pair);
 
-// The adapters' F: the class evaluates at the MCP's full point cut to n,
-// into the MCP's evaluation pair; F is then paired in place (f is that
-// pair's F, x the full point). The pair's and the point's sizes are put
-// back. Returns the class's result (1 defined, 0 domain error).
-int AdapterFunction(MCP* mcp, void* problem, ClassEvaluation evaluate, const IDenseVector* map,
-                    std::int32_t n, std::int32_t k, const double* x, double* f);
-// The adapters' F and Jacobian: as AdapterFunction with the class's
-// Jacobian evaluation (every diagonal stored), then the rows paired and the
-// k multiplier columns appended within *nnz (the room on entry, the count
-// on return). When k > 0 the Jacobian's flags are cleared: rows moved and
-// columns appended, the diagonal is no longer known to be stored.
-int AdapterJacobian(MCP* mcp, void* problem, ClassEvaluation evaluate, const IDenseVector* map,
-                    std::int32_t n, std::int32_t k, const double* x, int want_f, double* f,
-                    int* nnz, const char* source);
+// The adapter behind a callback's data word; nullptr is the report
+// "<module>(line): <operation>: adapter missing".
+void* RequireAdapter(void* data, const char* module, const char* operation);
 
-// The sizes of an MCP evaluation pair that an adapter callback borrows,
-// saved on entry and put back before it returns, so that the MCP record
-// finds the room it handed over.
-struct SavedPair {
-  std::int32_t f_length;
-  std::int32_t rows;
-  std::int32_t cols;
-  std::int32_t nnz;
-  std::int32_t pair_n;
-  std::int32_t pair_nnz;
-};
-SavedPair SavePair(const FunctionJacobian* pair);
-void RestorePair(FunctionJacobian* pair, const SavedPair& saved);
+// Sets up p (zeroed on entry) for a class of n variables and nnz entries
+// with bounds start.lower, start.upper: counts the bounded variables (k),
+// builds the map and the MCP of n + k variables and nnz + k entries. Sizes
+// beyond the 32-bit range are "Problem size too large.\n". After an error
+// what was made stays in p for FreePairing.
+void BuildPairing(MultiplierPairing& p, const ClassBlock& start, std::int32_t n, std::int32_t nnz);
+// Frees the map (the MCP is the caller's).
+void FreePairing(MultiplierPairing& p);
+
+// The record made for problem_size's adapter: *record's data word when its
+// installed problem_size is that callback, else nullptr. No record is the
+// solver error "<operation>: no MCP record given.\n".
+void* AdapterOfRecord(MCP** record, void (*problem_size)(void*, int*, int*),
+                      const char* operation);
+// The MCP's full point (and full basis when start has codes) cut to the
+// class's n values, ready for the class's finish. An MCP that never held
+// the whole problem (not started, or its start failed) gets start's point
+// (and codes) first.
+void CutSolution(const MultiplierPairing& p, const ClassBlock& start);
+
+// The MCP_Interface callbacks on a pairing. module and operation name a
+// failed check in the report "<module>(line): <operation>: <condition>".
+//   PairedSize: n + k variables, nnz + k entries.
+//   PairedBounds: start's x, lower, upper, then k times 0.0, -inf, +inf;
+//     N must be n + k.
+//   PairedFunction / PairedJacobian: the class's evaluation (evaluate) at
+//     the MCP's full point cut to n, rearranged by the map, with the
+//     multiplier columns (-1.0 each) appended to the Jacobian. They work on
+//     the MCP record's own storage and require that x, f and the Jacobian
+//     arrays are those. Return 0 when the class reported F defined, else 1.
+//   PairedVariableName: "y(%d)" with i - n for a multiplier, else the
+//     class's name of variable i.
+//   PairedConstraintName: with m = map_i, "s(%d)" with m - n when m > n,
+//     else the class's name of row m.
+void PairedSize(const MultiplierPairing& p, int* n, int* nnz);
+void PairedBounds(const MultiplierPairing& p, const ClassBlock& start, int N, double* x,
+                  double* lower, double* upper, const char* module, const char* operation);
+int PairedFunction(MultiplierPairing& p, void* problem, ClassEvaluation evaluate, int N,
+                   const double* x, double* f, const char* module, const char* operation);
+int PairedJacobian(MultiplierPairing& p, void* problem, ClassEvaluation evaluate, int N,
+                   const double* x, int want_f, double* f, int* nnz, int* col_start,
+                   int* col_len, int* row, double* value, const char* module,
+                   const char* operation);
+int PairedVariableName(const MultiplierPairing& p, const SystemCallbacks& in, int i,
+                       char* buffer, int length);
+int PairedConstraintName(const MultiplierPairing& p, const SystemCallbacks& in, int i,
+                         char* buffer, int length);
 
 }  // namespace problem_classes

@@ -17,6 +17,7 @@
 #include "core/FunctionJacobian.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/SparseMatrix.hpp"
+#include "problems/ProblemClasses.hpp"
 
 enum QP_Status : int {
   QP_SOLVED = 1,       // empty problem
@@ -25,45 +26,22 @@ enum QP_Status : int {
   QP_READY = 10,       // started: go on
 };
 
-// The caller's callbacks. Arrays are plain (element 1 at offset 0); the
-// Jacobian is in the sparse exchange form (starts and rows from 1).
-struct QP_Interface {
-  void* data;  // handed back as the first argument of every callback
-  // Required. Number of variables (0: empty) and a bound on the Jacobian
-  // entries; negative counts are rejected.
-  void (*problem_size)(void* data, int* n, int* nnz);
-  // Required. Start point and bounds, preset to 0, -inf, +inf.
-  void (*bounds)(void* data, int n, double* x, double* lower, double* upper);
-  // Required by QP_Function. F at x into f; returns the domain-error count.
-  int (*function_evaluation)(void* data, int n, const double* x, double* f);
-  // Required. want_f is always 1; *nnz holds the room on entry and the
-  // entry count on return. Returns the domain-error count.
-  int (*jacobian_evaluation)(void* data, int n, const double* x, int want_f, double* f, int* nnz,
-                             int* col_start, int* col_len, int* row, double* value);
-  void (*start)(void* data);                    // first thing of QP_Start
-  void (*finish)(void* data, const double* x);  // last thing of QP_Finish
-  // Name of variable / row i; returns the character count.
-  int (*variable_name)(void* data, int i, char* buffer, int length);
-  int (*constraint_name)(void* data, int i, char* buffer, int length);
-};
+// The caller's callbacks: the slots of a bounded nonlinear system
+// (problems/ProblemClasses.hpp). problem_size (0 variables: empty; negative
+// counts are rejected), bounds and jacobian_evaluation are required,
+// function_evaluation by QP_Function; start is the first thing of
+// QP_Start, finish the last thing of QP_Finish.
+struct QP_Interface : SystemCallbacks {};
 
+// Sizes: n and nnz of the working block (nnz = min(full nnz + n, n * n)),
+// full n = max(1, n from problem_size) and full nnz = max(1, nnz from
+// problem_size); all counts 0 until started.
 struct QP {
-  std::int32_t n;             // working variables; 0 until started
-  std::int32_t nnz;           // min(full nnz + n, n * n); 0 until started
-  std::int32_t max_n;         // capacities of the working block
-  std::int32_t max_nnz;
-  std::int32_t full_n;        // max(1, n from problem_size); 0 until started
-  std::int32_t full_nnz;      // max(1, nnz from problem_size)
-  std::int32_t max_full_n;    // capacities of the full block
-  std::int32_t max_full_nnz;
-  DenseVector* lower;         // working block
-  DenseVector* upper;
-  DenseVector* x;
-  DenseVector* full_lower;    // as delivered, bounds clamped to +-infinity
-  DenseVector* full_upper;
-  DenseVector* full_x;
-  DenseVector* F;             // F at the last evaluated point
-  SparseMatrix* J;            // J at the last evaluated point
+  ClassSizes size;
+  ClassBlock working;  // no codes (basis stays null)
+  ClassBlock full;     // as delivered, bounds clamped to +-infinity
+  DenseVector* F;      // F at the last evaluated point
+  SparseMatrix* J;     // J at the last evaluated point
   std::int32_t tag;
   std::int32_t refcount;
 };
@@ -118,15 +96,15 @@ int QP_VariableName(const QP* qp, int i, char* buffer, int length);
 int QP_ConstraintName(const QP* qp, int i, char* buffer, int length);
 
 // The record's own members (never destroy them).
-inline std::int32_t QP_Variables(const QP* q) { return q->n; }
-inline std::int32_t QP_Nonzeros(const QP* q) { return q->nnz; }
-inline std::int32_t QP_MaxVariables(const QP* q) { return q->max_n; }
-inline std::int32_t QP_MaxNonzeros(const QP* q) { return q->max_nnz; }
-inline DenseVector* QP_X(QP* q) { return q->x; }
-inline DenseVector* QP_Lower(QP* q) { return q->lower; }
-inline DenseVector* QP_Upper(QP* q) { return q->upper; }
-inline DenseVector* QP_FullX(QP* q) { return q->full_x; }
-inline DenseVector* QP_FullLower(QP* q) { return q->full_lower; }
-inline DenseVector* QP_FullUpper(QP* q) { return q->full_upper; }
+inline std::int32_t QP_Variables(const QP* q) { return q->size.n; }
+inline std::int32_t QP_Nonzeros(const QP* q) { return q->size.nnz; }
+inline std::int32_t QP_MaxVariables(const QP* q) { return q->size.max_n; }
+inline std::int32_t QP_MaxNonzeros(const QP* q) { return q->size.max_nnz; }
+inline DenseVector* QP_X(QP* q) { return q->working.x; }
+inline DenseVector* QP_Lower(QP* q) { return q->working.lower; }
+inline DenseVector* QP_Upper(QP* q) { return q->working.upper; }
+inline DenseVector* QP_FullX(QP* q) { return q->full.x; }
+inline DenseVector* QP_FullLower(QP* q) { return q->full.lower; }
+inline DenseVector* QP_FullUpper(QP* q) { return q->full.upper; }
 inline std::int32_t QP_Tag(const QP* q) { return q->tag; }
 inline void QP_SetTag(QP* q, std::int32_t value) { q->tag = value; }

@@ -19,17 +19,14 @@
 #include <cstdint>
 
 #include "problems/MCP.hpp"
+#include "problems/ProblemClasses.hpp"
 #include "problems/QP.hpp"
 
 // The adapter behind one MCP record (reached through the data word of the
 // MCP's installed interface).
 struct QP_MCP {
-  IDenseVector* map;  // length n + k, its own inverse (see above)
-  QP* qp;             // the problem served (not owned)
-  MCP* mcp;           // the record built by QP_MCP_Create
-  std::int32_t n;     // QP working variables
-  std::int32_t nnz;   // QP working entry bound
-  std::int32_t k;     // multiplier variables
+  MultiplierPairing pairing;  // map (length n + k), the MCP built, n, nnz, k
+  QP* qp;                     // the problem served (not owned)
 };
 
 // Starts qp. When the start returns 10, builds the adapter and a new MCP

@@ -107,7 +107,7 @@ TEST_F(CNSTest, BoundsAreCheckedVariableByVariable) {
     EXPECT_EQ(warned, c.warned) << output()->status();
     if (c.status != CNS_CONTINUE) {
       EXPECT_EQ(CNS_Variables(cns), 0);
-      EXPECT_EQ(cns->user_n, 0);
+      EXPECT_EQ(cns->size.full_n, 0);
       // Nothing is evaluated once the bounds are wrong.
       EXPECT_EQ(fake.points.size(), 0u);
     }
@@ -186,7 +186,7 @@ TEST_F(CNSTest, UndefinedCalculatedStartEndsTheStart) {
   EXPECT_NE(output()->status().find("F or dF/dx undefined at calculated start.\n"),
             std::string::npos);
   EXPECT_EQ(CNS_Variables(cns), 0);
-  EXPECT_EQ(cns->user_n, 0);
+  EXPECT_EQ(cns->size.full_n, 0);
   // A failed start leaves nothing to evaluate.
   DenseVector* x = DenseVector_Create(3);
   Assign(x, {0.0, 0.0, 0.0});

@@ -82,7 +82,7 @@ TEST_F(CNS_MCPTest, BoundedVariablesArePairedWithMultipliers) {
   EXPECT_EQ(n, 4);
   EXPECT_EQ(nnz, 9 + 1);  // min(3 * 3, 9 + 3) + 1
   CNS_MCP* a = AdapterOf(mcp_);
-  EXPECT_EQ(Values(a->map), (std::vector<int>{1, 4, 3, 2}));
+  EXPECT_EQ(Values(a->pairing.map), (std::vector<int>{1, 4, 3, 2}));
 
   ASSERT_EQ(MCP_Start(mcp_), MCP_CONTINUE);
   EXPECT_EQ(Values(MCP_FullX(mcp_)), (std::vector<double>{0.5, 0.25, -0.5, 0.0}));
@@ -163,7 +163,7 @@ TEST_F(CNS_MCPTest, WithoutFiniteBoundsTheMCPIsTheSystem) {
   ASSERT_EQ(Build(&n, &nnz), CNS_CONTINUE);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(nnz, CNS_Nonzeros(cns_));
-  EXPECT_EQ(Values(AdapterOf(mcp_)->map), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(Values(AdapterOf(mcp_)->pairing.map), (std::vector<int>{1, 2, 3}));
   ASSERT_EQ(MCP_Start(mcp_), MCP_CONTINUE);
   // The evaluation holds the system's Jacobian with every diagonal, and
   // says so.

@@ -404,10 +404,10 @@ TEST_F(PMCPTest, ClassifyBasisRules) {
     DenseVector_SetValue(PMCP_FullX(p), 1, c.x);
     IDenseVector_SetValue(PMCP_FullBasis(p), 1, c.before);
     // The parameter follows the same rules without the fixed rule.
-    p->full_t_lower = c.l;
-    p->full_t_upper = c.u;
-    p->full_t = c.x;
-    p->full_t_basis = c.before;
+    p->full_t.lower = c.l;
+    p->full_t.upper = c.u;
+    p->full_t.value = c.x;
+    p->full_t.basis = c.before;
     PMCP_ClassifyBasis(p);
     EXPECT_EQ(IDenseVector_Value(PMCP_FullBasis(p), 1), c.after);
     int t_after = (c.l == c.u) ? (c.before == 0 || c.before == 4 ? 3 : c.before) : c.after;

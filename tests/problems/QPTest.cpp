@@ -117,7 +117,7 @@ TEST_F(QPTest, ProblemSizes) {
   QP* q = Make(empty);
   EXPECT_EQ(QP_Start(q), QP_SOLVED);
   EXPECT_EQ(empty.calls, (std::vector<std::string>{"start", "problem_size"}));
-  EXPECT_EQ(q->full_n, 1);
+  EXPECT_EQ(q->size.full_n, 1);
   EXPECT_EQ(QP_Variables(q), 0);
 
   FakeCaller none;

@@ -71,8 +71,8 @@ class QP_MCPTest : public LibraryTest {
 TEST_F(QP_MCPTest, WithoutFiniteBoundsTheMCPIsTheQP) {
   ASSERT_EQ(Build(), QP_READY);
   QP_MCP* a = AdapterOf(mcp_);
-  EXPECT_EQ(a->k, 0);
-  EXPECT_EQ(Values(a->map), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(a->pairing.k, 0);
+  EXPECT_EQ(Values(a->pairing.map), (std::vector<int>{1, 2, 3}));
   int n = 0;
   int nnz = 0;
   QP_MCP_ProblemSize(a, &n, &nnz);
@@ -89,8 +89,8 @@ TEST_F(QP_MCPTest, OneBoundedVariableGetsOneMultiplier) {
   fake.start = {0.5, 0.25, -0.5};
   ASSERT_EQ(Build(), QP_READY);
   QP_MCP* a = AdapterOf(mcp_);
-  EXPECT_EQ(a->k, 1);
-  EXPECT_EQ(Values(a->map), (std::vector<int>{1, 4, 3, 2}));
+  EXPECT_EQ(a->pairing.k, 1);
+  EXPECT_EQ(Values(a->pairing.map), (std::vector<int>{1, 4, 3, 2}));
   ASSERT_EQ(MCP_Start(mcp_), MCP_CONTINUE);
   EXPECT_EQ(Values(MCP_FullX(mcp_)), (std::vector<double>{0.5, 0.25, -0.5, 0.0}));
   EXPECT_EQ(Values(MCP_FullLower(mcp_)), (std::vector<double>{-1e20, -1e20, -1e20, -1e20}));
