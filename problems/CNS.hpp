@@ -112,7 +112,9 @@ inline DenseVector* CNS_UserX(CNS* cns) { return cns->user.x; }
 inline IDenseVector* CNS_UserBasis(CNS* cns) { return cns->user.basis; }
 inline FunctionJacobian* CNS_Evaluation(CNS* cns) { return cns->evaluation; }
 inline DenseVector* CNS_EvaluationF(CNS* cns) { return FunctionJacobian_Function(cns->evaluation); }
-inline SparseMatrix* CNS_EvaluationJ(CNS* cns) { return FunctionJacobian_Jacobian(cns->evaluation); }
+inline SparseMatrix* CNS_EvaluationJ(CNS* cns) {
+  return FunctionJacobian_Jacobian(cns->evaluation);
+}
 
 // Plain arrays of the caller's block and of the last evaluation, valid until
 // the record is next sized, started or destroyed.

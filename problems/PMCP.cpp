@@ -53,16 +53,17 @@ const double* FullPoint(PMCP* p, const DenseVector* x) {
 // callback's domain-error count.
 int EvaluateJacobian(PMCP* p, const double* x, double t, std::int32_t room) {
   std::int32_t full_n = p->size.full_n;
-  std::int32_t count = SparseMatrix_PrepareExchange(p->J, full_n, room);
+  SparseMatrix* J = p->J;
+  std::int32_t count = SparseMatrix_PrepareExchange(J, full_n, room);
   DenseVector_SetLength(p->F, full_n);
   DenseVector_SetLength(p->column, full_n);
   const PMCP_Interface& in = Current();
   int errors = in.jacobian_evaluation(
-      in.data, full_n, x, t, 1, &count, IDenseVector_Array(SparseMatrix_ColStart(p->J)),
-      IDenseVector_Array(SparseMatrix_ColLen(p->J)), IDenseVector_Array(SparseMatrix_RowIndex(p->J)),
-      DenseVector_Array(SparseMatrix_Values(p->J)), DenseVector_Array(p->F),
+      in.data, full_n, x, t, 1, &count, IDenseVector_Array(SparseMatrix_ColStart(J)),
+      IDenseVector_Array(SparseMatrix_ColLen(J)), IDenseVector_Array(SparseMatrix_RowIndex(J)),
+      DenseVector_Array(SparseMatrix_Values(J)), DenseVector_Array(p->F),
       DenseVector_Array(p->column));
-  pc::FinishExchange(p->J, count, p->size.full_nnz, "PMCP: Jacobian evaluation");
+  pc::FinishExchange(J, count, p->size.full_nnz, "PMCP: Jacobian evaluation");
   return errors;
 }
 

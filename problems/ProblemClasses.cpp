@@ -28,6 +28,57 @@ std::int32_t CheckedBound(double sum, double side, const char* module, const cha
   return static_cast<std::int32_t>(bound);
 }
 
+// Clamps lower below -inf to -inf and upper above +inf to +inf, in place.
+// Returns false when the pair is unusable: upper < lower, or a NaN bound.
+bool ClampBounds(double& lower, double& upper, double inf) {
+  if (lower < -inf) lower = -inf;
+  if (upper > inf) upper = inf;
+  if (std::isnan(lower) || std::isnan(upper)) return false;
+  return !(upper < lower);
+}
+
+// x_i := lower_i when finite, else upper_i when finite, else 0.0.
+void CalculatedStart(ClassBlock& b, std::int32_t n) {
+  double inf = Infinity();
+  const double* lower = DenseVector_Array(b.lower);
+  const double* upper = DenseVector_Array(b.upper);
+  double* x = DenseVector_Array(b.x);
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (lower[i] > -inf) {
+      x[i] = lower[i];
+    } else if (upper[i] < inf) {
+      x[i] = upper[i];
+    } else {
+      x[i] = 0.0;
+    }
+  }
+}
+
+// The code of one variable by the rules of ClassifyBasis; fixed_rule
+// switches the first one on.
+std::int32_t ClassifyCode(double l, double u, double x, std::int32_t s, bool fixed_rule) {
+  if (fixed_rule && l == u) return 5;
+  if (x < l || x > u || (l < x && x < u)) {
+    return (s == 0 || s == 3 || s == 4 || s == 5) ? 1 : s;
+  }
+  if (x == l) return (s == 0 || s == 4) ? 3 : s;
+  if (x == u) return (s == 0 || s == 3) ? 4 : s;
+  return s;  // a NaN value or bound: no rule applies
+}
+
+// A pair that receives an evaluation must hold n variables.
+void RequirePairRoom(const FunctionJacobian* pair, std::int32_t n, const char* operation) {
+  if (pair == nullptr) {
+    Error_SolverError("%s: no function-Jacobian pair given.\n", operation);
+  }
+  RequireCapacity(FunctionJacobian_Function(pair), n, operation);
+  if (FunctionJacobian_MaxN(pair) < n ||
+      SparseMatrix_ColCapacity(FunctionJacobian_Jacobian(pair)) < n) {
+    Error_SolverError("%s: room for %d variables needed, %d available.\n", operation, n,
+                      FunctionJacobian_MaxN(pair));
+  }
+}
+
 }  // namespace
 
 double Infinity() { return Options_CommonDouble(COMMON_INFINITY); }
@@ -67,13 +118,6 @@ void CopyCounts(ClassSizes& dst, const ClassSizes& src) {
   dst.full_nnz = src.full_nnz;
 }
 
-bool ClampBounds(double& lower, double& upper, double inf) {
-  if (lower < -inf) lower = -inf;
-  if (upper > inf) upper = inf;
-  if (std::isnan(lower) || std::isnan(upper)) return false;
-  return !(upper < lower);
-}
-
 void CreateBlock(ClassBlock& b, std::int32_t n, bool with_basis) {
   b.lower = DenseVector_Create(n);
   b.upper = DenseVector_Create(n);
@@ -108,32 +152,6 @@ void PresetBlock(ClassBlock& b, std::int32_t n) {
   DenseVector_Fill(b.upper, n, inf);
   DenseVector_FillZero(b.x, n);
   if (b.basis != nullptr) IDenseVector_FillZero(b.basis, n);
-}
-
-void CalculatedStart(ClassBlock& b, std::int32_t n) {
-  double inf = Infinity();
-  const double* lower = DenseVector_Array(b.lower);
-  const double* upper = DenseVector_Array(b.upper);
-  double* x = DenseVector_Array(b.x);
-  for (std::int32_t i = 0; i < n; ++i) {
-    if (lower[i] > -inf) {
-      x[i] = lower[i];
-    } else if (upper[i] < inf) {
-      x[i] = upper[i];
-    } else {
-      x[i] = 0.0;
-    }
-  }
-}
-
-std::int32_t ClassifyCode(double l, double u, double x, std::int32_t s, bool fixed_rule) {
-  if (fixed_rule && l == u) return 5;
-  if (x < l || x > u || (l < x && x < u)) {
-    return (s == 0 || s == 3 || s == 4 || s == 5) ? 1 : s;
-  }
-  if (x == l) return (s == 0 || s == 4) ? 3 : s;
-  if (x == u) return (s == 0 || s == 3) ? 4 : s;
-  return s;  // a NaN value or bound: no rule applies
 }
 
 void ClassifyBasis(ClassBlock& b, ClassParameter& t, std::int32_t n) {
@@ -233,18 +251,6 @@ void RequireCapacity(const DenseVector* v, std::int32_t n, const char* operation
   if (v == nullptr || DenseVector_Capacity(v) < n) {
     Error_SolverError("%s: room for %d entries needed, %d available.\n", operation, n,
                       v == nullptr ? 0 : DenseVector_Capacity(v));
-  }
-}
-
-void RequirePairRoom(const FunctionJacobian* pair, std::int32_t n, const char* operation) {
-  if (pair == nullptr) {
-    Error_SolverError("%s: no function-Jacobian pair given.\n", operation);
-  }
-  RequireCapacity(FunctionJacobian_Function(pair), n, operation);
-  if (FunctionJacobian_MaxN(pair) < n ||
-      SparseMatrix_ColCapacity(FunctionJacobian_Jacobian(pair)) < n) {
-    Error_SolverError("%s: room for %d variables needed, %d available.\n", operation, n,
-                      FunctionJacobian_MaxN(pair));
   }
 }
 

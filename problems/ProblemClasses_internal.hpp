@@ -23,8 +23,16 @@
 namespace problem_classes {
 
 // ---------------------------------------------------------------------------
-// Record lifetime and the module-wide interface
+// Sizes, blocks, bounds and codes
 // ---------------------------------------------------------------------------
+
+// The common option infinity: a bound at or beyond it in magnitude is
+// infinite.
+double Infinity();
+
+// min(sum, side * side), formed in double precision and truncated; a result
+// beyond the 32-bit range is the solver error "Problem size too large.\n".
+std::int32_t EntryBound(double sum, double side);
 
 // A negative variable or entry count from a caller is the solver error
 // "<module>: <operation>: invalid problem size (n = %d, nnz = %d).\n".
@@ -38,6 +46,44 @@ void CheckProblemSize(const char* module, const char* operation, int n, int nnz)
 // report "<module>(line): <operation>: problem size too large".
 void GrowSizes(ClassSizes& s, std::int32_t n, std::int32_t nnz, const char* module = nullptr,
                const char* operation = nullptr);
+// dst's counts (n, nnz, full n, full nnz) := src's; capacities stay.
+void CopyCounts(ClassSizes& dst, const ClassSizes& src);
+
+// Makes / grows / frees the vectors of a block, capacity n; codes only
+// with_basis. Grown vectors lose their contents; FreeBlock copes with
+// members not made.
+void CreateBlock(ClassBlock& b, std::int32_t n, bool with_basis);
+void SizeBlock(ClassBlock& b, std::int32_t n);
+void FreeBlock(ClassBlock& b);
+// dst := src, vector by vector (codes when both have them), through map
+// (nullptr: plain copies; else element i goes to position map_i and is
+// dropped where map_i <= 0). dst must have the room.
+void CopyBlock(ClassBlock& dst, const ClassBlock& src, const IDenseVector* map);
+// Length n each: lower -inf, upper +inf, x 0.0, codes 0.
+void PresetBlock(ClassBlock& b, std::int32_t n);
+
+// Basis codes of b's n variables made to agree with their points and bounds
+// (exact comparisons, first rule that applies): l == u gives 5; x outside
+// the bounds or strictly inside turns 0, 3, 4 and 5 into 1; x == l turns 0
+// and 4 into 3; x == u turns 0 and 3 into 4; any other code stays. Then t's
+// code by the same rules without the first.
+void ClassifyBasis(ClassBlock& b, ClassParameter& t, std::int32_t n);
+
+// Clamps the bounds of b's n variables and of t to +-infinity; a crossed or
+// NaN pair is the solver error "<module>: Initialize: L > U.\n".
+void RequireOrderedBounds(ClassBlock& b, ClassParameter& t, std::int32_t n, const char* module);
+// Clamps the bounds of b's n variables to +-infinity and warns
+// "%s: lb = %5.4e > %5.4e = ub\n" (the name from in) about every pair with
+// lower > upper + tolerance or a NaN bound. With tolerance > 0 bounds
+// within it of each other are made equal (upper := lower). Returns the
+// number of pairs warned about.
+std::int32_t WarnCrossedBounds(const SystemCallbacks& in, ClassBlock& b, std::int32_t n,
+                               double tolerance);
+
+// ---------------------------------------------------------------------------
+// Record lifetime and the module-wide interface
+// ---------------------------------------------------------------------------
+
 // A zeroed Record from Memory, handed to build; when build raises, the
 // record goes to free_record (which copes with members not yet made) and
 // the error passes on. Returns the record.
@@ -65,6 +111,12 @@ std::int32_t DropReference(Record* record, void (*release)(Record*)) {
   return 0;
 }
 
+template <class Record>
+std::int32_t AddReference(Record* record) {
+  record->refcount += 1;
+  return record->refcount;
+}
+
 // A new class record (CNS aside): NewRecord with reference count 1 and the
 // sizes set up for n variables and nnz entries (GrowSizes from zero) before
 // build runs. Negative counts are "<module>: Create: invalid problem size
@@ -79,12 +131,6 @@ Record* NewClassRecord(std::int32_t n, std::int32_t nnz, const char* module, Bui
     build(record);
   };
   return NewRecord<Record>(setup, free_record);
-}
-
-template <class Record>
-std::int32_t AddReference(Record* record) {
-  record->refcount += 1;
-  return record->refcount;
 }
 
 // The interface a module works with: the caller's record, stored by pointer,
@@ -106,62 +152,6 @@ void ForgetInterface(InterfaceHolder<Interface>& holder) {
   holder.empty = Interface{};
   holder.current = &holder.empty;
 }
-
-// ---------------------------------------------------------------------------
-// Sizes, bounds and codes
-// ---------------------------------------------------------------------------
-
-// The common option infinity: a bound at or beyond it in magnitude is
-// infinite.
-double Infinity();
-
-// min(sum, side * side), formed in double precision and truncated; a result
-// beyond the 32-bit range is the solver error "Problem size too large.\n".
-std::int32_t EntryBound(double sum, double side);
-
-
-// dst's counts (n, nnz, full n, full nnz) := src's; capacities stay.
-void CopyCounts(ClassSizes& dst, const ClassSizes& src);
-
-// Clamps lower below -inf to -inf and upper above +inf to +inf, in place.
-// Returns false when the pair is unusable: upper < lower, or a NaN bound.
-bool ClampBounds(double& lower, double& upper, double inf);
-
-// Makes / grows / frees the vectors of a block, capacity n; codes only
-// with_basis. Grown vectors lose their contents; FreeBlock copes with
-// members not made.
-void CreateBlock(ClassBlock& b, std::int32_t n, bool with_basis);
-void SizeBlock(ClassBlock& b, std::int32_t n);
-void FreeBlock(ClassBlock& b);
-// dst := src, vector by vector (codes when both have them), through map
-// (nullptr: plain copies; else element i goes to position map_i and is
-// dropped where map_i <= 0). dst must have the room.
-void CopyBlock(ClassBlock& dst, const ClassBlock& src, const IDenseVector* map);
-// Length n each: lower -inf, upper +inf, x 0.0, codes 0.
-void PresetBlock(ClassBlock& b, std::int32_t n);
-// x_i := lower_i when finite, else upper_i when finite, else 0.0 (i = 1..n).
-void CalculatedStart(ClassBlock& b, std::int32_t n);
-
-// Basis code of a variable with bounds l, u, value x and code s (exact
-// comparisons, first rule that applies): with fixed_rule, l == u gives 5;
-// x outside the bounds or strictly inside turns 0, 3, 4 and 5 into 1;
-// x == l turns 0 and 4 into 3; x == u turns 0 and 3 into 4; any other code
-// stays.
-std::int32_t ClassifyCode(double l, double u, double x, std::int32_t s, bool fixed_rule);
-// The codes of b's n variables by those rules (fixed rule on), then t's
-// (fixed rule off).
-void ClassifyBasis(ClassBlock& b, ClassParameter& t, std::int32_t n);
-
-// Clamps the bounds of b's n variables and of t to +-infinity; a crossed or
-// NaN pair is the solver error "<module>: Initialize: L > U.\n".
-void RequireOrderedBounds(ClassBlock& b, ClassParameter& t, std::int32_t n, const char* module);
-// Clamps the bounds of b's n variables to +-infinity and warns
-// "%s: lb = %5.4e > %5.4e = ub\n" (the name from in) about every pair with
-// lower > upper + tolerance or a NaN bound. With tolerance > 0 bounds
-// within it of each other are made equal (upper := lower). Returns the
-// number of pairs warned about.
-std::int32_t WarnCrossedBounds(const SystemCallbacks& in, ClassBlock& b, std::int32_t n,
-                               double tolerance);
 
 // ---------------------------------------------------------------------------
 // What callers and callbacks hand in
@@ -220,8 +210,6 @@ void RequireLength(const IDenseVector* x, std::int32_t n, const char* operation)
 // A result vector must have room for n values; otherwise the solver error
 // "<operation>: room for %d entries needed, %d available.\n".
 void RequireCapacity(const DenseVector* v, std::int32_t n, const char* operation);
-// A pair that receives an evaluation must hold n variables.
-void RequirePairRoom(const FunctionJacobian* pair, std::int32_t n, const char* operation);
 // "<operation>: the problem has not been started.\n" unless started.
 void RequireStarted(bool started, const char* operation);
 // The checks of every class evaluation: RequireStarted, then x of n values

@@ -1,9 +1,8 @@
 // PLCP record: start (bounds, codes, M, q and d, the working block with
-// every diagonal stored), the checks of the matrix callback, evaluations
-// against M x + q + t d, finish, names and copy.
-#include <cmath>
-#include <cstdio>
-#include <limits>
+// every diagonal stored), evaluations against M x + q + t d, finish and
+// copy. The start checks, names, codes and the count checks of the matrix
+// callback it shares with the PMCP are checked on both in
+// ProblemClassesTest.cpp.
 #include <string>
 #include <vector>
 
@@ -15,84 +14,6 @@
 namespace {
 
 using namespace class_tests;
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A caller of the PLCP record. M (0-based triplets sorted by column) lacks
-// the diagonal of column 2.
-struct FakePLCP {
-  int n = 3;
-  int nnz_reported = 5;
-  std::vector<Triplet> m = {{0, 0, 2.0}, {2, 0, -1.0}, {0, 1, 1.0}, {1, 2, 3.0}, {2, 2, 4.0}};
-  std::vector<double> q{1.0, -2.0, 0.5}, d{0.0, 1.0, -1.0};
-  std::vector<double> lower{-kInf, -kInf, -kInf}, upper{kInf, kInf, kInf}, start{0.0, 0.0, 0.0};
-  double t = 0.0, t_lower = -kInf, t_upper = kInf;
-  std::vector<int> basis;
-  int t_basis = 0;
-  std::vector<std::string> calls;
-  std::vector<double> finished;
-  double finished_t = kNaN;
-  static constexpr int kNoOverride = -1000000;
-  int count_override = kNoOverride;
-
-  PLCP_Interface Interface() {
-    PLCP_Interface in{};
-    in.data = this;
-    in.problem_size = [](void* d, int* n, int* nnz) {
-      Self(d)->calls.push_back("problem_size");
-      *n = Self(d)->n;
-      *nnz = Self(d)->nnz_reported;
-    };
-    in.bounds = [](void* d, int n, double* x, double* l, double* u, double* t, double* tl,
-                   double* tu) {
-      FakePLCP* self = Self(d);
-      self->calls.push_back("bounds");
-      for (int i = 0; i < n; ++i) {
-        x[i] = self->start[i];
-        l[i] = self->lower[i];
-        u[i] = self->upper[i];
-      }
-      *t = self->t;
-      *tl = self->t_lower;
-      *tu = self->t_upper;
-    };
-    in.matrix = [](void* d, int n, int* nnz, int* start, int* len, int* row, double* value,
-                   double* q, double* dir) {
-      FakePLCP* self = Self(d);
-      self->calls.push_back("matrix");
-      int count = WriteExchange(n, self->m, *nnz, start, len, row, value);
-      for (int i = 0; i < n; ++i) {
-        q[i] = self->q[i];
-        dir[i] = self->d[i];
-      }
-      *nnz = self->count_override != kNoOverride ? self->count_override : count;
-    };
-    in.start = [](void* d) { Self(d)->calls.push_back("start"); };
-    in.finish = [](void* d, const double* x, double t) {
-      Self(d)->calls.push_back("finish");
-      Self(d)->finished.assign(x, x + Self(d)->n);
-      Self(d)->finished_t = t;
-    };
-    if (!basis.empty()) {
-      in.basis = [](void* d, int n, int* status, int* t_status) {
-        Self(d)->calls.push_back("basis");
-        for (int i = 0; i < n; ++i) status[i] = Self(d)->basis[i];
-        *t_status = Self(d)->t_basis;
-      };
-    }
-    return in;
-  }
-
-  // M x + q + t d from the triplets.
-  std::vector<double> F(const std::vector<double>& x, double tt) const {
-    std::vector<double> f(n);
-    for (int i = 0; i < n; ++i) f[i] = q[i] + tt * d[i];
-    for (const Triplet& e : m) f[e.row] += e.value * x[e.col];
-    return f;
-  }
-
-  static FakePLCP* Self(void* d) { return static_cast<FakePLCP*>(d); }
-};
 
 class PLCPTest : public LibraryTest {
  protected:
@@ -143,52 +64,14 @@ TEST_F(PLCPTest, StartKeepsEveryVariableAndStoresTheDiagonal) {
   EXPECT_EQ(Dense(PLCP_M(p)), Dense(PLCP_FullM(p)));
 }
 
-TEST_F(PLCPTest, StartRefusesBadProblems) {
-  struct Case {
-    const char* name;
-    int n;
-    std::vector<double> lower, upper;
-    double t_lower, t_upper;
-    int nnz_reported;
-    int count;
-    const char* message;
-  };
-  const std::vector<double> fl{-kInf, -kInf, -kInf}, fu{kInf, kInf, kInf};
-  const int none = FakePLCP::kNoOverride;
-  const Case cases[] = {
-      {"empty model", 0, fl, fu, -kInf, kInf, 5, none, "PLCP: Start: Empty model.\n"},
-      {"crossed variable", 3, {0.0, 3.0, 0.0}, {1.0, 2.0, 1.0}, -kInf, kInf, 5, none,
-       "PLCP: Initialize: L > U.\n"},
-      {"NaN bound", 3, {0.0, 0.0, 0.0}, {1.0, kNaN, 1.0}, -kInf, kInf, 5, none,
-       "PLCP: Initialize: L > U.\n"},
-      {"crossed parameter", 3, fl, fu, 1.0, 0.0, 5, none, "PLCP: Initialize: L > U.\n"},
-      {"count beyond the room", 3, fl, fu, -kInf, kInf, 5, 6, "count 6 is outside 0..5"},
-      {"more entries than announced", 3, fl, fu, -kInf, kInf, 4, none, "at most 4 announced"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakePLCP fake;
-    fake.n = c.n;
-    fake.lower = c.lower;
-    fake.upper = c.upper;
-    fake.t_lower = c.t_lower;
-    fake.t_upper = c.t_upper;
-    fake.nnz_reported = c.nnz_reported;
-    fake.count_override = c.count;
-    PLCP_Interface in = fake.Interface();
-    PLCP_SetInterface(&in);
-    PLCP* p = PLCP_Create(3, 5);
-    EXPECT_SOLVER_ERROR(PLCP_Start(p), c.message);
-    EXPECT_EQ(PLCP_Variables(p), 0);
-    PLCP_Destroy(p);
-  }
+TEST_F(PLCPTest, MatrixCallbackIsRequired) {
   FakePLCP fake;
-  PLCP_Interface in = fake.Interface();
-  in.matrix = nullptr;
-  PLCP_SetInterface(&in);
-  PLCP* p = PLCP_Create(3, 5);
-  EXPECT_SOLVER_ERROR(PLCP_Start(p), "callbacks not installed");
-  PLCP_Destroy(p);
+  interface_ = fake.Interface();
+  interface_.matrix = nullptr;
+  PLCP_SetInterface(&interface_);
+  plcp_ = PLCP_Create(3, 5);
+  EXPECT_SOLVER_ERROR(PLCP_Start(plcp_), "callbacks not installed");
+  EXPECT_EQ(PLCP_Variables(plcp_), 0);
 }
 
 TEST_F(PLCPTest, EvaluationsAreTheLinearFunction) {
@@ -250,31 +133,6 @@ TEST_F(PLCPTest, FinishStoresTheSolutionAndReclassifies) {
   EXPECT_EQ(PLCP_FullTBasis(p), BASIS_LOWER);
   IDenseVector_Destroy(codes);
   DenseVector_Destroy(x);
-}
-
-TEST_F(PLCPTest, NamesAreTheCallersOwn) {
-  FakePLCP fake;
-  PLCP* p = Start(fake);
-  char buffer[32];
-  PLCP_VariableName(p, 3, buffer, 32);
-  EXPECT_STREQ(buffer, "x[    3]");
-  PLCP_ConstraintName(p, 2, buffer, 32);
-  EXPECT_STREQ(buffer, "f[    2]");
-  interface_.constraint_name = [](void*, int i, char* b, int len) {
-    return std::snprintf(b, len, "row%d", i);
-  };
-  PLCP_ConstraintName(p, 2, buffer, 32);
-  EXPECT_STREQ(buffer, "row2");
-}
-
-TEST_F(PLCPTest, ForgettingTheStateDropsTheCallersInterface) {
-  FakePLCP fake;
-  PLCP_Interface in = fake.Interface();
-  PLCP_SetInterface(&in);
-  EXPECT_EQ(PLCP_GetInterface(), &in);
-  PLCP_ForgetState();
-  EXPECT_NE(PLCP_GetInterface(), &in);
-  EXPECT_EQ(PLCP_GetInterface()->matrix, nullptr);
 }
 
 TEST_F(PLCPTest, CopyGrowsTheDestination) {

@@ -15,6 +15,7 @@
 #include "problems/MCP.hpp"
 #include "problems/QP.hpp"
 #include "problems/QP_MCP.hpp"
+#include "problems/ClassProblems.hpp"
 #include "support/Problems.hpp"
 #include "support/TestSupport.hpp"
 
@@ -129,24 +130,14 @@ struct Caller {
     std::vector<Triplet> entries;
     s->J(x, &entries);
     if (static_cast<int>(entries.size()) > *nnz) return 1;
-    int count = 0;
-    for (int c = 0; c < n; ++c) {
-      start[c] = count + 1;
-      len[c] = 0;
-      for (const Triplet& e : entries) {
-        if (e.col != c) continue;
-        row[count] = e.row + 1;
-        value[count] = e.value;
-        ++count;
-        ++len[c];
-      }
-    }
-    *nnz = count;
+    *nnz = class_tests::WriteExchange(n, entries, *nnz, start, len, row, value);
     return 0;
   }
   static void Finish(void* d, const double* x) {
     Self(d)->finished.assign(x, x + Self(d)->system->n);
   }
+  // The slots of either class's interface.
+  SystemCallbacks Callbacks() { return class_tests::CallbacksOf(this); }
 };
 
 // The adapter's MCP recomputed from the problem: every variable with a
@@ -202,6 +193,15 @@ std::vector<double> Point(MCP* mcp) {
   return std::vector<double>(DenseVector_Array(x), DenseVector_Array(x) + DenseVector_Length(x));
 }
 
+// One way of stating a system: make builds the class record for the caller
+// and returns its adapter's MCP; finish hands the solution back through the
+// adapter and checks what only that class keeps; release frees the class.
+struct Route {
+  std::function<MCP*(Caller& caller)> make;
+  std::function<void(MCP** mcp)> finish;
+  std::function<void()> release;
+};
+
 #endif  // SARN_SOLVER_AVAILABLE
 
 // Option settings each problem is solved under: the defaults, a forced
@@ -219,40 +219,51 @@ class ProblemClassesSolveTest : public LibraryTest {
     Options_Default(options());
     for (const char* line : lines) ASSERT_EQ(Options_Set(options(), line), 0) << line;
   }
+#if SARN_SOLVER_AVAILABLE
+  // Under every setting: states system through route, solves the adapter's
+  // MCP, checks it against the paired problem and, once handed back, the
+  // class's own conditions.
+  void ExpectSolvedThrough(BoundedSystem (*problem)(), const Route& route) {
+    for (const auto& lines : kSettings) {
+      SCOPED_TRACE(lines.empty() ? "defaults" : lines[0]);
+      Apply(lines);
+      BoundedSystem system = problem();
+      Caller caller{&system, {}};
+      MCP* mcp = route.make(caller);
+      ASSERT_NE(mcp, nullptr);
+
+      Information info{};
+      info.output_mask = OUTPUT_ALL;
+      EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->log();
+      PairedMCP paired(system);
+      std::vector<double> z = Point(mcp);
+      EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
+
+      route.finish(&mcp);
+      EXPECT_EQ(mcp, nullptr);
+      ExpectSolves(system, caller.finished, 1e-6);
+      route.release();
+      output()->Clear();
+    }
+  }
+#endif
 };
 
 TEST_F(ProblemClassesSolveTest, BoundedSystemSolvesThroughItsAdapter) {
 #if SARN_SOLVER_AVAILABLE
-  for (const auto& lines : kSettings) {
-    SCOPED_TRACE(lines.empty() ? "defaults" : lines[0]);
-    Apply(lines);
-    BoundedSystem system = Curve();
-    Caller caller{&system, {}};
-    CNS_Interface in{};
-    in.data = &caller;
-    in.problem_size = &Caller::ProblemSize;
-    in.bounds = &Caller::Bounds;
-    in.function_evaluation = &Caller::Function;
-    in.jacobian_evaluation = &Caller::Jacobian;
-    in.finish = &Caller::Finish;
-    CNS* cns = CNS_Create(system.n, system.n * system.n);
+  CNS* cns = nullptr;
+  Route route;
+  route.make = [&](Caller& caller) {
+    CNS_Interface in{caller.Callbacks(), nullptr};
+    cns = CNS_Create(caller.system->n, caller.system->n * caller.system->n);
     CNS_SetInterface(cns, &in);
     MCP* mcp = nullptr;
-    ASSERT_EQ(CNS_MCP_Create(cns, &mcp, nullptr, nullptr), CNS_CONTINUE);
-
-    Information info{};
-    info.output_mask = OUTPUT_ALL;
-    EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->log();
-    PairedMCP paired(system);
-    std::vector<double> z = Point(mcp);
-    EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
-
-    CNS_MCP_Finish(cns, &mcp);
-    EXPECT_EQ(mcp, nullptr);
-    ExpectSolves(system, caller.finished, 1e-6);
-    CNS_Destroy(cns);
-    output()->Clear();
-  }
+    EXPECT_EQ(CNS_MCP_Create(cns, &mcp, nullptr, nullptr), CNS_CONTINUE);
+    return mcp;
+  };
+  route.finish = [&](MCP** mcp) { CNS_MCP_Finish(cns, mcp); };
+  route.release = [&] { CNS_Destroy(cns); };
+  ExpectSolvedThrough(&Curve, route);
 #else
   GTEST_SKIP() << "the Newton solver (solver/Sarn.hpp) is not part of this build yet";
 #endif
@@ -260,40 +271,30 @@ TEST_F(ProblemClassesSolveTest, BoundedSystemSolvesThroughItsAdapter) {
 
 TEST_F(ProblemClassesSolveTest, BoundedQPSolvesThroughItsAdapter) {
 #if SARN_SOLVER_AVAILABLE
-  for (const auto& lines : kSettings) {
-    SCOPED_TRACE(lines.empty() ? "defaults" : lines[0]);
-    Apply(lines);
-    BoundedSystem system = Quadratic();
-    Caller caller{&system, {}};
-    QP_Interface in{};
-    in.data = &caller;
-    in.problem_size = &Caller::ProblemSize;
-    in.bounds = &Caller::Bounds;
-    in.function_evaluation = &Caller::Function;
-    in.jacobian_evaluation = &Caller::Jacobian;
-    in.finish = &Caller::Finish;
+  QP* qp = nullptr;
+  QP_Interface in{};
+  Route route;
+  route.make = [&](Caller& caller) {
+    in = QP_Interface{caller.Callbacks()};
     QP_SetInterface(&in);
-    QP* qp = QP_Create(system.n, system.n * system.n);
+    qp = QP_Create(caller.system->n, caller.system->n * caller.system->n);
     MCP* mcp = nullptr;
-    ASSERT_EQ(QP_MCP_Create(qp, &mcp), QP_READY);
-
-    Information info{};
-    info.output_mask = OUTPUT_ALL;
-    EXPECT_EQ(Sarn_Solve(mcp, &info), TERMINATION_SOLVED) << output()->log();
-    PairedMCP paired(system);
-    std::vector<double> z = Point(mcp);
-    EXPECT_LE(ComplementarityViolation(paired.lower, paired.upper, z, paired.F(z)), 1e-6);
-
-    QP_MCP_Destroy(qp, &mcp);
-    EXPECT_EQ(mcp, nullptr);
-    ExpectSolves(system, caller.finished, 1e-6);
+    EXPECT_EQ(QP_MCP_Create(qp, &mcp), QP_READY);
+    return mcp;
+  };
+  route.finish = [&](MCP** mcp) {
+    QP_MCP_Destroy(qp, mcp);
+    // The QP keeps the final point the caller was handed.
     std::vector<double> final_x(DenseVector_Array(QP_FullX(qp)),
-                                DenseVector_Array(QP_FullX(qp)) + system.n);
-    EXPECT_EQ(final_x, caller.finished);
+                                DenseVector_Array(QP_FullX(qp)) + QP_Variables(qp));
+    const Caller* caller = static_cast<const Caller*>(in.data);
+    EXPECT_EQ(final_x, caller->finished);
+  };
+  route.release = [&] {
     QP_Destroy(qp);
     QP_SetInterface(nullptr);
-    output()->Clear();
-  }
+  };
+  ExpectSolvedThrough(&Quadratic, route);
 #else
   GTEST_SKIP() << "the Newton solver (solver/Sarn.hpp) is not part of this build yet";
 #endif
