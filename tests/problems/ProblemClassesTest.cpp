@@ -122,6 +122,7 @@ TYPED_TEST(SystemClassTest, UndefinedModelStartFallsBackAndStaysOff) {
   EXPECT_NE(this->output()->status().find("F or dF/dx undefined at calculated start.\n"),
             std::string::npos);
   EXPECT_EQ(C::Variables(r), 0);
+  EXPECT_EQ(C::Nonzeros(r), 0);  // no bound of an earlier start is left
   DenseVector* x = DenseVector_Create(3);
   Assign(x, {0.0, 0.0, 0.0});
   FunctionJacobian* pair = FunctionJacobian_Create(3, 12);
