@@ -2,10 +2,13 @@
 // the share of each pivot spent in the basis factorization (its column
 // replacement and solves) against the method's own work.
 //
-//   bench_Lemke [n_planted] [m_obstacle] [dense|sparse]
+//   bench_Lemke [n_planted] [m_obstacle] [dense|sparse] [rule|all]
 //
-// (a size of 0 skips that problem; the defaults are 10000 and 100)
-// Prints, per problem and start: pivots, seconds, pivots per second, the
+// (a size of 0 skips that problem; the defaults are 10000 and 100; the rule
+// is textbook, devex, expand (the default) or adaptive, or all four in turn)
+// Prints, per problem, start and rule: the result code, pivots, the
+// variables strictly between their bounds at the solution (each entered the
+// basis at least once from a slack start), seconds, pivots per second, the
 // seconds inside the basis back-end, the ratio of the whole pivot to the
 // basis work, and the largest violation of the solution check.
 #include <algorithm>
@@ -218,10 +221,20 @@ double FineQuery(void*, void* handle) {
 }
 Timer_Interface fine_timer{nullptr, FineCreate, FineDestroy, FineStart, FineQuery};
 
-void Measure(const Problem& p, const char* start_name, int factor_given, bool dense) {
+// Variables strictly between their bounds.
+int Inside(const Problem& p, const std::vector<double>& z) {
+  int count = 0;
+  for (int i = 0; i < p.n && i < static_cast<int>(z.size()); ++i) {
+    if (z[i] > p.lower[i] && z[i] < p.upper[i]) ++count;
+  }
+  return count;
+}
+
+void Measure(const Problem& p, const char* start_name, int factor_given, bool dense, int rule) {
   Options_CommonDefaults();
   Factorization_Defaults();
   Lemke_Defaults();
+  Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
   if (dense) Basis_SetInterface(DenseBasis_Interface());
   Options_CommonTable[COMMON_MINOR_ITERATION_LIMIT].int_value = 100000000;
   Lemke_OptionTable[LEMKE_MAXIMUM_ITERATION_LIMIT].int_value = 100000000;
@@ -250,9 +263,10 @@ void Measure(const Problem& p, const char* start_name, int factor_given, bool de
   const double basis_seconds = Basis_Seconds(basis) - basis_before;
   const int pivots = info.major_iterations;
 
-  std::printf("%-24s %-9s %-6s code %d  pivots %7d  %8.3f s  %9.0f pivots/s  basis %8.3f s  "
-              "pivot/basis %5.2f  violation %.1e\n",
-              p.name.c_str(), start_name, dense ? "dense" : "sparse", code, pivots, seconds,
+  std::printf("%-24s %-9s %-8s %-6s code %d  pivots %7d  inside %7d  %8.3f s  %9.0f pivots/s  "
+              "basis %8.3f s  pivot/basis %5.2f  violation %.1e\n",
+              p.name.c_str(), start_name, Lemke_PivotTypeKeywords[rule],
+              dense ? "dense" : "sparse", code, pivots, Inside(p, run.z), seconds,
               pivots / seconds, basis_seconds, seconds / basis_seconds, Violation(p, run.z));
   std::fflush(stdout);
   Workspace_Destroy();
@@ -265,16 +279,30 @@ int main(int argc, char** argv) {
   const int n = argc > 1 ? std::atoi(argv[1]) : 10000;
   const int m = argc > 2 ? std::atoi(argv[2]) : 100;
   const bool dense = argc > 3 && std::strcmp(argv[3], "dense") == 0;
-  Timer_SetInterface(&fine_timer);
-  if (n > 0) {
-    const Problem planted = PlantedMonotone(n, 11);
-    Measure(planted, "slack", 0, dense);
-    Measure(planted, "residual", 1, dense);
+  std::vector<int> rules = {PIVOT_TYPE_EXPAND};
+  if (argc > 4) {
+    int rule = 0;
+    if (std::strcmp(argv[4], "all") == 0) {
+      rules = {PIVOT_TYPE_TEXTBOOK, PIVOT_TYPE_DEVEX, PIVOT_TYPE_EXPAND, PIVOT_TYPE_ADAPTIVE};
+    } else if (Lemke_ParsePivotType(argv[4], &rule) == 1) {
+      rules = {rule};
+    } else {
+      std::fprintf(stderr, "unknown pivot rule %s\n", argv[4]);
+      return 1;
+    }
   }
-  if (m > 0) {
-    const Problem obstacle = Obstacle(m);
-    Measure(obstacle, "slack", 0, dense);
-    Measure(obstacle, "residual", 1, dense);
+  Timer_SetInterface(&fine_timer);
+  for (int rule : rules) {
+    if (n > 0) {
+      const Problem planted = PlantedMonotone(n, 11);
+      Measure(planted, "slack", 0, dense, rule);
+      Measure(planted, "residual", 1, dense, rule);
+    }
+    if (m > 0) {
+      const Problem obstacle = Obstacle(m);
+      Measure(obstacle, "slack", 0, dense, rule);
+      Measure(obstacle, "residual", 1, dense, rule);
+    }
   }
   return 0;
 }

@@ -137,6 +137,26 @@ void ReadDropTolerance(Factorization* f) {
   f->rp[LU_Real::drop_tolerance] = OptionDouble(FACTORIZATION_SMALL_TOLERANCE);
 }
 
+// Growth of U over the largest entry of B above which a factorization is
+// repeated with a tighter bound on the multipliers. Threshold pivoting with a
+// loose bound lets the sparsest pivots be taken at a fraction of their
+// column's largest entry; on some patterns (grid operators among unit
+// columns) such choices chain and the entries of U grow geometrically, so
+// that the factors lose every digit. The bounds tried in turn: 2, then
+// strict partial pivoting.
+constexpr double kGrowthLimit = 1e6;
+constexpr double kTightLimit = 2.0;
+constexpr double kStrictLimit = 1.0001;
+
+// True when the latest factorization grew beyond kGrowthLimit while a
+// tighter multiplier bound is left to try; the bound is then tightened.
+bool FactorGrew(Factorization* f) {
+  double& limit = f->rp[LU_Real::l_factor_limit];
+  if (!(f->rp[LU_Real::growth] > kGrowthLimit) || limit <= kStrictLimit) return false;
+  limit = limit > kTightLimit ? kTightLimit : kStrictLimit;
+  return true;
+}
+
 // The fresh factorization that replace falls back to, reported as replace
 // reports it: 1 for a nonsingular B, 3 for a singular one.
 int Rebuilt(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
@@ -366,6 +386,11 @@ int Factorization_Factor(Factorization* f, SparseMatrix* A, IDenseVector* cols) 
       // The diagonal offers no acceptable pivot: factor this basis with
       // threshold partial pivoting instead of ending the solve.
       f->ip[LU_Int::pivot_rule] = LU_RULE_PARTIAL;
+      continue;
+    }
+    if ((inform == LU_OK || inform == LU_SINGULAR) && FactorGrew(f)) {
+      // The factors are useless, and their tiny pivots may even call a
+      // regular basis singular: factor again with a tighter stability bound.
       continue;
     }
     status = Factorization_FactorStatus(inform);

@@ -573,6 +573,10 @@ std::int32_t ColumnMaxPosition(const LU_Core& s, std::int32_t j) {
 std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
                               std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low,
                               bool max_first) {
+  // Without an L column nothing in the other columns changes; only the
+  // column maxima, when kept, need the walk below. Skipping it matters for
+  // a long (dense) column met by many singleton pivots.
+  if (l_count == 0 && !max_first) return 0;
   for (std::int32_t t = 1; t < u_count; ++t) {
     const std::int32_t j = s.ci[u_first + t];
     const double u = s.val[u_first + t];

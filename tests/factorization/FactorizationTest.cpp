@@ -122,6 +122,31 @@ TEST_F(FactorizationTest, EveryPivotRuleFactorsBasesWithoutADiagonal) {
   }
 }
 
+// A chain of columns e_j - 4 e_(j+1) closed by a full column: threshold
+// pivoting with multipliers up to 10 prefers the sparse chain entries, and
+// each step multiplies the full column's remainder by 4, so the factors of
+// this well-conditioned basis lose every digit by n = 40. The back-end sees
+// the growth and factors again under a tighter bound.
+TEST_F(FactorizationTest, FactorsThatGrewAreRebuiltUnderATighterBound) {
+  option(FACTORIZATION_TOLERANCE).double_value = 0.1;
+  std::mt19937 rng(12);
+  for (int n : {10, 40, 80}) {
+    SCOPED_TRACE("n " + std::to_string(n));
+    std::vector<Entry> entries;
+    for (int j = 1; j < n; ++j) {
+      entries.push_back({j, j, 1.0});
+      entries.push_back({j + 1, j, -4.0});
+    }
+    for (int i = 1; i <= n; ++i) entries.push_back({i, n, 1.0});
+    Matrix problem = MakeMatrix(n, n, entries);
+    const std::vector<int> order = Identity(n);
+    IVectorPtr cols = MakeIVector(order);
+    BasisPtr basis(Basis_Create(n, n, int(entries.size())));
+    ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_FACTORED);
+    CheckSolves(basis.get(), BasisOf(problem.dense, order), &rng, "chain");
+  }
+}
+
 TEST_F(FactorizationTest, ReplacePositionsAtTheEdges) {
   Matrix problem = MakeMatrix(3, 5, {{1, 1, 2.0}, {2, 1, 1.0}, {1, 2, -1.0}, {3, 2, 4.0},
                                      {2, 3, 3.0}, {3, 3, 1.0}, {3, 5, 1.0}, {1, 4, 1.0},

@@ -133,3 +133,18 @@ TEST_F(ConvergenceTest, CrashFindsTheObstacleContactRegionInFewSteps) {
   EXPECT_LE(info.minor_iterations, 5);
   EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);
 }
+
+// Without the crash the pivoting method meets the whole grid: thousands of
+// pivots, among them long chains of grid columns whose factors grow without
+// bound under loose threshold pivoting. The basis must stay accurate enough
+// for the first Newton step to solve the problem outright.
+TEST_F(ConvergenceTest, PivotingAloneSolvesTheObstacleProblem) {
+  const LinearProblem obstacle = Obstacle(90);
+  ProblemAdapter adapter(AsNonlinear(obstacle));
+  NoCrash();
+  Information info;
+  ASSERT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(info.major_iterations, 1);
+  EXPECT_EQ(info.restarts, 0);
+  EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);
+}
