@@ -32,6 +32,21 @@ void DestroyVector(IDenseVector*& v) {
   v = nullptr;
 }
 
+// Frees the presolve part (whatever of it exists).
+void FreePresolveParts(MCP* mcp) {
+  DestroyVector(mcp->saved_x);
+  DestroyVector(mcp->row_count);
+  DestroyVector(mcp->col_count);
+  DestroyVector(mcp->row_start);
+  DestroyVector(mcp->row_length);
+  DestroyVector(mcp->row_entry);
+  DestroyVector(mcp->entry_column);
+  DestroyVector(mcp->entry_type);
+  DestroyVector(mcp->row_type);
+  if (mcp->stack != nullptr) RecordStack_Destroy(mcp->stack);
+  mcp->stack = nullptr;
+}
+
 // Frees every member that exists and the record itself; safe on a record
 // whose construction stopped half-way.
 void FreeRecord(MCP* mcp) {
@@ -49,16 +64,7 @@ void FreeRecord(MCP* mcp) {
   DestroyVector(mcp->free_flag);
   DestroyVector(mcp->free_list);
   DestroyVector(mcp->row_sums);
-  DestroyVector(mcp->saved_x);
-  DestroyVector(mcp->row_count);
-  DestroyVector(mcp->col_count);
-  DestroyVector(mcp->row_start);
-  DestroyVector(mcp->row_length);
-  DestroyVector(mcp->row_entry);
-  DestroyVector(mcp->entry_column);
-  DestroyVector(mcp->entry_type);
-  DestroyVector(mcp->row_type);
-  if (mcp->stack != nullptr) RecordStack_Destroy(mcp->stack);
+  FreePresolveParts(mcp);
   DestroyVector(mcp->second_gradient_r);
   DestroyVector(mcp->second_gradient);
   Memory_Free(mcp);
@@ -281,17 +287,7 @@ void MCP_AllocateFreeVariables(MCP* mcp) {
 
 void MCP_AllocatePresolve(MCP* mcp) {
   if (mcp->presolve_allocated) return;
-  DestroyVector(mcp->saved_x);
-  DestroyVector(mcp->row_count);
-  DestroyVector(mcp->col_count);
-  DestroyVector(mcp->row_start);
-  DestroyVector(mcp->row_length);
-  DestroyVector(mcp->row_entry);
-  DestroyVector(mcp->entry_column);
-  DestroyVector(mcp->entry_type);
-  DestroyVector(mcp->row_type);
-  if (mcp->stack != nullptr) RecordStack_Destroy(mcp->stack);
-  mcp->stack = nullptr;
+  FreePresolveParts(mcp);
   // A part left half-made by a failed allocation is released above and
   // built again; its members stay owned by the record until then.
   mcp->saved_x = DenseVector_Create(mcp->max_n);
