@@ -11,10 +11,11 @@
 #include "presolve/Presolve.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "problems/MCP.hpp"
+#include "problems/ProblemClasses_internal.hpp"
 
 namespace {
 
-double Infinity() { return Options_CommonDouble(COMMON_INFINITY); }
+using problem_classes::Infinity;
 
 // The four callbacks every start needs; a record without them cannot be
 // solved, and calling an empty slot would crash.
@@ -25,6 +26,9 @@ void CheckRequiredSlots(const MCP* mcp) {
     Error_SolverError("MCP: Start: problem callbacks not installed.\n");
   }
 }
+
+// F and J at the full point; the callback's domain-error count.
+int EvaluateAtStart(void* record) { return MCP_EvaluateFullJacobian(static_cast<MCP*>(record)); }
 
 void CallAfterPresolve(MCP* mcp) {
   const MCP_PresolveInterface& p = mcp->presolve_interface;
@@ -194,35 +198,10 @@ int MCP_Start(MCP* mcp) {
 }
 
 int MCP_EvaluateStart(MCP* mcp) {
-  std::int32_t n = mcp->n;
   if (Options_CommonBool(COMMON_PROJECT_START)) {
     DenseVector_Mid(mcp->x, mcp->x, mcp->lower, mcp->upper);
   }
-  if (Options_CommonBool(COMMON_NONLINEAR_MODEL_USE_START)) {
-    if (MCP_EvaluateFullJacobian(mcp) != 0) {
-      Error_Warning("F or dF/dx undefined at model start.\n");
-      // Stays off until the options are next reset to their defaults.
-      Options_CommonTable[COMMON_NONLINEAR_MODEL_USE_START].bool_value = 0;
-    }
-  }
-  if (!Options_CommonBool(COMMON_NONLINEAR_MODEL_USE_START)) {
-    double inf = Infinity();
-    const double* lower = DenseVector_Array(mcp->lower);
-    const double* upper = DenseVector_Array(mcp->upper);
-    double* x = DenseVector_Array(mcp->x);
-    for (std::int32_t i = 0; i < n; ++i) {
-      if (lower[i] > -inf) {
-        x[i] = lower[i];
-      } else if (upper[i] < inf) {
-        x[i] = upper[i];
-      } else {
-        x[i] = 0.0;
-      }
-    }
-    if (MCP_EvaluateFullJacobian(mcp) != 0) {
-      Error_Warning("F or dF/dx undefined at calculated start.\n");
-      return MCP_UNDEFINED;
-    }
-  }
-  return MCP_CONTINUE;
+  ClassBlock full{mcp->lower, mcp->upper, mcp->x, mcp->basis};
+  return problem_classes::EvaluateStartPoint(full, mcp->n, &EvaluateAtStart, mcp) ? MCP_CONTINUE
+                                                                                  : MCP_UNDEFINED;
 }
