@@ -52,6 +52,12 @@ void Lemke_SaveBest(LemkeWorkspace* ws, const LemkePivot* pivot) {
   ws->best_saved = 1;
 }
 
+void Lemke_BasicValuesAt(LemkeWorkspace* ws, const DenseVector* point) {
+  SparseMatrix_Mult(ws->column, ws->A, point, ws->q);
+  DenseVector_Negate(ws->column);
+  Basis_Solve(ws->factor, ws->xB, ws->column);
+}
+
 int Lemke_Refactor(LemkeWorkspace* ws) {
   if (Basis_Factor(ws->factor, ws->A, ws->basis) != 0) return LEMKE_SINGULAR;
   DenseVector_FillOne(ws->weights, ws->n);
@@ -250,10 +256,7 @@ int Lemke_Reset(double delta) {
   LemkeWorkspace* ws = Lemke_RequireWorkspace("Reset");
   const int n = ws->n;
   if (!(delta >= 0.0)) delta = 0.0;
-  // r := -(A x + q); B xB = r.
-  SparseMatrix_Mult(ws->column, ws->A, ws->x, ws->q);
-  DenseVector_Negate(ws->column);
-  Basis_Solve(ws->factor, ws->xB, ws->column);
+  Lemke_BasicValuesAt(ws, ws->x);
 
   // Largest violation of the bounds widened by delta, against a tolerance
   // that grows with delta and with the size of the values.
@@ -384,11 +387,7 @@ int Lemke_Finish(LCP* lcp, Information* info, int code) {
   // 4. The basic values: recomputed from the factorization, except after a
   // singular basis, where the values of the last valid state are kept (the
   // restored best copy, or the current ones).
-  if (code != LEMKE_SINGULAR) {
-    SparseMatrix_Mult(ws->column, ws->A, full, ws->q);
-    DenseVector_Negate(ws->column);
-    Basis_Solve(ws->factor, ws->xB, ws->column);
-  }
+  if (code != LEMKE_SINGULAR) Lemke_BasicValuesAt(ws, full);
   const double* xB = DenseVector_Array(ws->xB);
   for (int k = 0; k < n; ++k) {
     const int c = basis[k];

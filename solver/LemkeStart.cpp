@@ -318,9 +318,7 @@ void RayStart(LemkeWorkspace* ws) {
   for (int k = 0; k < n; ++k) x[basis[k] - 1] = 0.0;
 
   // Basic values at t = 0.
-  SparseMatrix_Mult(ws->cover, ws->A, ws->x, ws->q);
-  DenseVector_Negate(ws->cover);
-  Basis_Solve(ws->factor, ws->xB, ws->cover);
+  Lemke_BasicValuesAt(ws, ws->x);
 
   // Direction per row: the gateway's start values when they fit, else the
   // ray type. A start value of the wrong sign (or zero, or not finite) would

@@ -50,6 +50,12 @@ int Lemke_BasisReportsSingular(LemkeWorkspace* ws);
 // Saves the current point, basis and pivot record as the best point.
 void Lemke_SaveBest(LemkeWorkspace* ws, const LemkePivot* pivot);
 
+// xB := the basic values that make A point + q + B xB = 0, where point holds
+// the nonbasic values (basic columns 0) over the columns of A: one solve with
+// the current factors. The workspace's dense column vector carries the
+// right-hand side.
+void Lemke_BasicValuesAt(LemkeWorkspace* ws, const DenseVector* point);
+
 // Refactors the basis and recomputes the basic values (used by the rules'
 // periodic resets). 1 to go on, or the LemkeCode of the failure.
 int Lemke_Refactor(LemkeWorkspace* ws);

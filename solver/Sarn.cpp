@@ -93,6 +93,10 @@ void Sarn_ResetHistory(DriverWorkspace* ws) {
   DenseVector_SetValue(ws->residual_history, 1, ws->residual);
 }
 
+std::int32_t Sarn_AdvancedStartControl() {
+  return Sarn_OptionInt(SARN_LEMKE_START_TYPE) == LEMKE_START_TYPE_ADVANCED ? 1 : 0;
+}
+
 void Sarn_SetLemkeStartControls(DriverWorkspace* ws) {
   Information& lemke = ws->lemke_info;
   if (Sarn_OptionInt(SARN_LEMKE_START) == LEMKE_START_AUTOMATIC) {
@@ -100,8 +104,7 @@ void Sarn_SetLemkeStartControls(DriverWorkspace* ws) {
     lemke.start_from_given_basis = 1;
   } else {
     lemke.factor_given_basis = 0;
-    lemke.start_from_given_basis =
-        Sarn_OptionInt(SARN_LEMKE_START_TYPE) == LEMKE_START_TYPE_ADVANCED ? 1 : 0;
+    lemke.start_from_given_basis = Sarn_AdvancedStartControl();
   }
 }
 
@@ -113,10 +116,16 @@ void Sarn_KeepBest(DriverWorkspace* ws) {
   IDenseVector_CloneFull(ws->best_basis, ws->basis);
 }
 
-void Sarn_UpdateResidual(MCP* mcp, DriverWorkspace* ws) {
+double Sarn_ResidualAt(MCP* mcp, DenseVector* x) {
+  double value = 0.0;
   int index = 0;
-  MCP_Residual(mcp, ws->residual_code, RESIDUAL_TWO_NORM, MCP_Lower(mcp), MCP_Upper(mcp), ws->x,
-               Workspace_FunctionJacobian(), &ws->residual, &index);
+  MCP_Residual(mcp, driver_workspace->residual_code, RESIDUAL_TWO_NORM, MCP_Lower(mcp),
+               MCP_Upper(mcp), x, Workspace_FunctionJacobian(), &value, &index);
+  return value;
+}
+
+void Sarn_UpdateResidual(MCP* mcp, DriverWorkspace* ws) {
+  ws->residual = Sarn_ResidualAt(mcp, ws->x);
   Sarn_KeepBest(ws);
 }
 

@@ -17,15 +17,6 @@ namespace {
 
 FunctionJacobian* Pair() { return Workspace_FunctionJacobian(); }
 
-// Residual (two-norm) of the workspace's code at x with F from the pair.
-double ResidualAt(MCP* mcp, DenseVector* x) {
-  double value = 0.0;
-  int index = 0;
-  MCP_Residual(mcp, Sarn_GetWorkspace()->residual_code, RESIDUAL_TWO_NORM, MCP_Lower(mcp),
-               MCP_Upper(mcp), x, Pair(), &value, &index);
-  return value;
-}
-
 // F and J at x; 1 when both are defined.
 int Evaluate(MCP* mcp, DenseVector* x) { return MCP_Jacobian(mcp, x, Pair()); }
 
@@ -42,7 +33,7 @@ void TakeStartTriple(DriverWorkspace* ws) {
 int EvaluateStart(MCP* mcp, DriverWorkspace* ws) {
   if (!Evaluate(mcp, ws->start_x)) return 0;
   MCP_NormalMapPoint(mcp, ws->start_y, ws->start_x, Pair());
-  ws->start_residual = ResidualAt(mcp, ws->start_x);
+  ws->start_residual = Sarn_ResidualAt(mcp, ws->start_x);
   return 1;
 }
 
@@ -96,7 +87,7 @@ void UseGeneratedPoint(MCP* mcp, DriverWorkspace* ws, double inf) {
     ws->jacobian_evaluations += 1;
     if (Evaluate(mcp, ws->x)) {
       MCP_NormalMapPoint(mcp, ws->y, ws->x, Pair());
-      ws->residual = ResidualAt(mcp, ws->x);
+      ws->residual = Sarn_ResidualAt(mcp, ws->x);
       return;
     }
   }

@@ -82,8 +82,7 @@ int SolveLinearisation(DriverWorkspace* ws, int* pivots, int* streams) {
   if (ws->restarts == 0 && ws->history_count == 1 && lc != LEMKE_SOLVED &&
       lemke.factor_given_basis_used == 1) {
     lemke.factor_given_basis = 0;
-    lemke.start_from_given_basis =
-        Sarn_OptionInt(SARN_LEMKE_START_TYPE) == LEMKE_START_TYPE_ADVANCED ? 1 : 0;
+    lemke.start_from_given_basis = Sarn_AdvancedStartControl();
     again = true;
   } else if (lc == LEMKE_RESET_FAILED || lc == LEMKE_SINGULAR) {
     SetProximal(Smaller(Sarn_OptionDouble(SARN_PROXIMAL_MERIT_FACTOR) * ws->residual,
@@ -115,8 +114,7 @@ void UpdateProximal(DriverWorkspace* ws) {
 void NextStartControls(DriverWorkspace* ws, RunCounters* c) {
   Information& lemke = ws->lemke_info;
   const int tolerance = Sarn_OptionInt(SARN_LEMKE_START_TOLERANCE);
-  const int advanced =
-      Sarn_OptionInt(SARN_LEMKE_START_TYPE) == LEMKE_START_TYPE_ADVANCED ? 1 : 0;
+  const int advanced = Sarn_AdvancedStartControl();
   if (c->A == tolerance - 1) {
     lemke.factor_given_basis = 1;
     lemke.start_from_given_basis = 0;
@@ -295,9 +293,7 @@ void SettleFinalPoint(MCP* mcp, DriverWorkspace* ws) {
     ws->residual = ws->best_residual;
   }
   (void)MCP_Jacobian(mcp, ws->x, Pair());
-  int index = 0;
-  MCP_Residual(mcp, ws->residual_code, RESIDUAL_TWO_NORM, MCP_Lower(mcp), MCP_Upper(mcp), ws->x,
-               Pair(), &ws->residual, &index);
+  ws->residual = Sarn_ResidualAt(mcp, ws->x);
 }
 
 void FillInformation(DriverWorkspace* ws, Information* info) {

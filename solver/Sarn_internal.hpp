@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+struct DenseVector;
 struct DriverWorkspace;
 struct MCP;
 
@@ -18,6 +19,10 @@ std::int32_t Sarn_MemoryLength();
 // history_count is not touched.
 void Sarn_ResetHistory(DriverWorkspace* ws);
 
+// 1 when lemke_start_type asks for an advanced start, 0 for a slack one: the
+// second start control whenever the given basis is not factored unchanged.
+std::int32_t Sarn_AdvancedStartControl();
+
 // The start controls of the record handed to the pivoting method, from
 // lemke_start and lemke_start_type: automatic gives (1, 1), first and always
 // (0, 1 for advanced / 0 for slack).
@@ -26,6 +31,10 @@ void Sarn_SetLemkeStartControls(DriverWorkspace* ws);
 // The best triple := the current one when the current residual is below the
 // best so far.
 void Sarn_KeepBest(DriverWorkspace* ws);
+
+// Two-norm residual of the workspace's residual code at x, with F from the
+// scratch pair (which must hold F at x).
+double Sarn_ResidualAt(MCP* mcp, DenseVector* x);
 
 // Two-norm residual of the workspace's code at the current point (F from
 // the scratch pair) into ws->residual; the best triple takes the current

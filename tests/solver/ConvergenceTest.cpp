@@ -148,3 +148,60 @@ TEST_F(ConvergenceTest, PivotingAloneSolvesTheObstacleProblem) {
   EXPECT_EQ(info.restarts, 0);
   EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);
 }
+
+// Each problem under many single changes of the options: whatever the
+// result, the residual the solve reports is the one of the point it
+// returns, and a reported solution solves the problem.
+TEST_F(ConvergenceTest, EverySettingReportsItsResultHonestly) {
+  const std::vector<std::function<NonlinearProblem()>> problems = {
+      [] { return KojimaShindo(0.0); },          [] { return Josephy(); },
+      [] { return NashCournot(); },              [] { return DomainErrors(); },
+      [] { return MixedBoxes(); },               [] { return AsNonlinear(DegenerateCyclic()); },
+      [] { return AsNonlinear(Obstacle(6)); },   [] { return AsNonlinear(NoSolution()); }};
+  const std::vector<std::vector<const char*>> settings = {
+      {"lemke_pivot_type textbook"},
+      {"lemke_pivot_type devex"},
+      {"lemke_pivot_type adaptive", "adaptive_iterations_high 1", "adaptive_iterations_low 1"},
+      {"expand_maximum_iterations 1"},
+      {"linear_scale_method row"},
+      {"linear_scale_method ro4"},
+      {"linear_scale_method kelm"},
+      {"linear_model_perturb no", "linear_model_scale no"},
+      {"nms_searchtype arc"},
+      {"nms_searchtype pline"},
+      {"merit_function normal", "nms_searchtype parc"},
+      {"lemke_start first", "lemke_start_type advanced"},
+      {"lemke_start always", "lemke_ray_type random"},
+      {"lemke_start always", "lemke_ray_type decreasing"},
+      {"crash_searchtype arc", "crash_merit_function normal"},
+      {"proximal_perturbation 0.5"},
+      {"nms_initial_monotone_steps 3", "nms_mstep_frequency 1"},
+      {"nms no", "residual_size 1"},
+      {"nms_memory_size 1", "gradient_searchtype line", "lemke_start_tolerance 0"},
+      {"lemke_cycle_limit 0", "lemke_scale_residual no"},
+      {"lemke_artificial_maximum 1", "lemke_return_best_point no"},
+      {"restart_limit 0"},
+      {"major_iteration_limit 2"},
+  };
+  for (const auto& make : problems) {
+    for (const auto& setting : settings) {
+      const NonlinearProblem problem = make();
+      std::string label = problem.name;
+      for (const char* line : setting) label += std::string(", ") + line;
+      SCOPED_TRACE(label);
+      Options_Default(options());
+      for (const char* line : setting) Set(line);
+      ProblemAdapter adapter(problem);
+      Information info;
+      const int code = Solve(adapter, &info);
+      const std::vector<double> z = adapter.Point();
+      const double recomputed =
+          ResidualAt(problem, z, Options_GetOther(options(), "merit_function") == 1 ? 0 : 1);
+      EXPECT_NEAR(info.residual, recomputed, 1e-9 * (1.0 + recomputed));
+      if (code == 1) {
+        EXPECT_LE(ComplementarityViolation(problem, z), 1e-6);
+      }
+      output()->Clear();
+    }
+  }
+}

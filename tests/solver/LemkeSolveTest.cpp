@@ -370,3 +370,60 @@ TEST_F(LemkeTest, CodeLetters) {
   } cases[] = {{1, 'S'}, {3, 'R'}, {4, 'N'}, {5, 'C'}, {6, 'T'}, {7, 'I'}, {2, '?'}};
   for (const auto& c : cases) EXPECT_EQ(Lemke_CodeLetter(c.code), c.letter) << c.code;
 }
+
+// Problems without the structure that guarantees a solution path (dense and
+// sparse random matrices, integer data full of ties, mixed bounds, start
+// points inside the boxes, given status codes) under every rule and start
+// stage: the method may end without a solution, but whenever it reports one,
+// the point must solve the problem.
+TEST_F(LemkeTest, ReportedSolutionsOfArbitraryProblemsAreSolutions) {
+  int solved = 0;
+  for (unsigned seed = 1; seed <= 120; ++seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const int n = 2 + seed % 7;
+    const int kind = seed % 4;  // 0 sparse, 1 integer ties, 2 dense, 3 strong diagonal
+    PlainLCP p = MakeProblem("arbitrary " + std::to_string(seed), n);
+    DenseBuilder m(n);
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j) {
+        double v = u(gen);
+        if (kind == 0 && std::fabs(v) < 0.5) v = 0.0;
+        if (kind == 1) v = std::round(3.0 * v);
+        if (kind == 3 && i == j) v = std::fabs(v) + 1.5;
+        m(i, j) = v;
+      }
+    }
+    SetMatrix(p, m);
+    for (int i = 0; i < n; ++i) {
+      p.q[i] = kind == 1 ? std::round(2.0 * u(gen)) : u(gen);
+      switch ((seed / 4 + i) % 4) {
+        case 1: p.lower[i] = -1.0; p.upper[i] = 1.0; break;
+        case 2: p.lower[i] = -INF; p.upper[i] = INF; break;
+        case 3: p.lower[i] = -INF; p.upper[i] = 0.5; break;
+        default: break;
+      }
+      const double s = u(gen);
+      if (seed % 3 == 0) p.start[i] = s;
+    }
+    if (seed % 5 == 0) {
+      p.status.assign(n, 0);
+      for (int i = 0; i < n; ++i) p.status[i] = static_cast<int>((seed + i) % 5);
+    }
+    for (int rule = PIVOT_TYPE_TEXTBOOK; rule <= PIVOT_TYPE_ADAPTIVE; ++rule) {
+      for (int stage = 0; stage < 4; ++stage) {
+        SCOPED_TRACE(p.name + ", rule " + std::to_string(rule) + ", controls " +
+                     std::to_string(stage));
+        Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = rule;
+        Information info = MakeInfo(stage & 1, (stage >> 1) & 1);
+        PlainLCP run = p;
+        if (Solve(run, info) == LEMKE_SOLVED) {
+          ++solved;
+          EXPECT_LE(Violation(run, run.result), 1e-6);
+        }
+        output()->Clear();
+      }
+    }
+  }
+  EXPECT_GT(solved, 0);
+}
