@@ -440,7 +440,8 @@ int Lemke_RuleAdvance(LemkeWorkspace* ws, const LemkePivot* pivot) {
           iteration <= high ? o[ADAPTIVE_TAU_HIGH].double_value : o[ADAPTIVE_TAU_LOW].double_value;
       o[ADAPTIVE_DELTA_CURRENT].double_value += tau;
       rule.minimum_step = NonNegative(tau);
-      if (iteration >= high + low) {
+      // In 64 bits: the two lengths are options and may be as large as int.
+      if (std::int64_t{iteration} >= std::int64_t{high} + low) {
         o[ADAPTIVE_ITERATION].int_value = 0;
         o[ADAPTIVE_DELTA_CURRENT].double_value = o[ADAPTIVE_DELTA_HIGH].double_value;
         rule.delta = o[ADAPTIVE_DELTA_CURRENT].double_value;

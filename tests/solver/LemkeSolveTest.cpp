@@ -3,6 +3,8 @@
 // problems without a solution, degenerate problems, limits and codes.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -215,6 +217,19 @@ TEST_F(LemkeTest, MonotoneProgramsSolveFromTheSlackStart) {
       EXPECT_LE(Violation(p, p.result), Tolerance(p));
     }
   }
+}
+
+// The adaptive rule's phase lengths are options: the largest ones a user
+// can give must not overflow when the rule adds them.
+TEST_F(LemkeTest, AdaptiveRuleTakesTheLargestPhaseLengths) {
+  PlainLCP p = ConvexProgramProblem(3, true);
+  SetDefaults();
+  Lemke_OptionTable[LEMKE_PIVOT_TYPE].int_value = PIVOT_TYPE_ADAPTIVE;
+  Lemke_OptionTable[ADAPTIVE_ITERATIONS_HIGH].int_value = INT_MAX;
+  Lemke_OptionTable[ADAPTIVE_ITERATIONS_LOW].int_value = INT_MAX;
+  Information info = MakeInfo(0, 0);
+  ASSERT_EQ(Solve(p, info), LEMKE_SOLVED);
+  EXPECT_LE(Violation(p, p.result), Tolerance(p));
 }
 
 // Problems without a solution end with ray termination, never "solved".
