@@ -30,6 +30,28 @@ function test_lcp_contract()
   end
   expect_log(sprintf('4 row/cols, 4 non-zeros, 25.00%% dense.\n\n'));
 
+  % Bounds that admit no point: no variable is at a bound, so every basis
+  % entry is 0, F is unknown and z is left as it was. The solve before it
+  % ends with every variable at its lower bound, so that the memory the
+  % refused solve reuses holds such codes.
+  write_options();
+  n = 200;
+  z = zeros(n, 1);
+  [status, time, F, basis] = lcpgate(n, n, z, zeros(n, 1), Inf(n, 1), speye(n), ones(n, 1));
+  expect(status == 1 && all(basis == -1), 'all at the lower bound: status %g', status);
+  refused = {
+    [1; zeros(n - 1, 1)], [0; Inf(n - 1, 1)], 'lower above upper'
+    [NaN; zeros(n - 1, 1)], Inf(n, 1),        'NaN lower bound'
+  };
+  for k = 1:rows(refused)
+    [lb_bad, ub_bad, label] = refused{k, :};
+    z = fresh(0.5 * ones(n, 1));
+    [status, time, F, basis] = lcpgate(n, n, z, lb_bad, ub_bad, speye(n), ones(n, 1));
+    expect(status == 0 && all(basis == 0), '%s: status %g, %d basis entries not 0', ...
+           label, status, nnz(basis));
+    expect(all(isnan(F)) && all(z == 0.5), '%s: F or z', label);
+  end
+
   % Two outputs: z still receives the solution.
   write_options();
   z = zeros(4, 1);
