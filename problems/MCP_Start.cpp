@@ -146,6 +146,9 @@ int StartSteps(MCP* mcp) {
 
   if (!ReadProblemSize(mcp)) return Abandon(mcp, MCP_SOLVED);
   ReadBounds(mcp);
+  // Codes from an earlier problem must not survive a start that stops at
+  // the bound check, before the caller's codes are read.
+  IDenseVector_FillZero(mcp->basis, mcp->n);
   int status = MCP_CheckBounds(mcp);
   if (status != MCP_CONTINUE) return Abandon(mcp, status);
   ReadBasis(mcp);

@@ -30,12 +30,8 @@ namespace {
 
 Gateway_Call call = Gateway_NewCall("lcpgate");
 
-// Output 4: -1 at the lower bound, +1 at the upper bound, 0 otherwise. The
-// start reads the basis codes just before its first evaluation, and every
-// evaluation here defines F; a start refused before that (bounds that admit
-// no point) never set the codes, and every entry stays 0.
+// Output 4: -1 at the lower bound, +1 at the upper bound, 0 otherwise.
 void ReturnBasis(MCP* mcp, mxArray* basis, std::int32_t n) {
-  if (!Gateway_GetState()->f_defined) return;
   const int* code = MCP_BasisArray(mcp);
   double* out = mxGetPr(basis);
   for (std::int32_t i = 0; i < n; ++i) {
