@@ -11,11 +11,17 @@ namespace {
 
 // Allocates a block of max_rows * max_cols doubles (the product in 64 bits)
 // with its row pointers. Both are stored only when both allocations
-// succeeded.
+// succeeded; when the second fails the first is given back.
 void AllocateBlock(DenseMatrix* m, std::int32_t max_rows, std::int32_t max_cols) {
   double* block =
       Memory_AllocateArray<double>(static_cast<std::int64_t>(max_rows) * max_cols);
-  double** row = Memory_AllocateArray<double*>(max_rows);
+  double** row;
+  try {
+    row = Memory_AllocateArray<double*>(max_rows);
+  } catch (...) {  // a solver error leaving through the host's callback
+    Memory_Free(block);
+    throw;
+  }
   for (std::int32_t r = 0; r < max_rows; ++r) {
     row[r] = block == nullptr ? nullptr : block + static_cast<std::size_t>(r) * max_cols;
   }
@@ -61,25 +67,19 @@ void ScaleBlock(DenseMatrix* m, const DenseVector* d, bool by_row, Op op) {
   }
 }
 
-// Number of positive entries among the first n of map.
+// Map entry i (0-based) of a clone map; an absent map is the identity.
+inline std::int32_t MapEntry(const IDenseVector* map, std::int32_t i) {
+  return map == nullptr ? i + 1 : map->data[i];
+}
+
+// Number of positive entries among the first n of map (n for no map).
 std::int32_t CountKept(const IDenseVector* map, std::int32_t n) {
+  if (map == nullptr) return n > 0 ? n : 0;
   std::int32_t kept = 0;
   for (std::int32_t i = 0; i < n; ++i) {
     if (map->data[i] > 0) ++kept;
   }
   return kept;
-}
-
-// The given map with one more reference, or a new identity map 1..n.
-IDenseVector* HoldMap(const IDenseVector* map, std::int32_t n) {
-  if (map != nullptr) {
-    auto* held = const_cast<IDenseVector*>(map);
-    IDenseVector_Reference(held);
-    return held;
-  }
-  IDenseVector* identity = IDenseVector_Create(n);
-  IDenseVector_Ramp(identity, n, 1, 1);
-  return identity;
 }
 
 // A product whose result overlaps its operand would read entries it has
@@ -111,7 +111,13 @@ void MulAddChecked(DenseVector* y, const DenseMatrix* a, const DenseVector* x) {
 DenseMatrix* DenseMatrix_Create(std::int32_t max_rows, std::int32_t max_cols) {
   DenseMatrix shape{};
   AllocateBlock(&shape, max_rows, max_cols);
-  auto* m = static_cast<DenseMatrix*>(Memory_Allocate(sizeof(DenseMatrix)));
+  DenseMatrix* m;
+  try {
+    m = static_cast<DenseMatrix*>(Memory_Allocate(sizeof(DenseMatrix)));
+  } catch (...) {  // a solver error leaving through the host's callback
+    FreeBlock(&shape);
+    throw;
+  }
   *m = shape;
   m->rows = 0;
   m->cols = 0;
@@ -153,20 +159,16 @@ void DenseMatrix_Copy(DenseMatrix* dst, const DenseMatrix* src) {
 void DenseMatrix_ClonePartial(DenseMatrix* dst, const DenseMatrix* src, const IDenseVector* rowmap,
                               const IDenseVector* colmap) {
   if (dst == src) NotImplemented("DenseMatrix: ClonePartial: cannot clone partial in place.\n");
-  IDenseVector* rows = HoldMap(rowmap, src->rows);
-  IDenseVector* cols = HoldMap(colmap, src->cols);
-  dst->rows = CountKept(rows, src->rows);
-  dst->cols = CountKept(cols, src->cols);
+  dst->rows = CountKept(rowmap, src->rows);
+  dst->cols = CountKept(colmap, src->cols);
   for (std::int32_t i = 0; i < src->rows; ++i) {
-    const std::int32_t r = rows->data[i];
+    const std::int32_t r = MapEntry(rowmap, i);
     if (r <= 0) continue;
     for (std::int32_t j = 0; j < src->cols; ++j) {
-      const std::int32_t c = cols->data[j];
+      const std::int32_t c = MapEntry(colmap, j);
       if (c > 0) dst->row[r - 1][c - 1] = src->row[i][j];
     }
   }
-  IDenseVector_Destroy(rows);
-  IDenseVector_Destroy(cols);
 }
 
 void DenseMatrix_Clone(DenseMatrix* dst, const DenseMatrix* src, const IDenseVector* rowmap,

@@ -244,7 +244,12 @@ void DisplayTable(Options* options, int group, const Option* table, int count, i
 
 Options* Options_Create() {
   Options* options = static_cast<Options*>(Memory_Allocate(sizeof(Options)));
-  options->groups = Memory_AllocateArray<OptionGroup*>(INITIAL_CAPACITY);
+  try {
+    options->groups = Memory_AllocateArray<OptionGroup*>(INITIAL_CAPACITY);
+  } catch (...) {  // a solver error leaving through the host's callback
+    Memory_Free(options);
+    throw;
+  }
   options->capacity = INITIAL_CAPACITY;
   options->group_count = 0;
   Factorization_AddOptions(options);

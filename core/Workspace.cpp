@@ -171,10 +171,14 @@ std::int32_t Workspace_Reference() {
   return w->refcount;
 }
 
+// The new sizes are stored only after every member has been grown: a growth
+// cut short by a failed allocation leaves the old sizes, so that the next
+// call grows whatever was not reached (members only ever grow).
 void Workspace_Size(std::int32_t n, std::int32_t nnz) {
   Pool* w = Require("Size", __LINE__);
   n = AtLeastOne(n);
   nnz = AtLeastOne(nnz);
+  if (n <= w->n && nnz <= w->nnz) return;
   if (n > w->n) {
     ForEachGrowingVector(w, [n](DenseVector*& v) {
       if (v != nullptr) DenseVector_Size(v, n);
@@ -183,13 +187,14 @@ void Workspace_Size(std::int32_t n, std::int32_t nnz) {
       if (v != nullptr) IDenseVector_Size(v, n);
     });
   }
-  if (n <= w->n && nnz <= w->nnz) return;
-  if (n > w->n) w->n = n;
-  if (nnz > w->nnz) w->nnz = nnz;
-  if (w->function_jacobian != nullptr) FunctionJacobian_Size(w->function_jacobian, w->n, w->nnz);
-  if (w->matrix != nullptr) SparseMatrix_Resize(w->matrix, w->n, w->n, w->nnz);
-  if (w->basis != nullptr) Basis_Size(w->basis, w->n, w->n, w->nnz);
-  if (w->merit_matrix != nullptr) SparseMatrix_Resize(w->merit_matrix, w->n, w->n, w->nnz);
+  const std::int32_t new_n = n > w->n ? n : w->n;
+  const std::int32_t new_nnz = nnz > w->nnz ? nnz : w->nnz;
+  if (w->function_jacobian != nullptr) FunctionJacobian_Size(w->function_jacobian, new_n, new_nnz);
+  if (w->matrix != nullptr) SparseMatrix_Resize(w->matrix, new_n, new_n, new_nnz);
+  if (w->basis != nullptr) Basis_Size(w->basis, new_n, new_n, new_nnz);
+  if (w->merit_matrix != nullptr) SparseMatrix_Resize(w->merit_matrix, new_n, new_n, new_nnz);
+  w->n = new_n;
+  w->nnz = new_nnz;
 }
 
 void Workspace_ForgetState() {

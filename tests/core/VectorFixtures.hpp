@@ -88,12 +88,14 @@ inline ::testing::AssertionResult SameVector(const std::vector<double>& actual,
 }
 
 // A Memory_Interface over malloc that counts live blocks and can be told to
-// fail every further allocation.
+// fail every further allocation (fail), or every allocation once
+// `allocations` has reached fail_at (fail_at >= 0).
 struct CountingMemory {
   Memory_Interface record{this, Allocate, Allocate, Free, Free};
   int allocations = 0;
   int frees = 0;
   bool fail = false;
+  int fail_at = -1;
 
   CountingMemory() { Memory_SetInterface(&record); }
   ~CountingMemory() { Memory_Reset(); }
@@ -101,7 +103,7 @@ struct CountingMemory {
 
   static void* Allocate(void* context, std::size_t size) {
     auto* self = static_cast<CountingMemory*>(context);
-    if (self->fail) return nullptr;
+    if (self->fail || (self->fail_at >= 0 && self->allocations >= self->fail_at)) return nullptr;
     ++self->allocations;
     return std::malloc(size);
   }

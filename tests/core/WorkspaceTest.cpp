@@ -15,6 +15,7 @@
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
 #include "support/TestSupport.hpp"
+#include "VectorFixtures.hpp"
 
 namespace {
 
@@ -242,6 +243,53 @@ TEST_F(WorkspaceTest, ForgetStateDropsThePoolWithoutTouchingIt) {
   Workspace_Create(2, 2);
   EXPECT_EQ(DenseVector_Capacity(Workspace_Vector(1)), 2);
   Workspace_Destroy();
+}
+
+TEST_F(WorkspaceTest, AGrowthCutShortByAFailedAllocationIsCompletedByTheNextOne) {
+  // Every allocation of the growth fails in turn; the caller's next growth
+  // to the same sizes must then leave every member at those sizes.
+  for (int k = 0; k < 1000; ++k) {
+    Workspace_Create(2, 3);
+    Workspace_Vector(1);
+    Workspace_IVector(1);
+    Workspace_Matrix();
+    Workspace_FunctionJacobian();
+    Workspace_Basis();
+    Workspace_BuildMeritGroup();
+    Workspace_BuildSearchGroup();
+    backend_log.sizes.clear();
+    bool failed = false;
+    {
+      CountingMemory memory;
+      memory.fail_at = k;
+      try {
+        Workspace_Size(50, 80);
+      } catch (const SolverErrorException&) {
+        failed = true;
+      }
+    }
+    Workspace_Size(50, 80);
+    const FunctionJacobian* pair = Workspace_FunctionJacobian();
+    const SparseMatrix* matrices[] = {Workspace_Matrix(), Workspace_MeritMatrix(),
+                                      FunctionJacobian_Jacobian(pair)};
+    for (const SparseMatrix* m : matrices) {
+      EXPECT_GE(SparseMatrix_ColCapacity(m), 50) << "allocation " << k + 1 << " failing";
+      EXPECT_GE(SparseMatrix_NNZCapacity(m), 80) << "allocation " << k + 1 << " failing";
+    }
+    EXPECT_GE(FunctionJacobian_MaxN(pair), 50) << "allocation " << k + 1 << " failing";
+    EXPECT_GE(FunctionJacobian_MaxNnz(pair), 80) << "allocation " << k + 1 << " failing";
+    EXPECT_GE(DenseVector_Capacity(FunctionJacobian_Function(pair)), 50);
+    EXPECT_GE(DenseVector_Capacity(Workspace_Vector(1)), 50);
+    EXPECT_GE(IDenseVector_Capacity(Workspace_IVector(1)), 50);
+    EXPECT_GE(DenseVector_Capacity(Workspace_MeritVector4()), 50);
+    EXPECT_GE(IDenseVector_Capacity(Workspace_MeritIVector2()), 50);
+    EXPECT_GE(DenseVector_Capacity(Workspace_SearchVector2()), 50);
+    ASSERT_FALSE(backend_log.sizes.empty()) << "allocation " << k + 1 << " failing";
+    EXPECT_EQ(backend_log.sizes.back(), (std::vector<int>{50, 50, 80}));
+    Workspace_Destroy();
+    if (!failed) return;
+  }
+  ADD_FAILURE() << "the growth never succeeded";
 }
 
 TEST_F(WorkspaceTest, StartVectorSettingIsClearedByTheCallerToo) {
