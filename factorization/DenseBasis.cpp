@@ -57,10 +57,13 @@ void RequireRoom(const DenseVector* v, std::int32_t count, const char* operation
   }
 }
 
+// Factors of a singular B stop at the failed pivot: a solve with them
+// would divide by what is left of the unfactored block.
 void RequireFactors(const DenseBasis* d, const char* operation) {
   if (!d->factored) {
     Error_SolverError("DenseBasis: %s: the basis has no usable factorization.\n", operation);
   }
+  if (d->singular) Error_SolverError("DenseBasis: %s: the basis is singular.\n", operation);
 }
 
 void* SlotCreate(std::int32_t m, std::int32_t n, std::int32_t nnz) {

@@ -77,8 +77,8 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
 
 // x := B^-1 b (x gets length n) and x := B^-T b (x gets length m), using the
 // latest factors. b must hold m (n for SolveT) elements, x must have room
-// for the result, and a factorization must be in place; otherwise a solver
-// error. x may be b. Return 0.
+// for the result, and a factorization of a nonsingular B must be in place;
+// otherwise a solver error. x may be b. Return 0.
 int DenseBasis_Solve(DenseBasis* d, DenseVector* x, DenseVector* b);
 int DenseBasis_SolveT(DenseBasis* d, DenseVector* x, DenseVector* b);
 

@@ -453,7 +453,9 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
   const int inform = LU_ReplaceColumn(1, 1, f->m, f->n, k, v, f->ip, f->rp, f->lu, diag, vnorm);
   if (std::fabs(diag) < f->rp[LU_Real::diag_min]) f->rp[LU_Real::diag_min] = std::fabs(diag);
   const int status = Factorization_FactorStatus(inform);
-  if (status != BASIS_SINGULAR && status != BASIS_STORAGE) {
+  // An update that keeps the rank of singular factors leaves B singular:
+  // the fresh factorization reports it (and lists its singular pairs).
+  if (status == BASIS_FACTORED && f->ip[LU_Int::rank] >= f->n) {
     f->factored = 1;
     ++f->updates;
     return BASIS_UPDATED;

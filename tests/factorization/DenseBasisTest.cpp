@@ -97,6 +97,14 @@ TEST_F(DenseBasisTest, FactorStatusFollowsThePivotTolerance) {
     if (c.status == BASIS_FACTORED) {
       std::mt19937 rng(5);
       CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, c.name);
+    } else {
+      // The factors stop at the failed pivot: no solve may use them.
+      VectorPtr b = MakeVector(std::vector<double>(c.n, 1.0));
+      VectorPtr x = MakeVector({}, c.n);
+      EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), x.get(), b.get()),
+                          "DenseBasis: Solve: the basis is singular.\n");
+      EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), x.get(), b.get()),
+                          "DenseBasis: SolveT: the basis is singular.\n");
     }
   }
 }
