@@ -50,7 +50,8 @@ void DenseBasis_Destroy(DenseBasis* d);
 
 // Raises each capacity to the larger of its old value and the argument;
 // members that grow lose their contents, and a factorization must follow
-// before the next solve. nnz is not used. Never shrinks.
+// before the next solve. nnz is not used. Never shrinks. A failed
+// allocation leaves the record usable at its old capacities.
 void DenseBasis_Size(DenseBasis* d, std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Copies B into W: m := A's rows, n := length of cols, W := the m x n zero

@@ -56,7 +56,8 @@ void Factorization_Destroy(Factorization* f);
 
 // Grows the per-row arrays to M, the per-column arrays to N and the storage
 // to the sizing rule for (M, N, nnz), each only when larger. Contents are
-// not kept: a factorization must follow before any solve.
+// not kept: a factorization must follow before any solve. A failed
+// allocation leaves the record usable at its old capacities.
 void Factorization_Size(Factorization* f, std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Copies B into the engine's entry arrays (row index, position k in B,

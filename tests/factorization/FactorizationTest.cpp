@@ -705,4 +705,14 @@ TEST_F(FactorizationTest, BasisTimeCountsEveryTimedCall) {
 }
 
 
+
+// An allocation that fails while a Basis is made leaves nothing behind; one
+// that fails while it grows leaves a Basis that still works at every size.
+TEST_F(FactorizationTest, FailedAllocationsLeaveNothingBehindAndTheBasisUsable) {
+  std::mt19937 rng(41);
+  Matrix small = RandomUnitAndBlock(3, 0.5, &rng);
+  Matrix large = RandomUnitAndBlock(12, 0.5, &rng);
+  CheckFailedAllocations(small, large, &rng);
+}
+
 }  // namespace
