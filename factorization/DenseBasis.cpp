@@ -57,10 +57,13 @@ void RequireRoom(const DenseVector* v, std::int32_t count, const char* operation
   }
 }
 
+// Factors of a singular B stop at the failed pivot: a solve with them
+// would divide by what is left of the unfactored block.
 void RequireFactors(const DenseBasis* d, const char* operation) {
   if (!d->factored) {
     Error_SolverError("DenseBasis: %s: the basis has no usable factorization.\n", operation);
   }
+  if (d->singular) Error_SolverError("DenseBasis: %s: the basis is singular.\n", operation);
 }
 
 void* SlotCreate(std::int32_t m, std::int32_t n, std::int32_t nnz) {
@@ -96,12 +99,17 @@ DenseBasis* DenseBasis_Create(std::int32_t M, std::int32_t N, std::int32_t) {
   d->max_rows = M;
   d->max_cols = N;
   d->max_size = static_cast<std::int64_t>(M) * N;
-  d->W = DenseMatrix_Create(M, N);
-  d->work = DenseVector_Create(M > N ? M : N);
-  d->P = IDenseVector_Create(M);
-  d->Pinv = IDenseVector_Create(M);
-  d->Q = IDenseVector_Create(N);
-  d->Qinv = IDenseVector_Create(N);
+  try {
+    d->W = DenseMatrix_Create(M, N);
+    d->work = DenseVector_Create(M > N ? M : N);
+    d->P = IDenseVector_Create(M);
+    d->Pinv = IDenseVector_Create(M);
+    d->Q = IDenseVector_Create(N);
+    d->Qinv = IDenseVector_Create(N);
+  } catch (...) {
+    DenseBasis_Destroy(d);  // what was made so far
+    throw;
+  }
   return d;
 }
 
@@ -119,15 +127,19 @@ void DenseBasis_Destroy(DenseBasis* d) {
 void DenseBasis_Size(DenseBasis* d, std::int32_t M, std::int32_t N, std::int32_t) {
   if (M <= d->max_rows && N <= d->max_cols) return;
   d->factored = 0;
-  if (M > d->max_rows) d->max_rows = M;
-  if (N > d->max_cols) d->max_cols = N;
-  d->max_size = static_cast<std::int64_t>(d->max_rows) * d->max_cols;
-  DenseMatrix_Size(d->W, d->max_rows, d->max_cols);
-  DenseVector_Size(d->work, d->max_rows > d->max_cols ? d->max_rows : d->max_cols);
-  IDenseVector_Size(d->P, d->max_rows);
-  IDenseVector_Size(d->Pinv, d->max_rows);
-  IDenseVector_Size(d->Q, d->max_cols);
-  IDenseVector_Size(d->Qinv, d->max_cols);
+  const std::int32_t rows = M > d->max_rows ? M : d->max_rows;
+  const std::int32_t cols = N > d->max_cols ? N : d->max_cols;
+  // Each member keeps its old block when its growth fails, so the
+  // capacities are raised only once every member has grown.
+  DenseMatrix_Size(d->W, rows, cols);
+  DenseVector_Size(d->work, rows > cols ? rows : cols);
+  IDenseVector_Size(d->P, rows);
+  IDenseVector_Size(d->Pinv, rows);
+  IDenseVector_Size(d->Q, cols);
+  IDenseVector_Size(d->Qinv, cols);
+  d->max_rows = rows;
+  d->max_cols = cols;
+  d->max_size = static_cast<std::int64_t>(rows) * cols;
 }
 
 int DenseBasis_Load(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {

@@ -50,7 +50,8 @@ void DenseBasis_Destroy(DenseBasis* d);
 
 // Raises each capacity to the larger of its old value and the argument;
 // members that grow lose their contents, and a factorization must follow
-// before the next solve. nnz is not used. Never shrinks.
+// before the next solve. nnz is not used. Never shrinks. A failed
+// allocation leaves the record usable at its old capacities.
 void DenseBasis_Size(DenseBasis* d, std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Copies B into W: m := A's rows, n := length of cols, W := the m x n zero
@@ -77,8 +78,8 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
 
 // x := B^-1 b (x gets length n) and x := B^-T b (x gets length m), using the
 // latest factors. b must hold m (n for SolveT) elements, x must have room
-// for the result, and a factorization must be in place; otherwise a solver
-// error. x may be b. Return 0.
+// for the result, and a factorization of a nonsingular B must be in place;
+// otherwise a solver error. x may be b. Return 0.
 int DenseBasis_Solve(DenseBasis* d, DenseVector* x, DenseVector* b);
 int DenseBasis_SolveT(DenseBasis* d, DenseVector* x, DenseVector* b);
 

@@ -72,28 +72,27 @@ void AllocateStorage(Factorization* f, std::int64_t length) {
   f->lu.storage_length = static_cast<std::int32_t>(length);
 }
 
+// The new array is obtained before the old one is freed: when the
+// allocation fails, the array keeps its block (and the capacity its value).
 template <class T>
 void Reallocate(T** array, std::int64_t count) {
+  T* grown = Memory_AllocateArray<T>(count > 0 ? count : 1);
   Memory_Free(*array);
-  *array = nullptr;
-  *array = Memory_AllocateArray<T>(count > 0 ? count : 1);
+  *array = grown;
 }
 
 // Per-row arrays for M rows.
 void AllocateRows(Factorization* f, std::int32_t M) {
-  f->factored = 0;
   Reallocate(&f->lu.row_len, M);
   Reallocate(&f->lu.row_start, M);
   Reallocate(&f->lu.row_perm, M);
   Reallocate(&f->lu.row_perm_inv, M);
   Reallocate(&f->lu.col_count_start, M);
   Reallocate(&f->solve_work, M);
-  f->max_rows = M;
 }
 
 // Per-column arrays for N columns.
 void AllocateColumns(Factorization* f, std::int32_t N) {
-  f->factored = 0;
   Reallocate(&f->lu.col_len, N);
   Reallocate(&f->lu.col_start, N);
   Reallocate(&f->lu.col_perm, N);
@@ -101,26 +100,42 @@ void AllocateColumns(Factorization* f, std::int32_t N) {
   Reallocate(&f->lu.row_count_start, N);
   Reallocate(&f->lu.col_umax, N);
   Reallocate(&f->transpose_work, N);
-  f->max_cols = N;
 }
 
 // Arrays that depend on both capacities: the engine's scratch and the
 // singularity list.
-void AllocateShared(Factorization* f) {
-  f->factored = 0;
-  f->singular_built = 0;
-  const std::int64_t work = LU_WorkLength(f->max_rows, f->max_cols);
+void AllocateShared(Factorization* f, std::int32_t M, std::int32_t N) {
+  const std::int64_t work = LU_WorkLength(M, N);
   if (work > f->lu_work_length || f->lu.work == nullptr) {
     Reallocate(&f->lu.work, work);
     f->lu_work_length = work;
   }
-  const std::int32_t list = Larger(f->max_rows, f->max_cols);
+  const std::int32_t list = Larger(M, N);
   if (list > f->singular_capacity || f->marks == nullptr) {
     Reallocate(&f->singular_row, list);
     Reallocate(&f->singular_column, list);
     Reallocate(&f->marks, list);
     f->singular_capacity = list;
   }
+}
+
+// Grows the arrays to M rows and N columns (each only when larger). The
+// capacities change only once every array has its new block, so an
+// allocation that fails on the way leaves capacities that every array
+// still has.
+void AllocateArrays(Factorization* f, std::int32_t M, std::int32_t N) {
+  const bool rows = f->lu.row_len == nullptr || M > f->max_rows;
+  const bool columns = f->lu.col_len == nullptr || N > f->max_cols;
+  if (!rows && !columns) return;
+  f->factored = 0;
+  f->singular_built = 0;
+  M = Larger(M, f->max_rows);
+  N = Larger(N, f->max_cols);
+  if (rows) AllocateRows(f, M);
+  if (columns) AllocateColumns(f, N);
+  AllocateShared(f, M, N);
+  f->max_rows = M;
+  f->max_cols = N;
 }
 
 // The parameters that every factorization re-reads from the options.
@@ -236,9 +251,7 @@ Factorization* Factorization_Create(std::int32_t M, std::int32_t N, std::int32_t
   auto* f = Memory_AllocateArray<Factorization>(1);
   *f = Factorization{};
   try {
-    AllocateRows(f, M);
-    AllocateColumns(f, N);
-    AllocateShared(f);
+    AllocateArrays(f, M, N);
     AllocateStorage(f, SizingRule(M, N, nnz));
   } catch (...) {
     Factorization_Destroy(f);
@@ -268,11 +281,7 @@ void Factorization_Destroy(Factorization* f) {
 }
 
 void Factorization_Size(Factorization* f, std::int32_t M, std::int32_t N, std::int32_t nnz) {
-  const bool rows = M > f->max_rows;
-  const bool columns = N > f->max_cols;
-  if (rows) AllocateRows(f, M);
-  if (columns) AllocateColumns(f, N);
-  if (rows || columns) AllocateShared(f);
+  AllocateArrays(f, M, N);
   const std::int64_t length = SizingRule(M, N, nnz);
   if (length > f->lu.storage_length) AllocateStorage(f, length);
 }
@@ -453,7 +462,9 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
   const int inform = LU_ReplaceColumn(1, 1, f->m, f->n, k, v, f->ip, f->rp, f->lu, diag, vnorm);
   if (std::fabs(diag) < f->rp[LU_Real::diag_min]) f->rp[LU_Real::diag_min] = std::fabs(diag);
   const int status = Factorization_FactorStatus(inform);
-  if (status != BASIS_SINGULAR && status != BASIS_STORAGE) {
+  // An update that keeps the rank of singular factors leaves B singular:
+  // the fresh factorization reports it (and lists its singular pairs).
+  if (status == BASIS_FACTORED && f->ip[LU_Int::rank] >= f->n) {
     f->factored = 1;
     ++f->updates;
     return BASIS_UPDATED;

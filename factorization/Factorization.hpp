@@ -56,7 +56,8 @@ void Factorization_Destroy(Factorization* f);
 
 // Grows the per-row arrays to M, the per-column arrays to N and the storage
 // to the sizing rule for (M, N, nnz), each only when larger. Contents are
-// not kept: a factorization must follow before any solve.
+// not kept: a factorization must follow before any solve. A failed
+// allocation leaves the record usable at its old capacities.
 void Factorization_Size(Factorization* f, std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Copies B into the engine's entry arrays (row index, position k in B,
@@ -86,8 +87,8 @@ int Factorization_UpdateCheck(Factorization* f);
 // Column k (1-based) of B is now column cols[k] of A (the caller stored
 // it). The entering column is taken from A itself. Returns 2 after an
 // update; 1 (or 3 when singular) when the factors were rebuilt instead: k <
-// 1, the update limit reached, no usable factors, or an update the engine
-// refused. k > n is a solver error.
+// 1, the update limit reached, no usable factors, an update the engine
+// refused, or an update that leaves B singular. k > n is a solver error.
 int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols, std::int32_t k);
 
 // x := B^-1 b (x gets length n) and x := B^-T b (x gets length m). b must

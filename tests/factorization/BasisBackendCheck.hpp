@@ -10,15 +10,20 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <random>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "core/DenseVector.hpp"
 #include "core/IDenseVector.hpp"
+#include "core/Memory.hpp"
 #include "core/SparseMatrix.hpp"
 #include "core/SparseTestSupport.hpp"
 #include "factorization/Basis.hpp"
+#include "support/TestSupport.hpp"
 
 namespace basis_test {
 
@@ -261,6 +266,91 @@ inline std::vector<int> StepsWith(const std::vector<int>& statuses, int status) 
     if (statuses[k] == status) steps.push_back(int(k) + 1);
   }
   return steps;
+}
+
+
+// An allocator that lets `allowed` allocations through and fails the next
+// ones, and remembers the blocks it handed out that are still live.
+struct FailingAllocator {
+  static int countdown;
+  static std::set<void*>& Live() {
+    static std::set<void*> live;
+    return live;
+  }
+  static void* Allocate(void*, std::size_t size) {
+    if (countdown == 0) return nullptr;
+    countdown -= 1;
+    void* block = std::malloc(size);
+    Live().insert(block);
+    return block;
+  }
+  static void Free(void*, void* block) {
+    Live().erase(block);
+    std::free(block);
+  }
+  Memory_Interface record{nullptr, &Allocate, &Allocate, &Free, &Free};
+  explicit FailingAllocator(int allowed) {
+    countdown = allowed;
+    Live().clear();
+    Memory_SetInterface(&record);
+  }
+  ~FailingAllocator() { Memory_Reset(); }
+  // Allocations made so far when created with a large allowance.
+  static int Used(int allowed) { return allowed - countdown; }
+};
+inline int FailingAllocator::countdown = -1;
+
+// Fails each allocation of Basis_Create in turn: the error is "allocation
+// failed" and nothing stays allocated. Then fails each allocation of a
+// Basis_Size that grows a basis made for `small` to the size of `large`:
+// afterwards the Basis still factors and solves both (their first columns
+// form regular bases). The allocations numbered (from 1) in foreign_create
+// and foreign_size belong to another module that does not release what it
+// made when they fail; they are not failed here.
+inline void CheckFailedAllocations(const Matrix& small, const Matrix& large, std::mt19937* rng,
+                                   const std::set<int>& foreign_create = {},
+                                   const std::set<int>& foreign_size = {}) {
+  const int m = small.dense.rows, n = large.dense.rows;
+  int creates = 0;
+  {
+    FailingAllocator counter(100000);
+    Basis_Destroy(Basis_Create(m, m, 3 * m));
+    creates = FailingAllocator::Used(100000);
+  }
+  ASSERT_GT(creates, 2);
+  for (int allowed = 0; allowed < creates; ++allowed) {
+    if (foreign_create.count(allowed + 1) != 0) continue;
+    SCOPED_TRACE("create, allocation " + std::to_string(allowed + 1));
+    FailingAllocator failing(allowed);
+    EXPECT_SOLVER_ERROR(Basis_Create(m, m, 3 * m), "allocation failed");
+    EXPECT_TRUE(FailingAllocator::Live().empty())
+        << FailingAllocator::Live().size() << " blocks left";
+  }
+
+  int sizes = 0;
+  {
+    BasisPtr basis(Basis_Create(m, m, 3 * m));
+    FailingAllocator counter(100000);
+    Basis_Size(basis.get(), n, n, 4 * n * n);
+    sizes = FailingAllocator::Used(100000);
+  }
+  ASSERT_GT(sizes, 1);
+  for (int allowed = 0; allowed < sizes; ++allowed) {
+    if (foreign_size.count(allowed + 1) != 0) continue;
+    SCOPED_TRACE("size, allocation " + std::to_string(allowed + 1));
+    BasisPtr basis(Basis_Create(m, m, 3 * m));
+    {
+      FailingAllocator failing(allowed);
+      EXPECT_SOLVER_ERROR(Basis_Size(basis.get(), n, n, 4 * n * n), "allocation failed");
+    }
+    for (const Matrix* problem : {&small, &large}) {
+      std::vector<int> order;
+      for (int k = 1; k <= problem->dense.rows; ++k) order.push_back(k);
+      IVectorPtr cols = MakeIVector(order);
+      ASSERT_EQ(Basis_Factor(basis.get(), problem->A.get(), cols.get()), BASIS_FACTORED);
+      CheckSolves(basis.get(), BasisOf(problem->dense, order), rng, "after a failed size");
+    }
+  }
 }
 
 }  // namespace basis_test

