@@ -4,16 +4,10 @@
 // factors are appended to the factor area like those of sparse pivots.
 #include <cmath>
 
-#include "core/Interrupt.hpp"
 #include "factorization/lu/Blas.hpp"
 #include "factorization/lu/LU_Library.hpp"
 
 namespace {
-
-void Poll() {
-  int flag = 0;
-  Interrupt_CheckFlag(flag);
-}
 
 double* Column(double* a, std::int32_t lda, std::int32_t j) {
   return a + static_cast<std::int64_t>(j - 1) * lda;
@@ -92,7 +86,7 @@ std::int32_t LU_DenseFactorPartial(std::int32_t m, std::int32_t n, double* a, st
   while (k <= m && k <= last) {
     const std::int32_t panel_first = k;
     while (k - panel_first < kPanel && k <= m && k <= last) {
-      Poll();
+      LU_Poll();
       double* x = Column(a, lda, k);
       for (std::int32_t p = panel_first; p < k; ++p) {
         const double u = x[p - 1];
@@ -124,7 +118,7 @@ std::int32_t LU_DenseFactorComplete(std::int32_t m, std::int32_t n, double* a, s
                                     LU_Array<std::int32_t> col_order) {
   std::int32_t last = n, k = 1;
   while (k <= m && k <= last) {
-    Poll();
+    LU_Poll();
     std::int32_t best = 0, best_row = 0;
     double best_value = -1.0;
     std::int32_t j = k;
@@ -153,7 +147,7 @@ std::int32_t LU_DenseFactorComplete(std::int32_t m, std::int32_t n, double* a, s
 }
 
 std::int32_t LU_DenseFactor(LU_Core& s, std::int32_t done, bool partial) {
-  Poll();
+  LU_Poll();
   const std::int32_t md = s.m - done, nd = s.n - done;
   // 2 * md * nd < fp, so the block size fits the 32-bit range.
   const std::int32_t size = static_cast<std::int32_t>(static_cast<std::int64_t>(md) * nd);

@@ -17,17 +17,11 @@
 #include <cstdlib>
 #endif
 
-#include "core/Interrupt.hpp"
 #include "factorization/lu/LU_Library.hpp"
 
 namespace {
 
 constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
-
-void Poll() {
-  int flag = 0;
-  Interrupt_CheckFlag(flag);  // the flag is not consulted: only a jump leaves
-}
 
 std::int32_t ClampToInt(double x) {
   if (!(x < static_cast<double>(kIntMax))) return kIntMax;
@@ -198,7 +192,7 @@ std::int32_t PlaceColumn(LU_Core& s, std::int32_t j, std::int32_t extra, std::in
   std::int32_t len = s.clen[j];
   if (slot_low - 1 - s.col_end < len + extra) {
     CompressColumns(s);
-    Poll();
+    LU_Poll();
     if (ColumnGrowsInPlace(s, j, extra, slot_low)) return 0;
     if (slot_low - 1 - s.col_end < len + extra) return OutOfStorage(s);
   }
@@ -336,7 +330,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   TrimEnd(s.ri, s.col_end);
 
   if (r > 1) {
-    Poll();
+    LU_Poll();
     result = LU_EliminateStep(s, u_first, r, l_first, c - 1, slot_low, keep_maxima);
     if (result == 0) result = LU_PendingFill(s, u_first, r, l_first, c - 1, slot_low);
     if (result != 0) return result;
@@ -448,7 +442,7 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
 }
 
 std::int32_t LU_FactorCore(LU_Core& s) {
-  Poll();
+  LU_Poll();
   const std::int32_t m = s.m, n = s.n;
   if (s.rule == LU_RULE_ROOK || s.rule == LU_RULE_COMPLETE) {
     LU_ColumnMaxFirst(s, n, s.cperm);
@@ -475,7 +469,7 @@ std::int32_t LU_FactorCore(LU_Core& s) {
   const std::int32_t steps = std::min(m, n);
   std::int32_t k = 1;
   for (; k <= steps; ++k) {
-    Poll();
+    LU_Poll();
     const std::int32_t mleft = m - k + 1, nleft = n - k + 1;
     if (s.rcount[1] > m) break;  // every remaining row is empty
     if (s.rule == LU_RULE_COMPLETE) {

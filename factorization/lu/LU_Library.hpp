@@ -10,7 +10,12 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "core/Interrupt.hpp"
 #include "factorization/lu/LU_Engine.hpp"
+
+// Polls for an interrupt. Only a registered jump point leaves the engine;
+// the result is not consulted, so without one the work goes on.
+inline void LU_Poll() { Interrupt_Check(); }
 
 // 1-based view of a block whose element 1 is at offset 0.
 template <class T>

@@ -8,15 +8,9 @@
 #include <cmath>
 #include <utility>
 
-#include "core/Interrupt.hpp"
 #include "factorization/lu/LU_Library.hpp"
 
 namespace {
-
-void Poll() {
-  int flag = 0;
-  Interrupt_CheckFlag(flag);
-}
 
 std::int64_t FreeSpace(const LU_Update& u) {
   return static_cast<std::int64_t>(u.storage) - u.l_length - u.row_end;
@@ -344,7 +338,7 @@ double LU_CheckLastRow(LU_Update& u, std::int32_t exclude) {
 }
 
 std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last, double& diag) {
-  Poll();
+  LU_Poll();
   diag = 0.0;
   std::int32_t r = u.rperm[last];
   if (u.rlen[r] == 0) return 1;
@@ -352,7 +346,7 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
   std::int32_t interchanged_at = 0;
   std::int32_t k = first;
   while (k < last) {
-    Poll();
+    LU_Poll();
     const std::int32_t c = u.cperm[k];
     const std::int32_t at = u.scatter[c];
     const std::int32_t i = u.rperm[k];
@@ -410,7 +404,7 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
 std::int32_t LU_ReplaceColumn(std::int32_t mode_old, std::int32_t mode_new, std::int32_t m,
                               std::int32_t n, std::int32_t j, double* v, LU_IntParams& ip,
                               LU_RealParams& rp, LU_Factors& f, double& diag, double& vnorm) {
-  Poll();
+  LU_Poll();
   diag = 0.0;
   vnorm = 0.0;
   LU_Update u;

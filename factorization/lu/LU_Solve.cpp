@@ -4,7 +4,6 @@
 // a test is made, which lets sparse right-hand sides skip work.
 #include <cmath>
 
-#include "core/Interrupt.hpp"
 #include "factorization/lu/LU_Library.hpp"
 
 namespace {
@@ -138,8 +137,7 @@ void LU_SolveLD(std::int32_t mode, const LU_IntParams& ip, const LU_RealParams& 
 
 void LU_Solve(std::int32_t mode, std::int32_t m, std::int32_t n, double* v, double* w,
               LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f, std::int32_t& result) {
-  int flag = 0;
-  Interrupt_CheckFlag(flag);  // only a registered jump point leaves
+  LU_Poll();
   std::int32_t code = 0;
   switch (mode) {
     case 1:

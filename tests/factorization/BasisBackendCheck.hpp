@@ -300,6 +300,18 @@ struct FailingAllocator {
 };
 inline int FailingAllocator::countdown = -1;
 
+// Solves of a factored n x n basis with a result or right-hand side one
+// entry short are refused with module's "Solve:" / "SolveT:" errors instead
+// of overrunning the vector.
+inline void CheckShortVectorsAreRefused(Basis* basis, int n, const std::string& module) {
+  VectorPtr x = MakeVector({}, n), b = MakeVector(std::vector<double>(n, 1.0));
+  VectorPtr short_x = MakeVector({}, n - 1), short_b = MakeVector(std::vector<double>(n - 1, 1.0));
+  EXPECT_SOLVER_ERROR(Basis_Solve(basis, short_x.get(), b.get()), module + ": Solve:");
+  EXPECT_SOLVER_ERROR(Basis_Solve(basis, x.get(), short_b.get()), module + ": Solve:");
+  EXPECT_SOLVER_ERROR(Basis_SolveT(basis, short_x.get(), b.get()), module + ": SolveT:");
+  EXPECT_SOLVER_ERROR(Basis_SolveT(basis, x.get(), short_b.get()), module + ": SolveT:");
+}
+
 // Fails each allocation of Basis_Create in turn: the error is "allocation
 // failed" and nothing stays allocated. Then fails each allocation of a
 // Basis_Size that grows a basis made for `small` to the size of `large`:

@@ -280,12 +280,7 @@ TEST_F(DenseBasisTest, StorageGrowsAndShortVectorsAreRefused) {
   EXPECT_EQ(Basis_Replace(basis.get(), problem.A.get(), cols.get(), 2), BASIS_REBUILT);
   CheckSolves(basis.get(), BasisOf(problem.dense, order), &rng, "after size");
 
-  VectorPtr short_x = MakeVector({}, 8);
-  VectorPtr short_b = MakeVector(std::vector<double>(8, 1.0));
-  EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), short_x.get(), b.get()), "DenseBasis: Solve:");
-  EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), x.get(), short_b.get()), "DenseBasis: Solve:");
-  EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), short_x.get(), b.get()), "DenseBasis: SolveT:");
-  EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), x.get(), short_b.get()), "DenseBasis: SolveT:");
+  CheckShortVectorsAreRefused(basis.get(), 9, "DenseBasis");
 }
 
 TEST_F(DenseBasisTest, ColumnNumbersOutsideTheMatrixAreRefused) {

@@ -403,14 +403,7 @@ TEST_F(FactorizationTest, LoadGrowsAndSolvesCheckTheirVectors) {
   ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_FACTORED);
   CheckSolves(basis.get(), BasisOf(problem.dense, order), &rng, "grown");
 
-  VectorPtr short_x = MakeVector({}, 29);
-  VectorPtr short_b = MakeVector(std::vector<double>(29, 1.0));
-  EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), short_x.get(), b.get()), "Factorization: Solve:");
-  EXPECT_SOLVER_ERROR(Basis_Solve(basis.get(), x.get(), short_b.get()), "Factorization: Solve:");
-  EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), short_x.get(), b.get()),
-                      "Factorization: SolveT:");
-  EXPECT_SOLVER_ERROR(Basis_SolveT(basis.get(), x.get(), short_b.get()),
-                      "Factorization: SolveT:");
+  CheckShortVectorsAreRefused(basis.get(), 30, "Factorization");
 
   // Growing the record discards the factors until the next factorization.
   Basis_Size(basis.get(), 40, 40, 10);

@@ -101,20 +101,6 @@ inline void Assign(IDenseVector* v, const std::vector<int>& values) {
   for (size_t i = 0; i < values.size(); ++i) IDenseVector_Array(v)[i] = values[i];
 }
 
-// Dense copy (row-major) of a square sparse matrix over its columns.
-inline std::vector<double> Dense(const SparseMatrix* J) {
-  int n = SparseMatrix_Cols(J);
-  std::vector<double> dense(static_cast<size_t>(n) * n, 0.0);
-  for (int c = 1; c <= n; ++c) {
-    int first = IDenseVector_Value(SparseMatrix_ColStart(J), c);
-    for (int k = 0; k < IDenseVector_Value(SparseMatrix_ColLen(J), c); ++k) {
-      int r = IDenseVector_Value(SparseMatrix_RowIndex(J), first + k);
-      dense[(r - 1) * n + (c - 1)] += DenseVector_Value(SparseMatrix_Values(J), first + k);
-    }
-  }
-  return dense;
-}
-
 // Every diagonal entry (j, j), j = 1..cols, is stored in column j.
 inline bool StoresEveryDiagonal(const SparseMatrix* J) {
   for (int c = 1; c <= SparseMatrix_Cols(J); ++c) {

@@ -33,21 +33,6 @@ int MixedProblem(const double* x, double* f, std::vector<Triplet>* j) {
 }
 constexpr int kMixedEntries = 20;
 
-// Dense copy (row-major) of the pair's n x n Jacobian.
-std::vector<double> Dense(FunctionJacobian* pair) {
-  const SparseMatrix* J = FunctionJacobian_Jacobian(pair);
-  int n = SparseMatrix_Cols(J);
-  std::vector<double> dense(static_cast<size_t>(n) * n, 0.0);
-  for (int c = 1; c <= n; ++c) {
-    int first = IDenseVector_Value(SparseMatrix_ColStart(J), c);
-    for (int k = 0; k < IDenseVector_Value(SparseMatrix_ColLen(J), c); ++k) {
-      int r = IDenseVector_Value(SparseMatrix_RowIndex(J), first + k);
-      dense[(r - 1) * n + (c - 1)] += DenseVector_Value(SparseMatrix_Values(J), first + k);
-    }
-  }
-  return dense;
-}
-
 // Every diagonal entry (j, j) is stored in column j.
 bool StoresEveryDiagonal(FunctionJacobian* pair) {
   const SparseMatrix* J = FunctionJacobian_Jacobian(pair);
@@ -150,7 +135,7 @@ TEST_F(MCPEvaluateTest, ReducedFunctionAndJacobianAgreeWithTheProblem) {
     EXPECT_TRUE(StoresEveryDiagonal(pair));
 
     // Central differences of the reduced F in every reduced direction.
-    std::vector<double> dense = Dense(pair);
+    std::vector<double> dense = DenseOf(FunctionJacobian_Jacobian(pair));
     FunctionJacobian* probe = Pair(n_r, MCP_Nonzeros(mcp));
     const double h = 1e-6;
     for (int c = 0; c < n_r; ++c) {

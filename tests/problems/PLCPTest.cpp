@@ -61,7 +61,7 @@ TEST_F(PLCPTest, StartKeepsEveryVariableAndStoresTheDiagonal) {
   EXPECT_FALSE(StoresEveryDiagonal(PLCP_FullM(p)));
   EXPECT_EQ(PLCP_Nonzeros(p), 6);
   EXPECT_TRUE(StoresEveryDiagonal(PLCP_M(p)));
-  EXPECT_EQ(Dense(PLCP_M(p)), Dense(PLCP_FullM(p)));
+  EXPECT_EQ(DenseOf(PLCP_M(p)), DenseOf(PLCP_FullM(p)));
 }
 
 TEST_F(PLCPTest, MatrixCallbackIsRequired) {
@@ -93,7 +93,7 @@ TEST_F(PLCPTest, EvaluationsAreTheLinearFunction) {
   EXPECT_TRUE(StoresEveryDiagonal(FunctionJacobian_Jacobian(pair)));
   std::vector<double> dense(9, 0.0);
   for (const Triplet& e : fake.m) dense[e.row * 3 + e.col] = e.value;
-  EXPECT_EQ(Dense(FunctionJacobian_Jacobian(pair)), dense);
+  EXPECT_EQ(DenseOf(FunctionJacobian_Jacobian(pair)), dense);
 
   DenseVector* tiny = DenseVector_Create(2);
   EXPECT_SOLVER_ERROR(PLCP_Jacobian(p, x, 0.0, pair, tiny), "room for 3");
@@ -145,7 +145,7 @@ TEST_F(PLCPTest, CopyGrowsTheDestination) {
   EXPECT_EQ(PLCP_Nonzeros(copy), 6);
   EXPECT_EQ(PLCP_Tag(copy), 4);
   EXPECT_EQ(Values(PLCP_Q(copy)), fake.q);
-  EXPECT_EQ(Dense(PLCP_M(copy)), Dense(PLCP_M(p)));
+  EXPECT_EQ(DenseOf(PLCP_M(copy)), DenseOf(PLCP_M(p)));
   // Both matrices of the copy store every diagonal, the full one too.
   EXPECT_TRUE(StoresEveryDiagonal(PLCP_FullM(copy)));
   EXPECT_EQ(SparseMatrix_NNZ(PLCP_FullM(copy)), 6);

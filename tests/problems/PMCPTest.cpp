@@ -134,7 +134,7 @@ TEST_F(PMCPTest, ReducedEvaluationsMatchTheProblem) {
   EXPECT_EQ(FunctionJacobian_Nnz(pair), SparseMatrix_NNZ(FunctionJacobian_Jacobian(pair)));
   std::vector<double> numeric = FiniteDifferences(
       [&](const std::vector<double>& xr) { return fake.ReducedF(xr, t, 1, 1.5); }, point);
-  std::vector<double> analytic = Dense(FunctionJacobian_Jacobian(pair));
+  std::vector<double> analytic = DenseOf(FunctionJacobian_Jacobian(pair));
   for (size_t k = 0; k < numeric.size(); ++k) EXPECT_NEAR(analytic[k], numeric[k], 1e-6) << k;
   std::vector<double> dt = FiniteDifferences(
       [&](const std::vector<double>& tv) { return fake.ReducedF(point, tv[0], 1, 1.5); }, {t});
@@ -236,7 +236,7 @@ TEST_F(PMCPTest, CopyGrowsTheDestination) {
   EXPECT_EQ(Values(PMCP_FullX(copy)), Values(PMCP_FullX(p)));
   EXPECT_EQ(Values(PMCP_FullBasis(copy)), Values(PMCP_FullBasis(p)));
   EXPECT_EQ(PMCP_Tag(copy), 9);
-  EXPECT_EQ(Dense(copy->J), Dense(p->J));
+  EXPECT_EQ(DenseOf(copy->J), DenseOf(p->J));
   EXPECT_TRUE(StoresEveryDiagonal(copy->J));
   // The copy evaluates like the original.
   FunctionJacobian* other = FunctionJacobian_Create(2, PMCP_Nonzeros(copy));

@@ -197,7 +197,7 @@ TYPED_TEST(AdapterTest, EvaluationsAreThePairedSystem) {
     // The moved rows leave the multiplier columns without a diagonal entry;
     // the reduced Jacobian stores them all for the perturbations.
     EXPECT_TRUE(StoresEveryDiagonal(FunctionJacobian_Jacobian(pair)));
-    std::vector<double> analytic = Dense(FunctionJacobian_Jacobian(pair));
+    std::vector<double> analytic = DenseOf(FunctionJacobian_Jacobian(pair));
     std::vector<double> numeric = FiniteDifferences(
         [&](const std::vector<double>& p) { return PairedF(system, c.bounded, p); }, c.point);
     ASSERT_EQ(analytic.size(), numeric.size());

@@ -274,7 +274,7 @@ TYPED_TEST(SystemClassTest, EvaluationsFillTheCallersPair) {
   EXPECT_TRUE(StoresEveryDiagonal(FunctionJacobian_Jacobian(pair)));
   std::vector<double> dense(9, 0.0);
   for (const Triplet& e : entries) dense[e.row * 3 + e.col] = e.value;
-  EXPECT_EQ(Dense(FunctionJacobian_Jacobian(pair)), dense);
+  EXPECT_EQ(DenseOf(FunctionJacobian_Jacobian(pair)), dense);
   // The record's own J is the callback's, without the added entry.
   EXPECT_EQ(SparseMatrix_NNZ(C::OwnJ(r)), kCurvedEntries);
 
@@ -342,7 +342,7 @@ TYPED_TEST(SystemClassTest, CopyGrowsTheDestinationAndKeepsItsTag) {
   EXPECT_EQ(Values(C::OwnF(copy)), Values(C::OwnF(r)));
   // J of the copy stores column 3's diagonal, one entry beyond the source.
   EXPECT_EQ(SparseMatrix_NNZ(C::OwnJ(copy)), kCurvedEntries + 1);
-  EXPECT_EQ(Dense(C::OwnJ(copy)), Dense(C::OwnJ(r)));
+  EXPECT_EQ(DenseOf(C::OwnJ(copy)), DenseOf(C::OwnJ(r)));
   C::Copy(copy, copy);  // onto itself: nothing
   EXPECT_EQ(Values(C::X(copy)), Values(C::X(r)));
 }

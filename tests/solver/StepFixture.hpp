@@ -98,19 +98,7 @@ class StepFixture : public LibraryTest {
   }
 
   // Dense copy of the pair's Jacobian (row-major).
-  std::vector<double> PairJ() const {
-    SparseMatrix* J = FunctionJacobian_Jacobian(FJ_);
-    std::vector<double> dense(n_ * n_, 0.0);
-    for (int j = 1; j <= n_; ++j) {
-      int start = IDenseVector_Value(SparseMatrix_ColStart(J), j);
-      int length = IDenseVector_Value(SparseMatrix_ColLen(J), j);
-      for (int p = start; p < start + length; ++p) {
-        int i = IDenseVector_Value(SparseMatrix_RowIndex(J), p);
-        dense[(i - 1) * n_ + (j - 1)] += DenseVector_Value(SparseMatrix_Values(J), p);
-      }
-    }
-    return dense;
-  }
+  std::vector<double> PairJ() const { return DenseOf(FunctionJacobian_Jacobian(FJ_)); }
 
   // Fischer-Burmeister and normal-map residual components of the problem,
   // computed from their definitions.

@@ -1,6 +1,8 @@
 #include "support/TestSupport.hpp"
 
 #include "core/Options.hpp"
+#include "core/DenseVector.hpp"
+#include "core/IDenseVector.hpp"
 #include "core/ProcessState.hpp"
 #include "solver/SarnOptions.hpp"
 
@@ -41,4 +43,19 @@ void LibraryTest::TearDown() {
   output_ = nullptr;
   ProcessState_Forget();
   Error_Reset();
+}
+
+std::vector<double> DenseOf(const SparseMatrix* A) {
+  const int rows = SparseMatrix_Rows(A), cols = SparseMatrix_Cols(A);
+  std::vector<double> dense(static_cast<size_t>(rows) * cols, 0.0);
+  for (int j = 1; j <= cols; ++j) {
+    const int first = IDenseVector_Value(SparseMatrix_ColStart(A), j);
+    const int length = IDenseVector_Value(SparseMatrix_ColLen(A), j);
+    for (int p = first; p < first + length; ++p) {
+      const int i = IDenseVector_Value(SparseMatrix_RowIndex(A), p);
+      const double value = DenseVector_Value(SparseMatrix_Values(A), p);
+      dense[static_cast<size_t>(i - 1) * cols + (j - 1)] += value;
+    }
+  }
+  return dense;
 }

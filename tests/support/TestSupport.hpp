@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/Error.hpp"
 #include "core/Options.hpp"
 #include "core/Output.hpp"
+#include "core/SparseMatrix.hpp"
 
 // Installs an Output_Interface that keeps what was printed per stream, and
 // puts the default record back when it goes.
@@ -61,3 +63,7 @@ class LibraryTest : public ::testing::Test {
     }                                                                            \
     EXPECT_TRUE(sarn_raised_) << "no solver error raised by " #statement;        \
   } while (0)
+
+// Dense row-major copy of a sparse matrix, read column by column through
+// its starts and lengths; entries that share a position are summed.
+std::vector<double> DenseOf(const SparseMatrix* A);
