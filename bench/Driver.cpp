@@ -225,7 +225,7 @@ void Solve(benchmark::State& state, Problem problem) {
   Output_SetLogFile(nullptr);
   Output_SetStatusFile(nullptr);
   Output_SetListingFile(nullptr);
-  Options* options = Options_Create();
+  Options* options = Sarn_CreateOptions();
   Sarn_AddOptions(options);
   Information info{};
   int code = 0;

@@ -26,6 +26,7 @@
 #include "core/Timer.hpp"
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
+#include "factorization/WorkspaceBasis.hpp"
 #include "factorization/DenseBasis.hpp"
 #include "factorization/FactorizationOptions.hpp"
 #include "problems/LCP.hpp"

@@ -13,14 +13,15 @@
 #include "core/Memory.hpp"
 #include "core/Options_internal.hpp"
 #include "core/Output.hpp"
-#include "factorization/FactorizationOptions.hpp"
-#include "presolve/PresolveOptions.hpp"
 
 namespace {
 
 constexpr int INITIAL_CAPACITY = 10;
 constexpr int CAPACITY_STEP = 10;
 constexpr int NAME_BUFFER = 1024;  // names given by value: at most 1023 characters
+
+// 1 while the hooks run for a common option set from value text, 0 otherwise.
+int common_change_from_line = 0;
 
 // ---------------------------------------------------------------------------
 // Name matching helpers.
@@ -39,8 +40,14 @@ OptionGroup* GroupOf(Options* options, int group) {
   return options->groups[group - 1];
 }
 
-void CallCommonHooks(Options* options, int index) {
+// Every group's on_common_change hook in order of addition; from_line tells
+// the hooks which form set the option (Options_CommonChangeFromLine).
+void CallCommonHooks(Options* options, int index, bool from_line) {
   if (options == nullptr) return;
+  struct FormScope {
+    explicit FormScope(bool line) { common_change_from_line = line ? 1 : 0; }
+    ~FormScope() { common_change_from_line = 0; }
+  } form(from_line);
   for (int k = 0; k < options->group_count; ++k) {
     OptionGroup* g = options->groups[k];
     if (g->on_common_change != nullptr) g->on_common_change(index);
@@ -53,10 +60,10 @@ void CallGroupHook(Options* options, int group, int index) {
 }
 
 // After a common or group option was set: the group's own hook, or every
-// group's common hook.
-void CallHooks(Options* options, int group, int index) {
+// group's common hook. from_line: the option was set from value text.
+void CallHooks(Options* options, int group, int index, bool from_line) {
   if (group == 0) {
-    CallCommonHooks(options, index);
+    CallCommonHooks(options, index, from_line);
   } else {
     CallGroupHook(options, group, index);
   }
@@ -100,27 +107,23 @@ const int kOutputOptions[] = {
     COMMON_OUTPUT_HIDDEN_OPTIONS,
 };
 
-// Applied after a common boolean was stored. from_line: the option-line
-// form, which also clears output_restart_log and output_presolve_level when
-// output goes off; the by-name form leaves those two alone.
+// Applied after a common boolean was stored, to the common table; the
+// groups follow in their on_common_change hooks. from_line: the option-line
+// form, which also clears output_restart_log when output goes off; the
+// by-name form leaves it alone.
 void CascadeCommonBoolean(int index, bool from_line) {
   const int value = Options_CommonTable[index].bool_value;
   if (index == COMMON_OUTPUT && value == 0) {
     SetCommonBools(kOutputOptions, sizeof kOutputOptions / sizeof kOutputOptions[0], 0);
-    Factorization_OptionTable[OUTPUT_FACTORIZATION_UPDATES].bool_value = 0;
-    Factorization_OptionTable[OUTPUT_FACTORIZATION_SINGULARITIES].bool_value = 0;
-    if (from_line) {
-      Options_CommonTable[COMMON_OUTPUT_RESTART_LOG].bool_value = 0;
-      Presolve_OptionTable[OUTPUT_PRESOLVE_LEVEL].int_value = 0;
-    }
+    if (from_line) Options_CommonTable[COMMON_OUTPUT_RESTART_LOG].bool_value = 0;
   } else if (index == COMMON_OUTPUT_MODEL_STATISTICS) {
     SetCommonBools(kStatisticsOptions, sizeof kStatisticsOptions / sizeof kStatisticsOptions[0],
                    value);
-    if (value != 0) Factorization_OptionTable[OUTPUT_FACTORIZATION_SINGULARITIES].bool_value = 1;
   }
 }
 
-// Applied after a common integer was stored.
+// Applied after a common integer was stored, to the common table; the
+// groups follow in their on_common_change hooks.
 void CascadeCommonInteger(int index) {
   if (index != COMMON_CUMULATIVE_ITERATION_LIMIT) return;
   Option* t = Options_CommonTable;
@@ -130,7 +133,6 @@ void CascadeCommonInteger(int index) {
     t[COMMON_MINOR_ITERATION_LIMIT].int_value = 0;
     t[COMMON_CRASH_ITERATION_LIMIT].int_value = 0;
     t[COMMON_CRASH_MINOR_ITERATION_LIMIT].int_value = 0;
-    Presolve_OptionTable[PRESOLVE].bool_value = 0;
   } else if (t[COMMON_MINOR_ITERATION_LIMIT].int_value > limit) {
     t[COMMON_MINOR_ITERATION_LIMIT].int_value = limit;
   }
@@ -252,10 +254,12 @@ Options* Options_Create() {
   }
   options->capacity = INITIAL_CAPACITY;
   options->group_count = 0;
-  Factorization_AddOptions(options);
-  Presolve_AddOptions(options);
   return options;
 }
+
+int Options_CommonChangeFromLine() { return common_change_from_line; }
+
+void Options_ForgetState() { common_change_from_line = 0; }
 
 void Options_Destroy(Options* options) {
   if (options == nullptr) return;
@@ -401,7 +405,7 @@ int Options_SetBooleanValue(Options* options, int group, const char* value, int 
   if (option == nullptr || !ParseBoolean(value, &parsed)) return 1;
   option->bool_value = parsed;
   if (group == 0) CascadeCommonBoolean(index, true);
-  CallHooks(options, group, index);
+  CallHooks(options, group, index, true);
   return 0;
 }
 
@@ -411,7 +415,7 @@ int Options_SetIntValue(Options* options, int group, const char* value, int inde
   if (option == nullptr || !ParseInteger(value, &parsed)) return 1;
   option->int_value = parsed;
   if (group == 0) CascadeCommonInteger(index);
-  CallHooks(options, group, index);
+  CallHooks(options, group, index, true);
   return 0;
 }
 
@@ -420,7 +424,7 @@ int Options_SetDoubleValue(Options* options, int group, const char* value, int i
   double parsed = 0.0;
   if (option == nullptr || !ParseDouble(value, &parsed)) return 1;
   option->double_value = parsed;
-  CallHooks(options, group, index);
+  CallHooks(options, group, index, true);
   return 0;
 }
 
@@ -453,7 +457,7 @@ int Options_SetBoolean(Options* options, const char* name, int value) {
   }
   option->bool_value = value != 0 ? 1 : 0;
   if (group == 0) CascadeCommonBoolean(index, false);
-  CallHooks(options, group, index);
+  CallHooks(options, group, index, false);
   return 0;
 }
 
@@ -467,7 +471,7 @@ int Options_SetInt(Options* options, const char* name, int value) {
   }
   option->int_value = value;
   if (group == 0) CascadeCommonInteger(index);
-  CallHooks(options, group, index);
+  CallHooks(options, group, index, false);
   return 0;
 }
 
@@ -480,7 +484,7 @@ int Options_SetDouble(Options* options, const char* name, double value) {
     return 3;
   }
   option->double_value = value;
-  CallHooks(options, group, index);
+  CallHooks(options, group, index, false);
   return 0;
 }
 

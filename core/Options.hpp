@@ -142,9 +142,10 @@ void Options_CommonDefaults();
 // ---------------------------------------------------------------------------
 // The registry.
 
-// Allocates the object (room for 10 groups) and adds the factorization
-// group, then the presolve group. Hosts add the solver's groups afterwards
-// (Sarn_AddOptions). A failed allocation is the solver error of Memory.
+// Allocates the object with room for 10 groups and no group yet. The layers
+// that own groups add them (Sarn_CreateOptions adds the factorization group,
+// then the presolve group; hosts add the solver's groups afterwards with
+// Sarn_AddOptions). A failed allocation is the solver error of Memory.
 Options* Options_Create();
 // Calls every group's release (in order of addition, where set) and frees
 // the object; the static group records and tables are not touched, so the
@@ -180,9 +181,10 @@ int Options_Find(Options* options, char* text, int* group, int* index);
 Option* Options_Lookup(Options* options, int group, int index);
 
 // Convert the value text for option (group, index) and store it, then run
-// the side effects: for a common option its cascades (output, output_model_
-// statistics, cumulative_iteration_limit) and every group's
-// on_common_change hook in order of addition; for a group option that
+// the side effects: for a common option its cascades within the common table
+// (output, output_model_statistics, cumulative_iteration_limit) and every
+// group's on_common_change hook in order of addition, through which the
+// groups apply those cascades to their own options; for a group option that
 // group's on_change hook. Return 0 when stored; 1 when the text is invalid,
 // the option does not exist or is not of the setter's type (nothing stored,
 // no hook called).
@@ -200,8 +202,9 @@ int Options_SetOtherValue(Options* options, int group, const char* value, int in
 
 // By name (taken up to 1023 characters, looked up with Options_Find) and
 // typed value, with the same side effects as the value setters, except that
-// SetBoolean of output to no leaves output_restart_log and
-// output_presolve_level alone. A boolean is stored as 0 or 1. Return 0
+// SetBoolean of output to no leaves output_restart_log and (through its
+// group's hook, see Options_CommonChangeFromLine) output_presolve_level
+// alone. A boolean is stored as 0 or 1. Return 0
 // stored, 2 not found, 3 wrong type ("Options: Set...: invalid type.\n",
 // mode 7). SetOther also returns 3 for a code outside the enumeration
 // ("Options: SetOther: invalid value.\n") and stores nothing then; it does
@@ -237,6 +240,16 @@ int Options_Set(Options* options, const char* text);
 // could not be opened ("Could not open options file: %s\nUsing
 // defaults.\n"), 2 at least one line failed; a failure does not stop it.
 int Options_Read(Options* options, const char* file_name);
+
+// While the on_common_change hooks run: 1 when the common option was set
+// from value text (the value setters, so option lines and the option file),
+// 0 when it was set by name. A group whose cascade differs between the two
+// forms reads it; outside the hooks it is 0.
+int Options_CommonChangeFromLine();
+
+// Clears the note of the setting in progress (process-state reset after an
+// abandoned call).
+void Options_ForgetState();
 
 // ---------------------------------------------------------------------------
 // Keyword helpers shared by the groups' printers and parsers.

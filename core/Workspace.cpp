@@ -11,7 +11,6 @@
 #include "core/IDenseVector.hpp"
 #include "core/Memory.hpp"
 #include "core/SparseMatrix.hpp"
-#include "factorization/Basis.hpp"
 
 namespace {
 
@@ -31,7 +30,8 @@ struct Pool {
   DenseVector* vectors[kScratchCount];
   IDenseVector* ivectors[kScratchCount];
   bool factor_built;
-  Basis* basis;
+  Basis* basis;                                  // kept for the basis layer
+  const Workspace_BasisOperations* basis_operations;
   DenseVector* factor_vectors[2];
   IDenseVector* factor_ivector;
   bool merit_built;
@@ -114,9 +114,10 @@ void FreePool(Pool* w) {
   SparseMatrix_Destroy(w->matrix);
   SparseMatrix_Destroy(w->merit_matrix);
   Basis* basis = w->basis;
+  const Workspace_BasisOperations* operations = w->basis_operations;
   Memory_Free(w);
   // Last, so that a back-end failure here leaves nothing else behind.
-  Basis_Destroy(basis);
+  if (basis != nullptr) operations->destroy(basis);
 }
 
 }  // namespace
@@ -191,7 +192,7 @@ void Workspace_Size(std::int32_t n, std::int32_t nnz) {
   const std::int32_t new_nnz = nnz > w->nnz ? nnz : w->nnz;
   if (w->function_jacobian != nullptr) FunctionJacobian_Size(w->function_jacobian, new_n, new_nnz);
   if (w->matrix != nullptr) SparseMatrix_Resize(w->matrix, new_n, new_n, new_nnz);
-  if (w->basis != nullptr) Basis_Size(w->basis, new_n, new_n, new_nnz);
+  if (w->basis != nullptr) w->basis_operations->size(w->basis, new_n, new_n, new_nnz);
   if (w->merit_matrix != nullptr) SparseMatrix_Resize(w->merit_matrix, new_n, new_n, new_nnz);
   w->n = new_n;
   w->nnz = new_nnz;
@@ -235,10 +236,21 @@ FunctionJacobian* Workspace_FunctionJacobian() {
   return w->function_jacobian;
 }
 
-Basis* Workspace_Basis() {
+Basis* Workspace_BasisSlot(std::int32_t* n, std::int32_t* nnz) {
   Pool* w = Require("Basis", __LINE__);
-  if (w->basis == nullptr) w->basis = Basis_Create(w->n, w->n, w->nnz);
+  *n = w->n;
+  *nnz = w->nnz;
   return w->basis;
+}
+
+void Workspace_FillBasisSlot(Basis* basis, const Workspace_BasisOperations* operations) {
+  Pool* w = Require("Basis", __LINE__);
+  if (w->basis != nullptr || basis == nullptr || operations == nullptr ||
+      operations->size == nullptr || operations->destroy == nullptr) {
+    Error_Report("Workspace", __LINE__, "Basis", "invalid basis slot");
+  }
+  w->basis = basis;
+  w->basis_operations = operations;
 }
 
 // ---------------------------------------------------------------------------

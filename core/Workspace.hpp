@@ -2,8 +2,9 @@
 // the algorithms borrow instead of allocating in their loops.
 //
 // Members: 15 numbered DenseVectors and 15 numbered IDenseVectors, one
-// SparseMatrix, one FunctionJacobian, the solver's one timed Basis, and eight
-// groups of vectors for particular algorithms. Every member is created on its
+// SparseMatrix, one FunctionJacobian, the solver's one timed Basis (kept here
+// for the basis layer, which makes it: Workspace_Basis), and eight groups of
+// vectors for particular algorithms. Every member is created on its
 // first request (a group as a whole) and lives until the pool is freed; the
 // pool only grows, and all members follow the largest n (vector length) and
 // nnz (matrix entries) seen. Borrowers never destroy members, and nothing a
@@ -87,7 +88,21 @@ DenseVector* Workspace_Vector(std::int32_t i);    // i = 1..15
 IDenseVector* Workspace_IVector(std::int32_t i);  // i = 1..15
 SparseMatrix* Workspace_Matrix();
 FunctionJacobian* Workspace_FunctionJacobian();
-Basis* Workspace_Basis();  // Basis_Create(n, n, nnz) on the current back-end
+
+// The basis slot. The basis layer creates the pool's one Basis on first use
+// (Workspace_Basis in factorization/WorkspaceBasis.hpp) and hands it over
+// with the two operations through which the pool grows it with the pool's
+// sizes (size(basis, n, n, nnz)) and destroys it, last of all members, when
+// the pool goes.
+struct Workspace_BasisOperations {
+  void (*size)(Basis* basis, std::int32_t m, std::int32_t n, std::int32_t nnz);
+  void (*destroy)(Basis* basis);
+};
+// The Basis in the slot (nullptr while empty); stores the pool's n and nnz.
+Basis* Workspace_BasisSlot(std::int32_t* n, std::int32_t* nnz);
+// Fills the empty slot. A filled slot, an absent basis or incomplete
+// operations are the solver error "invalid basis slot" (report form).
+void Workspace_FillBasisSlot(Basis* basis, const Workspace_BasisOperations* operations);
 
 // Groups: the first request of any member builds the whole group.
 void Workspace_BuildFactorGroup();

@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
   Output_SetStatusFile(stdout);
-  Options* options = Options_Create();
+  Options* options = Sarn_CreateOptions();
   Sarn_AddOptions(options);
   Options_Default(options);
   if (argc > 1 && std::strcmp(argv[1], "hidden") == 0) {

@@ -59,6 +59,11 @@ void Basis_SetInterface(const Basis_Interface* table);
 // The current table (a table with every slot empty before any install).
 const Basis_Interface* Basis_GetInterface();
 
+// Puts the table with every slot empty back as the current one, as before
+// any install, without touching the table that was current (used after an
+// abandoned call). Existing Basis records keep their own tables.
+void Basis_ForgetState();
+
 // New Basis for an m x n basis with about nnz entries, on the current table.
 // A missing create slot is the solver error "No basis create routine.\n",
 // raised before anything is allocated. seconds := the time spent in create.

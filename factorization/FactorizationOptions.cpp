@@ -40,9 +40,9 @@ Option Factorization_OptionTable[] = {
 };
 
 OptionGroup Factorization_OptionGroup = {
-    FACTORIZATION_OPTION_COUNT, 4,       Factorization_OptionTable, Factorization_Defaults,
-    nullptr,                    printers, parsers,                  nullptr,
-    nullptr,                    keyword_counts};
+    FACTORIZATION_OPTION_COUNT,       4,       Factorization_OptionTable, Factorization_Defaults,
+    nullptr,                          printers, parsers,                  nullptr,
+    Factorization_CommonOptionChanged, keyword_counts};
 
 void Factorization_AddOptions(Options* options) {
   Options_Add(options, &Factorization_OptionGroup);
@@ -69,6 +69,17 @@ void Factorization_Defaults() {
   t[OUTPUT_FACTORIZATION_INFORMATION].bool_value = 0;
   t[OUTPUT_FACTORIZATION_DEBUG_INFORMATION].bool_value = 0;
   Factorization_Select();
+}
+
+void Factorization_CommonOptionChanged(int index) {
+  Option* t = Factorization_OptionTable;
+  if (index == COMMON_OUTPUT && !Options_CommonBool(COMMON_OUTPUT)) {
+    t[OUTPUT_FACTORIZATION_UPDATES].bool_value = 0;
+    t[OUTPUT_FACTORIZATION_SINGULARITIES].bool_value = 0;
+  } else if (index == COMMON_OUTPUT_MODEL_STATISTICS &&
+             Options_CommonBool(COMMON_OUTPUT_MODEL_STATISTICS)) {
+    t[OUTPUT_FACTORIZATION_SINGULARITIES].bool_value = 1;
+  }
 }
 
 int Factorization_ParseMethod(const char* text, int* value) {

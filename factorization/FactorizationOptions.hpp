@@ -59,13 +59,19 @@ inline double Factorization_OptionDouble(int index) {
   return Factorization_OptionTable[index].double_value;
 }
 
-// Adds the group to options with Options_Add (Options_Create calls it first,
-// so the group is number 1 there).
+// Adds the group to options with Options_Add (Sarn_CreateOptions adds it
+// first, so the group is number 1 there).
 void Factorization_AddOptions(Options* options);
 
 // Writes the seventeen defaults (the two powers of 2^-52 computed with pow),
 // then makes the sparse back-end current. No hook is called.
 void Factorization_Defaults();
+
+// The group's on_common_change hook: output switched off switches
+// output_factorization_updates and output_factorization_singularities off;
+// output_model_statistics switched on switches
+// output_factorization_singularities on. Any other change does nothing.
+void Factorization_CommonOptionChanged(int index);
 
 // Parser of factorization_method: compares the first three characters of
 // text with "dense" and "sparse"; on a match stores the code in *value,

@@ -26,8 +26,8 @@ Option Presolve_OptionTable[] = {
 };
 
 OptionGroup Presolve_OptionGroup = {
-    PRESOLVE_OPTION_COUNT, 3, Presolve_OptionTable, WriteDefaults, nullptr, printers, parsers,
-    nullptr,               nullptr, nullptr};
+    PRESOLVE_OPTION_COUNT, 3,       Presolve_OptionTable,         WriteDefaults, nullptr, printers,
+    parsers,               nullptr, Presolve_CommonOptionChanged, nullptr};
 
 void Presolve_AddOptions(Options* options) { Options_Add(options, &Presolve_OptionGroup); }
 
@@ -42,4 +42,15 @@ int Presolve_Defaults() {
   t[PRESOLVE_ZERO_TOLERANCE].double_value = 1e-12;
   t[OUTPUT_PRESOLVE_LEVEL].int_value = 1;
   return 1;
+}
+
+void Presolve_CommonOptionChanged(int index) {
+  Option* t = Presolve_OptionTable;
+  if (index == COMMON_OUTPUT && !Options_CommonBool(COMMON_OUTPUT) &&
+      Options_CommonChangeFromLine()) {
+    t[OUTPUT_PRESOLVE_LEVEL].int_value = 0;
+  } else if (index == COMMON_CUMULATIVE_ITERATION_LIMIT &&
+             Options_CommonInt(COMMON_CUMULATIVE_ITERATION_LIMIT) == 0) {
+    t[PRESOLVE].bool_value = 0;
+  }
 }

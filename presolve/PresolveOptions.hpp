@@ -28,9 +28,15 @@ inline double Presolve_OptionDouble(int index) {
   return Presolve_OptionTable[index].double_value;
 }
 
-// Adds the group to options with Options_Add (Options_Create calls it right
-// after the factorization group, so the group is number 2 there).
+// Adds the group to options with Options_Add (Sarn_CreateOptions adds it
+// right after the factorization group, so the group is number 2 there).
 void Presolve_AddOptions(Options* options);
 
 // Writes the eight defaults in table order and returns 1.
 int Presolve_Defaults();
+
+// The group's on_common_change hook: output switched off from an option line
+// sets output_presolve_level to 0 (switched off by name it stays);
+// cumulative_iteration_limit set to 0 switches presolve off. Any other
+// change does nothing.
+void Presolve_CommonOptionChanged(int index);

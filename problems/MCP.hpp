@@ -10,7 +10,9 @@
 //   are not fixed (lower == upper) and, with the free-variable transform on
 //   and free variables present, one extra variable "eta" last.
 // MCP_Start builds the reduced problem, MCP_Function / MCP_Jacobian evaluate
-// in reduced numbering, MCP_Finish maps the solution back.
+// in reduced numbering, MCP_Finish maps the solution back; start and finish
+// drive the presolve and postsolve, so they sit above it, in the presolve
+// folder (presolve/MCP_Start.hpp, presolve/MCP_Finish.hpp).
 //
 // Every call of the evaluation callbacks passes the record's own storage: x
 // is the full point (MCP_FullX), f the evaluation's F and the four Jacobian
@@ -226,17 +228,8 @@ void MCP_AllocatePresolve(MCP* mcp);
 void MCP_AllocateSecondFunction(MCP* mcp);
 
 // ---------------------------------------------------------------------------
-// Start (MCP_Start.cpp)
+// Evaluations at the full point (MCP_Evaluate.cpp)
 // ---------------------------------------------------------------------------
-
-// Reads sizes, bounds, start point and basis through the callbacks, checks
-// the bounds, evaluates at the start point, runs the presolve when allowed,
-// splits off the fixed variables and adds "eta" when the transform is on.
-// Returns MCP_CONTINUE (13: reduced problem ready), 1 (nothing to solve),
-// 6 (interrupted; n = n_r = 0), 7 (bound errors; n = n_r = 0), 8 (undefined
-// at the calculated start; n = n_r = 0) or a presolve status (n kept). The
-// jump point registered before the call is in place again on every return.
-int MCP_Start(MCP* mcp);
 
 // Projects the start point onto the bounds (option project_start), evaluates
 // there (option nonlinear_model_use_start) and falls back to the point built
@@ -268,19 +261,6 @@ int MCP_Function(MCP* mcp, DenseVector* x_r, FunctionJacobian* out);
 // at most nnz_r, every diagonal entry stored). Result as MCP_Function; a
 // reduced Jacobian that would not fit out's room is a solver error.
 int MCP_Jacobian(MCP* mcp, DenseVector* x_r, FunctionJacobian* out);
-
-// ---------------------------------------------------------------------------
-// Finish (MCP_Finish.cpp)
-// ---------------------------------------------------------------------------
-
-// Maps the reduced solution x_r and basis_r (n_r values; basis_r may be
-// nullptr for all codes 0) back to the full numbering, runs the postsolve
-// when this start ran a presolve, evaluates F and the Jacobian at the full
-// point, logs the postsolved residual when variables were removed, repairs
-// the basis codes and calls the finish callbacks. After a start that left
-// n = 0 only the finish callbacks run. code (the solve's termination code)
-// is not used.
-void MCP_Finish(MCP* mcp, int code, DenseVector* x_r, IDenseVector* basis_r);
 
 // ---------------------------------------------------------------------------
 // Names and accessors (MCP_Names.cpp)

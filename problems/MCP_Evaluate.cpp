@@ -1,10 +1,12 @@
-// Evaluations of the MCP record: the callbacks at the full point, and F and
-// its Jacobian at a reduced point (scatter into the full point, call back in
+// Evaluations of the MCP record: the callbacks at the full point (the start
+// point among them), and F and its Jacobian at a reduced point (scatter into the full point, call back in
 // full numbering, gather into the caller's pair in reduced numbering).
 #include <algorithm>
 
 #include "core/Error.hpp"
+#include "core/Options.hpp"
 #include "problems/MCP.hpp"
+#include "problems/ProblemClasses_internal.hpp"
 
 namespace {
 
@@ -226,7 +228,19 @@ void GatherJacobian(MCP* mcp, FunctionJacobian* out) {
   FunctionJacobian_SetNnz(out, SparseMatrix_NNZ(jr));
 }
 
+// F and J at the full point; the callback's domain-error count.
+int EvaluateAtStart(void* record) { return MCP_EvaluateFullJacobian(static_cast<MCP*>(record)); }
+
 }  // namespace
+
+int MCP_EvaluateStart(MCP* mcp) {
+  if (Options_CommonBool(COMMON_PROJECT_START)) {
+    DenseVector_Mid(mcp->x, mcp->x, mcp->lower, mcp->upper);
+  }
+  ClassBlock full{mcp->lower, mcp->upper, mcp->x, mcp->basis};
+  return problem_classes::EvaluateStartPoint(full, mcp->n, &EvaluateAtStart, mcp) ? MCP_CONTINUE
+                                                                                  : MCP_UNDEFINED;
+}
 
 int MCP_EvaluateFullFunction(MCP* mcp) {
   DenseVector* f = FunctionJacobian_Function(mcp->evaluation);

@@ -14,6 +14,7 @@
 #include "core/SparseMatrix.hpp"
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
+#include "factorization/WorkspaceBasis.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"
 #include "solver/Information.hpp"

@@ -15,6 +15,7 @@
 #include "core/Timer.hpp"
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
+#include "factorization/WorkspaceBasis.hpp"
 #include "solver/Information.hpp"
 #include "solver/Lemke_internal.hpp"
 
@@ -158,7 +159,11 @@ int Lemke_DestroyWorkspace() {
 
 LemkeWorkspace* Lemke_GetWorkspace() { return lemke_workspace; }
 
-void Lemke_ForgetState() { lemke_workspace = nullptr; }
+void Lemke_ForgetState() {
+  lemke_workspace = nullptr;
+  // The generator's state at load (seed 0 leaves the base state).
+  Lemke_RandomSeed(0);
+}
 
 LemkeWorkspace* Lemke_RequireWorkspace(const char* operation) {
   if (lemke_workspace == nullptr) {

@@ -168,8 +168,9 @@ int Lemke_ReferenceWorkspace();
 int Lemke_DestroyWorkspace();
 // The workspace, or nullptr while none exists.
 LemkeWorkspace* Lemke_GetWorkspace();
-// Forgets the workspace pointer without touching its memory (process-state
-// reset after an abandoned call).
+// Forgets the workspace pointer without touching its memory and puts the
+// random generator back to its state at load (process-state reset after an
+// abandoned call).
 void Lemke_ForgetState();
 
 // ---------------------------------------------------------------------------

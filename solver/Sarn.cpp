@@ -8,6 +8,8 @@
 #include "core/Memory.hpp"
 #include "core/Options.hpp"
 #include "core/Workspace.hpp"
+#include "presolve/MCP_Finish.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/LCP.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"

@@ -1,7 +1,9 @@
 // Algorithm option group: table, defaults, and the printers and parsers of
-// its seven enumerations.
+// its seven enumerations; the options object every host starts from.
 #include "solver/SarnOptions.hpp"
 
+#include "factorization/FactorizationOptions.hpp"
+#include "presolve/PresolveOptions.hpp"
 #include "solver/LemkeOptions.hpp"
 
 namespace {
@@ -149,6 +151,13 @@ OptionGroup Sarn_OptionGroup = {SARN_OPTION_COUNT, SARN_TYPE_COUNT, Sarn_OptionT
                                 Sarn_Defaults,     nullptr,         printers,
                                 parsers,           nullptr,         nullptr,
                                 keyword_counts};
+
+Options* Sarn_CreateOptions() {
+  Options* options = Options_Create();
+  Factorization_AddOptions(options);
+  Presolve_AddOptions(options);
+  return options;
+}
 
 void Sarn_AddOptions(Options* options) {
   Options_Add(options, &Sarn_OptionGroup);

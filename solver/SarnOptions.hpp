@@ -161,8 +161,14 @@ inline bool Sarn_OptionBool(int index) { return Sarn_OptionTable[index].bool_val
 inline int Sarn_OptionInt(int index) { return Sarn_OptionTable[index].int_value; }
 inline double Sarn_OptionDouble(int index) { return Sarn_OptionTable[index].double_value; }
 
+// The options object every host starts from: Options_Create, then the
+// factorization group (Factorization_AddOptions) and the presolve group
+// (Presolve_AddOptions), numbered 1 and 2. A failed allocation is the
+// solver error of Memory.
+Options* Sarn_CreateOptions();
+
 // Adds the algorithm group, then the Lemke group, with Options_Add. Hosts
-// call it right after Options_Create, so the groups are numbered 3 and 4.
+// call it right after Sarn_CreateOptions, so the groups are numbered 3 and 4.
 void Sarn_AddOptions(Options* options);
 
 // Writes every default of the algorithm group and sets the common option

@@ -9,6 +9,8 @@
 #include "core/Timer.hpp"
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
+#include "factorization/WorkspaceBasis.hpp"
+#include "presolve/MCP_Finish.hpp"
 #include "problems/LCP.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"

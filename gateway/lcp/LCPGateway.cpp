@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/Error.hpp"
-#include "gateway/mcp/GatewayCommon.hpp"
+#include "gateway/common/GatewayCommon.hpp"
 #include "problems/MCP.hpp"
 
 namespace {

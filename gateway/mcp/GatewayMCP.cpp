@@ -7,9 +7,9 @@
 
 #include "mex.h"
 
-#include "gateway/mcp/GatewayCommon.hpp"
-#include "gateway/mcp/GatewayInput.hpp"
-#include "gateway/mcp/GatewaySession.hpp"
+#include "gateway/common/GatewayCommon.hpp"
+#include "gateway/common/GatewayInput.hpp"
+#include "gateway/common/GatewaySession.hpp"
 #include "problems/MCP.hpp"
 
 namespace {

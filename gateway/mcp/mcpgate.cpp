@@ -18,10 +18,10 @@
 
 #include "core/Options.hpp"
 #include "core/Timer.hpp"
-#include "gateway/mcp/GatewayCommon.hpp"
-#include "gateway/mcp/GatewayInput.hpp"
+#include "gateway/common/GatewayCommon.hpp"
+#include "gateway/common/GatewayInput.hpp"
 #include "gateway/mcp/GatewayMCP.hpp"
-#include "gateway/mcp/GatewaySession.hpp"
+#include "gateway/common/GatewaySession.hpp"
 #include "problems/MCP.hpp"
 
 namespace {

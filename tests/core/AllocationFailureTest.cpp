@@ -18,6 +18,7 @@
 #include "core/SparseMatrix.hpp"
 #include "core/Timer.hpp"
 #include "core/Workspace.hpp"
+#include "factorization/WorkspaceBasis.hpp"
 #include "support/TestSupport.hpp"
 #include "VectorFixtures.hpp"
 

@@ -58,7 +58,7 @@ class HostOptionsTest : public LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    options_ = Options_Create();
+    options_ = Sarn_CreateOptions();
     Sarn_AddOptions(options_);
     Options_Default(options_);
     output()->Clear();

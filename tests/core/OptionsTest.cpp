@@ -293,7 +293,7 @@ TEST_F(OptionsTest, DefaultsUndoEverySetting) {
 
 TEST_F(OptionsTest, DecompositionSizeLimitDependsOnTheSolverGroups) {
   EXPECT_EQ(Options_CommonDouble(COMMON_DECOMPOSITION_SIZE_LIMIT), 10000.0);
-  Options* own = Options_Create();  // factorization and presolve groups only
+  Options* own = Sarn_CreateOptions();  // factorization and presolve groups only
   EXPECT_EQ(own->group_count, 2);
   Options_Default(own);
   EXPECT_EQ(Options_CommonDouble(COMMON_DECOMPOSITION_SIZE_LIMIT), 12.0);
@@ -320,6 +320,9 @@ TEST_F(OptionsTest, GroupsAreNumberedInOrderOfAddition) {
     EXPECT_EQ(s.group->release, nullptr);
     EXPECT_EQ(s.group->on_change, nullptr);
   }
+  EXPECT_EQ(Factorization_OptionGroup.on_common_change, Factorization_CommonOptionChanged);
+  EXPECT_EQ(Presolve_OptionGroup.on_common_change, Presolve_CommonOptionChanged);
+  EXPECT_EQ(Sarn_OptionGroup.on_common_change, nullptr);
   EXPECT_EQ(Lemke_OptionGroup.on_common_change, Lemke_CommonOptionChanged);
 }
 
@@ -835,7 +838,7 @@ Option lone_table[] = {Options_MakeOption("lone_option", 1, OPTION_INTEGER)};
 OptionGroup lone_groups[11];
 
 TEST_F(OptionsTest, AnEleventhGroupGrowsTheArrayByTen) {
-  Options* own = Options_Create();
+  Options* own = Sarn_CreateOptions();
   EXPECT_EQ(own->capacity, 10);
   for (int k = 0; k < 9; ++k) {
     lone_groups[k] = {1, 3, lone_table, [] {}, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -859,7 +862,7 @@ TEST(OptionsDeathTest, RegistrationFaultsAreFatal) {
                                  nullptr, nullptr};
   static OptionGroup fine = {1, 3, table, [] {}, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr};
-  Options* options = Options_Create();
+  Options* options = Sarn_CreateOptions();
   EXPECT_EXIT(Options_Add(nullptr, &fine), ::testing::ExitedWithCode(255),
               "  \\*\\* FATAL ERROR \\*\\*\nOptions\\([0-9]+\\): Add: null argument\n");
   EXPECT_EXIT(Options_Add(options, nullptr), ::testing::ExitedWithCode(255),
@@ -882,7 +885,7 @@ TEST_F(OptionsTest, ListingAnOptionOfAnUnknownTypeIsASolverError) {
                                 {Options_MakeOption("odd_option", 1, 3)}};
   for (auto& table : tables) {
     OptionGroup odd = {1, 4, table, [] {}, nullptr, printers, nullptr, nullptr, nullptr, nullptr};
-    Options* own = Options_Create();
+    Options* own = Sarn_CreateOptions();
     Options_Add(own, &odd);
     output()->Clear();
     EXPECT_SOLVER_ERROR(Options_Display(own), "): Display: invalid type\n");
@@ -902,7 +905,7 @@ TEST_F(OptionsTest, ReleaseFunctionsRunWhenTheObjectGoes) {
   static OptionGroup b = {1, 3, table, [] {}, [] { released.push_back(2); }, nullptr, nullptr,
                           nullptr, nullptr, nullptr};
   released.clear();
-  Options* own = Options_Create();
+  Options* own = Sarn_CreateOptions();
   Options_Add(own, &a);
   Options_Add(own, &b);
   Options_Destroy(own);

@@ -14,6 +14,7 @@
 #include "core/SparseMatrix.hpp"
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
+#include "factorization/WorkspaceBasis.hpp"
 #include "support/TestSupport.hpp"
 #include "VectorFixtures.hpp"
 

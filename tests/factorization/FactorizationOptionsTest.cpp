@@ -8,6 +8,7 @@
 
 #include "core/Options.hpp"
 #include "factorization/FactorizationOptions.hpp"
+#include "solver/SarnOptions.hpp"
 #include "support/TestSupport.hpp"
 
 namespace {
@@ -16,7 +17,7 @@ class FactorizationOptionsTest : public LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    options_ = Options_Create();
+    options_ = Sarn_CreateOptions();
     Options_Default(options_);
   }
   void TearDown() override {

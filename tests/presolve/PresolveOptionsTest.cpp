@@ -6,6 +6,7 @@
 
 #include "core/Options.hpp"
 #include "presolve/PresolveOptions.hpp"
+#include "solver/SarnOptions.hpp"
 #include "support/TestSupport.hpp"
 
 namespace {
@@ -50,7 +51,7 @@ TEST(PresolveOptionsTest, DefaultsAndIndexNames) {
 class PresolveListingTest : public LibraryTest {};
 
 TEST_F(PresolveListingTest, OnlyTwoOptionsAreListedByDefault) {
-  Options* options = Options_Create();
+  Options* options = Sarn_CreateOptions();
   Options_Default(options);
   Options_Display(options);
   const std::string& listing = output()->status();

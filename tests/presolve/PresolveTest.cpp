@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Options.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "presolve/Presolve.hpp"
 #include "problems/MCPFixture.hpp"
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "presolve/MCP_Finish.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/CNS.hpp"
 #include "problems/CNS_MCP.hpp"
 #include "problems/ClassProblems.hpp"

@@ -8,6 +8,7 @@
 
 #include "core/Memory.hpp"
 #include "core/Workspace.hpp"
+#include "presolve/MCP_Finish.hpp"
 #include "problems/CNS.hpp"
 #include "problems/CNS_MCP.hpp"
 #include "problems/ClassProblems.hpp"

@@ -19,7 +19,7 @@
 #include "problems/PLCP.hpp"
 #include "problems/PMCP.hpp"
 #include "problems/QP.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 
 namespace class_tests {
 

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 
 namespace {
 

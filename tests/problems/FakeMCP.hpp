@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "problems/MCP.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 
 class FakeMCP {
  public:

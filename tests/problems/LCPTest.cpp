@@ -9,7 +9,7 @@
 #include "core/Options.hpp"
 #include "problems/LCP.hpp"
 #include "problems/MCP.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "presolve/MCP_Start.hpp"
 #include "problems/MCPFixture.hpp"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Memory.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/MCPFixture.hpp"
 
 namespace {

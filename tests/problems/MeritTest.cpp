@@ -13,9 +13,10 @@
 #include "core/DenseVector.hpp"
 #include "core/FunctionJacobian.hpp"
 #include "core/Workspace.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/MCPFixture.hpp"
 #include "problems/Residual.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace {

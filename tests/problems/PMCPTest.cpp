@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "presolve/MCP_Finish.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/ClassProblems.hpp"
 #include "problems/MCP.hpp"
 #include "problems/PMCP.hpp"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Options.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/CNS.hpp"
 #include "problems/ClassProblems.hpp"
 #include "problems/MCP.hpp"

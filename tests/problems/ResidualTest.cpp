@@ -13,7 +13,7 @@
 #include "core/Options.hpp"
 #include "problems/MCPFixture.hpp"
 #include "problems/Residual.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace {

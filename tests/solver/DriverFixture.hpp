@@ -16,8 +16,8 @@
 #include "solver/Lemke.hpp"
 #include "solver/NMS.hpp"
 #include "solver/Sarn.hpp"
-#include "support/ProblemAdapter.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/ProblemAdapter.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace driver_test {

@@ -22,7 +22,7 @@
 #include "solver/Information.hpp"
 #include "solver/Lemke.hpp"
 #include "solver/LemkeOptions.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace lemke_test {

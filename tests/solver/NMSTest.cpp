@@ -16,7 +16,7 @@
 #include "solver/Sarn.hpp"
 #include "solver/Search.hpp"
 #include "solver/StepFixture.hpp"
-#include "support/ProblemAdapter.hpp"
+#include "fixtures/ProblemAdapter.hpp"
 
 namespace {
 

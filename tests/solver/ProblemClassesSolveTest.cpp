@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "presolve/MCP_Finish.hpp"
 #include "problems/CNS.hpp"
 #include "problems/CNS_MCP.hpp"
 #include "problems/MCP.hpp"
 #include "problems/QP.hpp"
 #include "problems/QP_MCP.hpp"
 #include "problems/ClassProblems.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 #if __has_include("solver/Sarn.hpp")

@@ -19,7 +19,7 @@ class SarnOptionsTest : public LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    options_ = Options_Create();
+    options_ = Sarn_CreateOptions();
     Sarn_AddOptions(options_);
     Options_Default(options_);
   }

@@ -16,11 +16,12 @@
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
 #include "factorization/DenseBasis.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "problems/FakeMCP.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"
 #include "solver/SarnOptions.hpp"
-#include "support/Problems.hpp"
+#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 class StepFixture : public LibraryTest {

@@ -3,7 +3,7 @@
 #include "core/Options.hpp"
 #include "core/DenseVector.hpp"
 #include "core/IDenseVector.hpp"
-#include "core/ProcessState.hpp"
+#include "solver/ProcessState.hpp"
 #include "solver/SarnOptions.hpp"
 
 OutputCapture::OutputCapture() {
@@ -30,7 +30,7 @@ void OutputCapture::Flush(void* context, int) { ++static_cast<OutputCapture*>(co
 void LibraryTest::SetUp() {
   Error_SetInterface(Error_ThrowingInterface());
   output_ = new OutputCapture();
-  options_ = Options_Create();
+  options_ = Sarn_CreateOptions();
   Sarn_AddOptions(options_);
   Options_Default(options_);
   output_->Clear();

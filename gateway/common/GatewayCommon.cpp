@@ -1,5 +1,5 @@
 // Common gateway glue: size, bounds, error and memory callbacks.
-#include "gateway/mcp/GatewayCommon.hpp"
+#include "gateway/common/GatewayCommon.hpp"
 
 #include "mex.h"
 

@@ -1,6 +1,8 @@
 // MCP finish: the solver's reduced solution back into the caller's
 // numbering, postsolve, the evaluation at the full point, the postsolved
 // residual, the basis repair and the finish callbacks.
+#include "presolve/MCP_Finish.hpp"
+
 #include "core/Error.hpp"
 #include "core/Output.hpp"
 #include "presolve/Presolve.hpp"

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "presolve/MCP_Finish.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "presolve/Presolve.hpp"
 #include "problems/MCPFixture.hpp"
 

@@ -9,6 +9,8 @@
 
 #include "core/Interrupt.hpp"
 #include "core/Options.hpp"
+#include "presolve/MCP_Finish.hpp"
+#include "presolve/MCP_Start.hpp"
 #include "presolve/Presolve.hpp"
 #include "problems/MCPFixture.hpp"
 

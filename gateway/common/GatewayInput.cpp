@@ -1,5 +1,5 @@
 // Checks of the host's arguments and of the user's results.
-#include "gateway/mcp/GatewayInput.hpp"
+#include "gateway/common/GatewayInput.hpp"
 
 #include <algorithm>
 #include <cmath>

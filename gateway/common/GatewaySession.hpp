@@ -18,7 +18,7 @@
 #include "mex.h"
 
 #include "core/Error.hpp"
-#include "gateway/mcp/GatewayInput.hpp"
+#include "gateway/common/GatewayInput.hpp"
 
 struct MCP;
 struct Options;

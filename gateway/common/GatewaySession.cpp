@@ -1,5 +1,5 @@
 // The life of one plug-in call: entry, exits, log, options, solve.
-#include "gateway/mcp/GatewaySession.hpp"
+#include "gateway/common/GatewaySession.hpp"
 
 #include <cstring>
 #include <limits>
@@ -10,9 +10,9 @@
 
 #include "core/Options.hpp"
 #include "core/Output.hpp"
-#include "core/ProcessState.hpp"
+#include "solver/ProcessState.hpp"
 #include "core/Workspace.hpp"
-#include "gateway/mcp/GatewayCommon.hpp"
+#include "gateway/common/GatewayCommon.hpp"
 #include "problems/MCP.hpp"
 #include "solver/Information.hpp"
 #include "solver/Sarn.hpp"
@@ -109,7 +109,7 @@ void Gateway_CloseLog(Gateway_Call* call) {
 }
 
 Options* Gateway_CreateOptions() {
-  Options* options = Options_Create();
+  Options* options = Sarn_CreateOptions();
   Sarn_AddOptions(options);
   Options_Default(options);
   return options;

@@ -2,6 +2,8 @@
 // evaluates it at the start point, runs the presolve when allowed and sets
 // up the reduced problem (fixed variables out, "eta" in with the
 // free-variable transform).
+#include "presolve/MCP_Start.hpp"
+
 #include <algorithm>
 
 #include "core/Error.hpp"
@@ -11,11 +13,11 @@
 #include "presolve/Presolve.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "problems/MCP.hpp"
-#include "problems/ProblemClasses_internal.hpp"
 
 namespace {
 
-using problem_classes::Infinity;
+// The option infinity: bounds at or beyond it are infinite.
+double Infinity() { return Options_CommonDouble(COMMON_INFINITY); }
 
 // The four callbacks every start needs; a record without them cannot be
 // solved, and calling an empty slot would crash.
@@ -26,9 +28,6 @@ void CheckRequiredSlots(const MCP* mcp) {
     Error_SolverError("MCP: Start: problem callbacks not installed.\n");
   }
 }
-
-// F and J at the full point; the callback's domain-error count.
-int EvaluateAtStart(void* record) { return MCP_EvaluateFullJacobian(static_cast<MCP*>(record)); }
 
 void CallAfterPresolve(MCP* mcp) {
   const MCP_PresolveInterface& p = mcp->presolve_interface;
@@ -198,13 +197,4 @@ int MCP_Start(MCP* mcp) {
   bool interrupted = Interrupt_RunWithJumpPoint([&] { status = StartSteps(mcp); });
   if (interrupted) return Abandon(mcp, MCP_INTERRUPTED);
   return status;
-}
-
-int MCP_EvaluateStart(MCP* mcp) {
-  if (Options_CommonBool(COMMON_PROJECT_START)) {
-    DenseVector_Mid(mcp->x, mcp->x, mcp->lower, mcp->upper);
-  }
-  ClassBlock full{mcp->lower, mcp->upper, mcp->x, mcp->basis};
-  return problem_classes::EvaluateStartPoint(full, mcp->n, &EvaluateAtStart, mcp) ? MCP_CONTINUE
-                                                                                  : MCP_UNDEFINED;
 }
