@@ -5,6 +5,7 @@
 
 #include "core/Error.hpp"
 #include "core/Memory.hpp"
+#include "solver/ProcessState.hpp"
 
 namespace {
 
@@ -18,6 +19,11 @@ Memory_Interface memory_record = {nullptr, Gateway_Allocate, Gateway_Allocate, G
 }  // namespace
 
 Gateway_State* Gateway_GetState() { return &state; }
+
+void Gateway_ForgetState() {
+  ProcessState_Forget();
+  state = Gateway_State{0, 0, nullptr, nullptr, nullptr, 0};
+}
 
 void Gateway_ProblemSize(void*, int* n, int* nnz) {
   *n = state.n;

@@ -25,6 +25,11 @@ struct Gateway_State {
 // The state of the current call (one per plug-in).
 Gateway_State* Gateway_GetState();
 
+// Forgets the process-wide state of the library (ProcessState_Forget) and of
+// the shared glue (the state above, whose pointers lead into the host's
+// arrays) without touching what it points to.
+void Gateway_ForgetState();
+
 // MCP_Interface problem_size: n and nnz of the state.
 void Gateway_ProblemSize(void* context, int* n, int* nnz);
 

@@ -10,8 +10,8 @@
 
 #include "core/Options.hpp"
 #include "core/Output.hpp"
-#include "solver/ProcessState.hpp"
 #include "core/Workspace.hpp"
+#include "gateway/common/GatewayCall.hpp"
 #include "gateway/common/GatewayCommon.hpp"
 #include "problems/MCP.hpp"
 #include "solver/Information.hpp"
@@ -52,7 +52,7 @@ void CloseSignalWindow(Gateway_Call* call) {
 
 }  // namespace
 
-Gateway_Call Gateway_NewCall(const char* plugin) {
+Gateway_Call Gateway_NewCall(const Gateway_Plugin* plugin) {
   Gateway_Call call;
   std::memset(&call, 0, sizeof call);
   call.plugin = plugin;
@@ -63,7 +63,7 @@ bool Gateway_Enter(Gateway_Call* call) {
   if (call->busy) return false;
   call->busy = true;
   call->window_open = false;
-  ProcessState_Forget();
+  Gateway_ForgetCall(call);
   // A log left open by a call that never reached its end is closed now.
   Gateway_CloseLog(call);
   return true;
@@ -72,10 +72,15 @@ bool Gateway_Enter(Gateway_Call* call) {
 void Gateway_Leave(Gateway_Call* call) { call->busy = false; }
 
 void Gateway_Abandon(Gateway_Call* call) {
-  ProcessState_Forget();
+  Gateway_ForgetCall(call);
   CloseSignalWindow(call);
   Gateway_CloseLog(call);
   call->busy = false;
+}
+
+void Gateway_ForgetCall(const Gateway_Call* call) {
+  Gateway_ForgetState();
+  call->plugin->forget_state();
 }
 
 const char* Gateway_KeepMessage(const char* text) {
@@ -85,7 +90,7 @@ const char* Gateway_KeepMessage(const char* text) {
 
 void Gateway_RefuseReentry(const Gateway_Call* call) {
   std::snprintf(refusal, sizeof refusal, "%s cannot be called again while it is solving.",
-                call->plugin);
+                call->plugin->name);
   mexErrMsgTxt(refusal);
   // mexErrMsgTxt does not return; this keeps the promise if a host's does.
   throw Gateway_Failure(refusal);

@@ -20,6 +20,7 @@
 #include "core/Error.hpp"
 #include "gateway/common/GatewayInput.hpp"
 
+struct Gateway_Plugin;
 struct MCP;
 struct Options;
 
@@ -33,8 +34,8 @@ struct Options;
 // What a plug-in keeps from one call to the next: whether a call is running
 // and what must be put back when it ends.
 struct Gateway_Call {
-  const char* plugin;  // plug-in name for messages
-  bool busy;           // a call of this plug-in is running
+  const Gateway_Plugin* plugin;  // the plug-in's part of every call
+  bool busy;                     // a call of this plug-in is running
   std::FILE* log;      // "logfile.tmp", or nullptr when it could not be opened
   bool window_open;    // the interrupt signal is routed to the library
 #if defined(__unix__) || defined(__APPLE__)
@@ -43,22 +44,27 @@ struct Gateway_Call {
 #endif
 };
 
-// A record for the named plug-in with no call running.
-Gateway_Call Gateway_NewCall(const char* plugin);
+// A record for the plug-in with no call running.
+Gateway_Call Gateway_NewCall(const Gateway_Plugin* plugin);
 
 // Begins a call: false when a call of this plug-in is already running (the
 // user's function called the plug-in again; nothing is touched then).
 // Otherwise marks the call running and forgets any process-wide state that
-// an abandoned earlier call left behind.
+// an abandoned earlier call left behind (Gateway_ForgetCall).
 bool Gateway_Enter(Gateway_Call* call);
 
 // Ends a call normally (everything it made has been released).
 void Gateway_Leave(Gateway_Call* call);
 
-// Ends a call that failed: forgets the library's process-wide state without
-// touching its memory (the host reclaims what it allocated), puts the signal
+// Ends a call that failed: forgets the process-wide state without touching
+// its memory (the host reclaims what it allocated), puts the signal
 // disposition back, closes the log and marks the call ended. Never throws.
 void Gateway_Abandon(Gateway_Call* call);
+
+// Forgets every process-wide state a call may leave behind, one list per
+// layer: the library's and the shared glue's (Gateway_ForgetState), then
+// the plug-in's own (its forget_state).
+void Gateway_ForgetCall(const Gateway_Call* call);
 
 // Keeps a copy of text for the host error raised after the abandon path
 // (at most 2047 characters); returns the copy.

@@ -34,6 +34,10 @@ void CheckSize(int n) {
 
 LCPGateway_State* LCPGateway_GetState() { return &lcp_state; }
 
+void LCPGateway_ForgetState() {
+  lcp_state = LCPGateway_State{0, nullptr, nullptr, nullptr, nullptr, 0, nullptr};
+}
+
 void LCPGateway_Start(void*) { lcp_state.jacobian_done = 0; }
 
 int LCPGateway_FunctionEvaluation(void*, int n, const double* x, double* f) {

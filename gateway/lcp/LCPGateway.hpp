@@ -25,6 +25,10 @@ struct LCPGateway_State {
 // The state of the current call.
 LCPGateway_State* LCPGateway_GetState();
 
+// Clears the state without touching what it points to (the host's arrays
+// and the column lengths); the plug-in's list of process-wide state.
+void LCPGateway_ForgetState();
+
 // MCP_Interface start: clears jacobian_done, so every start receives M once.
 void LCPGateway_Start(void* context);
 

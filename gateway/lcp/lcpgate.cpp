@@ -18,17 +18,16 @@
 #include "mex.h"
 
 #include "core/Memory.hpp"
-#include "core/Options.hpp"
-#include "core/Timer.hpp"
-#include "gateway/lcp/LCPGateway.hpp"
-#include "gateway/common/GatewayCommon.hpp"
+#include "gateway/common/GatewayCall.hpp"
 #include "gateway/common/GatewayInput.hpp"
-#include "gateway/common/GatewaySession.hpp"
+#include "gateway/lcp/LCPGateway.hpp"
 #include "problems/MCP.hpp"
 
 namespace {
 
-Gateway_Call call = Gateway_NewCall("lcpgate");
+constexpr int kInputs = 7;  // n, nnz, z, lb, ub, M, q; startvec may follow
+constexpr int kMatrixInput = 5;
+constexpr int kVectorInput = 6;
 
 // Output 4: -1 at the lower bound, +1 at the upper bound, 0 otherwise.
 void ReturnBasis(MCP* mcp, mxArray* basis, std::int32_t n) {
@@ -39,81 +38,67 @@ void ReturnBasis(MCP* mcp, mxArray* basis, std::int32_t n) {
   }
 }
 
-void Solve(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  // Everything the host passed is checked before anything is made.
-  Gateway_CheckCounts(nlhs, nrhs, 7, 8);
-  const std::int32_t n = Gateway_ReadCount(prhs[0], "n");
-  const std::int32_t nnz_argument = Gateway_ReadCount(prhs[1], "nnz");
-  double* z = Gateway_ReadVector(prhs[2], "z", n);
-  const double* lb = Gateway_ReadVector(prhs[3], "lb", n);
-  const double* ub = Gateway_ReadVector(prhs[4], "ub", n);
-  if (!Gateway_IsRealSparse(prhs[5], n)) {
+// M, q, the start vector and the Jacobian room: min(nnz, n*n) is at most
+// nnz, a 32-bit count, so this model always fits.
+void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
+  const std::int32_t n = problem->n;
+  if (!Gateway_IsRealSparse(prhs[kMatrixInput], n)) {
     Gateway_Fail("Input M must be a real sparse double matrix of size %d-by-%d.", n, n);
   }
-  const std::int32_t total_nnz = Gateway_SparseEntries(prhs[5], n, "Input M");
-  const double* q = Gateway_ReadVector(prhs[6], "q", n);
-  const double* start = nrhs > 7 ? Gateway_ReadVector(prhs[7], "startvec", n) : nullptr;
-  // min(nnz, n*n) is at most nnz, a 32-bit count: this model always fits.
-  const std::int64_t bound = Gateway_NonzeroBound(n, nnz_argument);
-  const std::int32_t room = static_cast<std::int32_t>(bound > 0 ? bound : 1);
-  if (n > 0 && total_nnz > room) {
-    Gateway_Fail("Input M stores %d entries, more than nnz allows (%d).", total_nnz, room);
+  const std::int32_t total_nnz = Gateway_SparseEntries(prhs[kMatrixInput], n, "Input M");
+  Gateway_ReadVector(prhs[kVectorInput], "q", n);
+  Gateway_ReadStart(nrhs, prhs, kInputs, problem);
+  problem->room = static_cast<std::int32_t>(problem->bound > 0 ? problem->bound : 1);
+  problem->entries = problem->room;
+  problem->too_large = false;
+  if (n > 0 && total_nnz > problem->room) {
+    Gateway_Fail("Input M stores %d entries, more than nnz allows (%d).", total_nnz,
+                 problem->room);
   }
+}
 
-  Gateway_SetErrorInterface();
-  Gateway_SetMemoryInterface();
-  Gateway_OpenLog(&call);
-  Options* options = Gateway_CreateOptions();
+// Output 4: the bound status, n-by-1.
+void CreateOutput(int, mxArray* plhs[], const Gateway_Problem& problem) {
+  plhs[3] = mxCreateDoubleMatrix(problem.n, 1, mxREAL);
+}
 
-  double* status = nullptr;
-  double* time = nullptr;
-  Gateway_CreateOutputs(nlhs, plhs, n, &status, &time);
-  if (nlhs > 3) plhs[3] = mxCreateDoubleMatrix(n, 1, mxREAL);
-  void* timer = Timer_Create();
-  Timer_Start(timer);
-
-  Gateway_PrintLink();
-  if (n == 0) {
-    Gateway_PrintDegenerateExit();
-    *status = 1.0;
-    *time = Timer_Query(timer);
-    Timer_Destroy(timer);
-    Options_Destroy(options);
-    Gateway_CloseLog(&call);
-    return;
-  }
-  Gateway_PrintSize(n, static_cast<std::int32_t>(bound));
-
-  Gateway_State* state = Gateway_GetState();
-  *state = Gateway_State{n, room, z, lb, ub, 0};
-  LCPGateway_State* lcp = LCPGateway_GetState();
-  const mwIndex* col_start = mxGetJc(prhs[5]);
+// M and q for the callbacks (the column lengths in library memory, released
+// by Release) and the record that presolves.
+MCP* CreateProblem(const mxArray* prhs[], const Gateway_Problem& problem) {
+  const std::int32_t n = problem.n;
+  const mxArray* M = prhs[kMatrixInput];
+  const mwIndex* col_start = mxGetJc(M);
   std::int32_t* col_len = Memory_AllocateArray<std::int32_t>(n);
   for (std::int32_t j = 0; j < n; ++j) {
     col_len[j] = static_cast<std::int32_t>(col_start[j + 1] - col_start[j]);
   }
-  *lcp = LCPGateway_State{0, col_start, mxGetIr(prhs[5]), mxGetPr(prhs[5]), col_len, total_nnz, q};
-  if (start != nullptr) Gateway_UseStartVector(options, start, n);
-
-  MCP* mcp = MCP_Create(n, room);
+  const std::int32_t total_nnz = static_cast<std::int32_t>(col_start[n]);
+  *LCPGateway_GetState() = LCPGateway_State{0,       col_start, mxGetIr(M), mxGetPr(M),
+                                            col_len, total_nnz, mxGetPr(prhs[kVectorInput])};
+  MCP* mcp = MCP_Create(n, problem.entries);
   MCP_SetPresolve(mcp, 1);
   LCPGateway_SetInterfaces(mcp);
-  const int code = Gateway_Solve(&call, options, mcp);
-
-  Gateway_ReturnSolution(mcp, z, nlhs, plhs);
-  if (nlhs > 3) ReturnBasis(mcp, plhs[3], n);
-  *status = code == 1 ? 1.0 : 0.0;
-  *time = Timer_Query(timer);
-  Timer_Destroy(timer);
-  MCP_Destroy(mcp);
-  Memory_Free(col_len);
-  Options_Destroy(options);
-  Gateway_CloseLog(&call);
+  return mcp;
 }
+
+void ReturnOutput(MCP* mcp, int, mxArray* plhs[], const Gateway_Problem& problem) {
+  ReturnBasis(mcp, plhs[3], problem.n);
+}
+
+void Release() {
+  Memory_Free(LCPGateway_GetState()->col_len);
+  LCPGateway_ForgetState();
+}
+
+const Gateway_Plugin plugin = {"lcpgate",     kInputs,       ReadInputs,
+                               CreateOutput,  CreateProblem, ReturnOutput,
+                               Release,       LCPGateway_ForgetState};
+
+Gateway_Call call = Gateway_NewCall(&plugin);
 
 }  // namespace
 
 extern "C" GATEWAY_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                            const mxArray* prhs[]) {
-  Gateway_RunCall(&call, [&] { Solve(nlhs, plhs, nrhs, prhs); });
+  Gateway_Main(&call, nlhs, plhs, nrhs, prhs);
 }

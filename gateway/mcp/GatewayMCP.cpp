@@ -145,6 +145,8 @@ void CheckSize(int n) {
 
 Gateway_FunctionState* Gateway_GetFunctionState() { return &function_state; }
 
+void Gateway_ForgetFunctionState() { function_state = Gateway_FunctionState{nullptr, 0, 0}; }
+
 int Gateway_FunctionEvaluation(void*, int n, const double* x, double* f) {
   CheckSize(n);
   Evaluation e;

@@ -27,6 +27,10 @@ struct Gateway_FunctionState {
 // The function state of the current call.
 Gateway_FunctionState* Gateway_GetFunctionState();
 
+// Clears the function state without touching the name it points to (which
+// lives in the host's memory); the plug-in's list of process-wide state.
+void Gateway_ForgetFunctionState();
+
 // MCP_Interface function_evaluation: calls fname(x, 0.0). Returns the
 // domain-error count (domerr truncated toward zero; NaN counts as 1). With
 // 0, copies n entries of the returned f into f; otherwise f is untouched.

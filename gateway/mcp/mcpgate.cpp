@@ -16,17 +16,15 @@
 
 #include "mex.h"
 
-#include "core/Options.hpp"
-#include "core/Timer.hpp"
-#include "gateway/common/GatewayCommon.hpp"
+#include "gateway/common/GatewayCall.hpp"
 #include "gateway/common/GatewayInput.hpp"
 #include "gateway/mcp/GatewayMCP.hpp"
-#include "gateway/common/GatewaySession.hpp"
 #include "problems/MCP.hpp"
 
 namespace {
 
-Gateway_Call call = Gateway_NewCall("mcpgate");
+constexpr int kInputs = 6;      // n, nnz, z, lb, ub, fname; startvec may follow
+constexpr int kNameInput = 5;
 
 // Writes the library's Jacobian at the solution into output 4 in the host's
 // 0-based compressed columns. An undefined Jacobian (no evaluation, or a
@@ -62,79 +60,56 @@ void ReturnJacobian(MCP* mcp, mxArray* J, std::int32_t n, std::int32_t room) {
   start[n] = k;
 }
 
-void Solve(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  // Everything the host passed is checked before anything is made.
-  Gateway_CheckCounts(nlhs, nrhs, 6, 7);
-  const std::int32_t n = Gateway_ReadCount(prhs[0], "n");
-  const std::int32_t nnz_argument = Gateway_ReadCount(prhs[1], "nnz");
-  double* z = Gateway_ReadVector(prhs[2], "z", n);
-  const double* lb = Gateway_ReadVector(prhs[3], "lb", n);
-  const double* ub = Gateway_ReadVector(prhs[4], "ub", n);
-  const std::int32_t name_length = Gateway_CheckName(prhs[5], "fname");
-  const double* start = nrhs > 6 ? Gateway_ReadVector(prhs[6], "startvec", n) : nullptr;
-  // The record gets one entry more than the bound; both must be 32-bit counts.
-  const std::int64_t bound = Gateway_NonzeroBound(n, nnz_argument);
-  const bool too_large = bound + 1 > 2147483647;
-  const std::int32_t room = too_large ? 1 : static_cast<std::int32_t>(bound > 0 ? bound : 1);
+// fname, the start vector and the Jacobian room. The record gets one entry
+// more than the bound; both must be 32-bit counts.
+void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
+  Gateway_CheckName(prhs[kNameInput], "fname");
+  Gateway_ReadStart(nrhs, prhs, kInputs, problem);
+  problem->too_large = problem->bound + 1 > 2147483647;
+  const std::int64_t room = problem->bound > 0 ? problem->bound : 1;
+  problem->room = problem->too_large ? 1 : static_cast<std::int32_t>(room);
+  problem->entries = problem->too_large ? 0 : static_cast<std::int32_t>(problem->bound) + 1;
+}
 
-  Gateway_SetErrorInterface();
-  Gateway_SetMemoryInterface();
-  Gateway_OpenLog(&call);
-  Options* options = Gateway_CreateOptions();
-  void* timer = Timer_Create();
-  Timer_Start(timer);
+// Output 4: J, sparse n-by-n with room for the bound.
+void CreateOutput(int, mxArray* plhs[], const Gateway_Problem& problem) {
+  plhs[3] = mxCreateSparse(problem.n, problem.n, problem.room, mxREAL);
+}
 
-  Gateway_State* state = Gateway_GetState();
-  *state = Gateway_State{n, 0, z, lb, ub, 0};
-  char* name = static_cast<char*>(mxCalloc(static_cast<std::size_t>(name_length) + 1, 1));
-  if (mxGetString(prhs[5], name, name_length + 1) != 0) {
+// The user's function name (in host memory, released by Release) and the
+// record whose callbacks call it.
+MCP* CreateProblem(const mxArray* prhs[], const Gateway_Problem& problem) {
+  const std::int32_t length = Gateway_CheckName(prhs[kNameInput], "fname");
+  char* name = static_cast<char*>(mxCalloc(static_cast<std::size_t>(length) + 1, 1));
+  Gateway_FunctionState* function = Gateway_GetFunctionState();
+  *function = Gateway_FunctionState{name, static_cast<std::int32_t>(problem.bound), 0};
+  if (mxGetString(prhs[kNameInput], name, length + 1) != 0) {
     Gateway_Fail("Input fname must be a function name (a non-empty character row vector).");
   }
-  Gateway_FunctionState* function = Gateway_GetFunctionState();
-  *function = Gateway_FunctionState{name, static_cast<std::int32_t>(too_large ? 0 : bound), 0};
-
-  double* status = nullptr;
-  double* time = nullptr;
-  Gateway_CreateOutputs(nlhs, plhs, n, &status, &time);
-  if (nlhs > 3) plhs[3] = mxCreateSparse(n, n, room, mxREAL);
-
-  Gateway_PrintLink();
-  if (n == 0 || too_large) {
-    if (n == 0) {
-      Gateway_PrintDegenerateExit();
-    } else {
-      Gateway_PrintTooLargeExit();
-    }
-    *status = n == 0 ? 1.0 : 0.0;
-    *time = Timer_Query(timer);
-    Timer_Destroy(timer);
-    Options_Destroy(options);
-    mxFree(name);
-    Gateway_CloseLog(&call);
-    return;
-  }
-
-  Gateway_PrintSize(n, static_cast<std::int32_t>(bound));
-  state->nnz = static_cast<std::int32_t>(bound) + 1;
-  if (start != nullptr) Gateway_UseStartVector(options, start, n);
-  MCP* mcp = MCP_Create(n, state->nnz);
+  MCP* mcp = MCP_Create(problem.n, problem.entries);
   Gateway_SetInterface(mcp);
-  const int code = Gateway_Solve(&call, options, mcp);
-
-  Gateway_ReturnSolution(mcp, z, nlhs, plhs);
-  if (nlhs > 3) ReturnJacobian(mcp, plhs[3], n, room);
-  *status = code == 1 ? 1.0 : 0.0;
-  *time = Timer_Query(timer);
-  Timer_Destroy(timer);
-  MCP_Destroy(mcp);
-  Options_Destroy(options);
-  mxFree(name);
-  Gateway_CloseLog(&call);
+  return mcp;
 }
+
+void ReturnOutput(MCP* mcp, int, mxArray* plhs[], const Gateway_Problem& problem) {
+  ReturnJacobian(mcp, plhs[3], problem.n, problem.room);
+}
+
+void Release() {
+  Gateway_FunctionState* function = Gateway_GetFunctionState();
+  if (function->name != nullptr) mxFree(const_cast<char*>(function->name));
+  Gateway_ForgetFunctionState();
+}
+
+const Gateway_Plugin plugin = {"mcpgate",     kInputs,      ReadInputs,
+                               CreateOutput,  CreateProblem, ReturnOutput,
+                               Release,       Gateway_ForgetFunctionState};
+
+Gateway_Call call = Gateway_NewCall(&plugin);
 
 }  // namespace
 
 extern "C" GATEWAY_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                            const mxArray* prhs[]) {
-  Gateway_RunCall(&call, [&] { Solve(nlhs, plhs, nrhs, prhs); });
+  Gateway_Main(&call, nlhs, plhs, nrhs, prhs);
 }
