@@ -114,18 +114,7 @@ struct Engine {
   int retries = 0;
 
   explicit Engine(std::int32_t size) : n(size) {
-    ip[LU_Int::search_limit] = 5;
-    ip[LU_Int::pivot_rule] = 0;
-    ip[LU_Int::keep_factors] = 1;
-    const double eps = std::ldexp(1.0, -52);
-    rp[LU_Real::l_factor_limit] = 10.0;
-    rp[LU_Real::l_update_limit] = 10.0;
-    rp[LU_Real::drop_tolerance] = std::pow(eps, 0.9);
-    rp[LU_Real::u_abs_tolerance] = std::pow(eps, 2.0 / 3.0);
-    rp[LU_Real::u_rel_tolerance] = std::pow(eps, 2.0 / 3.0);
-    rp[LU_Real::space_factor] = 3.0;
-    rp[LU_Real::density_1] = 0.3;
-    rp[LU_Real::density_2] = 0.5;
+    LU_DefaultParams(ip, rp);
     for (auto* v : {&row_perm, &col_perm, &row_len, &col_len, &row_start, &col_start,
                     &row_count_start, &col_count_start, &row_perm_inv, &col_perm_inv}) {
       v->assign(n, 0);
@@ -259,11 +248,12 @@ Result RunEngine(Csc a, std::mt19937& rng) {
     a = std::move(next);
     std::fill(v.begin(), v.end(), 0.0);
     for (auto& x : column) v[x.first] = x.second;
-    std::int32_t result = 0;
+    std::int32_t result = LU_OK;
     t0 = Now();
-    LU_Solve(5, n, n, v.data(), w.data(), e.ip, e.rp, e.f, result);
+    LU_Solve(LU_SOLVE_A, n, n, v.data(), w.data(), e.ip, e.rp, e.f, result);
     double diag = 0, vnorm = 0;
-    std::int32_t r = LU_ReplaceColumn(1, 2, n, n, j + 1, v.data(), e.ip, e.rp, e.f, diag, vnorm);
+    std::int32_t r = LU_ReplaceColumn(LU_OLD_REMOVE, LU_NEW_TRANSFORMED, n, n, j + 1, v.data(),
+                                      e.ip, e.rp, e.f, diag, vnorm);
     update += Now() - t0;
     if (r != LU_OK) {
       ++refused;
@@ -272,7 +262,7 @@ Result RunEngine(Csc a, std::mt19937& rng) {
     for (std::int32_t i = 0; i < n; ++i) b[i] = val(rng);
     v = b;
     t0 = Now();
-    LU_Solve(5, n, n, v.data(), w.data(), e.ip, e.rp, e.f, result);
+    LU_Solve(LU_SOLVE_A, n, n, v.data(), w.data(), e.ip, e.rp, e.f, result);
     solve += Now() - t0;
     if (step == 49) res.residual = Residual(a, w, b);
   }

@@ -62,7 +62,7 @@ void CallGroupHook(Options* options, int group, int index) {
 // After a common or group option was set: the group's own hook, or every
 // group's common hook. from_line: the option was set from value text.
 void CallHooks(Options* options, int group, int index, bool from_line) {
-  if (group == 0) {
+  if (group == OPTIONS_COMMON_GROUP) {
     CallCommonHooks(options, index, from_line);
   } else {
     CallGroupHook(options, group, index);
@@ -300,7 +300,8 @@ void Options_Display(Options* options) {
   int mode = OUTPUT_STATUS;
   if (Options_CommonBool(COMMON_OUTPUT_OPTIONS)) mode |= OUTPUT_LOG;
   const bool hidden = Options_CommonBool(COMMON_OUTPUT_HIDDEN_OPTIONS);
-  DisplayTable(options, 0, Options_CommonTable, COMMON_OPTION_COUNT, mode, hidden);
+  DisplayTable(options, OPTIONS_COMMON_GROUP, Options_CommonTable, COMMON_OPTION_COUNT, mode,
+               hidden);
   if (options == nullptr) return;
   for (int k = 0; k < options->group_count; ++k) {
     const OptionGroup* g = options->groups[k];
@@ -357,7 +358,7 @@ bool Options_IsIgnored(const char* prepared) { return prepared[0] == '\0' || pre
 bool Options_FirstMatch(Options* options, const char* prepared, int* group, int* index) {
   for (int k = 0; k < COMMON_OPTION_COUNT; ++k) {
     if (Options_MatchName(Options_CommonTable[k].name, prepared)) {
-      *group = 0;
+      *group = OPTIONS_COMMON_GROUP;
       *index = k;
       return true;
     }
@@ -387,7 +388,7 @@ int Options_Find(Options* options, char* text, int* group, int* index) {
 }
 
 Option* Options_Lookup(Options* options, int group, int index) {
-  if (group == 0) {
+  if (group == OPTIONS_COMMON_GROUP) {
     if (index < 0 || index >= COMMON_OPTION_COUNT) return nullptr;
     return &Options_CommonTable[index];
   }
@@ -402,46 +403,46 @@ Option* Options_Lookup(Options* options, int group, int index) {
 int Options_SetBooleanValue(Options* options, int group, const char* value, int index) {
   Option* option = TypedOption(options, group, index, OPTION_BOOLEAN);
   int parsed = 0;
-  if (option == nullptr || !ParseBoolean(value, &parsed)) return 1;
+  if (option == nullptr || !ParseBoolean(value, &parsed)) return OPTIONS_INVALID_VALUE;
   option->bool_value = parsed;
-  if (group == 0) CascadeCommonBoolean(index, true);
+  if (group == OPTIONS_COMMON_GROUP) CascadeCommonBoolean(index, true);
   CallHooks(options, group, index, true);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_SetIntValue(Options* options, int group, const char* value, int index) {
   Option* option = TypedOption(options, group, index, OPTION_INTEGER);
   int parsed = 0;
-  if (option == nullptr || !ParseInteger(value, &parsed)) return 1;
+  if (option == nullptr || !ParseInteger(value, &parsed)) return OPTIONS_INVALID_VALUE;
   option->int_value = parsed;
-  if (group == 0) CascadeCommonInteger(index);
+  if (group == OPTIONS_COMMON_GROUP) CascadeCommonInteger(index);
   CallHooks(options, group, index, true);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_SetDoubleValue(Options* options, int group, const char* value, int index) {
   Option* option = TypedOption(options, group, index, OPTION_DOUBLE);
   double parsed = 0.0;
-  if (option == nullptr || !ParseDouble(value, &parsed)) return 1;
+  if (option == nullptr || !ParseDouble(value, &parsed)) return OPTIONS_INVALID_VALUE;
   option->double_value = parsed;
   CallHooks(options, group, index, true);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_SetOtherValue(Options* options, int group, const char* value, int index) {
   OptionGroup* g = GroupOf(options, group);
   Option* option = Options_Lookup(options, group, index);
-  if (g == nullptr || option == nullptr || value == nullptr) return 1;
+  if (g == nullptr || option == nullptr || value == nullptr) return OPTIONS_INVALID_VALUE;
   const int type = option->type;
   if (type < OPTION_FIRST_ENUMERATION || type >= g->type_count || g->parsers == nullptr ||
       g->parsers[type] == nullptr) {
-    return 1;
+    return OPTIONS_INVALID_VALUE;
   }
   int code = 0;
-  if (!g->parsers[type](value, &code)) return 1;
+  if (!g->parsers[type](value, &code)) return OPTIONS_INVALID_VALUE;
   option->int_value = code;
   CallGroupHook(options, group, index);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 // ---------------------------------------------------------------------------
@@ -450,62 +451,62 @@ int Options_SetOtherValue(Options* options, int group, const char* value, int in
 int Options_SetBoolean(Options* options, const char* name, int value) {
   int group = 0, index = 0;
   Option* option = FindByName(options, name, &group, &index);
-  if (option == nullptr) return 2;
+  if (option == nullptr) return OPTIONS_NOT_FOUND;
   if (option->type != OPTION_BOOLEAN) {
     Output_Printf(OUTPUT_ALL, "Options: SetBoolean: invalid type.\n");
-    return 3;
+    return OPTIONS_WRONG_TYPE;
   }
   option->bool_value = value != 0 ? 1 : 0;
-  if (group == 0) CascadeCommonBoolean(index, false);
+  if (group == OPTIONS_COMMON_GROUP) CascadeCommonBoolean(index, false);
   CallHooks(options, group, index, false);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_SetInt(Options* options, const char* name, int value) {
   int group = 0, index = 0;
   Option* option = FindByName(options, name, &group, &index);
-  if (option == nullptr) return 2;
+  if (option == nullptr) return OPTIONS_NOT_FOUND;
   if (option->type != OPTION_INTEGER) {
     Output_Printf(OUTPUT_ALL, "Options: SetInt: invalid type.\n");
-    return 3;
+    return OPTIONS_WRONG_TYPE;
   }
   option->int_value = value;
-  if (group == 0) CascadeCommonInteger(index);
+  if (group == OPTIONS_COMMON_GROUP) CascadeCommonInteger(index);
   CallHooks(options, group, index, false);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_SetDouble(Options* options, const char* name, double value) {
   int group = 0, index = 0;
   Option* option = FindByName(options, name, &group, &index);
-  if (option == nullptr) return 2;
+  if (option == nullptr) return OPTIONS_NOT_FOUND;
   if (option->type != OPTION_DOUBLE) {
     Output_Printf(OUTPUT_ALL, "Options: SetDouble: invalid type.\n");
-    return 3;
+    return OPTIONS_WRONG_TYPE;
   }
   option->double_value = value;
   CallHooks(options, group, index, false);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_SetOther(Options* options, const char* name, int code) {
   int group = 0, index = 0;
   Option* option = FindByName(options, name, &group, &index);
-  if (option == nullptr) return 2;
+  if (option == nullptr) return OPTIONS_NOT_FOUND;
   int count = 0;
-  if (group == 0 || !EnumerationOf(options, group, *option, &count)) {
+  if (group == OPTIONS_COMMON_GROUP || !EnumerationOf(options, group, *option, &count)) {
     Output_Printf(OUTPUT_ALL, "Options: SetOther: invalid type.\n");
-    return 3;
+    return OPTIONS_WRONG_TYPE;
   }
   // A code outside the enumeration would make the listing read past its
   // keywords.
   if (code < 0 || code >= count) {
     Output_Printf(OUTPUT_ALL, "Options: SetOther: invalid value.\n");
-    return 3;
+    return OPTIONS_WRONG_TYPE;
   }
   option->int_value = code;
   CallGroupHook(options, group, index);
-  return 0;
+  return OPTIONS_STORED;
 }
 
 int Options_GetBoolean(Options* options, const char* name) {

@@ -74,6 +74,9 @@ struct Options {
 // ---------------------------------------------------------------------------
 // The common option table (group 0).
 
+// The group number of the common table.
+constexpr int OPTIONS_COMMON_GROUP = 0;
+
 enum CommonOptionIndex : int {
   COMMON_INFINITY = 0,
   COMMON_CONVERGENCE_TOLERANCE = 1,
@@ -180,14 +183,30 @@ int Options_Find(Options* options, char* text, int* group, int* index);
 // Group 0 is the common table.
 Option* Options_Lookup(Options* options, int group, int index);
 
+// Results of the setters (by value text and by name).
+enum OptionsSetResult : int {
+  OPTIONS_STORED = 0,         // the value was stored and its side effects ran
+  OPTIONS_INVALID_VALUE = 1,  // value setters: invalid text, no such option, or another type
+  OPTIONS_NOT_FOUND = 2,      // by name: no option has that name
+  OPTIONS_WRONG_TYPE = 3,     // by name: another type (SetOther: also a code out of range)
+};
+
+// Results of the option-line and option-file readers (Options_Set,
+// Options_Read).
+enum OptionsReadResult : int {
+  OPTIONS_APPLIED = 0,       // every line applied, or ignored (blank, comment)
+  OPTIONS_NO_FILE = 1,       // Options_Read: the file could not be opened
+  OPTIONS_LINE_FAILED = 2,   // at least one line failed
+};
+
 // Convert the value text for option (group, index) and store it, then run
 // the side effects: for a common option its cascades within the common table
 // (output, output_model_statistics, cumulative_iteration_limit) and every
 // group's on_common_change hook in order of addition, through which the
 // groups apply those cascades to their own options; for a group option that
-// group's on_change hook. Return 0 when stored; 1 when the text is invalid,
-// the option does not exist or is not of the setter's type (nothing stored,
-// no hook called).
+// group's on_change hook. Return OPTIONS_STORED, or OPTIONS_INVALID_VALUE
+// when the text is invalid, the option does not exist or is not of the
+// setter's type (nothing stored, no hook called).
 //   Boolean: first character 1/y/Y yes, 0/n/N no.
 //   Integer: a decimal number at the start (trailing text ignored) within
 //            the 32-bit range.
@@ -204,11 +223,11 @@ int Options_SetOtherValue(Options* options, int group, const char* value, int in
 // typed value, with the same side effects as the value setters, except that
 // SetBoolean of output to no leaves output_restart_log and (through its
 // group's hook, see Options_CommonChangeFromLine) output_presolve_level
-// alone. A boolean is stored as 0 or 1. Return 0
-// stored, 2 not found, 3 wrong type ("Options: Set...: invalid type.\n",
-// mode 7). SetOther also returns 3 for a code outside the enumeration
-// ("Options: SetOther: invalid value.\n") and stores nothing then; it does
-// not run the parser's action.
+// alone. A boolean is stored as 0 or 1. Return OPTIONS_STORED,
+// OPTIONS_NOT_FOUND or OPTIONS_WRONG_TYPE ("Options: Set...: invalid
+// type.\n", mode 7). SetOther also returns OPTIONS_WRONG_TYPE for a code
+// outside the enumeration ("Options: SetOther: invalid value.\n") and
+// stores nothing then; it does not run the parser's action.
 int Options_SetBoolean(Options* options, const char* name, int value);
 int Options_SetInt(Options* options, const char* name, int value);
 int Options_SetDouble(Options* options, const char* name, double value);
@@ -232,13 +251,15 @@ int Options_GetOther(Options* options, const char* name);
 // returns 0.
 int Options_SetLine(Options* options, const char* text, int line_number);
 // Copies text (at most 1023 characters), prepares it and applies it unless
-// it is empty or a comment. 0 applied or ignored, 2 failed.
+// it is empty or a comment. OPTIONS_APPLIED (applied or ignored) or
+// OPTIONS_LINE_FAILED.
 int Options_Set(Options* options, const char* text);
 // Applies every line of the named file, read in chunks of at most 1023
 // characters (a longer line goes on as the next line); blank and comment
-// lines count as lines. 0 read and every line applied or ignored, 1 the file
-// could not be opened ("Could not open options file: %s\nUsing
-// defaults.\n"), 2 at least one line failed; a failure does not stop it.
+// lines count as lines. OPTIONS_APPLIED (every line applied or ignored),
+// OPTIONS_NO_FILE ("Could not open options file: %s\nUsing defaults.\n") or
+// OPTIONS_LINE_FAILED (at least one line failed; a failure does not stop
+// it).
 int Options_Read(Options* options, const char* file_name);
 
 // While the on_common_change hooks run: 1 when the common option was set

@@ -26,10 +26,15 @@ const char* ValueText(const char* text) {
 bool SetValue(Options* options, int group, int index, const char* value) {
   const Option* option = Options_Lookup(options, group, index);
   switch (option->type) {
-    case OPTION_BOOLEAN: return Options_SetBooleanValue(options, group, value, index) == 0;
-    case OPTION_INTEGER: return Options_SetIntValue(options, group, value, index) == 0;
-    case OPTION_DOUBLE: return Options_SetDoubleValue(options, group, value, index) == 0;
-    default: return group != 0 && Options_SetOtherValue(options, group, value, index) == 0;
+    case OPTION_BOOLEAN:
+      return Options_SetBooleanValue(options, group, value, index) == OPTIONS_STORED;
+    case OPTION_INTEGER:
+      return Options_SetIntValue(options, group, value, index) == OPTIONS_STORED;
+    case OPTION_DOUBLE:
+      return Options_SetDoubleValue(options, group, value, index) == OPTIONS_STORED;
+    default:
+      return group != OPTIONS_COMMON_GROUP &&
+             Options_SetOtherValue(options, group, value, index) == OPTIONS_STORED;
   }
 }
 
@@ -57,8 +62,8 @@ int Options_Set(Options* options, const char* text) {
   std::strncpy(buffer, text != nullptr ? text : "", LINE_BUFFER - 1);
   buffer[LINE_BUFFER - 1] = '\0';
   const char* line = Options_PrepareText(buffer);
-  if (Options_IsIgnored(line)) return 0;
-  return Options_SetLine(options, line, 0) ? 0 : 2;
+  if (Options_IsIgnored(line)) return OPTIONS_APPLIED;
+  return Options_SetLine(options, line, 0) ? OPTIONS_APPLIED : OPTIONS_LINE_FAILED;
 }
 
 int Options_Read(Options* options, const char* file_name) {
@@ -66,7 +71,7 @@ int Options_Read(Options* options, const char* file_name) {
   if (file == nullptr) {
     Output_Printf(OUTPUT_ALL, "Could not open options file: %s\nUsing defaults.\n",
                   file_name != nullptr ? file_name : "");
-    return 1;
+    return OPTIONS_NO_FILE;
   }
   Output_Printf(OUTPUT_ALL, "Reading options file %s\n", file_name);
   char buffer[LINE_BUFFER];
@@ -81,5 +86,5 @@ int Options_Read(Options* options, const char* file_name) {
   }
   std::fclose(file);
   Output_Printf(OUTPUT_ALL, "Read of options file complete.\n\n");
-  return failed ? 2 : 0;
+  return failed ? OPTIONS_LINE_FAILED : OPTIONS_APPLIED;
 }

@@ -203,12 +203,12 @@ void RequireFactors(const Factorization* f, const char* operation) {
   }
 }
 
-// One solve in engine mode 5 (v = right-hand side, w = result) or 6 (w =
-// right-hand side, v = result).
-void EngineSolve(Factorization* f, int mode, double* v, double* w) {
-  std::int32_t result = 0;
+// One solve in engine mode LU_SOLVE_A (v = right-hand side, w = result) or
+// LU_SOLVE_AT (w = right-hand side, v = result).
+void EngineSolve(Factorization* f, LU_SolveMode mode, double* v, double* w) {
+  std::int32_t result = LU_OK;
   LU_Solve(mode, f->m, f->n, v, w, f->ip, f->rp, f->lu, result);
-  if (result == 1) {
+  if (result == LU_SINGULAR) {
     Output_Printf(OUTPUT_LOG | OUTPUT_STATUS, "Solve failed: residual: %e\n",
                   f->rp[LU_Real::solve_residual]);
   }
@@ -257,13 +257,8 @@ Factorization* Factorization_Create(std::int32_t M, std::int32_t N, std::int32_t
     Factorization_Destroy(f);
     throw;
   }
-  f->ip.value[2] = -1;
-  f->ip[LU_Int::search_limit] = 5;
-  f->ip[LU_Int::keep_factors] = 1;
+  LU_DefaultParams(f->ip, f->rp);
   ReadFactorParams(f);
-  f->rp[LU_Real::space_factor] = 3.0;
-  f->rp[LU_Real::density_1] = 0.3;
-  f->rp[LU_Real::density_2] = 0.5;
   return f;
 }
 
@@ -363,18 +358,18 @@ int Factorization_Load(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
 
 int Factorization_FactorStatus(int inform) {
   switch (inform) {
-    case 0:
+    case LU_OK:
       return BASIS_FACTORED;
-    case 1:
-    case -1:
-    case 2:
+    case LU_SINGULAR:  // also LU_RANK_UP
+    case LU_RANK_DOWN:
+    case LU_UNSTABLE:
       return BASIS_SINGULAR;
-    case 7:
+    case LU_NO_STORAGE:
       return BASIS_STORAGE;
     default:
       break;
   }
-  if (inform == 3 || inform == 4 || inform >= 8) {
+  if (inform == LU_BAD_INDEX || inform == LU_DUPLICATE || inform >= LU_INCONSISTENT) {
     Error_SolverError("Factorization: FactorStatus: error status: %d.\n", inform);
   }
   Error_SolverError("Factorization: FactorStatus: unknown status: %d.\n", inform);
@@ -459,7 +454,8 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
   double diag = 0.0;
   double vnorm = 0.0;
   f->factored = 0;
-  const int inform = LU_ReplaceColumn(1, 1, f->m, f->n, k, v, f->ip, f->rp, f->lu, diag, vnorm);
+  const int inform = LU_ReplaceColumn(LU_OLD_REMOVE, LU_NEW_GIVEN, f->m, f->n, k, v, f->ip, f->rp,
+                                      f->lu, diag, vnorm);
   if (std::fabs(diag) < f->rp[LU_Real::diag_min]) f->rp[LU_Real::diag_min] = std::fabs(diag);
   const int status = Factorization_FactorStatus(inform);
   // An update that keeps the rank of singular factors leaves B singular:
@@ -473,7 +469,9 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
 }
 
 int Factorization_SolveStatus(int inform) {
-  if (inform != 0) Error_SolverError("Factorization: SolveStatus: unknown status: %d\n", inform);
+  if (inform != LU_OK) {
+    Error_SolverError("Factorization: SolveStatus: unknown status: %d\n", inform);
+  }
   return 0;
 }
 
@@ -485,7 +483,7 @@ int Factorization_Solve(Factorization* f, DenseVector* x, DenseVector* b) {
   const double* rhs = DenseVector_Array(b);
   for (std::int32_t i = 0; i < f->m; ++i) f->solve_work[i] = rhs[i];
   DenseVector_SetLength(x, f->n);
-  EngineSolve(f, 5, f->solve_work, DenseVector_Array(x));
+  EngineSolve(f, LU_SOLVE_A, f->solve_work, DenseVector_Array(x));
   return 0;
 }
 
@@ -497,11 +495,14 @@ int Factorization_SolveT(Factorization* f, DenseVector* x, DenseVector* b) {
   const double* rhs = DenseVector_Array(b);
   for (std::int32_t i = 0; i < f->n; ++i) f->transpose_work[i] = rhs[i];
   DenseVector_SetLength(x, f->m);
-  EngineSolve(f, 6, DenseVector_Array(x), f->transpose_work);
+  EngineSolve(f, LU_SOLVE_AT, DenseVector_Array(x), f->transpose_work);
   return 0;
 }
 
 int Factorization_NumSingular(Factorization* f) {
+  // Row marks while the pairs are listed: free, taken, or the row of a
+  // singular column that waits for a free row.
+  constexpr std::int32_t kWaiting = -1;
   if (f->singular_built) return f->ip[LU_Int::singular_count];
   const std::int32_t m = f->m;
   const std::int32_t n = f->n;
@@ -518,7 +519,7 @@ int Factorization_NumSingular(Factorization* f) {
       if (w[Q[i] - 1] > 0.0) marks[P[i] - 1] = 1;
     }
     // A singular column j takes row j when that row is free; otherwise it
-    // waits (its mark -1) for the next free row.
+    // waits (its mark kWaiting) for the next free row.
     for (std::int32_t j = 1; j <= n; ++j) {
       if (w[j - 1] > 0.0 || j > m) continue;
       if (marks[j - 1] == 0) {
@@ -527,13 +528,13 @@ int Factorization_NumSingular(Factorization* f) {
         ++pairs;
         marks[j - 1] = 1;
       } else {
-        marks[j - 1] = -1;
+        marks[j - 1] = kWaiting;
       }
     }
     std::int32_t r = 0;
     for (std::int32_t j = 1; j <= n; ++j) {
       if (w[j - 1] > 0.0) continue;
-      if (j <= m && marks[j - 1] != -1) continue;
+      if (j <= m && marks[j - 1] != kWaiting) continue;
       do {
         ++r;
       } while (r <= m && marks[r - 1] != 0);
@@ -568,5 +569,5 @@ int Factorization_SelectedBackend() {
   const Basis_Interface* current = Basis_GetInterface();
   if (current == &sparse_table) return FACTORIZATION_SPARSE;
   if (current == DenseBasis_Interface()) return FACTORIZATION_DENSE;
-  return -1;
+  return FACTORIZATION_NO_BACKEND;
 }

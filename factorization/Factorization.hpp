@@ -70,9 +70,11 @@ int Factorization_Load(Factorization* f, SparseMatrix* A, IDenseVector* cols);
 // 0.1 on a retry. Prints the resize messages. Returns 1.
 int Factorization_Resize(Factorization* f, std::int64_t entries);
 
-// Engine result to Basis_Status: 0 -> 0; 1, -1, 2 -> 3; 7 -> 4. 3, 4 and 8
-// up are the solver error "...error status: %d.\n", anything else
-// "...unknown status: %d.\n".
+// Engine result to Basis_Status: LU_OK -> BASIS_FACTORED; LU_SINGULAR (and
+// LU_RANK_UP), LU_RANK_DOWN, LU_UNSTABLE -> BASIS_SINGULAR; LU_NO_STORAGE ->
+// BASIS_STORAGE. LU_BAD_INDEX, LU_DUPLICATE and LU_INCONSISTENT up are the
+// solver error "...error status: %d.\n", anything else "...unknown status:
+// %d.\n".
 int Factorization_FactorStatus(int inform);
 
 // Loads and factors B, retrying with more storage while the engine runs
@@ -100,7 +102,7 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
 int Factorization_Solve(Factorization* f, DenseVector* x, DenseVector* b);
 int Factorization_SolveT(Factorization* f, DenseVector* x, DenseVector* b);
 
-// 0 for 0; any other engine solve result is a solver error.
+// 0 for LU_OK; any other engine solve result is a solver error.
 int Factorization_SolveStatus(int inform);
 
 // Builds the singular pairs of the latest factorization (when not built)

@@ -35,6 +35,7 @@ enum FactorizationOptionIndex : int {
 
 // Codes of factorization_method (the group's option type 3).
 enum FactorizationMethod : int {
+  FACTORIZATION_NO_BACKEND = -1,  // Factorization_SelectedBackend: none made current yet
   FACTORIZATION_DENSE = 0,
   FACTORIZATION_SPARSE = 1,
   FACTORIZATION_METHOD_COUNT = 2,
@@ -88,5 +89,6 @@ void Factorization_PrintMethod(int mode, int index);
 void Factorization_Select();
 void DenseBasis_Select();
 
-// The back-end made current last: 0 dense, 1 sparse, -1 none yet.
+// The back-end made current last: FACTORIZATION_DENSE, FACTORIZATION_SPARSE,
+// or FACTORIZATION_NO_BACKEND when neither table is current.
 int Factorization_SelectedBackend();

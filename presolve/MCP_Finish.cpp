@@ -72,7 +72,8 @@ void EvaluateAtSolution(MCP* mcp) {
 void ReportPostsolvedResidual(MCP* mcp) {
   double residual = 0.0;
   int index = 0;
-  MCP_Residual(mcp, 1, 1, mcp->lower, mcp->upper, mcp->x, mcp->evaluation, &residual, &index);
+  MCP_Residual(mcp, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, mcp->lower, mcp->upper, mcp->x,
+               mcp->evaluation, &residual, &index);
   Output_Printf(OUTPUT_LOG, "Postsolved residual: %5.4e\n", residual);
   if (residual > kLargeResidual) Error_Warning("Postsolved residual large.\n");
 }

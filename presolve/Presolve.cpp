@@ -57,7 +57,7 @@ void EnsureEntryRoom(MCP* mcp, std::int32_t nnz) {
   IDenseVector_Size(mcp->entry_type, nnz);
 }
 
-// Entry types (1 nonlinear unless the caller marks them 0), row types (0
+// Entry types (nonlinear unless the caller marks them constant), row types (0
 // unless the caller sets them), row-wise index and active counts, built from
 // the evaluation's Jacobian.
 void SetUpPresolve(MCP* mcp) {
@@ -67,7 +67,7 @@ void SetUpPresolve(MCP* mcp) {
   const MCP_PresolveInterface& hooks = mcp->presolve_interface;
   EnsureEntryRoom(mcp, nnz);
 
-  IDenseVector_Fill(mcp->entry_type, nnz, 1);
+  IDenseVector_Fill(mcp->entry_type, nnz, ENTRY_NONLINEAR);
   if (hooks.jacobian_types != nullptr) {
     hooks.jacobian_types(hooks.data, nnz, IDenseVector_Array(mcp->entry_type));
   }
@@ -218,7 +218,7 @@ void MCP_CountActive(MCP* mcp) {
     for (std::int32_t p = col_start[j] - 1; p < col_start[j] - 1 + col_len[j]; ++p) {
       std::int32_t r = row[p] - 1;
       if (IsFixed(lower, upper, r)) continue;
-      if (type[p] == 1 || std::fabs(value[p]) > kActiveTolerance) {
+      if (type[p] == ENTRY_NONLINEAR || std::fabs(value[p]) > kActiveTolerance) {
         row_count[r] += 1;
         col_count[j] += 1;
       }
@@ -236,7 +236,7 @@ int MCP_Presolve(MCP* mcp) {
   while (RecordStack_Count(mcp->stack) > 0) RecordStack_Pop(mcp->stack, record);
 
   double inf = Options_CommonDouble(COMMON_INFINITY);
-  PresolveRecord bottom = {-inf, inf, 0.0, -1, -1, -1, -1};
+  PresolveRecord bottom = {-inf, inf, 0.0, -1, -1, -1, PRESOLVE_KIND_BOTTOM};
   RecordStack_Push(mcp->stack, bottom);
   Interrupt_Check();
   return MCP_CONTINUE;
@@ -247,6 +247,6 @@ void MCP_Postsolve(MCP* mcp) {
   PresolveRecord record;
   while (RecordStack_Count(mcp->stack) > 0) {
     RecordStack_Pop(mcp->stack, record);
-    if (record.kind == -1) break;
+    if (record.kind == PRESOLVE_KIND_BOTTOM) break;
   }
 }

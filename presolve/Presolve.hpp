@@ -7,21 +7,25 @@
 
 #include "problems/MCP.hpp"
 
+// Kind of the record that every presolve pushes first and its postsolve
+// pops last.
+constexpr std::int32_t PRESOLVE_KIND_BOTTOM = -1;
+
 // Clamps the full bounds to +-infinity (the option infinity) and checks
 // them. A bound error (warning "%s: lb = %5.4e > %5.4e = ub\n" with the
 // variable's full name) is: a NaN bound, a lower bound at +infinity, an upper
 // bound at -infinity, or finite bounds with lower - upper above the option
 // presolve_zero_tolerance. Finite bounds within that tolerance of each other
 // are made equal (upper := lower). Warns "Found: %d fixed variables.\n" and
-// "Found: %d bound errors.\n" when there were any. Returns 7 with bound
-// errors, else 13.
+// "Found: %d bound errors.\n" when there were any. Returns MCP_BOUND_ERROR
+// with bound errors, else MCP_CONTINUE.
 int MCP_CheckBounds(MCP* mcp);
 
 // Builds the full-to-reduced map (length n; 0 for a fixed variable) and the
 // reduced-to-full map (length n - fixed): a variable is fixed when
 // lower == upper exactly (NaN counts as unequal), and its point is set to
-// that bound. Stores the fixed count. Returns 1 when every variable is
-// fixed, else 13.
+// that bound. Stores the fixed count. Returns MCP_SOLVED when every
+// variable is fixed, else MCP_CONTINUE.
 int MCP_SplitFixed(MCP* mcp);
 
 // Makes the full basis codes agree with the full bounds, point and F of the
@@ -38,8 +42,8 @@ void MCP_CheckSkewSymmetry(MCP* mcp);
 
 // Sets up the presolve structures as MCP_CheckSkewSymmetry does, drops any
 // record left on the stack by an earlier, interrupted presolve, pushes the
-// bottom record (kind -1) and polls for an interrupt. No reduction rule is
-// applied yet. Returns 13.
+// bottom record (kind PRESOLVE_KIND_BOTTOM) and polls for an interrupt. No reduction rule is
+// applied yet. Returns MCP_CONTINUE.
 int MCP_Presolve(MCP* mcp);
 
 // Pops the records of the last presolve down to and including the bottom

@@ -160,7 +160,7 @@ void CNS_MCP_Jac_Typ(void* data, int nnz, int* types) {
   } else {
     IDenseVector_Size(a->types, m0);
   }
-  IDenseVector_FillOne(a->types, m0);
+  IDenseVector_Fill(a->types, m0, ENTRY_NONLINEAR);
   const CNS_PresolveInterface& hooks = a->cns->presolve_interface;
   if (hooks.jacobian_types != nullptr) {
     hooks.jacobian_types(hooks.data, m0, IDenseVector_Array(a->types));
@@ -178,9 +178,9 @@ void CNS_MCP_Jac_Typ(void* data, int nnz, int* types) {
       PutType(types, nnz, written, own[p]);
       if (row[p] == j) diagonal = true;
     }
-    if (!diagonal) PutType(types, nnz, written, 0);
+    if (!diagonal) PutType(types, nnz, written, ENTRY_CONSTANT);
   }
-  for (std::int32_t j = 0; j < a->pairing.k; ++j) PutType(types, nnz, written, 0);
+  for (std::int32_t j = 0; j < a->pairing.k; ++j) PutType(types, nnz, written, ENTRY_CONSTANT);
   if (written != nnz) Error_Report("CNS_MCP", __LINE__, "CNS_MCP_Jac_Typ", "sizes do not match");
 }
 

@@ -39,6 +39,15 @@ enum BasisStatus : std::int32_t {
   BASIS_FIXED = 5,  // lower bound equals upper bound
 };
 
+// Problem-class codes a caller may store on the record for the solver core
+// (Sarn_SetProblemClass). Codes between the two named ones are valid and
+// change nothing; only PROBLEM_CLASS_NO_CRASH changes the solve.
+enum ProblemClass : int {
+  PROBLEM_CLASS_NONE = 0,      // no class given: the record's class at creation
+  PROBLEM_CLASS_NO_CRASH = 6,  // no crash phase, proximal perturbation on
+  PROBLEM_CLASS_COUNT = 7,     // valid codes lie below this
+};
+
 // Status codes of the start and of the presolve operations.
 enum MCP_StartStatus : int {
   MCP_SOLVED = 1,        // nothing left to solve
@@ -76,6 +85,12 @@ struct MCP_Interface {
   void (*basis)(void* data, int n, int* status);  // BasisStatus codes, preset to 0
 };
 
+// Types of Jacobian entries as the presolve reads them (jacobian_types).
+enum MCP_EntryType : int {
+  ENTRY_CONSTANT = 0,   // the entry never changes with the point
+  ENTRY_NONLINEAR = 1,  // the entry may change with the point
+};
+
 // Optional callbacks around the presolve.
 struct MCP_PresolveInterface {
   void* data;
@@ -83,8 +98,8 @@ struct MCP_PresolveInterface {
   void (*before_postsolve)(void* data);
   void (*after_presolve)(void* data);
   void (*after_postsolve)(void* data);
-  // One type per stored Jacobian entry, preset to 1 (nonlinear); 0 marks a
-  // constant entry.
+  // One MCP_EntryType per stored Jacobian entry, preset to ENTRY_NONLINEAR;
+  // ENTRY_CONSTANT marks a constant entry.
   void (*jacobian_types)(void* data, int nnz, int* type);
   // One type per row, preset to 0.
   void (*constraint_types)(void* data, int n, int* type);
@@ -233,7 +248,8 @@ void MCP_AllocateSecondFunction(MCP* mcp);
 
 // Projects the start point onto the bounds (option project_start), evaluates
 // there (option nonlinear_model_use_start) and falls back to the point built
-// from the bounds. Returns 13, or 8 when that point is undefined too.
+// from the bounds. Returns MCP_CONTINUE, or MCP_UNDEFINED when that point is
+// undefined too.
 int MCP_EvaluateStart(MCP* mcp);
 
 // Calls jacobian_evaluation at the full point with the record's storage (the

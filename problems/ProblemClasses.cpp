@@ -57,12 +57,13 @@ void CalculatedStart(ClassBlock& b, std::int32_t n) {
 // The code of one variable by the rules of ClassifyBasis; fixed_rule
 // switches the first one on.
 std::int32_t ClassifyCode(double l, double u, double x, std::int32_t s, bool fixed_rule) {
-  if (fixed_rule && l == u) return 5;
+  if (fixed_rule && l == u) return BASIS_FIXED;
   if (x < l || x > u || (l < x && x < u)) {
-    return (s == 0 || s == 3 || s == 4 || s == 5) ? 1 : s;
+    const bool bound_code = s == BASIS_LOWER || s == BASIS_UPPER || s == BASIS_FIXED;
+    return (s == BASIS_NONE || bound_code) ? BASIS_BASIC : s;
   }
-  if (x == l) return (s == 0 || s == 4) ? 3 : s;
-  if (x == u) return (s == 0 || s == 3) ? 4 : s;
+  if (x == l) return (s == BASIS_NONE || s == BASIS_UPPER) ? BASIS_LOWER : s;
+  if (x == u) return (s == BASIS_NONE || s == BASIS_LOWER) ? BASIS_UPPER : s;
   return s;  // a NaN value or bound: no rule applies
 }
 

@@ -29,10 +29,10 @@ constexpr int kAttempts = 6;
 // The proximal term a failed attempt without one starts from, at least.
 constexpr double kFirstProximal = 1e-8;
 
-// Active-set codes (BasisStatus values).
-constexpr std::int32_t kFree = 1;
-constexpr std::int32_t kAtLower = 3;
-constexpr std::int32_t kAtUpper = 4;
+// Active-set codes: BASIS_BASIC (free), BASIS_LOWER, BASIS_UPPER.
+constexpr std::int32_t kFree = BASIS_BASIC;
+constexpr std::int32_t kAtLower = BASIS_LOWER;
+constexpr std::int32_t kAtUpper = BASIS_UPPER;
 
 // What the phase holds while it runs: a Workspace reference and the trial
 // pair. Released on every way out, an interrupt jump or a solver error
@@ -281,7 +281,9 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   IDenseVector_Fill(status, n, kFree);
   bool all_free = true;
   const int mode =
-      (Options_CommonBool(COMMON_OUTPUT_CRASH_ITERATIONS) ? 3 : 2) & record->output_mask;
+      (Options_CommonBool(COMMON_OUTPUT_CRASH_ITERATIONS) ? OUTPUT_LOG | OUTPUT_STATUS
+                                                          : OUTPUT_STATUS) &
+      record->output_mask;
   const std::int32_t frequency =
       Search_ClampCount(Options_CommonInt(COMMON_OUTPUT_CRASH_ITERATIONS_FREQUENCY));
   LogHeader(mode);

@@ -392,7 +392,7 @@ void LMCP_Finish(void*, const double* z) {
   const double* u = DenseVector_Array(MCP_Upper(ws->mcp));
   double* point = DenseVector_Array(lmcp->point);
 
-  // 1. The new point in the problem's own terms; a solution at a scaled
+  // The new point in the problem's own terms; a solution at a scaled
   // bound gets the bound itself, never a product that misses it.
   if (lmcp->column_scaled) {
     const double* sl = DenseVector_Array(LCP_UserLower(ws->lcp));
@@ -413,7 +413,7 @@ void LMCP_Finish(void*, const double* z) {
   DenseVector_SetLength(lmcp->point, n);
   if (lmcp->started != 1) return;
 
-  // 2. d = z - x and the linear model w = F + J d (+ the proximal term).
+  // D = z - x and the linear model w = F + J d (+ the proximal term).
   DenseVector_Sub(ws->direction, lmcp->point, ws->x);
   FunctionJacobian* pair = Pair();
   DenseVector* w = lmcp->model;
@@ -427,7 +427,7 @@ void LMCP_Finish(void*, const double* z) {
     for (std::int32_t i = 0; i < n; ++i) y[i] += (p / R[i]) * d[i];
   }
 
-  // 3. The normal-map point of z under that model, in place.
+  // The normal-map point of z under that model, in place.
   for (std::int32_t i = 0; i < n; ++i) {
     const double wi = y[i];
     if (l[i] >= point[i] && wi > 0.0) {

@@ -213,7 +213,9 @@ void Lemke_LogIteration(const LemkePivot* pivot) {
   if (frequency < 1) frequency = 1;
   if (ws->minor_count % frequency != 0) return;
   const int mode =
-      ws->output_mask & (Options_CommonBool(COMMON_OUTPUT_MINOR_ITERATIONS) ? 3 : 2);
+      ws->output_mask &
+      (Options_CommonBool(COMMON_OUTPUT_MINOR_ITERATIONS) ? OUTPUT_LOG | OUTPUT_STATUS
+                                                          : OUTPUT_STATUS);
   if (mode == 0) return;
 
   if (!ws->log_header_written) {
@@ -225,7 +227,7 @@ void Lemke_LogIteration(const LemkePivot* pivot) {
   Lemke_ColumnLabel(ws, pivot->entering, entering, sizeof entering);
   if (pivot->position < 0) {
     std::snprintf(leaving, sizeof leaving, "ray");
-  } else if (pivot->position == 0 && pivot->leaving == pivot->entering) {
+  } else if (pivot->position == LEMKE_POSITION_FLIP && pivot->leaving == pivot->entering) {
     std::snprintf(leaving, sizeof leaving, "flip");
   } else {
     Lemke_ColumnLabel(ws, pivot->leaving, leaving, sizeof leaving);

@@ -60,6 +60,10 @@ enum LemkeLeavingKind : std::int32_t {
   LEMKE_LEAVE_RAY = 2,    // no blocking variable
 };
 
+// Pivot positions that are not basis positions (which count from 1).
+constexpr std::int32_t LEMKE_POSITION_FLIP = 0;  // the entering variable moves to its other bound
+constexpr std::int32_t LEMKE_POSITION_RAY = -1;  // nothing blocks the entering variable
+
 // The pivot record: one step of the method.
 struct LemkePivot {
   double t_now;            // t before the step
@@ -71,7 +75,7 @@ struct LemkePivot {
   std::int32_t kind;             // LemkeLeavingKind
   std::int32_t entering;         // entering column
   std::int32_t leaving;          // leaving column
-  std::int32_t position;         // > 0 basis position; 0 bound flip; < 0 ray
+  std::int32_t position;         // a basis position, LEMKE_POSITION_FLIP or _RAY
   std::int32_t direction;        // +1 or -1, fixed by the ratio test
   double pivot_element;          // entry of the entering column at the position
 };

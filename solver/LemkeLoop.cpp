@@ -11,6 +11,7 @@
 #include "core/SparseMatrix.hpp"
 #include "factorization/Basis.hpp"
 #include "problems/LCP.hpp"
+#include "problems/MCP.hpp"
 #include "solver/Information.hpp"
 #include "solver/LemkeOptions.hpp"
 #include "solver/Lemke_internal.hpp"
@@ -59,7 +60,7 @@ void Lemke_BasicValuesAt(LemkeWorkspace* ws, const DenseVector* point) {
 }
 
 int Lemke_Refactor(LemkeWorkspace* ws) {
-  if (Basis_Factor(ws->factor, ws->A, ws->basis) != 0) return LEMKE_SINGULAR;
+  if (Basis_Factor(ws->factor, ws->A, ws->basis) != BASIS_FACTORED) return LEMKE_SINGULAR;
   DenseVector_FillOne(ws->weights, ws->n);
   // Before the first step of a ray start the basic values are not yet
   // feasible: they are recomputed, not judged.
@@ -77,14 +78,14 @@ int Lemke_Solve() {
   LemkePivot* pivot = &ws->pivot;
   const int t_column = 4 * ws->n + 1;
 
-  // 1, 2. The rule, its state and the column of t. Only a ray start begins
+  // The rule, its state and the column of t. Only a ray start begins
   // with infeasible basic values, which the first step repairs.
   Lemke_RuleReset(ws);
   ws->first_step = ws->ray_start;
   int code = Lemke_EnteringColumn(ws);
   if (code != LEMKE_SOLVED) return code;
 
-  // 3. First step.
+  // First step.
   code = ws->first_step ? Lemke_FirstStep(pivot) : Lemke_Step(pivot);
   ws->first_step = 0;
   ws->t_position = pivot->position > 0 ? pivot->position : 0;
@@ -92,7 +93,7 @@ int Lemke_Solve() {
   Lemke_LogIteration(pivot);
   if (code != LEMKE_SOLVED) return code;
 
-  // 4. Complementary pivots until t leaves.
+  // Complementary pivots until t leaves.
   Lemke_Complement(pivot);
   while (pivot->leaving != t_column) {
     if (ws->minor_count >= ws->minor_limit) {
@@ -126,7 +127,7 @@ int Lemke_FirstStep(LemkePivot* pivot) {
   pivot->leaving = 4 * n + 1;
   pivot->kind = LEMKE_LEAVE_LOWER;
   pivot->leaving_value = 0.0;
-  pivot->position = 0;
+  pivot->position = LEMKE_POSITION_FLIP;
   pivot->theta = 0.0;
   for (int k = 1; k <= n; ++k) {
     const int c = basis[k - 1];
@@ -161,13 +162,13 @@ int Lemke_FirstStep(LemkePivot* pivot) {
 int Lemke_Step(LemkePivot* pivot) {
   LemkeWorkspace* ws = Lemke_RequireWorkspace("Step");
 
-  // 1. The rule; the cycle watch asks for lexicographic ties once the
+  // The rule; the cycle watch asks for lexicographic ties once the
   // entering column comes back without t having made progress.
   ws->rule.lexicographic =
       ws->cycle_watch && IDenseVector_Value(ws->cycle_counts, pivot->entering) > 0;
   Lemke_RatioTest(ws, pivot);
 
-  // 2, 3. Direction; a ray moves a fixed distance along itself.
+  // Direction; a ray moves a fixed distance along itself.
   const double s = pivot->direction;
   if (pivot->position < 0) {
     pivot->leaving = pivot->entering;
@@ -176,7 +177,7 @@ int Lemke_Step(LemkePivot* pivot) {
     pivot->leaving_value = DenseVector_Value(ws->x, pivot->entering) + s * pivot->theta;
   }
 
-  // 4. t after the step.
+  // T after the step.
   if (ws->t_position == 0) {
     pivot->t_after = pivot->t_now + s * pivot->theta;
   } else {
@@ -184,13 +185,13 @@ int Lemke_Step(LemkePivot* pivot) {
                      s * pivot->theta * DenseVector_Value(ws->d, ws->t_position);
   }
 
-  // 5. Best point: the point before a step that raises t from a new low.
+  // Best point: the point before a step that raises t from a new low.
   if (pivot->t_now < pivot->t_after && pivot->t_now < ws->best_t) {
     Lemke_SaveBest(ws, pivot);
     ws->best_t = pivot->t_now;
   }
 
-  // 6. Cycle check.
+  // Cycle check.
   if (ws->cycle_watch && !ws->first_step) {
     if (CountEntering(ws, pivot->entering) > Lemke_OptionInt(LEMKE_CYCLE_LIMIT)) {
       Error_Warning("Cycle: Detected.\n");
@@ -211,7 +212,7 @@ int Lemke_Pivot(LemkePivot* pivot) {
   double* x = DenseVector_Array(ws->x);
   double* xB = DenseVector_Array(ws->xB);
 
-  // 1, 2. Values and basis.
+  // Values and basis.
   if (step != 0.0) {
     const double* d = DenseVector_Array(ws->d);
     for (int k = 0; k < n; ++k) xB[k] -= step * d[k];
@@ -224,7 +225,7 @@ int Lemke_Pivot(LemkePivot* pivot) {
     x[e - 1] = 0.0;
   }
 
-  // 3. Cycle watch: off while t reaches new lows or an artificial or t
+  // Cycle watch: off while t reaches new lows or an artificial or t
   // leaves; on otherwise.
   if (pivot->t_after < ws->smallest_t || pivot->leaving > 3 * n) {
     StopCycleWatch(ws);
@@ -233,14 +234,14 @@ int Lemke_Pivot(LemkePivot* pivot) {
     ws->cycle_watch = 1;
   }
 
-  // 4. A ray or a bound flip leaves the basis alone.
+  // A ray or a bound flip leaves the basis alone.
   if (position < 0) return LEMKE_RAY;
-  if (position == 0) return Lemke_RuleAdvance(ws, pivot);
+  if (position == LEMKE_POSITION_FLIP) return Lemke_RuleAdvance(ws, pivot);
 
-  // 5. The exchange in the factorization.
+  // The exchange in the factorization.
   const int status = Basis_Replace(ws->factor, ws->A, ws->basis, position);
-  if (status == 3) return LEMKE_SINGULAR;
-  if (status == 1) {
+  if (status == BASIS_SINGULAR) return LEMKE_SINGULAR;
+  if (status == BASIS_REBUILT) {
     Error_Warning("Basis refactored.\n");
     DenseVector_FillOne(ws->weights, n);
     if (Lemke_Reset(Lemke_RuleDelta()) != 0) {
@@ -342,7 +343,7 @@ int Lemke_Finish(LCP* lcp, Information* info, int code) {
   LemkeWorkspace* ws = Lemke_RequireWorkspace("Finish");
   const int n = ws->n;
 
-  // 2. The best point met, when the method ended above it. The copy exists
+  // The best point met, when the method ended above it. The copy exists
   // only when a step that raised t saved it.
   if (Lemke_OptionBool(LEMKE_RETURN_BEST_POINT) && ws->best_saved &&
       ws->best_t < ws->pivot.t_after) {
@@ -350,20 +351,20 @@ int Lemke_Finish(LCP* lcp, Information* info, int code) {
     DenseVector_Clone(ws->x, ws->best_x, nullptr);
     IDenseVector_Clone(ws->basis, ws->best_basis, nullptr);
     ws->pivot = ws->best_pivot;
-    if (Basis_Factor(ws->factor, ws->A, ws->basis) != 0) {
+    if (Basis_Factor(ws->factor, ws->A, ws->basis) != BASIS_FACTORED) {
       Output_Printf(OUTPUT_LOG, "Basis not invertible at best point.\n");
       ws->streams_written |= OUTPUT_LOG;
       code = LEMKE_SINGULAR;
     }
   }
 
-  // 1. Controls, streams and pivots for the caller.
+  // Controls, streams and pivots for the caller.
   info->factor_given_basis_used = ws->factor_given_basis_used;
   info->start_from_given_basis_used = ws->start_from_given_basis_used;
   info->streams_written = ws->streams_written | ws->log_streams_written;
   info->major_iterations = ws->minor_count;
 
-  // 3. The nonbasic part of the solution (the best-point copy of x is free
+  // The nonbasic part of the solution (the best-point copy of x is free
   // now and holds it).
   DenseVector* full = ws->best_x;
   DenseVector_Clone(full, ws->x, nullptr);
@@ -384,7 +385,7 @@ int Lemke_Finish(LCP* lcp, Information* info, int code) {
     z[3 * n + i - 1] = 0.0;
   }
 
-  // 4. The basic values: recomputed from the factorization, except after a
+  // The basic values: recomputed from the factorization, except after a
   // singular basis, where the values of the last valid state are kept (the
   // restored best copy, or the current ones).
   if (code != LEMKE_SINGULAR) Lemke_BasicValuesAt(ws, full);
@@ -398,24 +399,25 @@ int Lemke_Finish(LCP* lcp, Information* info, int code) {
     z[c - 1] = v;
   }
 
-  // 5. Basis status per row: from the position of z, then from the basic
-  // column of the row (z basic 1, w basic 3, v basic 4).
+  // Basis status per row: from the position of z, then from the basic
+  // column of the row (z basic: between its bounds, w basic: at its lower
+  // bound, v basic: at its upper bound).
   IDenseVector_SetLength(ws->status, n);
   int* status = IDenseVector_Array(ws->status);
   for (int i = 0; i < n; ++i) {
-    status[i] = z[i] == lower[i] ? 3 : (z[i] == upper[i] ? 4 : 1);
+    status[i] = z[i] == lower[i] ? BASIS_LOWER : (z[i] == upper[i] ? BASIS_UPPER : BASIS_BASIC);
   }
   for (int k = 0; k < n; ++k) {
     const int c = StatusColumn(ws, basis[k], ws->pivot.leaving);
     if (c < 1 || c > 3 * n) Error_SolverError("Bad basic variable.\n");
     switch (Lemke_ColumnClass(n, c)) {
-      case LEMKE_COLUMN_Z: status[c - 1] = 1; break;
-      case LEMKE_COLUMN_W: status[c - n - 1] = 3; break;
-      default: status[c - 2 * n - 1] = 4; break;
+      case LEMKE_COLUMN_Z: status[c - 1] = BASIS_BASIC; break;
+      case LEMKE_COLUMN_W: status[c - n - 1] = BASIS_LOWER; break;
+      default: status[c - 2 * n - 1] = BASIS_UPPER; break;
     }
   }
 
-  // 6. Hand over and release.
+  // Hand over and release.
   DenseVector_SetLength(full, n);
   LCP_Finish(lcp, full, ws->status);
   ws->in_solve = 0;

@@ -56,12 +56,19 @@ constexpr double HUGE_STEP = HUGE_VAL;
 
 double NonNegative(double v) { return v > 0.0 ? v : 0.0; }
 
-// Priority class of a candidate: t ends the method, artificials must leave.
+// Priority classes of a leaving candidate, higher first: t ends the
+// method, artificials must leave.
+enum CandidatePriority : int {
+  PRIORITY_OTHER = 0,
+  PRIORITY_ARTIFICIAL = 1,
+  PRIORITY_T = 2,
+};
+
 int Priority(int n, int column) {
   const int kind = Lemke_ColumnClass(n, column);
-  if (kind == LEMKE_COLUMN_T) return 2;
-  if (kind == LEMKE_COLUMN_ARTIFICIAL) return 1;
-  return 0;
+  if (kind == LEMKE_COLUMN_T) return PRIORITY_T;
+  if (kind == LEMKE_COLUMN_ARTIFICIAL) return PRIORITY_ARTIFICIAL;
+  return PRIORITY_OTHER;
 }
 
 // Row k of B^-1 into row (a transposed solve with the unit vector e_k).
@@ -88,7 +95,7 @@ int LexCompare(const DenseVector* a, double alpha_a, const DenseVector* b, doubl
 
 // The candidate chosen so far by the ratio test.
 struct Choice {
-  int position;   // > 0 basic row, 0 bound flip, -1 none
+  int position;   // a basic row, LEMKE_POSITION_FLIP, or LEMKE_POSITION_RAY: none yet
   int column;
   int kind;
   double ratio;   // exact ratio
@@ -291,7 +298,7 @@ void RatioTestInDirection(LemkeWorkspace* ws, LemkePivot* pivot, int s) {
     }
   }
   if (theta_max == HUGE_STEP) {
-    pivot->position = -1;
+    pivot->position = LEMKE_POSITION_RAY;
     pivot->kind = LEMKE_LEAVE_RAY;
     pivot->leaving = e;
     pivot->theta = 0.0;
@@ -320,10 +327,10 @@ void RatioTestInDirection(LemkeWorkspace* ws, LemkePivot* pivot, int s) {
   const double tie = rule.epsilon * (bound > 1.0 ? bound : 1.0);
   const double limit = bound + tie;
 
-  Choice best{-1, 0, 0, 0.0, 0.0, 0.0, 0};
+  Choice best{LEMKE_POSITION_RAY, 0, 0, 0.0, 0.0, 0.0, PRIORITY_OTHER};
   if (flip <= limit) {
-    best = Choice{0, e, s > 0 ? LEMKE_LEAVE_UPPER : LEMKE_LEAVE_LOWER, flip, 1.0, HUGE_STEP,
-                  Priority(n, e)};
+    const int kind = s > 0 ? LEMKE_LEAVE_UPPER : LEMKE_LEAVE_LOWER;
+    best = Choice{LEMKE_POSITION_FLIP, e, kind, flip, 1.0, HUGE_STEP, Priority(n, e)};
   }
   int lex_candidates = 0;
   bool transposed_solves = false;
@@ -347,7 +354,7 @@ void RatioTestInDirection(LemkeWorkspace* ws, LemkePivot* pivot, int s) {
         rule.type == PIVOT_TYPE_DEVEX ? magnitude / weights[k] : magnitude;
     Choice candidate{k + 1, c, kind, ratio, a, score, Priority(n, c)};
     if (lexicographic && best.position >= 0 && candidate.priority == best.priority &&
-        best.priority == 0 && best.position > 0) {
+        best.priority == PRIORITY_OTHER && best.position > 0) {
       // Resolve the tie between two ordinary rows on the rows of B^-1.
       if (lex_candidates == 0) {
         InverseRow(ws, best.position, ws->lex_best);
@@ -377,7 +384,7 @@ void RatioTestInDirection(LemkeWorkspace* ws, LemkePivot* pivot, int s) {
   pivot->leaving = best.column;
   pivot->kind = best.kind;
   pivot->pivot_element = best.position > 0 ? d[best.position - 1] : 0.0;
-  if (best.position == 0) {
+  if (best.position == LEMKE_POSITION_FLIP) {
     pivot->leaving_value = s > 0 ? upper[e - 1] : lower[e - 1];
   } else {
     pivot->leaving_value =

@@ -11,19 +11,22 @@
 #include "factorization/Basis.hpp"
 #include "factorization/FactorizationOptions.hpp"
 #include "problems/LCP.hpp"
+#include "problems/MCP.hpp"
 #include "solver/Information.hpp"
 #include "solver/LemkeOptions.hpp"
 #include "solver/Lemke_internal.hpp"
 
 namespace {
 
-// BasisStatus codes as the setup reads them; 2 is a variable strictly
-// between its bounds that starts with its artificial basic.
-constexpr int STATUS_NONE = 0;
-constexpr int STATUS_BASIC = 1;
+// BasisStatus codes as the setup reads them, with the one code that only
+// the setup knows: a variable strictly between its bounds that starts with
+// its artificial basic (no record produces it; the setup makes it of an
+// inconsistent code).
+constexpr int STATUS_NONE = BASIS_NONE;
+constexpr int STATUS_BASIC = BASIS_BASIC;
 constexpr int STATUS_ARTIFICIAL = 2;
-constexpr int STATUS_LOWER = 3;
-constexpr int STATUS_UPPER = 4;
+constexpr int STATUS_LOWER = BASIS_LOWER;
+constexpr int STATUS_UPPER = BASIS_UPPER;
 
 // Puts column c basic in position k.
 inline void SetBasic(LemkeWorkspace* ws, int k, int c) { IDenseVector_SetValue(ws->basis, k, c); }
@@ -31,7 +34,7 @@ inline void SetBasic(LemkeWorkspace* ws, int k, int c) { IDenseVector_SetValue(w
 }  // namespace
 
 void Lemke_Setup(LCP* lcp, Information* info) {
-  // 1. The problem and the workspace.
+  // The problem and the workspace.
   LCP_Start(lcp, 0);
   const int n = LCP_Variables(lcp);
   const int nnz = LCP_Nonzeros(lcp);
@@ -48,7 +51,7 @@ void Lemke_Setup(LCP* lcp, Information* info) {
   ws->log_streams_written = 0;
   ws->log_header_written = 0;
 
-  // 2. M, q, bounds, start point and status codes.
+  // M, q, bounds, start point and status codes.
   SparseMatrix_Clone(ws->A, LCP_M(lcp), nullptr, nullptr, 0);
   DenseVector_Clone(ws->q, LCP_Q(lcp), nullptr);
   DenseVector_Clone(ws->lower, LCP_Lower(lcp), nullptr);
@@ -61,11 +64,11 @@ void Lemke_Setup(LCP* lcp, Information* info) {
   DenseVector_SetLength(ws->x, n);
   IDenseVector_SetLength(ws->status, n);
 
-  // 3. Project the start point; r = M z + q.
+  // Project the start point; r = M z + q.
   DenseVector_Mid(ws->x, ws->x, ws->lower, ws->upper);
   SparseMatrix_Mult(ws->cover, ws->A, ws->x, ws->q);
 
-  // 4. Values and bounds of w, v, the artificials and t.
+  // Values and bounds of w, v, the artificials and t.
   const double infinity = Lemke_Infinity();
   DenseVector_AppendZero(ws->x, 3 * n);
   DenseVector_Push(ws->x, 1.0);
@@ -80,7 +83,7 @@ void Lemke_Setup(LCP* lcp, Information* info) {
   IDenseVector_FillZero(ws->artificial, n);
   IDenseVector_Ramp(ws->basis, n, 1, 1);
 
-  // 5. Starting basis from the status codes (exact comparisons).
+  // Starting basis from the status codes (exact comparisons).
   double* x = DenseVector_Array(ws->x);
   const double* l = DenseVector_Array(ws->lower);
   const double* u = DenseVector_Array(ws->upper);
@@ -138,11 +141,11 @@ void Lemke_Setup(LCP* lcp, Information* info) {
     }
   }
 
-  // 6, 7. Report and dump (A still holds M alone).
+  // Report and dump (A still holds M alone).
   if (artificials > 0) Error_Warning("Artificials: %d\n", artificials);
   Lemke_DisplayLCP();
 
-  // 8. A = [M, -I, I, I].
+  // A = [M, -I, I, I].
   SparseMatrix_AppendNegIdentity(ws->A, n);
   SparseMatrix_AppendIdentity(ws->A, n);
   SparseMatrix_AppendIdentity(ws->A, n);
@@ -152,7 +155,7 @@ void Lemke_Setup(LCP* lcp, Information* info) {
 void Lemke_DisplayLCP() {
   LemkeWorkspace* ws = Lemke_RequireWorkspace("DisplayLCP");
   if (!Lemke_OptionBool(OUTPUT_LINEAR_MODEL)) return;
-  const int mode = ws->output_mask & 3;
+  const int mode = ws->output_mask & (OUTPUT_LOG | OUTPUT_STATUS);
   if (mode == 0) return;
   const int n = ws->n;
   const double* x = DenseVector_Array(ws->x);
@@ -197,7 +200,9 @@ namespace {
 
 // Prints the singularity count and the names of the uncovered rows.
 void Lemke_ReportSingular(LemkeWorkspace* ws, LCP* lcp, int count) {
-  const int streams = Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES) ? 3 : 2;
+  const int streams = Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES)
+                          ? OUTPUT_LOG | OUTPUT_STATUS
+                          : OUTPUT_STATUS;
   const int mode = streams & ws->output_mask;
   if (mode == 0) return;
   Output_Printf(mode, "Lemke: Factor: %d singularities.\n", count);
@@ -309,7 +314,7 @@ int Lemke_Factor(LCP* lcp) {
     Error_Warning("Artificial          cols: %d\n", artificial_columns);
     Error_Warning("Total Artificials       : %d\n", identity_columns + artificial_columns);
 
-    if (Basis_Factor(ws->factor, ws->A, ws->basis) == 0) return 1;
+    if (Basis_Factor(ws->factor, ws->A, ws->basis) == BASIS_FACTORED) return 1;
   }
   return 0;
 }

@@ -21,7 +21,10 @@ std::uint64_t lemke_random_state = 0x853c49e6748fea9bULL;
 
 constexpr unsigned int LEMKE_RANDOM_SEED = 20031u;
 
-int FactorBasis(LemkeWorkspace* ws) { return Basis_Factor(ws->factor, ws->A, ws->basis); }
+// True when the basis factored and is nonsingular.
+bool FactorBasis(LemkeWorkspace* ws) {
+  return Basis_Factor(ws->factor, ws->A, ws->basis) == BASIS_FACTORED;
+}
 
 void SetWorking(LemkeWorkspace* ws, int factor_given, int start_given) {
   ws->factor_given_basis_used = factor_given;
@@ -70,7 +73,7 @@ bool AdvancedStart(LemkeWorkspace* ws) {
     x[n + i - 1] = 0.0;
     x[2 * n + i - 1] = 0.0;
   }
-  if (FactorBasis(ws) == 0) {
+  if (FactorBasis(ws)) {
     SetWorking(ws, 0, changed ? 0 : 1);
     return true;
   }
@@ -112,7 +115,7 @@ bool ConstructedStart(LemkeWorkspace* ws, LCP* lcp) {
     x[n + i - 1] = w;
     x[2 * n + i - 1] = v;
   }
-  if (FactorBasis(ws) == 0) return true;
+  if (FactorBasis(ws)) return true;
   Error_Warning("Constructed basis not invertible.\n");
   if (Lemke_Factor(lcp)) return true;
   Error_Warning("Lemke: Basis: basis not invertible; generating slack one.\n");
@@ -169,9 +172,9 @@ void Lemke_Basis(LCP* lcp) {
   const int given_start = ws->start_from_given_basis;
   bool made = false;
 
-  // 1. The given basis, factored unchanged.
+  // The given basis, factored unchanged.
   if (given_factor && given_start) {
-    if (FactorBasis(ws) == 0) {
+    if (FactorBasis(ws)) {
       SetWorking(ws, 1, 1);
       made = true;
     } else {
@@ -184,27 +187,27 @@ void Lemke_Basis(LCP* lcp) {
       }
     }
   }
-  // 2. Advanced start from the given basis.
+  // Advanced start from the given basis.
   if (!made && !given_factor && given_start) made = AdvancedStart(ws);
-  // 3. Basis constructed from the start point.
+  // Basis constructed from the start point.
   if (!made && given_factor) made = ConstructedStart(ws, lcp);
-  // 4. Slack basis.
+  // Slack basis.
   if (!made) {
     Error_Warning("Lemke Start.\n");
     SetWorking(ws, 0, 0);
     SlackBasis(ws, false);
-    if (FactorBasis(ws) == 0 || Lemke_Factor(lcp)) {
+    if (FactorBasis(ws) || Lemke_Factor(lcp)) {
       made = true;
     } else {
       Error_Warning("Lemke: Basis: fixed basis not invertible.  Generating all slack basis.\n");
     }
   }
-  // 5. Slacks and artificials only: always invertible in exact arithmetic.
+  // Slacks and artificials only: always invertible in exact arithmetic.
   if (!made) {
     Error_Warning("Artificial Lemke Start.\n");
     SetWorking(ws, 0, 0);
     SlackBasis(ws, true);
-    made = FactorBasis(ws) == 0;
+    made = FactorBasis(ws);
   }
   if (!made) {
     Error_SolverError(
@@ -371,7 +374,7 @@ void Lemke_ResetPivotState(LemkePivot* pivot) {
   LemkeWorkspace* ws = Lemke_RequireWorkspace("ResetPivotState");
   const int n = ws->n;
 
-  // 1. Limits and counters.
+  // Limits and counters.
   if (ws->ray_start) {
     const std::int64_t by_size =
         static_cast<std::int64_t>(n) * Lemke_OptionInt(LEMKE_SIZE_FACTOR);
@@ -387,7 +390,7 @@ void Lemke_ResetPivotState(LemkePivot* pivot) {
   ws->cycle_touched_count = 0;
   ws->cycle_watch = 0;
 
-  // 2. Expanding tolerances of the rule (kept in the option records).
+  // Expanding tolerances of the rule (kept in the option records).
   const int type = Lemke_OptionInt(LEMKE_PIVOT_TYPE);
   if (type == PIVOT_TYPE_EXPAND) {
     Option* o = Lemke_OptionTable;
@@ -413,14 +416,14 @@ void Lemke_ResetPivotState(LemkePivot* pivot) {
     o[ADAPTIVE_ITERATION].int_value = 0;
   }
 
-  // 3. Best point and smallest t.
+  // Best point and smallest t.
   ws->best_t = Lemke_Infinity();
   ws->smallest_t = Lemke_Infinity();
   ws->best_saved = 0;
   ws->first_step = 0;
   ws->t_position = 0;
 
-  // 4. t enters first: up from 0 on a ray start, down from its value on a
+  // T enters first: up from 0 on a ray start, down from its value on a
   // residual start.
   const double t = DenseVector_Value(ws->x, 4 * n + 1);
   *pivot = LemkePivot{};
@@ -430,7 +433,7 @@ void Lemke_ResetPivotState(LemkePivot* pivot) {
   pivot->entering_value = t;
   pivot->entering_status = ws->ray_start ? LEMKE_ENTER_RAY_START : LEMKE_ENTER_RESIDUAL_START;
   pivot->leaving = -1;
-  pivot->position = -1;
+  pivot->position = LEMKE_POSITION_RAY;
   pivot->theta = -1.0;
   pivot->leaving_value = -1.0;
   pivot->kind = LEMKE_LEAVE_RAY;

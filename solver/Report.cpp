@@ -7,6 +7,7 @@
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"
 #include "solver/Information.hpp"
+#include "solver/NMS.hpp"
 #include "solver/Report_internal.hpp"
 
 namespace {
@@ -42,22 +43,22 @@ int WriteSections(const ReportContext& context, const Section (&sections)[N]) {
 
 const char* Report_ExitText(int code) {
   switch (code) {
-    case 1:
+    case TERMINATION_SOLVED:
       return "solution found";
-    case 2:
+    case TERMINATION_NO_PROGRESS:
       return "no further progress";
-    case 3:
+    case TERMINATION_MAJOR_ITERATION_LIMIT:
       return "major iteration limit";
-    case 4:
+    case TERMINATION_CUMULATIVE_ITERATION_LIMIT:
       return "cumulative iteration limit";
-    case 5:
+    case TERMINATION_TIME_LIMIT:
       return "time limit";
-    case 6:
+    case TERMINATION_USER_INTERRUPT:
       return "user interrupt";
-    case 7:
-    case 9:
+    case TERMINATION_INFEASIBLE:
+    case TERMINATION_INFEASIBLE_BOUNDS:
       return "infeasible";
-    case 8:
+    case TERMINATION_DOMAIN_VIOLATION:
       return "domain violation";
     default:
       return "other error";
@@ -104,17 +105,17 @@ void Report_Final(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int code, int 
 
 char Report_StepLetter(int ns, int factor_given_basis_used) {
   switch (ns) {
-    case 0:
+    case NMS_DSTEP_NONMONOTONE:
       return factor_given_basis_used == 1 ? 'B' : 'A';
-    case 1:
+    case NMS_DSTEP_ACCEPTED:
       return 'D';
-    case 2:
+    case NMS_MSTEP_ACCEPTED:
       return 'M';
-    case 3:
+    case NMS_SEARCH_ACCEPTED:
       return 'L';
-    case 4:
+    case NMS_WATCHDOG_ACCEPTED:
       return 'W';
-    case 5:
+    case NMS_GRADIENT_STEP:
       return 'G';
     default:
       return 'F';

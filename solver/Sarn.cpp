@@ -268,7 +268,8 @@ int Sarn_Start(MCP* mcp) {
   ws->best_residual = inf;
 
   ws->residual_code =
-      Sarn_OptionInt(SARN_MERIT_FUNCTION) == MERIT_FUNCTION_NORMAL ? 0 : 1;
+      Sarn_OptionInt(SARN_MERIT_FUNCTION) == MERIT_FUNCTION_NORMAL ? RESIDUAL_NORMAL_MAP
+                                                                   : RESIDUAL_FISCHER_BURMEISTER;
   return MCP_CONTINUE;
 }
 
@@ -284,11 +285,11 @@ void Sarn_Finish(MCP* mcp, int code) {
 
 void Sarn_SetProblemClass(MCP* mcp, int problem_class) {
   if (mcp == nullptr) return;
-  if (problem_class < 0 || problem_class > 6) {
+  if (problem_class < PROBLEM_CLASS_NONE || problem_class >= PROBLEM_CLASS_COUNT) {
     Error_SolverError("Sarn: SetProblemClass: Invalid problem class.\n");
   }
   MCP_SetProblemClass(mcp, problem_class);
-  if (problem_class == 6) {
+  if (problem_class == PROBLEM_CLASS_NO_CRASH) {
     Sarn_OptionTable[SARN_CRASH_METHOD].int_value = CRASH_METHOD_NONE;
     Sarn_OptionTable[SARN_CRASH_PERTURB].bool_value = 1;
   }

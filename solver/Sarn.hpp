@@ -94,9 +94,11 @@ int Sarn_Start(MCP* mcp);
 // reference of Sarn_Start.
 void Sarn_Finish(MCP* mcp, int code);
 
-// Stores the problem class (0..6) in mcp; class 6 also sets crash_method
-// none and crash_perturb yes. Null mcp: nothing. Another class: solver
-// error "Sarn: SetProblemClass: Invalid problem class.\n" (nothing stored).
+// Stores the problem class (a ProblemClass code, PROBLEM_CLASS_NONE up to
+// PROBLEM_CLASS_COUNT - 1) in mcp; PROBLEM_CLASS_NO_CRASH also sets
+// crash_method none and crash_perturb yes. Null mcp: nothing. Another
+// class: solver error "Sarn: SetProblemClass: Invalid problem class.\n"
+// (nothing stored).
 void Sarn_SetProblemClass(MCP* mcp, int problem_class);
 
 // "Sarn 4.7.03".

@@ -37,7 +37,7 @@ int EvaluateStart(MCP* mcp, DriverWorkspace* ws) {
   return 1;
 }
 
-// Step 1: the given start point. Returns 1 when the current triple was set
+// First choice: the given start point. Returns 1 when the current triple was set
 // from it; 0 when it cannot be used (the option is switched off then).
 int UseStartPoint(MCP* mcp, DriverWorkspace* ws, double inf) {
   if (ws->start_residual != inf) {
@@ -60,7 +60,7 @@ int UseStartPoint(MCP* mcp, DriverWorkspace* ws, double inf) {
   return 0;
 }
 
-// Step 2: a point built from the bounds (a finite lower bound, else a finite
+// Second choice: a point built from the bounds (a finite lower bound, else a finite
 // upper bound, else 0), falling back to the start point when F is undefined
 // there.
 void UseGeneratedPoint(MCP* mcp, DriverWorkspace* ws, double inf) {

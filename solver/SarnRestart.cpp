@@ -115,6 +115,11 @@ void ThirdStrategy(MCP* mcp, int mode) {
   Sarn_Crash(mcp);
 }
 
+// The strategies of the first, second and third restart, in turn.
+using RestartStrategy = void (*)(MCP* mcp, int mode);
+const RestartStrategy kStrategies[] = {FirstStrategy, SecondStrategy, ThirdStrategy};
+constexpr std::int32_t kStrategyCount = sizeof kStrategies / sizeof kStrategies[0];
+
 // Residual, normal-map point and basis codes after the crash moved x.
 void AfterCrash(MCP* mcp, DriverWorkspace* ws) {
   Sarn_BasisModifications(mcp);
@@ -166,19 +171,13 @@ int Sarn_Restart(MCP* mcp) {
     Error_Warning("Too many restarts.\n");
     return 0;
   }
-  if (r > 2) return 0;
+  if (r >= kStrategyCount) return 0;
 
   const int mode = RestartMode();
   Output_Printf(mode, "\nRestart Log\n");
   Sarn_OptionTable[SARN_PROXIMAL_PERTURBATION].double_value = 0.0;
   Output_Printf(mode, "%s 0\n", Sarn_OptionTable[SARN_PROXIMAL_PERTURBATION].name);
-  if (r == 0) {
-    FirstStrategy(mcp, mode);
-  } else if (r == 1) {
-    SecondStrategy(mcp, mode);
-  } else {
-    ThirdStrategy(mcp, mode);
-  }
+  kStrategies[r](mcp, mode);
 
   // A new residual history from the restored point, and its log line.
   ws->history_count = 0;

@@ -54,8 +54,15 @@ struct RunCounters {
   int S = 0;
 };
 
+// StopCode's answer when no test ends the solve (no TerminationCode is 0).
+constexpr int kGoOn = 0;
+
+// TakeStep's step code when the stabilisation is off (NMS_Step's codes are
+// not negative).
+constexpr int kNoNmsStep = -1;
+
 // The tests at the top of a major iteration, in order. Returns the
-// TerminationCode that ends the solve, or 0 to go on.
+// TerminationCode that ends the solve, or kGoOn.
 int StopCode(DriverWorkspace* ws, void* timer) {
   if (ws->residual < Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE)) {
     return TERMINATION_SOLVED;
@@ -68,7 +75,7 @@ int StopCode(DriverWorkspace* ws, void* timer) {
   }
   ws->elapsed = Timer_Query(timer);
   if (ws->elapsed >= Options_CommonDouble(COMMON_TIME_LIMIT)) return TERMINATION_TIME_LIMIT;
-  return 0;
+  return kGoOn;
 }
 
 // Solves the linearised problem at x, with at most one second attempt: a
@@ -137,7 +144,7 @@ void NextStartControls(DriverWorkspace* ws, RunCounters* c) {
 const char* TakeStep(MCP* mcp, DriverWorkspace* ws, int lc, RunCounters* c, Information* step,
                      int* ns) {
   if (!Sarn_OptionBool(SARN_NMS)) {
-    *ns = -1;
+    *ns = kNoNmsStep;
     step->step_length = 1.0;
     Sarn_NewtonPoint(ws->lcp, ws->x);
     DenseVector_Mid(ws->x, ws->x, MCP_Lower(mcp), MCP_Upper(mcp));
@@ -155,8 +162,8 @@ const char* TakeStep(MCP* mcp, DriverWorkspace* ws, int lc, RunCounters* c, Info
   ws->function_evaluations += step->function_evaluations;
   ws->jacobian_evaluations += step->jacobian_evaluations;
   ws->mstep_request = 0;
-  if (*ns == 6 || *ns == 7) return "Restart: NMS failed.\n";
-  if (*ns == 5) {
+  if (*ns == NMS_FAILED) return "Restart: NMS failed.\n";
+  if (*ns == NMS_GRADIENT_STEP) {
     ws->gradient_steps += 1;
     ws->gradient_steps_since_restart += 1;
     if (ws->gradient_steps_since_restart > Sarn_OptionInt(SARN_GRADIENT_STEP_LIMIT)) {
@@ -201,7 +208,7 @@ const char* MajorIteration(MCP* mcp, DriverWorkspace* ws, RunCounters* c, Inform
   }
   DenseVector_CloneFull(ws->previous_x, ws->x);
 
-  int ns = -1;
+  int ns = kNoNmsStep;
   const char* restart = TakeStep(mcp, ws, lc, c, step, &ns);
   if (restart != nullptr) return restart;
 
@@ -220,7 +227,7 @@ const char* MajorIteration(MCP* mcp, DriverWorkspace* ws, RunCounters* c, Inform
   if (!EnoughProgress(ws)) return "Not enough progress. Restarting.\n";
 
   if (logged) {
-    const bool nms = ns >= 0;
+    const bool nms = ns != kNoNmsStep;
     const MajorLogEntry entry{
         ws->major_iterations + 1,
         pivots,
@@ -237,7 +244,9 @@ const char* MajorIteration(MCP* mcp, DriverWorkspace* ws, RunCounters* c, Inform
   ws->major_iterations += 1;
   IDenseVector_CloneFull(ws->basis, LCP_UserBasis(ws->lcp));
   IDenseVector_SetLength(ws->basis, ws->n);
-  const bool kept = lc == LEMKE_SOLVED && (ns < 0 || ns == 0 || ns == 1 || ns == 2);
+  const bool kept = lc == LEMKE_SOLVED &&
+                    (ns == kNoNmsStep || ns == NMS_DSTEP_NONMONOTONE || ns == NMS_DSTEP_ACCEPTED ||
+                     ns == NMS_MSTEP_ACCEPTED);
   if (!kept) Sarn_BasisModifications(mcp);
   return nullptr;
 }
@@ -273,7 +282,7 @@ int Iterate(MCP* mcp, DriverWorkspace* ws, Information* info, void* timer) {
   Information step{};
   for (;;) {
     const int code = StopCode(ws, timer);
-    if (code != 0) return code;
+    if (code != kGoOn) return code;
     Interrupt_Check();
     const char* restart = MajorIteration(mcp, ws, &counters, &step);
     if (restart == nullptr) continue;
@@ -325,7 +334,7 @@ int EndAtStart(MCP* mcp, Information* info, int code, void* timer) {
   info->gradient_steps = 0;
   info->restarts = 0;
   info->residual = code == TERMINATION_SOLVED ? 0.0 : Options_CommonDouble(COMMON_INFINITY);
-  if ((info->output_mask & 3) != 0) {
+  if ((info->output_mask & (OUTPUT_LOG | OUTPUT_STATUS)) != 0) {
     info->streams_written |= Report_Exit(code, info->output_mask);
   }
   Sarn_Statistics(SummaryMode(), info);

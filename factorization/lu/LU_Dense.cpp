@@ -235,5 +235,5 @@ std::int32_t LU_DenseFactor(LU_Core& s, std::int32_t done, bool partial) {
   s.rank = done + pivots;
   for (std::int32_t pos = s.rank + 1; pos <= s.m; ++pos) s.rlen[s.rperm[pos]] = 0;
   for (std::int32_t pos = s.rank + 1; pos <= s.n; ++pos) s.clen[s.cperm[pos]] = 0;
-  return 0;
+  return LU_OK;
 }

@@ -37,6 +37,7 @@
 // Indices of LU_IntParams (1..30). "in" entries are set by the caller, the
 // others are written by the engine.
 enum class LU_Int : int {
+  message_unit = 2,           // in: not read by the engine; -1 (no messages) by default
   search_limit = 3,           // in: columns a Markowitz search examines (rows: one fewer)
   pivot_rule = 6,             // in: LU_RULE_* (other values act as LU_RULE_PARTIAL)
   keep_factors = 8,           // in: non-zero keeps L and U for solves and replacements
@@ -118,6 +119,35 @@ enum : std::int32_t {
   LU_NO_DIAGONAL = 9,      // factorization under rule 3: no acceptable diagonal pivot
 };
 
+// Modes of LU_Solve.
+enum LU_SolveMode : std::int32_t {
+  LU_SOLVE_L = 1,          // L v = v
+  LU_SOLVE_LT = 2,         // L' v = v
+  LU_SOLVE_U = 3,          // U w = v
+  LU_SOLVE_UT = 4,         // U' v = w (w is overwritten)
+  LU_SOLVE_A = 5,          // A w = v (v ends holding L^-1 v)
+  LU_SOLVE_AT = 6,         // A' v = w (w is overwritten)
+  LU_SOLVE_LDLT = 7,       // forward L pass scaled by the U pivots, then L' v = v
+  LU_SOLVE_LDLT_ABS = 8,   // the same, scaled by the pivots' magnitudes
+};
+
+// The old column of LU_ReplaceColumn (mode_old).
+enum LU_ReplaceOld : std::int32_t {
+  LU_OLD_ZERO = 0,    // taken as zero: nothing is removed from U (the caller guarantees it)
+  LU_OLD_REMOVE = 1,  // removed from U (any other value acts the same)
+};
+
+// The new column of LU_ReplaceColumn (mode_new).
+enum LU_ReplaceNew : std::int32_t {
+  LU_NEW_ZERO = 0,         // the new column is zero
+  LU_NEW_GIVEN = 1,        // v holds it (m doubles) and is transformed in place by L^-1
+  LU_NEW_TRANSFORMED = 2,  // v already holds L^-1 times it
+};
+
+// The one mode of LU_CheckDiagonal that judges the pivots (any other does
+// nothing).
+constexpr std::int32_t LU_CHECK_PIVOTS = 1;
+
 // The caller-owned arrays. Lengths: the storage arrays storage_length each
 // (the back-end allocates them as one block of 16 * storage_length bytes);
 // the row arrays at least m, the column arrays at least n, work at least
@@ -146,6 +176,16 @@ struct LU_Factors {
 // so that the caller can check it against the 32-bit range).
 std::int64_t LU_WorkLength(std::int32_t m, std::int32_t n);
 
+// The engine's default parameters: every entry 0, then the "in" entries
+// message_unit -1, search_limit 5, pivot_rule LU_RULE_PARTIAL, keep_factors
+// 1, l_factor_limit and l_update_limit 10, drop_tolerance eps^0.9,
+// u_abs_tolerance and u_rel_tolerance eps^(2/3) (eps = 2^-52),
+// space_factor 3, density_1 0.3 and density_2 0.5. These are the values the
+// sparse basis back-end gives the engine under the default factorization
+// options; it then reads the option-driven ones afresh for every
+// factorization.
+void LU_DefaultParams(LU_IntParams& ip, LU_RealParams& rp);
+
 // Factors the m by n matrix whose element_count entries stand as triples
 // (lu_value(l), lu_row_index(l), lu_col_index(l)) = (a_ij, i, j) at positions
 // 1..element_count of the storage, each (i, j) at most once, in any order.
@@ -158,8 +198,8 @@ std::int64_t LU_WorkLength(std::int32_t m, std::int32_t n);
 std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_count,
                        LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f);
 
-// Judges the pivots of a finished factorization (mode 1; other modes do
-// nothing and return 0): sets col_umax, singular_count, last_singular_column,
+// Judges the pivots of a finished factorization (mode LU_CHECK_PIVOTS; other
+// modes do nothing and return 0): sets col_umax, singular_count, last_singular_column,
 // min_diag_column, diag_max, diag_min and, with kept factors, l_max and u_max.
 // length is storage_length with kept factors, else the usable length. Returns
 // 1 when a column was judged singular, else 0.
@@ -168,10 +208,7 @@ std::int32_t LU_CheckDiagonal(std::int32_t mode, std::int32_t m, std::int32_t n,
                               LU_Factors& f);
 
 // Replaces column j of the factored matrix by a new column and updates the
-// kept factors. mode_old 0: the old column is taken as zero (nothing is
-// removed from U; the caller guarantees it); otherwise it is removed.
-// mode_new 0: the new column is zero; 1: v holds it (m doubles) and is
-// transformed in place by L^-1; 2: v already holds L^-1 times it.
+// kept factors. mode_old: LU_ReplaceOld; mode_new: LU_ReplaceNew.
 // Outputs: diag, the new diagonal element (0 when there is none); vnorm, the
 // sum of the magnitudes of the entries of L^-1 v that went into U. Returns
 // LU_RANK_DOWN, LU_OK, LU_RANK_UP, LU_UNSTABLE (factors not usable),
@@ -182,11 +219,9 @@ std::int32_t LU_ReplaceColumn(std::int32_t mode_old, std::int32_t mode_new, std:
                               LU_RealParams& rp, LU_Factors& f, double& diag, double& vnorm);
 
 // Solves with the kept factors (v: m doubles, w: n doubles, element i at
-// offset i - 1). Modes: 1 L v = v; 2 L' v = v; 3 U w = v; 4 U' v = w (w is
-// overwritten); 5 A w = v (v ends holding L^-1 v); 6 A' v = w (w overwritten);
-// 7 and 8 the forward L pass scaled by the U pivots (by their magnitudes in
-// 8), then L' v = v. Stores result in `result` and result_code: 1 in modes 3,
-// 4 and 5 when the residual beyond the rank (solve_residual) is positive,
-// else 0. An unknown mode does nothing and leaves `result` as it was.
+// offset i - 1) in one of the LU_SolveMode modes. Stores result in `result`
+// and result_code: LU_SINGULAR in modes LU_SOLVE_U, LU_SOLVE_UT and
+// LU_SOLVE_A when the residual beyond the rank (solve_residual) is positive,
+// else LU_OK. An unknown mode does nothing and leaves `result` as it was.
 void LU_Solve(std::int32_t mode, std::int32_t m, std::int32_t n, double* v, double* w,
               LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f, std::int32_t& result);

@@ -120,7 +120,7 @@ std::int32_t MoveFactors(LU_Core& s, LU_IntParams& ip) {
   for (std::int32_t j = 1; j <= s.n; ++j) s.cstart[j] = 0;
   ip[LU_Int::l_column_count] = columns;
   ip[LU_Int::row_file_end] = front - 1;
-  return 0;
+  return LU_OK;
 }
 
 }  // namespace
@@ -160,9 +160,9 @@ std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_coun
   LU_Core s;
   LU_CoreSetup(m, n, count, ip, rp, f, s);
   std::int32_t result = LU_FactorCore(s);
-  if (result == 0 && s.keep) result = MoveFactors(s, ip);
+  if (result == LU_OK && s.keep) result = MoveFactors(s, ip);
   WriteCoreOutputs(s, ip, rp);
-  if (result != 0) {
+  if (result != LU_OK) {
     ip[LU_Int::l_column_count] = 0;
     ip[LU_Int::row_file_end] = 0;
     if (result == LU_NO_STORAGE) {
@@ -172,7 +172,7 @@ std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_coun
     return finish(result == LU_NO_DIAGONAL ? LU_NO_DIAGONAL : LU_INCONSISTENT);
   }
   ip[LU_Int::required_storage] = Clamp(s.required);
-  result = LU_CheckDiagonal(1, m, n, s.keep ? s.storage : s.usable, ip, rp, f);
+  result = LU_CheckDiagonal(LU_CHECK_PIVOTS, m, n, s.keep ? s.storage : s.usable, ip, rp, f);
   const double a_max = rp[LU_Real::a_max];
   rp[LU_Real::growth] = s.rule == LU_RULE_PARTIAL ? rp[LU_Real::u_max] / (a_max + 1e-20)
                                                   : s.active_max / (a_max + 1e-20);
@@ -183,7 +183,7 @@ std::int32_t LU_CheckDiagonal(std::int32_t mode, std::int32_t m, std::int32_t n,
                               std::int32_t length, LU_IntParams& ip, LU_RealParams& rp,
                               LU_Factors& f) {
   (void)m;
-  if (mode != 1) return 0;
+  if (mode != LU_CHECK_PIVOTS) return 0;
   LU_Array<double> val = LU_View(f.lu_value), cmax = LU_View(f.col_umax);
   LU_Array<std::int32_t> ci = LU_View(f.lu_col_index);
   LU_Array<std::int32_t> rperm = LU_View(f.row_perm), cperm = LU_View(f.col_perm);

@@ -151,7 +151,7 @@ std::int32_t MakeRoom(LU_Core& s, std::int32_t slot_low, std::int32_t need) {
     CompressRows(s);
     if (slot_low - 1 - s.row_end < need) return OutOfStorage(s);
   }
-  return 0;
+  return LU_OK;
 }
 
 // Removes the entries of column j that the update made negligible, closing
@@ -188,12 +188,12 @@ bool ColumnGrowsInPlace(const LU_Core& s, std::int32_t j, std::int32_t extra,
 // Makes room for `extra` new entries of column j, moving it to the end of the
 // column file (compressing first when needed). Returns 0 or 7.
 std::int32_t PlaceColumn(LU_Core& s, std::int32_t j, std::int32_t extra, std::int32_t slot_low) {
-  if (ColumnGrowsInPlace(s, j, extra, slot_low)) return 0;
+  if (ColumnGrowsInPlace(s, j, extra, slot_low)) return LU_OK;
   std::int32_t len = s.clen[j];
   if (slot_low - 1 - s.col_end < len + extra) {
     CompressColumns(s);
     LU_Poll();
-    if (ColumnGrowsInPlace(s, j, extra, slot_low)) return 0;
+    if (ColumnGrowsInPlace(s, j, extra, slot_low)) return LU_OK;
     if (slot_low - 1 - s.col_end < len + extra) return OutOfStorage(s);
   }
   std::int32_t from = s.cstart[j], to = s.col_end + 1;
@@ -204,7 +204,7 @@ std::int32_t PlaceColumn(LU_Core& s, std::int32_t j, std::int32_t extra, std::in
   }
   s.cstart[j] = to;
   s.col_end = to + len - 1;
-  return 0;
+  return LU_OK;
 }
 
 // Enters the fill-in (row, column j) in the row file: in place when the
@@ -260,7 +260,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   const std::int32_t slot = r + c - 1;
   const std::int32_t slot_low = s.fp - slot;
   std::int32_t result = MakeRoom(s, slot_low, slot);
-  if (result != 0) return result;
+  if (result != LU_OK) return result;
 
   // The pivot goes to the front of its row pattern and of its column.
   const std::int32_t rs = s.rstart[i], cs = s.cstart[j];
@@ -332,8 +332,8 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   if (r > 1) {
     LU_Poll();
     result = LU_EliminateStep(s, u_first, r, l_first, c - 1, slot_low, keep_maxima);
-    if (result == 0) result = LU_PendingFill(s, u_first, r, l_first, c - 1, slot_low);
-    if (result != 0) return result;
+    if (result == LU_OK) result = LU_PendingFill(s, u_first, r, l_first, c - 1, slot_low);
+    if (result != LU_OK) return result;
   }
 
   // Count buckets: the columns of the pivot row, then the pivot row and the
@@ -370,7 +370,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   CheckInvariants(s, "pivot step");
   if (s.keep) s.fp = slot_low;
   if (slot_low <= s.col_end || slot_low <= s.row_end) return LU_INCONSISTENT;
-  return 0;
+  return LU_OK;
 }
 
 
@@ -482,7 +482,7 @@ std::int32_t LU_FactorCore(LU_Core& s) {
       if (j != 0) {
         bool keep_maxima = s.rule != LU_RULE_PARTIAL;
         std::int32_t result = PivotStep(s, s.ri[s.cstart[j]], j, 0, keep_maxima);
-        if (result != 0) return result;
+        if (result != LU_OK) return result;
         continue;
       }
       column_singletons = false;
@@ -525,7 +525,7 @@ std::int32_t LU_FactorCore(LU_Core& s) {
       break;
     }
     std::int32_t result = PivotStep(s, best.row, best.col, best.merit, true);
-    if (result != 0) return result;
+    if (result != LU_OK) return result;
   }
 
   const std::int32_t done = k - 1;
@@ -543,7 +543,7 @@ std::int32_t LU_FactorCore(LU_Core& s) {
     for (std::int32_t pos = done + 1; pos <= n; ++pos) s.clen[s.cperm[pos]] = 0;
   }
   s.required = s.l_length + s.u_length + 2 * (static_cast<std::int64_t>(m) + n);
-  return 0;
+  return LU_OK;
 }
 
 namespace {
@@ -570,7 +570,7 @@ std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_c
   // Without an L column nothing in the other columns changes; only the
   // column maxima, when kept, need the walk below. Skipping it matters for
   // a long (dense) column met by many singleton pivots.
-  if (l_count == 0 && !max_first) return 0;
+  if (l_count == 0 && !max_first) return LU_OK;
   for (std::int32_t t = 1; t < u_count; ++t) {
     const std::int32_t j = s.ci[u_first + t];
     const double u = s.val[u_first + t];
@@ -622,7 +622,7 @@ std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_c
     if (most > 0) {
       const std::int32_t start = s.cstart[j];
       std::int32_t result = PlaceColumn(s, j, most, slot_low);
-      if (result != 0) return result;
+      if (result != LU_OK) return result;
       if (touched_at != 0) touched_at += s.cstart[j] - start;
       if (other_at != 0) other_at += s.cstart[j] - start;
       std::int32_t p = s.cstart[j] + s.clen[j];
@@ -664,7 +664,7 @@ std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_c
       if (s.cpend[j] != 0 && s.ri[first] > s.m) s.cpend[j] = 1;
     }
   }
-  return 0;
+  return LU_OK;
 }
 
 std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
@@ -674,7 +674,7 @@ std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_first, std::int32_t u_cou
     std::int32_t row = s.ri[l_first + l];
     if (s.pend[row] > 0) room += s.rlen[row] + s.pend[row];
   }
-  if (room == 0) return 0;
+  if (room == 0) return LU_OK;
   if (slot_low - 1 - s.row_end < room) {
     CompressRows(s);
     if (slot_low - 1 - s.row_end < room) return OutOfStorage(s);
@@ -706,5 +706,5 @@ std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_first, std::int32_t u_cou
     }
     s.cpend[j] = 0;
   }
-  return 0;
+  return LU_OK;
 }

@@ -308,8 +308,9 @@ std::int32_t LU_EliminateBelowRank(LU_Update& u, std::int32_t j, const double* v
 // Eliminates the spike row at position last with the rows at positions
 // first..last-1 (row interchanges when an entry of the spike is too large
 // against the pivot), appending the multipliers to L. diag is the spike's
-// entry in column col_perm(last), moved to the row's front. Returns 0, 1 (no
-// such entry: diag 0) or 7.
+// entry in column col_perm(last), moved to the row's front. Returns LU_OK,
+// LU_NO_SPIKE_DIAGONAL (no such entry: diag 0) or LU_NO_STORAGE.
+constexpr std::int32_t LU_NO_SPIKE_DIAGONAL = 1;
 std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last, double& diag);
 
 // Moves the largest entry (exclude: a column not to choose, 0 for none) of the
@@ -327,9 +328,17 @@ std::int32_t LU_SolveU(std::int32_t m, std::int32_t n, LU_IntParams& ip, LU_Real
                        const LU_Factors& f, const double* v, double* w);
 std::int32_t LU_SolveUt(std::int32_t m, std::int32_t n, LU_IntParams& ip, LU_RealParams& rp,
                         const LU_Factors& f, double* v, double* w);
+// Scaling of the forward pass over the initial columns of L.
+enum LU_PivotScale : int {
+  LU_SCALE_NONE = 0,       // plain L v = v
+  LU_SCALE_PIVOT = 1,      // each applied value divided by its U pivot
+  LU_SCALE_MAGNITUDE = 2,  // each applied value divided by its U pivot's magnitude
+};
+
 // Forward pass over the initial columns of L, each applied pivot value
-// divided by its U pivot (mode 2: by its magnitude).
-void LU_SolveLD(std::int32_t mode, const LU_IntParams& ip, const LU_RealParams& rp,
+// divided by its U pivot (LU_SCALE_PIVOT) or by its magnitude
+// (LU_SCALE_MAGNITUDE).
+void LU_SolveLD(LU_PivotScale scale, const LU_IntParams& ip, const LU_RealParams& rp,
                 const LU_Factors& f, double* v);
 
 // ---------------------------------------------------------------------------

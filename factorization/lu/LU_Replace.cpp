@@ -41,11 +41,11 @@ bool RowGrowsInPlace(const LU_Update& u, std::int32_t i, std::int32_t extra,
 // `reserve` positions stay free below L: in place, or by moving the row to
 // the end of the row file (compressing first when needed). Returns 0 or 7.
 std::int32_t RoomForRow(LU_Update& u, std::int32_t i, std::int32_t extra, std::int32_t reserve) {
-  if (RowGrowsInPlace(u, i, extra, reserve)) return 0;
+  if (RowGrowsInPlace(u, i, extra, reserve)) return LU_OK;
   std::int32_t len = u.rlen[i];
   if (FreeSpace(u) < static_cast<std::int64_t>(len) + extra + reserve) {
     CompressRows(u);
-    if (RowGrowsInPlace(u, i, extra, reserve)) return 0;
+    if (RowGrowsInPlace(u, i, extra, reserve)) return LU_OK;
     if (FreeSpace(u) < static_cast<std::int64_t>(len) + extra + reserve) return LU_NO_STORAGE;
   }
   std::int32_t from = u.rstart[i], to = u.row_end + 1;
@@ -56,7 +56,7 @@ std::int32_t RoomForRow(LU_Update& u, std::int32_t i, std::int32_t extra, std::i
   }
   u.rstart[i] = to;
   u.row_end = to + len - 1;
-  return 0;
+  return LU_OK;
 }
 
 void AppendToRow(LU_Update& u, std::int32_t i, std::int32_t col, double value) {
@@ -118,7 +118,7 @@ void RemoveSpikeEntry(LU_Update& u, std::int32_t r, std::int32_t q) {
 std::int32_t AddRowIntoSpike(LU_Update& u, std::int32_t r, std::int32_t i, double multiplier) {
   std::int32_t start = u.rstart[r];
   std::int32_t result = RoomForRow(u, r, u.rlen[i] - 1, 1);
-  if (result != 0) return result;
+  if (result != LU_OK) return result;
   if (u.rstart[r] != start) Scatter(u, r);
   AppendL(u, r, i, multiplier);
   const std::int32_t first = u.rstart[i] + 1, end = u.rstart[i] + u.rlen[i];
@@ -137,7 +137,7 @@ std::int32_t AddRowIntoSpike(LU_Update& u, std::int32_t r, std::int32_t i, doubl
     std::int32_t at = u.scatter[u.ci[q]];
     if (at != 0 && std::fabs(u.val[at]) <= u.drop) RemoveSpikeEntry(u, r, at);
   }
-  return 0;
+  return LU_OK;
 }
 
 // Removes the row at the rank position when its largest entry (j's entry
@@ -175,20 +175,20 @@ std::int32_t PlaceBelowRank(LU_Update& u, std::int32_t j, const double* v, std::
   double pivot = 0.0;
   placed = false;
   std::int32_t result = LU_EliminateBelowRank(u, j, v, first, pivot);
-  if (result != 0 || pivot == 0.0) return result;
+  if (result != LU_OK || pivot == 0.0) return result;
   placed = true;
   vnorm += std::fabs(pivot);
   std::int32_t kj = PositionOf(u.cperm, u.n, j);
   if (kj >= u.rank) {
     std::swap(u.cperm[kj], u.cperm[u.rank]);
     if (Singular(u, pivot, vnorm)) ExamineRankRow(u, j);
-    return 0;
+    return LU_OK;
   }
   double diag = 0.0;
   result = LU_ForwardSweep(u, kj, u.rank, diag);
   if (result == LU_NO_STORAGE) return result;
   ExamineRankRow(u, 0);
-  return 0;
+  return LU_OK;
 }
 
 // The replacement proper on a valid column j. Returns 0, 2 or 7; diag is
@@ -198,23 +198,23 @@ std::int32_t Replace(LU_Update& u, const LU_IntParams& ip, const LU_RealParams& 
                      std::int32_t j, double* v, double& diag, double& vnorm) {
   const std::int32_t rank0 = u.rank;
   const std::int32_t krep = LU_DeleteColumnU(u, mode_old, j);
-  if (mode_new == 1) LU_SolveL(ip, rp, f, v);  // L is unchanged so far
-  std::int32_t touched = 0, result = 0;
+  if (mode_new == LU_NEW_GIVEN) LU_SolveL(ip, rp, f, v);  // L is unchanged so far
+  std::int32_t touched = 0, result = LU_OK;
   bool placed = false;
-  const bool has_column = mode_new == 1 || mode_new == 2;
+  const bool has_column = mode_new == LU_NEW_GIVEN || mode_new == LU_NEW_TRANSFORMED;
   if (has_column) {
     result = LU_AddColumnU(u, j, v, vnorm, touched);
-    if (result != 0) return result;
+    if (result != LU_OK) return result;
   }
 
   if (krep > rank0) {
     // j had no pivot: its entries above the rank lie right of every pivot.
     if (has_column && rank0 < u.m) {
       result = PlaceBelowRank(u, j, v, rank0 + 1, vnorm, placed);
-      if (result != 0 || placed) return result;
+      if (result != LU_OK || placed) return result;
     }
     if (u.rank < u.n) ExamineRankRow(u, 0);
-    return 0;
+    return LU_OK;
   }
 
   const std::int32_t klast = touched > krep ? touched : krep;
@@ -223,7 +223,7 @@ std::int32_t Replace(LU_Update& u, const LU_IntParams& ip, const LU_RealParams& 
   result = LU_ForwardSweep(u, krep, klast, diag);
   if (result == LU_NO_STORAGE) return result;
   if (vnorm < u.rel_tol * std::fabs(diag)) return LU_UNSTABLE;
-  const bool singular = result == 1 || Singular(u, diag, vnorm);
+  const bool singular = result == LU_NO_SPIKE_DIAGONAL || Singular(u, diag, vnorm);
   if (singular && klast < u.rank) {
     LU_CyclicPermute(u.rperm, klast, u.rank);
     LU_CyclicPermute(u.cperm, klast, u.rank);
@@ -232,13 +232,13 @@ std::int32_t Replace(LU_Update& u, const LU_IntParams& ip, const LU_RealParams& 
   }
   if (singular || u.rank < u.n) ExamineRankRow(u, singular ? j : 0);
   if (has_column && rank0 < u.m) return PlaceBelowRank(u, j, v, rank0 + 1, vnorm, placed);
-  return 0;
+  return LU_OK;
 }
 
 }  // namespace
 
 std::int32_t LU_DeleteColumnU(LU_Update& u, std::int32_t mode_old, std::int32_t j) {
-  if (mode_old == 0) return PositionOf(u.cperm, u.n, j);
+  if (mode_old == LU_OLD_ZERO) return PositionOf(u.cperm, u.n, j);
   for (std::int32_t k = 1; k <= u.n; ++k) {
     if (k <= u.rank) {
       const std::int32_t i = u.rperm[k];
@@ -261,11 +261,11 @@ std::int32_t LU_AddColumnU(LU_Update& u, std::int32_t j, const double* v, double
     double a = std::fabs(x[i]);
     if (!(a > u.drop)) continue;
     vnorm += a;
-    if (RoomForRow(u, i, 1, 0) != 0) return LU_NO_STORAGE;
+    if (RoomForRow(u, i, 1, 0) != LU_OK) return LU_NO_STORAGE;
     AppendToRow(u, i, j, x[i]);
     touched = k;
   }
-  return 0;
+  return LU_OK;
 }
 
 std::int32_t LU_EliminateBelowRank(LU_Update& u, std::int32_t j, const double* v,
@@ -283,7 +283,7 @@ std::int32_t LU_EliminateBelowRank(LU_Update& u, std::int32_t j, const double* v
       best = k;
     }
   }
-  if (count == 0 || best == 0) return 0;
+  if (count == 0 || best == 0) return LU_OK;
   // count - 1 multipliers and the one-entry row of the pivot.
   if (FreeSpace(u) < count) {
     CompressRows(u);
@@ -303,7 +303,7 @@ std::int32_t LU_EliminateBelowRank(LU_Update& u, std::int32_t j, const double* v
   u.rlen[p] = 0;
   AppendToRow(u, p, j, pivot);
   diag = pivot;
-  return 0;
+  return LU_OK;
 }
 
 double LU_CheckLastRow(LU_Update& u, std::int32_t exclude) {
@@ -341,7 +341,7 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
   LU_Poll();
   diag = 0.0;
   std::int32_t r = u.rperm[last];
-  if (u.rlen[r] == 0) return 1;
+  if (u.rlen[r] == 0) return LU_NO_SPIKE_DIAGONAL;
   Scatter(u, r);
   std::int32_t interchanged_at = 0;
   std::int32_t k = first;
@@ -362,7 +362,7 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
       RemoveSpikeEntry(u, r, at);
       if (ax > u.drop) {
         std::int32_t result = AddRowIntoSpike(u, r, i, -x / y);
-        if (result != 0) {
+        if (result != LU_OK) {
           ClearScatter(u, r);
           return result;
         }
@@ -383,7 +383,7 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
     interchanged_at = k;
   }
   ClearScatter(u, r);
-  std::int32_t result = 1;
+  std::int32_t result = LU_NO_SPIKE_DIAGONAL;
   // The spike may sit one past the last column when a full-column-rank
   // update eliminates a new row; it then has no diagonal.
   const std::int32_t col = last <= u.n ? u.cperm[last] : 0;
@@ -393,7 +393,7 @@ std::int32_t LU_ForwardSweep(LU_Update& u, std::int32_t first, std::int32_t last
     std::swap(u.val[q], u.val[front]);
     std::swap(u.ci[q], u.ci[front]);
     diag = u.val[front];
-    result = 0;
+    result = LU_OK;
     break;
   }
   double limit = u.space * static_cast<double>(u.u_length) + u.m + u.n + 1000.0;
@@ -436,7 +436,7 @@ std::int32_t LU_ReplaceColumn(std::int32_t mode_old, std::int32_t mode_new, std:
     result = LU_BAD_COLUMN;
   } else {
     result = Replace(u, ip, rp, f, mode_old, mode_new, j, v, diag, vnorm);
-    if (result == 0) {
+    if (result == LU_OK) {
       result = u.rank == rank0 ? LU_OK : (u.rank < rank0 ? LU_RANK_DOWN : LU_RANK_UP);
       std::int32_t kj = PositionOf(u.cperm, u.rank, j);
       diag = kj != 0 ? u.val[u.rstart[u.rperm[kj]]] : 0.0;

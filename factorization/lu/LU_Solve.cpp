@@ -27,9 +27,8 @@ LView MakeLView(const LU_IntParams& ip, const LU_RealParams& rp, const LU_Factor
                rp[LU_Real::drop_tolerance]};
 }
 
-// Forward pass over the initial columns of L. scale 0: none; 1: each applied
-// pivot value divided by its U pivot; 2: by the pivot's magnitude.
-void ForwardInitial(const LView& l, const LU_Factors& f, LU_Array<double> v, int scale) {
+// Forward pass over the initial columns of L, scaled as LU_PivotScale says.
+void ForwardInitial(const LView& l, const LU_Factors& f, LU_Array<double> v, LU_PivotScale scale) {
   LU_Array<const double> val = l.val;
   LU_Array<const std::int32_t> rlen(f.row_len), rstart(f.row_start);
   std::int32_t top = l.storage;
@@ -39,9 +38,9 @@ void ForwardInitial(const LView& l, const LU_Factors& f, LU_Array<double> v, int
     const double t = v[p];
     if (std::fabs(t) > l.drop) {
       for (std::int32_t q = top; q > top - len; --q) v[l.ri[q]] += val[q] * t;
-      if (scale != 0 && rlen[p] > 0) {
+      if (scale != LU_SCALE_NONE && rlen[p] > 0) {
         double pivot = val[rstart[p]];
-        v[p] = t / (scale == 2 ? std::fabs(pivot) : pivot);
+        v[p] = t / (scale == LU_SCALE_MAGNITUDE ? std::fabs(pivot) : pivot);
       }
     }
     top -= len;
@@ -53,7 +52,7 @@ void ForwardInitial(const LView& l, const LU_Factors& f, LU_Array<double> v, int
 void LU_SolveL(const LU_IntParams& ip, const LU_RealParams& rp, const LU_Factors& f, double* v) {
   const LView l = MakeLView(ip, rp, f);
   LU_Array<double> x(v);
-  ForwardInitial(l, f, x, 0);
+  ForwardInitial(l, f, x, LU_SCALE_NONE);
   // Replacement entries, oldest (highest) first.
   for (std::int32_t q = l.storage - l.initial; q > l.storage - l.length; --q) {
     double t = x[l.ci[q]];
@@ -78,7 +77,7 @@ void LU_SolveLt(LU_IntParams& ip, const LU_RealParams& rp, const LU_Factors& f, 
     x[l.ci[bottom]] += sum;
     bottom += len;
   }
-  ip[LU_Int::result_code] = 0;
+  ip[LU_Int::result_code] = LU_OK;
 }
 
 std::int32_t LU_SolveU(std::int32_t m, std::int32_t n, LU_IntParams& ip, LU_RealParams& rp,
@@ -101,7 +100,7 @@ std::int32_t LU_SolveU(std::int32_t m, std::int32_t n, LU_IntParams& ip, LU_Real
   double residual = 0.0;
   for (std::int32_t k = rank + 1; k <= m; ++k) residual += std::fabs(b[rperm[k]]);
   rp[LU_Real::solve_residual] = residual;
-  return residual > 0.0 ? 1 : 0;
+  return residual > 0.0 ? LU_SINGULAR : LU_OK;
 }
 
 std::int32_t LU_SolveUt(std::int32_t m, std::int32_t n, LU_IntParams& ip, LU_RealParams& rp,
@@ -127,42 +126,42 @@ std::int32_t LU_SolveUt(std::int32_t m, std::int32_t n, LU_IntParams& ip, LU_Rea
   double residual = 0.0;
   for (std::int32_t k = rank + 1; k <= n; ++k) residual += std::fabs(b[cperm[k]]);
   rp[LU_Real::solve_residual] = residual;
-  return residual > 0.0 ? 1 : 0;
+  return residual > 0.0 ? LU_SINGULAR : LU_OK;
 }
 
-void LU_SolveLD(std::int32_t mode, const LU_IntParams& ip, const LU_RealParams& rp,
+void LU_SolveLD(LU_PivotScale scale, const LU_IntParams& ip, const LU_RealParams& rp,
                 const LU_Factors& f, double* v) {
-  ForwardInitial(MakeLView(ip, rp, f), f, LU_Array<double>(v), mode == 2 ? 2 : 1);
+  ForwardInitial(MakeLView(ip, rp, f), f, LU_Array<double>(v), scale);
 }
 
 void LU_Solve(std::int32_t mode, std::int32_t m, std::int32_t n, double* v, double* w,
               LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f, std::int32_t& result) {
   LU_Poll();
-  std::int32_t code = 0;
+  std::int32_t code = LU_OK;
   switch (mode) {
-    case 1:
+    case LU_SOLVE_L:
       LU_SolveL(ip, rp, f, v);
       break;
-    case 2:
+    case LU_SOLVE_LT:
       LU_SolveLt(ip, rp, f, v);
       break;
-    case 3:
+    case LU_SOLVE_U:
       code = LU_SolveU(m, n, ip, rp, f, v, w);
       break;
-    case 4:
+    case LU_SOLVE_UT:
       code = LU_SolveUt(m, n, ip, rp, f, v, w);
       break;
-    case 5:
+    case LU_SOLVE_A:
       LU_SolveL(ip, rp, f, v);
       code = LU_SolveU(m, n, ip, rp, f, v, w);
       break;
-    case 6:
+    case LU_SOLVE_AT:
       LU_SolveUt(m, n, ip, rp, f, v, w);
       LU_SolveLt(ip, rp, f, v);
       break;
-    case 7:
-    case 8:
-      LU_SolveLD(mode - 6, ip, rp, f, v);
+    case LU_SOLVE_LDLT:
+    case LU_SOLVE_LDLT_ABS:
+      LU_SolveLD(mode == LU_SOLVE_LDLT_ABS ? LU_SCALE_MAGNITUDE : LU_SCALE_PIVOT, ip, rp, f, v);
       LU_SolveLt(ip, rp, f, v);
       break;
     default:

@@ -79,7 +79,7 @@ int LCPGateway_JacobianEvaluation(void* context, int n, const double* x, int wan
 }
 
 void LCPGateway_JacobianTypes(void*, int count, int* type) {
-  for (int k = 0; k < count; ++k) type[k] = 0;
+  for (int k = 0; k < count; ++k) type[k] = ENTRY_CONSTANT;
 }
 
 void LCPGateway_SetInterfaces(MCP* mcp) {

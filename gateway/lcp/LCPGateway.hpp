@@ -45,8 +45,8 @@ int LCPGateway_JacobianEvaluation(void* context, int n, const double* x, int wan
                                   int* nnz, int* col_start, int* col_len, int* row,
                                   double* value);
 
-// MCP_PresolveInterface jacobian_types: type[0..count-1] := 0 (every entry
-// is constant).
+// MCP_PresolveInterface jacobian_types: type[0..count-1] := ENTRY_CONSTANT
+// (every entry is constant).
 void LCPGateway_JacobianTypes(void* context, int count, int* type);
 
 // Installs the MCP table (problem_size, bounds, the two evaluations, start)

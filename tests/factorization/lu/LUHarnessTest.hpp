@@ -53,23 +53,10 @@ inline Dense ToDense(std::int32_t m, std::int32_t n, const std::vector<Triple>& 
   return d;
 }
 
-// The settings the sparse basis back-end gives the engine.
+// The settings the sparse basis back-end gives the engine, under the rule.
 inline void DefaultParams(LU_IntParams& ip, LU_RealParams& rp, std::int32_t rule) {
-  for (auto& x : ip.value) x = 0;
-  for (auto& x : rp.value) x = 0.0;
-  ip[LU_Int::search_limit] = 5;
+  LU_DefaultParams(ip, rp);
   ip[LU_Int::pivot_rule] = rule;
-  ip[LU_Int::keep_factors] = 1;
-  ip.value[2] = -1;
-  const double eps = std::ldexp(1.0, -52);
-  rp[LU_Real::l_factor_limit] = 10.0;
-  rp[LU_Real::l_update_limit] = 10.0;
-  rp[LU_Real::drop_tolerance] = std::pow(eps, 0.9);
-  rp[LU_Real::u_abs_tolerance] = std::pow(eps, 2.0 / 3.0);
-  rp[LU_Real::u_rel_tolerance] = std::pow(eps, 2.0 / 3.0);
-  rp[LU_Real::space_factor] = 3.0;
-  rp[LU_Real::density_1] = 0.3;
-  rp[LU_Real::density_2] = 0.5;
 }
 
 // One engine instance with exactly sized arrays.
