@@ -194,9 +194,9 @@ enum OptionsSetResult : int {
 // Results of the option-line and option-file readers (Options_Set,
 // Options_Read).
 enum OptionsReadResult : int {
-  OPTIONS_APPLIED = 0,       // every line applied, or ignored (blank, comment)
-  OPTIONS_NO_FILE = 1,       // Options_Read: the file could not be opened
-  OPTIONS_LINE_FAILED = 2,   // at least one line failed
+  OPTIONS_APPLIED = 0,      // every line applied, or ignored (blank, comment)
+  OPTIONS_NO_FILE = 1,      // Options_Read: the file could not be opened
+  OPTIONS_LINE_FAILED = 2,  // at least one line failed
 };
 
 // Convert the value text for option (group, index) and store it, then run

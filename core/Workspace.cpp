@@ -30,7 +30,7 @@ struct Pool {
   DenseVector* vectors[kScratchCount];
   IDenseVector* ivectors[kScratchCount];
   bool factor_built;
-  Basis* basis;                                  // kept for the basis layer
+  Basis* basis;  // kept for the basis layer
   const Workspace_BasisOperations* basis_operations;
   DenseVector* factor_vectors[2];
   IDenseVector* factor_ivector;

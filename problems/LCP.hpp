@@ -145,14 +145,17 @@ inline void LCP_SetTag(LCP* lcp, std::int32_t value) { lcp->tag = value; }
 // Start, finish, evaluation and names (LCP_Start.cpp)
 // ---------------------------------------------------------------------------
 
+// The one result of LCP_Start (its failures are solver errors).
+constexpr int LCP_STARTED = 11;
+
 // Fills the record from the current interface: sizes, bounds (clamped to
 // +-infinity), basis (repaired), M and q (checked against the room and n),
 // the start F; takes the fixed variables (lower == upper) out into the
 // working block and folds their columns into q; with add_diagonal stores
-// every missing diagonal entry of M as 0.0. Returns 11. Solver errors:
-// "LCP: Start: Empty model.\n", "LCP: Initialize: L > U.\n" (also for NaN
-// bounds), "LCP: Start: all variables fixed.\n", a negative size, missing
-// required slots, a matrix beyond its room.
+// every missing diagonal entry of M as 0.0. Returns LCP_STARTED. Solver
+// errors: "LCP: Start: Empty model.\n", "LCP: Initialize: L > U.\n" (also for
+// NaN bounds), "LCP: Start: all variables fixed.\n", a negative size,
+// missing required slots, a matrix beyond its room.
 int LCP_Start(LCP* lcp, int add_diagonal);
 
 // z and basis in the active numbering (n values each) back into the user

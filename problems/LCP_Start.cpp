@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kStartStatus = 11;
-
 void ReadSizes(LCP* lcp, const LCP_Interface* in) {
   int n = 0;
   int nnz = 0;
@@ -174,10 +172,10 @@ int LCP_Start(LCP* lcp, int add_diagonal) {
   if (lcp->fixed == 0 && lcp->diagonal_added == 0) {
     lcp->n = lcp->user_n;
     lcp->nnz = lcp->user_nnz;
-    return kStartStatus;
+    return LCP_STARTED;
   }
   BuildWorkingBlock(lcp, add_diagonal);
-  return kStartStatus;
+  return LCP_STARTED;
 }
 
 void LCP_RepairBasis(LCP* lcp) {

@@ -1,6 +1,7 @@
 // Evaluations of the MCP record: the callbacks at the full point (the start
-// point among them), and F and its Jacobian at a reduced point (scatter into the full point, call back in
-// full numbering, gather into the caller's pair in reduced numbering).
+// point among them), and F and its Jacobian at a reduced point (scatter into
+// the full point, call back in full numbering, gather into the caller's pair
+// in reduced numbering).
 #include <algorithm>
 
 #include "core/Error.hpp"

@@ -121,14 +121,14 @@ enum : std::int32_t {
 
 // Modes of LU_Solve.
 enum LU_SolveMode : std::int32_t {
-  LU_SOLVE_L = 1,          // L v = v
-  LU_SOLVE_LT = 2,         // L' v = v
-  LU_SOLVE_U = 3,          // U w = v
-  LU_SOLVE_UT = 4,         // U' v = w (w is overwritten)
-  LU_SOLVE_A = 5,          // A w = v (v ends holding L^-1 v)
-  LU_SOLVE_AT = 6,         // A' v = w (w is overwritten)
-  LU_SOLVE_LDLT = 7,       // forward L pass scaled by the U pivots, then L' v = v
-  LU_SOLVE_LDLT_ABS = 8,   // the same, scaled by the pivots' magnitudes
+  LU_SOLVE_L = 1,         // L v = v
+  LU_SOLVE_LT = 2,        // L' v = v
+  LU_SOLVE_U = 3,         // U w = v
+  LU_SOLVE_UT = 4,        // U' v = w (w is overwritten)
+  LU_SOLVE_A = 5,         // A w = v (v ends holding L^-1 v)
+  LU_SOLVE_AT = 6,        // A' v = w (w is overwritten)
+  LU_SOLVE_LDLT = 7,      // forward L pass scaled by the U pivots, then L' v = v
+  LU_SOLVE_LDLT_ABS = 8,  // the same, scaled by the pivots' magnitudes
 };
 
 // The old column of LU_ReplaceColumn (mode_old).

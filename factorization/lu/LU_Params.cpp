@@ -8,8 +8,8 @@ namespace {
 constexpr std::int32_t kNoMessages = -1;
 constexpr std::int32_t kSearchLimit = 5;
 constexpr std::int32_t kKeepFactors = 1;
-constexpr double kMultiplierLimit = 10.0;  // for the factorization and for updates
-constexpr double kDropExponent = 0.9;      // drop_tolerance = eps^0.9
+constexpr double kMultiplierLimit = 10.0;     // for the factorization and for updates
+constexpr double kDropExponent = 0.9;         // drop_tolerance = eps^0.9
 constexpr double kPivotExponent = 2.0 / 3.0;  // pivot tolerances = eps^(2/3)
 constexpr double kSpaceFactor = 3.0;
 constexpr double kDensity1 = 0.3;

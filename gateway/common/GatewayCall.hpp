@@ -29,21 +29,21 @@ struct MCP;
 // The model of one call as the inputs describe it.
 struct Gateway_Problem {
   std::int32_t n;
-  std::int64_t bound;         // the Jacobian room min(nnz, n*n)
-  double* z;                  // caller's start point; receives the solution (n entries)
-  const double* lb;           // caller's bounds (n entries each)
+  std::int64_t bound;    // the Jacobian room min(nnz, n*n)
+  double* z;             // caller's start point; receives the solution (n entries)
+  const double* lb;      // caller's bounds (n entries each)
   const double* ub;
-  const double* start;        // the optional start vector, or nullptr
+  const double* start;   // the optional start vector, or nullptr
   // Set by the plug-in's read_inputs:
-  std::int32_t room;          // entries an output Jacobian may hold (at least 1)
-  std::int32_t entries;       // Jacobian entries of the MCP record (problem_size)
-  bool too_large;             // the model does not fit the library's 32-bit counts
+  std::int32_t room;     // entries an output Jacobian may hold (at least 1)
+  std::int32_t entries;  // Jacobian entries of the MCP record (problem_size)
+  bool too_large;        // the model does not fit the library's 32-bit counts
 };
 
 // A plug-in's part of the call. Every slot is required.
 struct Gateway_Plugin {
-  const char* name;           // for messages ("mcpgate")
-  int inputs;                 // required inputs; one more is the start vector
+  const char* name;  // for messages ("mcpgate")
+  int inputs;        // required inputs; one more is the start vector
   // Checks the plug-in's own inputs (prhs[5] on), reads the start vector
   // with Gateway_ReadStart when given, and sets room, entries and too_large.
   // Makes nothing.

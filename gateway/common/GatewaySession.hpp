@@ -15,10 +15,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "mex.h"
-
 #include "core/Error.hpp"
 #include "gateway/common/GatewayInput.hpp"
+#include "mex.h"
 
 struct Gateway_Plugin;
 struct MCP;
@@ -36,8 +35,8 @@ struct Options;
 struct Gateway_Call {
   const Gateway_Plugin* plugin;  // the plug-in's part of every call
   bool busy;                     // a call of this plug-in is running
-  std::FILE* log;      // "logfile.tmp", or nullptr when it could not be opened
-  bool window_open;    // the interrupt signal is routed to the library
+  std::FILE* log;                // "logfile.tmp", or nullptr when it could not be opened
+  bool window_open;              // the interrupt signal is routed to the library
 #if defined(__unix__) || defined(__APPLE__)
   struct sigaction saved_action;
   sigset_t saved_mask;

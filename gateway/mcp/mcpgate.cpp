@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kInputs = 6;      // n, nnz, z, lb, ub, fname; startvec may follow
+constexpr int kInputs = 6;  // n, nnz, z, lb, ub, fname; startvec may follow
 constexpr int kNameInput = 5;
 
 // Writes the library's Jacobian at the solution into output 4 in the host's

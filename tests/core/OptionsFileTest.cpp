@@ -44,7 +44,7 @@ TEST_F(OptionsFileTest, LinesAreEchoedCommentsSkippedAndBadLinesReported) {
       "output_presolve_level 3 * not a comment\n"
       "time_limit\n"
       "cra_met pnewton");  // the last line has no newline
-  EXPECT_EQ(Options_Read(options_, path.c_str()), 2);
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_LINE_FAILED);
   EXPECT_EQ(output()->status(),
             "Reading options file " + path + "\n" +
                 " > major_iteration_limit   250\n"
@@ -90,7 +90,7 @@ TEST_F(OptionsFileTest, OutputNoSilencesTheEchoButNotTheErrors) {
       "bogus line\n"
       "output yes\n"
       "crash_iteration_limit 5\n");
-  EXPECT_EQ(Options_Read(options_, path.c_str()), 2);
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_LINE_FAILED);
   EXPECT_EQ(output()->status(),
             "Reading options file " + path + "\n" +
                 " > major_iteration_limit 10\n"
@@ -108,11 +108,11 @@ TEST_F(OptionsFileTest, OutputNoSilencesTheEchoButNotTheErrors) {
 }
 
 TEST_F(OptionsFileTest, AMissingFileKeepsEveryValue) {
-  ASSERT_EQ(Options_Set(options_, "pre no"), 0);
+  ASSERT_EQ(Options_Set(options_, "pre no"), OPTIONS_APPLIED);
   output()->Clear();
   const OptionsSnapshot before = TakeSnapshot();
   const std::string path = ::testing::TempDir() + "sarn_no_such_dir/sarn.opt";
-  EXPECT_EQ(Options_Read(options_, path.c_str()), 1);
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_NO_FILE);
   EXPECT_EQ(output()->status(), "Could not open options file: " + path + "\nUsing defaults.\n");
   EXPECT_EQ(output()->log(), output()->status());
   EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), std::vector<std::string>{});
@@ -120,9 +120,10 @@ TEST_F(OptionsFileTest, AMissingFileKeepsEveryValue) {
 
 TEST_F(OptionsFileTest, TheFileOverridesTheForcedLines) {
   for (const char* line : {"pre no", "cra_met none", "cra_per no", "lem_sta first"}) {
-    ASSERT_EQ(Options_Set(options_, line), 0);
+    ASSERT_EQ(Options_Set(options_, line), OPTIONS_APPLIED);
   }
-  EXPECT_EQ(Options_Read(options_, WriteFile("presolve yes\nlemke_start always\n").c_str()), 0);
+  EXPECT_EQ(Options_Read(options_, WriteFile("presolve yes\nlemke_start always\n").c_str()),
+            OPTIONS_APPLIED);
   EXPECT_TRUE(Presolve_OptionBool(PRESOLVE));
   EXPECT_EQ(Sarn_OptionInt(SARN_LEMKE_START), LEMKE_START_ALWAYS);
   EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_METHOD), CRASH_METHOD_NONE);
@@ -147,7 +148,7 @@ TEST_F(OptionsFileTest, CascadesAndTheLemkeHookFollowFileLines) {
   };
   for (const auto& c : limits) {
     Options_Default(options_);
-    ASSERT_EQ(Options_Read(options_, WriteFile(c.file).c_str()), 0) << c.file;
+    ASSERT_EQ(Options_Read(options_, WriteFile(c.file).c_str()), OPTIONS_APPLIED) << c.file;
     EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), c.major) << c.file;
     EXPECT_EQ(Options_CommonInt(COMMON_MINOR_ITERATION_LIMIT), c.minor) << c.file;
     EXPECT_EQ(Options_CommonInt(COMMON_CRASH_ITERATION_LIMIT), c.crash) << c.file;
@@ -171,7 +172,7 @@ TEST_F(OptionsFileTest, CascadesAndTheLemkeHookFollowFileLines) {
   };
   for (const auto& c : switches) {
     Options_Default(options_);
-    ASSERT_EQ(Options_Read(options_, WriteFile(c.file).c_str()), 0) << c.file;
+    ASSERT_EQ(Options_Read(options_, WriteFile(c.file).c_str()), OPTIONS_APPLIED) << c.file;
     EXPECT_EQ(Options_CommonBool(COMMON_OUTPUT_INITIAL_POINT_STATISTICS),
               c.initial_point_statistics)
         << c.file;
@@ -186,7 +187,8 @@ TEST_F(OptionsFileTest, CascadesAndTheLemkeHookFollowFileLines) {
 
 TEST_F(OptionsFileTest, DecompositionSizeLimitKeepsAFileValue) {
   EXPECT_EQ(Options_CommonDouble(COMMON_DECOMPOSITION_SIZE_LIMIT), 10000.0);
-  ASSERT_EQ(Options_Read(options_, WriteFile("decomposition_size_limit 12\n").c_str()), 0);
+  ASSERT_EQ(Options_Read(options_, WriteFile("decomposition_size_limit 12\n").c_str()),
+            OPTIONS_APPLIED);
   EXPECT_EQ(Options_CommonDouble(COMMON_DECOMPOSITION_SIZE_LIMIT), 12.0);
   Options_Default(options_);
   EXPECT_EQ(Options_CommonDouble(COMMON_DECOMPOSITION_SIZE_LIMIT), 10000.0);
@@ -198,7 +200,7 @@ TEST_F(OptionsFileTest, LinesLongerThanTheBufferAreSplit) {
   ASSERT_EQ(first.size(), 1022u);
   const std::string second = "minor_iteration_limit" + std::string(1010, ' ') + "88";
   const std::string path = WriteFile(first + "\n" + second + "\ncrash_iteration_limit 9\n");
-  EXPECT_EQ(Options_Read(options_, path.c_str()), 2);
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_LINE_FAILED);
   EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), 77);
   EXPECT_EQ(Options_CommonInt(COMMON_MINOR_ITERATION_LIMIT), 1000);  // value cut off
   EXPECT_EQ(Options_CommonInt(COMMON_CRASH_ITERATION_LIMIT), 9);

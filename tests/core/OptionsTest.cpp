@@ -266,14 +266,14 @@ TEST_F(OptionsTest, ListingAfterTheDefaultsShowsTheVisibleOptions) {
 }
 
 TEST_F(OptionsTest, HiddenOptionsAreListedOnRequest) {
-  ASSERT_EQ(Options_Set(options_, "output_hidden_options yes"), 0);
+  ASSERT_EQ(Options_Set(options_, "output_hidden_options yes"), OPTIONS_APPLIED);
   output()->Clear();
   Options_Display(options_);
   EXPECT_EQ(output()->status(), kFullListing);
 }
 
 TEST_F(OptionsTest, ListingGoesToTheLogOnlyWithOutputOptions) {
-  ASSERT_EQ(Options_Set(options_, "output_options yes"), 0);
+  ASSERT_EQ(Options_Set(options_, "output_options yes"), OPTIONS_APPLIED);
   output()->Clear();
   Options_Display(options_);
   EXPECT_EQ(output()->log(), output()->status());
@@ -285,7 +285,7 @@ TEST_F(OptionsTest, DefaultsUndoEverySetting) {
   const char* lines[] = {"output no",         "cumulative_iteration_limit 0",
                          "fac_met dense",     "lemke_pivot_type devex",
                          "nms_memory_size 3", "infinity 1e10"};
-  for (const char* line : lines) ASSERT_EQ(Options_Set(options_, line), 0) << line;
+  for (const char* line : lines) ASSERT_EQ(Options_Set(options_, line), OPTIONS_APPLIED) << line;
   EXPECT_FALSE(ChangedOptions(defaults, TakeSnapshot()).empty());
   Options_Default(options_);
   EXPECT_EQ(ChangedOptions(defaults, TakeSnapshot()), std::vector<std::string>{});
@@ -406,7 +406,7 @@ TEST_F(OptionsTest, ForcedLinesOfTheGatewaysSetTheirOptionsOnly) {
                {"lem_sta first", "lemke_start"}};
   for (const auto& c : cases) {
     const OptionsSnapshot before = TakeSnapshot();
-    EXPECT_EQ(Options_Set(options_, c.line), 0) << c.line;
+    EXPECT_EQ(Options_Set(options_, c.line), OPTIONS_APPLIED) << c.line;
     EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), std::vector<std::string>{c.option})
         << c.line;
   }
@@ -440,10 +440,10 @@ TEST_F(OptionsTest, FirstMatchWinsCommonTableThenGroupsInOrder) {
   char presolve_name[] = "presolve";
   ASSERT_EQ(Options_Find(options_, presolve_name, &group, &index), 1);
   EXPECT_EQ(group, 2);
-  ASSERT_EQ(Options_Set(options_, "presolve no"), 0);
+  ASSERT_EQ(Options_Set(options_, "presolve no"), OPTIONS_APPLIED);
   EXPECT_FALSE(Presolve_OptionBool(PRESOLVE));
   EXPECT_EQ(shadow_table[1].bool_value, 1);
-  ASSERT_EQ(Options_Set(options_, "sha_val 9"), 0);
+  ASSERT_EQ(Options_Set(options_, "sha_val 9"), OPTIONS_APPLIED);
   EXPECT_EQ(shadow_table[2].int_value, 9);
 }
 
@@ -489,7 +489,8 @@ TEST_F(OptionsTest, ValueTextsOfEachType) {
   };
   for (const auto& c : cases) {
     output()->Clear();
-    EXPECT_EQ(Options_Set(options_, c.line), c.valid ? 0 : 2) << c.line;
+    EXPECT_EQ(Options_Set(options_, c.line), c.valid ? OPTIONS_APPLIED : OPTIONS_LINE_FAILED)
+        << c.line;
     int group = 0, index = 0;
     char name[64];
     std::snprintf(name, sizeof name, "%s", c.option);
@@ -523,7 +524,7 @@ TEST_F(OptionsTest, BadLinesAreReportedAndChangeNothing) {
   const OptionsSnapshot before = TakeSnapshot();
   for (const char* line : lines) {
     output()->Clear();
-    EXPECT_EQ(Options_Set(options_, line), 2) << line;
+    EXPECT_EQ(Options_Set(options_, line), OPTIONS_LINE_FAILED) << line;
     EXPECT_EQ(output()->status(), "Options: Set: option invalid: " + std::string(line) + "\n");
     EXPECT_EQ(output()->log(), output()->status());
     EXPECT_EQ(output()->listing(), output()->status());
@@ -554,7 +555,7 @@ TEST_F(OptionsTest, ForcedLinesArePreparedBeforeUse) {
   // A forced line is taken up to 1023 characters: the value behind that is lost.
   std::string long_line = "major_iteration_limit" + std::string(1002, ' ') + "5";
   ASSERT_EQ(long_line.size(), 1024u);
-  EXPECT_EQ(Options_Set(options_, long_line.c_str()), 2);
+  EXPECT_EQ(Options_Set(options_, long_line.c_str()), OPTIONS_LINE_FAILED);
   EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), 7);
 }
 
@@ -600,24 +601,25 @@ TEST_F(OptionsTest, CascadesOfTheOptionLines) {
   for (const auto& c : cases) {
     Options_Default(options_);
     const OptionsSnapshot before = TakeSnapshot();
-    for (const char* line : c.lines) ASSERT_EQ(Options_Set(options_, line), 0) << line;
+    for (const char* line : c.lines)
+      ASSERT_EQ(Options_Set(options_, line), OPTIONS_APPLIED) << line;
     EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), c.changed) << c.lines.front();
   }
   Options_Default(options_);
-  ASSERT_EQ(Options_Set(options_, "cumulative_iteration_limit 200"), 0);
+  ASSERT_EQ(Options_Set(options_, "cumulative_iteration_limit 200"), OPTIONS_APPLIED);
   EXPECT_EQ(Options_CommonInt(COMMON_MINOR_ITERATION_LIMIT), 200);
   EXPECT_EQ(Lemke_OptionInt(LEMKE_MAXIMUM_ITERATION_LIMIT), 200);
   EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), 500);
 }
 
 TEST_F(OptionsTest, OutputNoSwitchesEveryOutputOptionOffAndSilencesTheEcho) {
-  ASSERT_EQ(Options_Set(options_, "output_initial_point yes"), 0);
-  ASSERT_EQ(Options_Set(options_, "output_hidden_options yes"), 0);
-  ASSERT_EQ(Options_Set(options_, "output_factorization_updates yes"), 0);
-  ASSERT_EQ(Options_Set(options_, "output_linear_model yes"), 0);
+  ASSERT_EQ(Options_Set(options_, "output_initial_point yes"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options_, "output_hidden_options yes"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options_, "output_factorization_updates yes"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options_, "output_linear_model yes"), OPTIONS_APPLIED);
   output()->Clear();
-  ASSERT_EQ(Options_Set(options_, "output no"), 0);
-  ASSERT_EQ(Options_Set(options_, "major_iteration_limit 3"), 0);
+  ASSERT_EQ(Options_Set(options_, "output no"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options_, "major_iteration_limit 3"), OPTIONS_APPLIED);
   EXPECT_EQ(output()->status(), "");  // neither line is echoed
   for (int k = COMMON_OUTPUT; k <= COMMON_OUTPUT_HIDDEN_OPTIONS; ++k) {
     if (Options_CommonTable[k].type == OPTION_BOOLEAN && k != COMMON_OUTPUT_MODEL_STATISTICS) {
@@ -629,14 +631,14 @@ TEST_F(OptionsTest, OutputNoSwitchesEveryOutputOptionOffAndSilencesTheEcho) {
   EXPECT_FALSE(Lemke_OptionBool(OUTPUT_LINEAR_MODEL));
   EXPECT_EQ(Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL), 0);
   // Bad lines are still reported.
-  EXPECT_EQ(Options_Set(options_, "bogus 1"), 2);
+  EXPECT_EQ(Options_Set(options_, "bogus 1"), OPTIONS_LINE_FAILED);
   EXPECT_EQ(output()->status(), "Options: Set: option invalid: bogus 1\n");
 }
 
 TEST_F(OptionsTest, StatisticsBlockSwitchesFactorizationSingularitiesOn) {
-  ASSERT_EQ(Options_Set(options_, "output_model_statistics no"), 0);
+  ASSERT_EQ(Options_Set(options_, "output_model_statistics no"), OPTIONS_APPLIED);
   EXPECT_FALSE(Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES));
-  ASSERT_EQ(Options_Set(options_, "output_model_statistics yes"), 0);
+  ASSERT_EQ(Options_Set(options_, "output_model_statistics yes"), OPTIONS_APPLIED);
   EXPECT_TRUE(Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES));
   // The point switches belong to no block.
   EXPECT_FALSE(Options_CommonBool(COMMON_OUTPUT_INITIAL_POINT));
@@ -651,31 +653,31 @@ TEST_F(OptionsTest, SettersByNameCheckNameAndType) {
     int result;
     const char* printed;
   } cases[] = {
-      {[](Options* o) { return Options_SetBoolean(o, "Nms", 0); }, 0, ""},
-      {[](Options* o) { return Options_SetInt(o, "nms_mem_siz", 4); }, 0, ""},
-      {[](Options* o) { return Options_SetDouble(o, "infinity", 1e30); }, 0, ""},
-      {[](Options* o) { return Options_SetOther(o, "linear_scale_method", SCALE_METHOD_RO4); }, 0,
-       ""},
-      {[](Options* o) { return Options_SetBoolean(o, "nothing_here", 1); }, 2,
+      {[](Options* o) { return Options_SetBoolean(o, "Nms", 0); }, OPTIONS_STORED, ""},
+      {[](Options* o) { return Options_SetInt(o, "nms_mem_siz", 4); }, OPTIONS_STORED, ""},
+      {[](Options* o) { return Options_SetDouble(o, "infinity", 1e30); }, OPTIONS_STORED, ""},
+      {[](Options* o) { return Options_SetOther(o, "linear_scale_method", SCALE_METHOD_RO4); },
+       OPTIONS_STORED, ""},
+      {[](Options* o) { return Options_SetBoolean(o, "nothing_here", 1); }, OPTIONS_NOT_FOUND,
        "Options: Find: invalid options: nothing_here\n"},
-      {[](Options* o) { return Options_SetInt(o, "  ", 1); }, 2,
+      {[](Options* o) { return Options_SetInt(o, "  ", 1); }, OPTIONS_NOT_FOUND,
        "Options: Find: invalid options: \n"},
-      {[](Options* o) { return Options_SetBoolean(o, "time_limit", 1); }, 3,
+      {[](Options* o) { return Options_SetBoolean(o, "time_limit", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetBoolean: invalid type.\n"},
-      {[](Options* o) { return Options_SetInt(o, "time_limit", 1); }, 3,
+      {[](Options* o) { return Options_SetInt(o, "time_limit", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetInt: invalid type.\n"},
-      {[](Options* o) { return Options_SetDouble(o, "major_iteration_limit", 1.0); }, 3,
-       "Options: SetDouble: invalid type.\n"},
-      {[](Options* o) { return Options_SetOther(o, "output", 1); }, 3,
+      {[](Options* o) { return Options_SetDouble(o, "major_iteration_limit", 1.0); },
+       OPTIONS_WRONG_TYPE, "Options: SetDouble: invalid type.\n"},
+      {[](Options* o) { return Options_SetOther(o, "output", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetOther: invalid type.\n"},
-      {[](Options* o) { return Options_SetOther(o, "nms_memory_size", 1); }, 3,
+      {[](Options* o) { return Options_SetOther(o, "nms_memory_size", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetOther: invalid type.\n"},
       // Codes outside the enumeration are refused.
-      {[](Options* o) { return Options_SetOther(o, "crash_method", CRASH_METHOD_COUNT); }, 3,
+      {[](Options* o) { return Options_SetOther(o, "crash_method", CRASH_METHOD_COUNT); },
+       OPTIONS_WRONG_TYPE, "Options: SetOther: invalid value.\n"},
+      {[](Options* o) { return Options_SetOther(o, "lemke_ray_type", -1); }, OPTIONS_WRONG_TYPE,
        "Options: SetOther: invalid value.\n"},
-      {[](Options* o) { return Options_SetOther(o, "lemke_ray_type", -1); }, 3,
-       "Options: SetOther: invalid value.\n"},
-      {[](Options* o) { return Options_SetOther(o, "recovery_method", 1); }, 3,
+      {[](Options* o) { return Options_SetOther(o, "recovery_method", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetOther: invalid value.\n"},
   };
   for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
@@ -695,14 +697,14 @@ TEST_F(OptionsTest, SettersByNameCheckNameAndType) {
 }
 
 TEST_F(OptionsTest, SettersByNameApplyCascadesAndHooks) {
-  ASSERT_EQ(Options_SetInt(options_, "cumulative_iteration_limit", 0), 0);
+  ASSERT_EQ(Options_SetInt(options_, "cumulative_iteration_limit", 0), OPTIONS_STORED);
   EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), 0);
   EXPECT_FALSE(Presolve_OptionBool(PRESOLVE));
   EXPECT_EQ(Lemke_OptionInt(LEMKE_MAXIMUM_ITERATION_LIMIT), 0);
 
   Options_Default(options_);
-  ASSERT_EQ(Options_SetBoolean(options_, "output_linear_model", 1), 0);
-  ASSERT_EQ(Options_SetBoolean(options_, "output", 0), 0);
+  ASSERT_EQ(Options_SetBoolean(options_, "output_linear_model", 1), OPTIONS_STORED);
+  ASSERT_EQ(Options_SetBoolean(options_, "output", 0), OPTIONS_STORED);
   EXPECT_FALSE(Options_CommonBool(COMMON_OUTPUT_ERRORS));
   EXPECT_FALSE(Lemke_OptionBool(OUTPUT_LINEAR_MODEL));
   EXPECT_FALSE(Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES));
@@ -711,7 +713,7 @@ TEST_F(OptionsTest, SettersByNameApplyCascadesAndHooks) {
   EXPECT_EQ(Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL), 1);
 
   Options_Default(options_);
-  ASSERT_EQ(Options_SetBoolean(options_, "output_model_statistics", 7), 0);
+  ASSERT_EQ(Options_SetBoolean(options_, "output_model_statistics", 7), OPTIONS_STORED);
   EXPECT_EQ(Options_CommonTable[COMMON_OUTPUT_MODEL_STATISTICS].bool_value, 1);
   EXPECT_TRUE(Factorization_OptionBool(OUTPUT_FACTORIZATION_SINGULARITIES));
 }
@@ -748,10 +750,11 @@ TEST_F(OptionsTest, GettersByNameReturnTheFieldAskedFor) {
 
 TEST_F(OptionsTest, NamesByValueAreTakenUpTo1023Characters) {
   std::string name = "major_iteration_limit" + std::string(1002, ' ') + "x";
-  EXPECT_EQ(Options_SetInt(options_, name.c_str(), 9), 0);  // the tail is cut before lookup
+  // The tail is cut before lookup.
+  EXPECT_EQ(Options_SetInt(options_, name.c_str(), 9), OPTIONS_STORED);
   EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), 9);
   std::string long_name(5000, 'a');
-  EXPECT_EQ(Options_SetInt(options_, long_name.c_str(), 9), 2);
+  EXPECT_EQ(Options_SetInt(options_, long_name.c_str(), 9), OPTIONS_NOT_FOUND);
   EXPECT_EQ(output()->status(), "Options: Find: invalid options: " + long_name.substr(0, 1023) + "\n");
 }
 
@@ -820,9 +823,9 @@ TEST_F(OptionsTest, HooksFollowValidSettingsOnly) {
     EXPECT_EQ(hook_calls, c.calls) << c.line;
   }
   hook_calls.clear();
-  EXPECT_EQ(Options_SetOther(options_, "hooked_colour", 0), 0);
-  EXPECT_EQ(Options_SetDouble(options_, "chen_lambda", 0.5), 0);
-  EXPECT_EQ(Options_SetOther(options_, "hooked_colour", 2), 3);
+  EXPECT_EQ(Options_SetOther(options_, "hooked_colour", 0), OPTIONS_STORED);
+  EXPECT_EQ(Options_SetDouble(options_, "chen_lambda", 0.5), OPTIONS_STORED);
+  EXPECT_EQ(Options_SetOther(options_, "hooked_colour", 2), OPTIONS_WRONG_TYPE);
   EXPECT_EQ(hook_calls,
             (std::vector<std::string>{"change 3", "first common 11", "second common 11"}));
   output()->Clear();
@@ -891,8 +894,8 @@ TEST_F(OptionsTest, ListingAnOptionOfAnUnknownTypeIsASolverError) {
     EXPECT_SOLVER_ERROR(Options_Display(own), "): Display: invalid type\n");
     EXPECT_TRUE(std::regex_search(output()->status(),
                                   std::regex("Options\\([0-9]+\\): Display: invalid type\n")));
-    EXPECT_EQ(Options_Set(own, "odd_option x"), 2);
-    EXPECT_EQ(Options_SetOther(own, "odd_option", 0), 3);
+    EXPECT_EQ(Options_Set(own, "odd_option x"), OPTIONS_LINE_FAILED);
+    EXPECT_EQ(Options_SetOther(own, "odd_option", 0), OPTIONS_WRONG_TYPE);
     Options_Destroy(own);
   }
 }

@@ -34,14 +34,15 @@ TEST_F(FactorizationOptionsTest, MethodLinesChooseTheBackEnd) {
     int backend;     // current afterwards
     int code;        // stored in factorization_method
   } cases[] = {
-      {"factorization_method den", 0, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
-      {"factorization_method sparse", 0, FACTORIZATION_SPARSE, FACTORIZATION_SPARSE},
-      {"fac_met dense", 0, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
-      {"factorization_method de", 2, FACTORIZATION_DENSE, FACTORIZATION_DENSE},  // no match
-      {"factorization_method spa", 0, FACTORIZATION_SPARSE, FACTORIZATION_SPARSE},
-      {"factorization_method densest", 0, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
-      {"factorization_method lu", 2, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
-      {"factorization_method", 2, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
+      {"factorization_method den", OPTIONS_APPLIED, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
+      {"factorization_method sparse", OPTIONS_APPLIED, FACTORIZATION_SPARSE, FACTORIZATION_SPARSE},
+      {"fac_met dense", OPTIONS_APPLIED, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
+      // No match: nothing changes.
+      {"factorization_method de", OPTIONS_LINE_FAILED, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
+      {"factorization_method spa", OPTIONS_APPLIED, FACTORIZATION_SPARSE, FACTORIZATION_SPARSE},
+      {"factorization_method densest", OPTIONS_APPLIED, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
+      {"factorization_method lu", OPTIONS_LINE_FAILED, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
+      {"factorization_method", OPTIONS_LINE_FAILED, FACTORIZATION_DENSE, FACTORIZATION_DENSE},
   };
   EXPECT_EQ(Factorization_SelectedBackend(), FACTORIZATION_SPARSE);
   for (const auto& c : cases) {
@@ -79,7 +80,7 @@ TEST_F(FactorizationOptionsTest, DefaultsFromPowersOfEpsilon) {
 TEST_F(FactorizationOptionsTest, ListingShowsTheGroupOnlyWithHiddenOptions) {
   Options_Display(options_);
   EXPECT_EQ(output()->status().find("factorization"), std::string::npos);
-  ASSERT_EQ(Options_Set(options_, "output_hidden_options yes"), 0);
+  ASSERT_EQ(Options_Set(options_, "output_hidden_options yes"), OPTIONS_APPLIED);
   output()->Clear();
   Options_Display(options_);
   EXPECT_NE(output()->status().find("\nfactorization_method sparse\n"), std::string::npos);
@@ -87,7 +88,7 @@ TEST_F(FactorizationOptionsTest, ListingShowsTheGroupOnlyWithHiddenOptions) {
 
 TEST_F(FactorizationOptionsTest, RaisedStorageFactorStaysUntilTheDefaults) {
   Factorization_OptionTable[FACTORIZATION_LUROOM].double_value += 0.1;  // as a retry does
-  ASSERT_EQ(Options_Set(options_, "factorization_tolerance 0.5"), 0);
+  ASSERT_EQ(Options_Set(options_, "factorization_tolerance 0.5"), OPTIONS_APPLIED);
   EXPECT_DOUBLE_EQ(Factorization_OptionDouble(FACTORIZATION_LUROOM), 0.85);
   Options_Default(options_);
   EXPECT_EQ(Factorization_OptionDouble(FACTORIZATION_LUROOM), 0.75);

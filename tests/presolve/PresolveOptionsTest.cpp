@@ -57,7 +57,7 @@ TEST_F(PresolveListingTest, OnlyTwoOptionsAreListedByDefault) {
   const std::string& listing = output()->status();
   EXPECT_NE(listing.find("\npresolve yes\noutput_presolve_level 1\n"), std::string::npos);
   EXPECT_EQ(listing.find("\npresolve_"), std::string::npos);
-  ASSERT_EQ(Options_Set(options, "pre no"), 0);
+  ASSERT_EQ(Options_Set(options, "pre no"), OPTIONS_APPLIED);
   EXPECT_FALSE(Presolve_OptionBool(PRESOLVE));
   Options_Destroy(options);
 }

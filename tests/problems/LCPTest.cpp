@@ -124,7 +124,7 @@ class LCPTest : public LibraryTest {
     LCP_SetInterface(&interface_);
     LCP* lcp = LCP_Create(n, nnz);
     records_.push_back(lcp);
-    EXPECT_EQ(LCP_Start(lcp, add_diagonal), 11);
+    EXPECT_EQ(LCP_Start(lcp, add_diagonal), LCP_STARTED);
     return lcp;
   }
 

@@ -42,7 +42,7 @@ TEST_F(MCPRecordTest, NewRecordDefaults) {
   EXPECT_EQ(MCP_HasSecondFunction(mcp), 0);
   EXPECT_EQ(MCP_PresolveAllowed(mcp), 0);
   EXPECT_EQ(MCP_FreeVariableTransform(mcp), 0);
-  EXPECT_EQ(MCP_ProblemClass(mcp), 0);
+  EXPECT_EQ(MCP_ProblemClass(mcp), PROBLEM_CLASS_NONE);
   EXPECT_EQ(MCP_Variables(mcp), 0);
   EXPECT_EQ(MCP_FullVariables(mcp), 0);
   EXPECT_EQ(MCP_PresolveMade(mcp), 0);

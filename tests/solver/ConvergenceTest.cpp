@@ -83,7 +83,7 @@ class ConvergenceTest : public DriverTest {
       for (const char* line : c.options) Set(line);
       ProblemAdapter adapter(problem);
       Information info;
-      ASSERT_EQ(Solve(adapter, &info), 1) << output()->status().substr(0, 20000);
+      ASSERT_EQ(Solve(adapter, &info), TERMINATION_SOLVED) << output()->status().substr(0, 20000);
       const std::vector<double> z = adapter.Point();
       EXPECT_LE(ComplementarityViolation(problem, z), 1e-6);
       const double recomputed =
@@ -128,7 +128,7 @@ TEST_F(ConvergenceTest, CrashFindsTheObstacleContactRegionInFewSteps) {
   const LinearProblem obstacle = Obstacle(60);
   ProblemAdapter adapter(AsNonlinear(obstacle));
   Information info;
-  ASSERT_EQ(Solve(adapter, &info), 1);
+  ASSERT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   EXPECT_LE(info.crash_iterations, 14);
   EXPECT_LE(info.minor_iterations, 5);
   EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);
@@ -143,7 +143,7 @@ TEST_F(ConvergenceTest, PivotingAloneSolvesTheObstacleProblem) {
   ProblemAdapter adapter(AsNonlinear(obstacle));
   NoCrash();
   Information info;
-  ASSERT_EQ(Solve(adapter, &info), 1);
+  ASSERT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   EXPECT_EQ(info.major_iterations, 1);
   EXPECT_EQ(info.restarts, 0);
   EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);

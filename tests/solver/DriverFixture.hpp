@@ -124,7 +124,7 @@ class DriverTest : public LibraryTest {
     LibraryTest::TearDown();
   }
 
-  void Set(const char* line) { ASSERT_EQ(Options_Set(options(), line), 0) << line; }
+  void Set(const char* line) { ASSERT_EQ(Options_Set(options(), line), OPTIONS_APPLIED) << line; }
 
   // No crash phase: the iterations start at the initial point itself.
   void NoCrash() {

@@ -52,7 +52,7 @@ class DriverStartTest : public DriverTest {
   }
   DriverWorkspace* Start(NonlinearProblem p) {
     adapter_ = std::make_unique<ProblemAdapter>(std::move(p));
-    EXPECT_EQ(Sarn_Start(adapter_->mcp()), 13);
+    EXPECT_EQ(Sarn_Start(adapter_->mcp()), MCP_CONTINUE);
     return Sarn_GetWorkspace();
   }
   std::unique_ptr<ProblemAdapter> adapter_;
@@ -167,7 +167,7 @@ TEST_F(DriverTest, InterruptInsideTheCrashEndsTheSolveWithCodeSix) {
     if (jacobian_calls == 3) std::raise(SIGINT);
   };
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 6);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_USER_INTERRUPT);
   EXPECT_EQ(info.major_iterations, 0);
   EXPECT_EQ(info.crash_iterations, 1);
   const std::vector<double> z = adapter.Point();

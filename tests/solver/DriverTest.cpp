@@ -48,13 +48,22 @@ struct LimitCase {
 TEST_F(DriverTest, TopOfIterationTestsEndInTheirOrder) {
   const LimitCase cases[] = {
       // A solved start beats every limit.
-      {"solved start", {"major_iteration_limit 0", "cumulative_iteration_limit 0", "time_limit 0"},
-       {1.0, 2.0}, 1, "solution found"},
-      {"cumulative before major", {"major_iteration_limit 0", "cumulative_iteration_limit 0"},
-       {0.0, 0.0}, 4, "cumulative iteration limit"},
-      {"major before time", {"major_iteration_limit 0", "time_limit 0"}, {0.0, 0.0}, 3,
+      {"solved start",
+       {"major_iteration_limit 0", "cumulative_iteration_limit 0", "time_limit 0"},
+       {1.0, 2.0},
+       TERMINATION_SOLVED,
+       "solution found"},
+      {"cumulative before major",
+       {"major_iteration_limit 0", "cumulative_iteration_limit 0"},
+       {0.0, 0.0},
+       TERMINATION_CUMULATIVE_ITERATION_LIMIT,
+       "cumulative iteration limit"},
+      {"major before time",
+       {"major_iteration_limit 0", "time_limit 0"},
+       {0.0, 0.0},
+       TERMINATION_MAJOR_ITERATION_LIMIT,
        "major iteration limit"},
-      {"time", {"time_limit 0"}, {0.0, 0.0}, 5, "time limit"},
+      {"time", {"time_limit 0"}, {0.0, 0.0}, TERMINATION_TIME_LIMIT, "time limit"},
   };
   for (const LimitCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -81,7 +90,7 @@ TEST_F(DriverTest, TopOfIterationTestsEndInTheirOrder) {
 TEST_F(DriverTest, SolvedStartReportsZeroIterations) {
   ProblemAdapter adapter(LinearSystem({1.0, 2.0}));
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   EXPECT_EQ(info.major_iterations, 0);
   EXPECT_EQ(info.residual, 0.0);
   EXPECT_EQ(adapter.Point(), (std::vector<double>{1.0, 2.0}));
@@ -106,7 +115,7 @@ TEST_F(DriverTest, InterruptDuringIterationsEndsWithCodeSixAtARecomputedPoint) {
       if (function_calls == 3) std::raise(SIGINT);
     };
     Information info;
-    EXPECT_EQ(Solve(adapter, &info), 6);
+    EXPECT_EQ(Solve(adapter, &info), TERMINATION_USER_INTERRUPT);
     EXPECT_EQ(info.major_iterations, 2);
     EXPECT_NE(output()->status().find("\n ** EXIT - user interrupt.\n"), std::string::npos);
     const std::vector<double> z = adapter.Point();
@@ -123,7 +132,7 @@ TEST_F(DriverTest, InterruptDuringTheInitialPointStillEndsWithCodeSix) {
     if (function_calls == 1) std::raise(SIGINT);
   };
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 6);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_USER_INTERRUPT);
   EXPECT_EQ(info.major_iterations, 0);
   EXPECT_DOUBLE_EQ(info.residual, 1.0);
 }
@@ -154,7 +163,7 @@ TEST_F(DriverTest, UndefinedStartEndsInTheStartWithDomainViolation) {
   p.evaluate = [](const double*, double*, std::vector<Triplet>*) { return false; };
   ProblemAdapter adapter(p);
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 8);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_DOMAIN_VIOLATION);
   EXPECT_EQ(info.major_iterations, 0);
   EXPECT_EQ(info.function_evaluations, 0);
   EXPECT_EQ(info.residual, Options_CommonDouble(COMMON_INFINITY));
@@ -168,7 +177,7 @@ TEST_F(DriverTest, StartVectorIsClearedAtTheEndOfEverySolve) {
   Lemke_SetStartVector(start, 2);
   ProblemAdapter adapter(LinearSystem({1.0, 2.0}));  // solved before any pivot
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   EXPECT_EQ(Lemke_GetStartVector().values, nullptr);
 }
 
@@ -183,7 +192,7 @@ TEST_F(DriverTest, SlowProgressRestartsAndRestartLimitZeroEndsWithCodeTwo) {
   Set("restart_limit 0");
   ProblemAdapter adapter(Cubic(1.0));
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 2);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_NO_PROGRESS);
   const std::string& status = output()->status();
   EXPECT_EQ(Count(status, "Not enough progress. Restarting.\n"), 1);
   EXPECT_EQ(Count(status, "Too many restarts.\n"), 1);
@@ -229,7 +238,7 @@ TEST_F(DriverTest, RestartsWriteTheirOptionLinesAndStopAfterThree) {
     output()->Clear();
     ProblemAdapter adapter(Cubic(1.0));  // residual 1 at the start
     Information info;
-    EXPECT_EQ(Solve(adapter, &info), 2);
+    EXPECT_EQ(Solve(adapter, &info), TERMINATION_NO_PROGRESS);
     EXPECT_EQ(info.restarts, c.restarts);
     const std::string& status = output()->status();
     EXPECT_EQ(Count(status, "Not enough progress. Restarting.\n"), c.restarts + 1);
@@ -272,7 +281,7 @@ TEST_F(DriverTest, RestartLogStaysOffTheLogStreamWhenAsked) {
   Set("output_restart_log no");
   ProblemAdapter adapter(Cubic(1.0));
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 2);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_NO_PROGRESS);
   EXPECT_EQ(Count(output()->status(), "\nRestart Log\n"), 1);
   EXPECT_EQ(Count(output()->log(), "\nRestart Log\n"), 0);
   EXPECT_EQ(Count(output()->log(), "crash_method none\n"), 0);
@@ -289,7 +298,7 @@ TEST_F(DriverTest, ClampedOptionsNeverDivideByZero) {
     Set(line);
     ProblemAdapter adapter(LinearSystem({0.0, 0.0}));
     Information info;
-    EXPECT_EQ(Solve(adapter, &info), 1);
+    EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
     EXPECT_LE(ComplementarityViolation(adapter.problem(), adapter.Point()), 1e-6);
   }
 }
@@ -302,7 +311,7 @@ TEST_F(DriverTest, WithoutStabilisationTheLogShowsFullNewtonSteps) {
   NoCrash();
   ProblemAdapter adapter(Cubic(1.0));
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   const auto log = Lines(output()->status(), kLogLine);
   ASSERT_EQ(static_cast<int>(log.size()), info.major_iterations + 1);
   for (size_t k = 1; k < log.size(); ++k) {
@@ -323,7 +332,7 @@ TEST_F(DriverTest, LogFrequencyAndSwitch) {
   Set("output_major_iterations no");
   ProblemAdapter adapter(Cubic(1.0));
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   const auto log = Lines(output()->status(), kLogLine);
   EXPECT_EQ(static_cast<int>(log.size()), 1 + info.major_iterations / 3);
   for (size_t k = 1; k < log.size(); ++k) {
@@ -333,15 +342,21 @@ TEST_F(DriverTest, LogFrequencyAndSwitch) {
 }
 
 TEST(ReportLetters, StepLettersAreDistinct) {
-  const std::string letters = {Report_StepLetter(0, 0), Report_StepLetter(0, 1),
-                               Report_StepLetter(1, 0), Report_StepLetter(2, 0),
-                               Report_StepLetter(3, 0), Report_StepLetter(4, 0),
-                               Report_StepLetter(5, 0), Report_StepLetter(7, 0),
-                               REPORT_STEP_INITIAL,     REPORT_STEP_RESTART,
+  const std::string letters = {Report_StepLetter(NMS_DSTEP_NONMONOTONE, 0),
+                               Report_StepLetter(NMS_DSTEP_NONMONOTONE, 1),
+                               Report_StepLetter(NMS_DSTEP_ACCEPTED, 0),
+                               Report_StepLetter(NMS_MSTEP_ACCEPTED, 0),
+                               Report_StepLetter(NMS_SEARCH_ACCEPTED, 0),
+                               Report_StepLetter(NMS_WATCHDOG_ACCEPTED, 0),
+                               Report_StepLetter(NMS_GRADIENT_STEP, 0),
+                               Report_StepLetter(NMS_FAILED, 0),
+                               REPORT_STEP_INITIAL,
+                               REPORT_STEP_RESTART,
                                REPORT_STEP_NEWTON};
   for (size_t i = 0; i < letters.size(); ++i)
     for (size_t j = i + 1; j < letters.size(); ++j) EXPECT_NE(letters[i], letters[j]);
-  EXPECT_EQ(Report_StepLetter(6, 0), Report_StepLetter(7, 0));
+  // A code the stabilisation does not return reads as a failure.
+  EXPECT_EQ(Report_StepLetter(NMS_GRADIENT_STEP + 1, 0), Report_StepLetter(NMS_FAILED, 0));
 }
 
 // ---------------------------------------------------------------------------
@@ -443,21 +458,21 @@ TEST_F(DriverTest, ExitMessageFollowsTheMask) {
 
 TEST_F(DriverTest, ProblemClassSix) {
   ProblemAdapter adapter(Cubic(1.0));
-  Sarn_SetProblemClass(nullptr, 6);  // ignored
+  Sarn_SetProblemClass(nullptr, PROBLEM_CLASS_NO_CRASH);  // ignored
   EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_METHOD), CRASH_METHOD_PNEWTON);
-  for (int c = 0; c <= 5; ++c) {
+  for (int c = PROBLEM_CLASS_NONE; c < PROBLEM_CLASS_NO_CRASH; ++c) {
     Sarn_SetProblemClass(adapter.mcp(), c);
     EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), c);
     EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_METHOD), CRASH_METHOD_PNEWTON);
   }
   Set("crash_perturb no");
-  Sarn_SetProblemClass(adapter.mcp(), 6);
-  EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), 6);
+  Sarn_SetProblemClass(adapter.mcp(), PROBLEM_CLASS_NO_CRASH);
+  EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), PROBLEM_CLASS_NO_CRASH);
   EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_METHOD), CRASH_METHOD_NONE);
   EXPECT_TRUE(Sarn_OptionBool(SARN_CRASH_PERTURB));
-  for (int bad : {7, -1}) {
+  for (int bad : {int{PROBLEM_CLASS_COUNT}, PROBLEM_CLASS_NONE - 1}) {
     EXPECT_SOLVER_ERROR(Sarn_SetProblemClass(adapter.mcp(), bad), "Invalid problem class");
-    EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), 6);
+    EXPECT_EQ(MCP_ProblemClass(adapter.mcp()), PROBLEM_CLASS_NO_CRASH);
   }
 }
 
@@ -474,7 +489,7 @@ TEST_F(DriverTest, FailedWarmStartInTheFirstIterationIsRetriedWithoutTheGivenBas
   Set("minor_iteration_limit 0");
   ProblemAdapter adapter(AsNonlinear(ConvexQP()));
   Information info;
-  EXPECT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   const std::string& status = output()->status();
   EXPECT_EQ(Count(status, "Minor iteration limit (0) exceeded.\n"), 1);
   EXPECT_EQ(Count(status, "Lemke Start.\n"), 1);

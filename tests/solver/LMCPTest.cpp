@@ -180,7 +180,7 @@ class LMCPTest : public DriverTest {
   void SetUp() override {
     DriverTest::SetUp();
     adapter_ = std::make_unique<ProblemAdapter>(BoundsOnly(lin_));
-    ASSERT_EQ(Sarn_Start(adapter_->mcp()), 13);
+    ASSERT_EQ(Sarn_Start(adapter_->mcp()), MCP_CONTINUE);
     ws_ = Sarn_GetWorkspace();
     LCP_SetInterface(LMCP_Interface());
     Load(lin_);
@@ -221,7 +221,7 @@ class LMCPTest : public DriverTest {
 
   // Runs the LCP start through the installed table and returns M as dense.
   Dense StartAndReadM() {
-    EXPECT_EQ(LCP_Start(ws_->lcp, 0), 11);
+    EXPECT_EQ(LCP_Start(ws_->lcp, 0), LCP_STARTED);
     Dense M{};
     SparseMatrix* A = LCP_UserM(ws_->lcp);
     const int* start = IDenseVector_Array(SparseMatrix_ColStart(A));
@@ -308,7 +308,7 @@ TEST_F(LMCPTest, KelmScalesOnlyFreeRowsWithLargeDiagonals) {
   Sarn_DestroyWorkspace();
   lin_.l[0] = -5.0;
   adapter_ = std::make_unique<ProblemAdapter>(BoundsOnly(lin_));
-  ASSERT_EQ(Sarn_Start(adapter_->mcp()), 13);
+  ASSERT_EQ(Sarn_Start(adapter_->mcp()), MCP_CONTINUE);
   ws_ = Sarn_GetWorkspace();
   Load(lin_);
   StartAndReadM();

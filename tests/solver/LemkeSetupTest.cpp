@@ -12,6 +12,7 @@
 #include "core/Memory.hpp"
 #include "core/SparseMatrix.hpp"
 #include "factorization/Basis.hpp"
+#include "problems/MCP.hpp"
 #include "solver/LemkeTestSupport.hpp"
 
 using namespace lemke_test;
@@ -31,6 +32,8 @@ int Count(const std::string& text, const std::string& what) {
 // record has already mended codes that contradict a start inside the
 // bounds, so the setup's own corrections show for starts outside them.
 TEST_F(LemkeTest, SetupTurnsStatusIntoBasis) {
+  // The status code the setup reads as "inside, with its artificial basic".
+  constexpr int kArtificialStart = 2;
   struct Case {
     const char* name;
     double z;
@@ -41,18 +44,18 @@ TEST_F(LemkeTest, SetupTurnsStatusIntoBasis) {
     bool inconsistent;
   };
   const Case cases[] = {
-      {"inside, none", 0.5, 0.0, 0, 1, 0.0, false},
-      {"inside, artificial", 0.5, 0.0, 2, 4, 0.0, false},
-      {"lower, none, F > 0", 0.0, 1.0, 0, 2, 1.0, false},
-      {"lower, none, F < 0", 0.0, -1.0, 0, 1, 0.0, false},
-      {"lower, none, F = 0", 0.0, 0.0, 0, 1, 0.0, false},
-      {"lower, artificial", 0.0, 2.0, 2, 2, 2.0, false},
-      {"lower, given at lower, F < 0", 0.0, -1.0, 3, 2, 0.0, false},
-      {"below, given at upper", -1.0, 1.0, 4, 2, 1.0, true},
-      {"upper, none, F < 0", 1.0, -2.0, 0, 3, 1.0, false},
-      {"upper, none, F > 0", 1.0, 0.0, 0, 1, 0.0, false},
-      {"above, given at lower", 2.0, -3.0, 3, 3, 2.0, true},
-      {"upper, given basic", 1.0, -2.0, 1, 1, 0.0, false},
+      {"inside, none", 0.5, 0.0, BASIS_NONE, 1, 0.0, false},
+      {"inside, artificial", 0.5, 0.0, kArtificialStart, 4, 0.0, false},
+      {"lower, none, F > 0", 0.0, 1.0, BASIS_NONE, 2, 1.0, false},
+      {"lower, none, F < 0", 0.0, -1.0, BASIS_NONE, 1, 0.0, false},
+      {"lower, none, F = 0", 0.0, 0.0, BASIS_NONE, 1, 0.0, false},
+      {"lower, artificial", 0.0, 2.0, kArtificialStart, 2, 2.0, false},
+      {"lower, given at lower, F < 0", 0.0, -1.0, BASIS_LOWER, 2, 0.0, false},
+      {"below, given at upper", -1.0, 1.0, BASIS_UPPER, 2, 1.0, true},
+      {"upper, none, F < 0", 1.0, -2.0, BASIS_NONE, 3, 1.0, false},
+      {"upper, none, F > 0", 1.0, 0.0, BASIS_NONE, 1, 0.0, false},
+      {"above, given at lower", 2.0, -3.0, BASIS_LOWER, 3, 2.0, true},
+      {"upper, given basic", 1.0, -2.0, BASIS_BASIC, 1, 0.0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -285,7 +288,7 @@ TEST_F(LemkeTest, FactorRepairNamesTheUncoveredRows) {
   LemkeWorkspace* ws = solve.Setup();
   IDenseVector_SetValue(ws->basis, 1, 2);
   IDenseVector_SetValue(ws->basis, 2, 1);
-  ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), 3);
+  ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), BASIS_SINGULAR);
   const int count = Basis_NumSingular(ws->factor);
   ASSERT_EQ(count, 1);
   int row = 0, position = 0;
@@ -299,7 +302,7 @@ TEST_F(LemkeTest, FactorRepairNamesTheUncoveredRows) {
       << status;
   EXPECT_EQ(status.find("singular constraint: row2"), std::string::npos) << status;
   EXPECT_NE(status.find("Total Artificials       : "), std::string::npos);
-  EXPECT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), 0);
+  EXPECT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), BASIS_FACTORED);
 }
 
 // Two singular columns of the same row: each gets an artificial of its
@@ -321,7 +324,7 @@ TEST_F(LemkeTest, FactorRepairNeverSharesAnArtificial) {
   IDenseVector_SetValue(ws->basis, 1, 2);      // z2
   IDenseVector_SetValue(ws->basis, 2, 1);      // z1
   IDenseVector_SetValue(ws->basis, 3, 3 + 1);  // w1
-  ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), 3);
+  ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), BASIS_SINGULAR);
   ASSERT_EQ(Basis_NumSingular(ws->factor), 2);
   for (int j = 1; j <= 2; ++j) {
     int row = 0, position = 0;
@@ -335,7 +338,7 @@ TEST_F(LemkeTest, FactorRepairNeverSharesAnArtificial) {
   std::vector<int> seen(13, 0);
   for (int k = 1; k <= 3; ++k) seen[IDenseVector_Value(ws->basis, k)] += 1;
   for (int c = 1; c <= 12; ++c) EXPECT_LE(seen[c], 1) << c;
-  EXPECT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), 0);
+  EXPECT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), BASIS_FACTORED);
 }
 
 // No repair rounds, or a back-end that cannot name its singular columns:
@@ -359,7 +362,7 @@ TEST_F(LemkeTest, FactorRepairFailsWithoutRoundsOrSingularityReport) {
     p.start = {0.5, 0.5};
     ManualSolve solve(p, 1, 1);
     LemkeWorkspace* ws = solve.Setup();
-    ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), 3);
+    ASSERT_EQ(Basis_Factor(ws->factor, ws->A, ws->basis), BASIS_SINGULAR);
     EXPECT_EQ(Lemke_Factor(solve.lcp()), 0);
   }
 }

@@ -218,7 +218,7 @@ class ProblemClassesSolveTest : public LibraryTest {
  protected:
   void Apply(const std::vector<const char*>& lines) {
     Options_Default(options());
-    for (const char* line : lines) ASSERT_EQ(Options_Set(options(), line), 0) << line;
+    for (const char* line : lines) ASSERT_EQ(Options_Set(options(), line), OPTIONS_APPLIED) << line;
   }
 #if SARN_SOLVER_AVAILABLE
   // Under every setting: states system through route, solves the adapter's

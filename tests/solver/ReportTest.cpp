@@ -49,7 +49,7 @@ TEST_F(DriverTest, ZeroColumnAndRowLinesAreLimited) {
     output()->Clear();
     ProblemAdapter adapter(MostlyEmpty(14));
     Information info;
-    EXPECT_EQ(Solve(adapter, &info), 3);
+    EXPECT_EQ(Solve(adapter, &info), TERMINATION_MAJOR_ITERATION_LIMIT);
     for (const char* kind : {"Zero column of order ", "Zero row of order "}) {
       EXPECT_EQ(Count(output()->log(), kind), c.in_log) << kind;
       EXPECT_EQ(Count(output()->listing(), kind), c.in_listing) << kind;
@@ -88,7 +88,7 @@ TEST_F(DriverTest, SectionsFollowTheirSwitchesAndTheMask) {
       output()->Clear();
       ProblemAdapter adapter(LinearSystem({0.0, 0.0}));
       Information info;
-      ASSERT_EQ(Solve(adapter, &info), 1);
+      ASSERT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
       EXPECT_EQ(Count(output()->log(), c.title), on ? 1 : 0);
       EXPECT_EQ(Count(output()->listing(), c.title), on ? 1 : 0);
       EXPECT_EQ(Count(output()->status(), c.title), 0);
@@ -103,13 +103,13 @@ TEST_F(DriverTest, SectionsFollowTheirSwitchesAndTheMask) {
   ProblemAdapter adapter(LinearSystem({0.0, 0.0}));
   Information info{};
   info.output_mask = 2;
-  ASSERT_EQ(Sarn_Solve(adapter.mcp(), &info), 1);
+  ASSERT_EQ(Sarn_Solve(adapter.mcp(), &info), TERMINATION_SOLVED);
   EXPECT_EQ(info.streams_written, 2);
   EXPECT_EQ(Count(output()->log(), "Final Point"), 0);
   EXPECT_EQ(Count(output()->status(), "\n ** EXIT - solution found.\n"), 1);
   // Everything allowed: reports on log and listing, exit on log and status.
   output()->Clear();
-  EXPECT_EQ(Solve(adapter, &info), 1);
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   EXPECT_EQ(info.streams_written, 7);
 }
 
@@ -118,7 +118,7 @@ TEST_F(DriverTest, FinalPointListsEveryVariable) {
   Set("output_final_point yes");
   ProblemAdapter adapter(MixedBoxes());
   Information info;
-  ASSERT_EQ(Solve(adapter, &info), 1);
+  ASSERT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
   const std::string& log = output()->log();
   const size_t at = log.find("\nFinal Point\n");
   ASSERT_NE(at, std::string::npos);

@@ -293,9 +293,9 @@ TEST_F(SarnOptionsTest, EnumeratedOptionsHaveTheirGroupTypes) {
   EXPECT_EQ(Lemke_OptionTable[LEMKE_PIVOT_TYPE].type, LEMKE_TYPE_PIVOT);
   EXPECT_EQ(Lemke_OptionTable[LEMKE_RAY_TYPE].type, LEMKE_TYPE_RAY);
   // Through option lines, with the registry's lower-casing in front.
-  ASSERT_EQ(Options_Set(options_, "crash_searchtype PLI"), 0);
-  ASSERT_EQ(Options_Set(options_, "lemke_ray_type ran"), 0);
-  ASSERT_EQ(Options_Set(options_, "linear_scale_method ro2"), 0);
+  ASSERT_EQ(Options_Set(options_, "crash_searchtype PLI"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options_, "lemke_ray_type ran"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options_, "linear_scale_method ro2"), OPTIONS_APPLIED);
   EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_SEARCHTYPE), SEARCH_TYPE_PLINE);
   EXPECT_EQ(Lemke_OptionInt(LEMKE_RAY_TYPE), RAY_TYPE_RANDOM);
   EXPECT_EQ(Sarn_OptionInt(SARN_LINEAR_SCALE_METHOD), 9);

@@ -110,15 +110,17 @@ TEST(LUFuzzTest, ArbitraryInputsNeverBreakTheEngine) {
     for (int s = 0; s < 3; ++s) {
       std::vector<double> v = fz.Vector(m), w = fz.Vector(n);
       std::int32_t result = -7;
-      LU_Solve(fz.Int(0, 9), m, n, v.data(), w.data(), e.ip, e.rp, e.f, result);
+      // Every mode, and the unknown ones next to them.
+      LU_Solve(fz.Int(LU_SOLVE_L - 1, LU_SOLVE_LDLT_ABS + 1), m, n, v.data(), w.data(), e.ip, e.rp,
+               e.f, result);
     }
     for (int u = 0; u < 6; ++u) {
       const std::int32_t j = fz.Int(-1, n + 1);
       const std::int32_t mode_new = fz.Int(0, 2);
       std::vector<double> v = fz.Vector(m);
       double diag = 0.0, vnorm = 0.0;
-      const std::int32_t ru =
-          LU_ReplaceColumn(1, mode_new, m, n, j, v.data(), e.ip, e.rp, e.f, diag, vnorm);
+      const std::int32_t ru = LU_ReplaceColumn(LU_OLD_REMOVE, mode_new, m, n, j, v.data(), e.ip,
+                                               e.rp, e.f, diag, vnorm);
       ASSERT_TRUE((ru >= LU_RANK_DOWN && ru <= LU_UNSTABLE) || ru == LU_NO_STORAGE ||
                   ru == LU_BAD_COLUMN)
           << ru;
@@ -127,7 +129,8 @@ TEST(LUFuzzTest, ArbitraryInputsNeverBreakTheEngine) {
       ASSERT_EQ(lutest::CheckLayout(e), "") << "update " << u << " result " << ru;
       std::vector<double> x = fz.Vector(m), y = fz.Vector(n);
       std::int32_t result = 0;
-      LU_Solve(fz.Pick({5, 6}), m, n, x.data(), y.data(), e.ip, e.rp, e.f, result);
+      const std::int32_t mode = fz.Pick({LU_SOLVE_A, LU_SOLVE_AT});
+      LU_Solve(mode, m, n, x.data(), y.data(), e.ip, e.rp, e.f, result);
     }
   }
   EXPECT_GT(factored, 600);

@@ -151,10 +151,10 @@ struct Engine {
     return result;
   }
 
-  std::int32_t Replace(std::int32_t j, std::vector<double>& v, std::int32_t mode_new = 1,
+  std::int32_t Replace(std::int32_t j, std::vector<double>& v, std::int32_t mode_new = LU_NEW_GIVEN,
                        double* diag = nullptr, double* vnorm = nullptr) {
     double d = 0.0, s = 0.0;
-    std::int32_t r = LU_ReplaceColumn(1, mode_new, m, n, j, v.data(), ip, rp, f, d, s);
+    std::int32_t r = LU_ReplaceColumn(LU_OLD_REMOVE, mode_new, m, n, j, v.data(), ip, rp, f, d, s);
     if (diag != nullptr) *diag = d;
     if (vnorm != nullptr) *vnorm = s;
     return r;

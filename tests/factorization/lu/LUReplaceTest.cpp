@@ -68,10 +68,10 @@ void ExpectSolvesAgree(Engine& e, const Dense& a, std::mt19937& rng) {
   ASSERT_TRUE(lutest::LapackSolve(a, x, 'N'));
   ASSERT_TRUE(lutest::LapackSolve(a, xt, 'T'));
   std::vector<double> v = b, w(n, 0.0);
-  EXPECT_EQ(e.Solve(5, v, w), LU_OK);
+  EXPECT_EQ(e.Solve(LU_SOLVE_A, v, w), LU_OK);
   EXPECT_LT(MaxAbsDiff(w, x), 1e-8 * (1.0 + MaxAbs(x)));
   std::vector<double> vt(n, 0.0), wt = bt;
-  EXPECT_EQ(e.Solve(6, vt, wt), LU_OK);
+  EXPECT_EQ(e.Solve(LU_SOLVE_AT, vt, wt), LU_OK);
   EXPECT_LT(MaxAbsDiff(vt, xt), 1e-8 * (1.0 + MaxAbs(xt)));
 }
 
@@ -83,11 +83,12 @@ TEST(LUReplaceTest, ReplacingAColumnByItselfKeepsTheRank) {
   for (std::int32_t j : {1, 9, n}) {
     Engine e(n, n, 2000);
     ASSERT_EQ(e.Factor(t), LU_OK);
-    // mode_new 2: v already holds L^-1 times the column (from a mode-1 solve).
+    // LU_NEW_TRANSFORMED: v already holds L^-1 times the column (from an
+    // LU_SOLVE_L solve).
     std::vector<double> v = cols.Column(j), none(n);
-    e.Solve(1, v, none);
+    e.Solve(LU_SOLVE_L, v, none);
     double diag = 0.0, vnorm = 0.0;
-    EXPECT_EQ(e.Replace(j, v, 2, &diag, &vnorm), LU_OK);
+    EXPECT_EQ(e.Replace(j, v, LU_NEW_TRANSFORMED, &diag, &vnorm), LU_OK);
     EXPECT_EQ(e.I(LU_Int::update_count), 1);
     EXPECT_GT(vnorm, 0.0);
     EXPECT_NE(diag, 0.0);
@@ -119,7 +120,7 @@ TEST(LUReplaceTest, DependentColumnLowersTheRank) {
   // A right-hand side outside the range is reported by the solve.
   std::vector<double> b(n, 0.0), w(n);
   for (std::int32_t k = 1; k <= n; ++k) b[k - 1] = std::cos(3.0 * k);
-  EXPECT_EQ(e.Solve(5, b, w), LU_SINGULAR);
+  EXPECT_EQ(e.Solve(LU_SOLVE_A, b, w), LU_SINGULAR);
   EXPECT_GT(e.R(LU_Real::solve_residual), 1e-6);
 }
 
@@ -129,7 +130,7 @@ TEST(LUReplaceTest, NewColumnWithoutEntriesAtOrAfterItsPositionIsSingular) {
   std::vector<Triple> t;
   for (std::int32_t j = 1; j <= n; ++j) t.push_back({j, j, 1.0 + j});
   Columns cols(n, t, n);
-  for (std::int32_t mode_new : {1, 2}) {
+  for (std::int32_t mode_new : {LU_NEW_GIVEN, LU_NEW_TRANSFORMED}) {
     Engine e(n, n, 200);
     ASSERT_EQ(e.Factor(t), LU_OK);
     std::vector<double> v(n, 0.0);
@@ -149,8 +150,9 @@ TEST(LUReplaceTest, ZeroColumnLowersTheRank) {
   Engine e(n, n, 200);
   ASSERT_EQ(e.Factor(t), LU_OK);
   double diag = 1.0, vnorm = 1.0;
-  EXPECT_EQ(LU_ReplaceColumn(1, 0, n, n, 3, nullptr, e.ip, e.rp, e.f, diag, vnorm),
-            LU_RANK_DOWN);
+  EXPECT_EQ(
+      LU_ReplaceColumn(LU_OLD_REMOVE, LU_NEW_ZERO, n, n, 3, nullptr, e.ip, e.rp, e.f, diag, vnorm),
+      LU_RANK_DOWN);
   EXPECT_EQ(diag, 0.0);
   EXPECT_EQ(vnorm, 0.0);
   Columns cols(n, t, n);
@@ -245,8 +247,13 @@ TEST(LUReplaceTest, RandomUpdateSequencesAgreeWithFreshFactorizations) {
     std::int64_t storage;
   };
   const Case cases[] = {
-      {30, 3, 0, 1, 3000}, {30, 3, 1, 2, 3000}, {60, 4, 2, 1, 8000}, {60, 4, 3, 2, 8000},
-      {20, 20, 0, 1, 4000}, {120, 3, 0, 2, 2500},  // small storage: compressions, refactors
+      {30, 3, LU_RULE_PARTIAL, LU_NEW_GIVEN, 3000},
+      {30, 3, LU_RULE_ROOK, LU_NEW_TRANSFORMED, 3000},
+      {60, 4, LU_RULE_COMPLETE, LU_NEW_GIVEN, 8000},
+      {60, 4, LU_RULE_DIAGONAL, LU_NEW_TRANSFORMED, 8000},
+      {20, 20, LU_RULE_PARTIAL, LU_NEW_GIVEN, 4000},
+      // Small storage: compressions and refactorizations.
+      {120, 3, LU_RULE_PARTIAL, LU_NEW_TRANSFORMED, 2500},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("n " + std::to_string(c.n) + " rule " + std::to_string(c.rule));
@@ -272,7 +279,7 @@ TEST(LUReplaceTest, RandomUpdateSequencesAgreeWithFreshFactorizations) {
                    column.end());
       cols.col[j] = column;
       std::vector<double> v = cols.Column(j), none(c.n);
-      if (c.mode_new == 2) e.Solve(1, v, none);
+      if (c.mode_new == LU_NEW_TRANSFORMED) e.Solve(LU_SOLVE_L, v, none);
       r = e.Replace(j, v, c.mode_new);
       Dense a = cols.ToDense();
       std::vector<double> probe(c.n, 1.0);

@@ -46,7 +46,7 @@ TEST(LUSolveTest, ForwardAndTransposedSolvesAgreeWithLapack) {
         std::vector<double> b = RandomVector(rng, c.n), w(c.n, 7.0);
         std::vector<double> v = b, x = b;
         ASSERT_TRUE(lutest::LapackSolve(a, x, 'N'));
-        EXPECT_EQ(e.Solve(5, v, w), LU_OK);
+        EXPECT_EQ(e.Solve(LU_SOLVE_A, v, w), LU_OK);
         EXPECT_LT(MaxDiff(w, x), scale * (1.0 + MaxDiff(x, std::vector<double>(c.n, 0.0))));
         // v is left holding L^-1 b.
         Dense lb(c.n, 1);
@@ -57,16 +57,16 @@ TEST(LUSolveTest, ForwardAndTransposedSolvesAgreeWithLapack) {
         std::vector<double> bt = RandomVector(rng, c.n), xt = bt, vt(c.n, 3.0);
         std::vector<double> wt = bt;
         ASSERT_TRUE(lutest::LapackSolve(a, xt, 'T'));
-        EXPECT_EQ(e.Solve(6, vt, wt), LU_OK);
+        EXPECT_EQ(e.Solve(LU_SOLVE_AT, vt, wt), LU_OK);
         EXPECT_LT(MaxDiff(vt, xt), scale * (1.0 + MaxDiff(xt, std::vector<double>(c.n, 0.0))));
       }
     }
   }
 }
 
-// Modes 1 to 4 one by one on a rectangular factorization: mode 1 maps a
-// column of A to the same column of U; modes 1 and 2 are adjoint; mode 3
-// inverts U and mode 4 inverts U'.
+// The triangular modes one by one on a rectangular factorization:
+// LU_SOLVE_L maps a column of A to the same column of U; LU_SOLVE_L and
+// LU_SOLVE_LT are adjoint; LU_SOLVE_U inverts U and LU_SOLVE_UT inverts U'.
 TEST(LUSolveTest, TriangularModesMatchTheStoredFactors) {
   for (auto shape : {std::pair<int, int>{30, 30}, {40, 25}, {25, 40}}) {
     const std::int32_t m = shape.first, n = shape.second;
@@ -82,14 +82,14 @@ TEST(LUSolveTest, TriangularModesMatchTheStoredFactors) {
     for (std::int32_t j = 1; j <= n; j += 7) {
       std::vector<double> v(m);
       for (std::int32_t i = 1; i <= m; ++i) v[i - 1] = a(i, j);
-      EXPECT_EQ(e.Solve(1, v, none), LU_OK);
+      EXPECT_EQ(e.Solve(LU_SOLVE_L, v, none), LU_OK);
       for (std::int32_t i = 1; i <= m; ++i) EXPECT_NEAR(v[i - 1], u(i, j), 1e-12);
     }
     // Modes 1 and 2: y . (L^-1 x) = (L^-T y) . x.
     std::vector<double> x = RandomVector(rng, m), y = RandomVector(rng, m);
     std::vector<double> lx = x, lty = y;
-    e.Solve(1, lx, none);
-    e.Solve(2, lty, none);
+    e.Solve(LU_SOLVE_L, lx, none);
+    e.Solve(LU_SOLVE_LT, lty, none);
     double left = 0.0, right = 0.0;
     for (std::int32_t i = 0; i < m; ++i) {
       left += y[i] * lx[i];
@@ -100,7 +100,7 @@ TEST(LUSolveTest, TriangularModesMatchTheStoredFactors) {
     const std::int32_t rank = e.I(LU_Int::rank);
     std::vector<double> v(m, 0.0), w(n, 5.0);
     for (std::int32_t k = 1; k <= rank; ++k) v[e.RowPerm(k) - 1] = std::sin(k);
-    EXPECT_EQ(e.Solve(3, v, w), LU_OK);
+    EXPECT_EQ(e.Solve(LU_SOLVE_U, v, w), LU_OK);
     for (std::int32_t k = rank + 1; k <= n; ++k) EXPECT_EQ(w[e.ColPerm(k) - 1], 0.0);
     for (std::int32_t k = 1; k <= rank; ++k) {
       std::int32_t i = e.RowPerm(k);
@@ -112,7 +112,7 @@ TEST(LUSolveTest, TriangularModesMatchTheStoredFactors) {
     std::vector<double> rhs(n, 0.0), vv(m, 9.0);
     for (std::int32_t k = 1; k <= rank; ++k) rhs[e.ColPerm(k) - 1] = std::cos(k);
     std::vector<double> rhs_copy = rhs;
-    std::int32_t result = e.Solve(4, vv, rhs);
+    std::int32_t result = e.Solve(LU_SOLVE_UT, vv, rhs);
     for (std::int32_t k = rank + 1; k <= m; ++k) EXPECT_EQ(vv[e.RowPerm(k) - 1], 0.0);
     double residual = 0.0;
     for (std::int32_t k = 1; k <= n; ++k) {
@@ -149,13 +149,13 @@ TEST(LUSolveTest, RankDeficientSolvesReportTheResidual) {
   for (const Case& c : {Case{"consistent", 0.0, LU_OK}, Case{"inconsistent", -3.0, LU_SINGULAR}}) {
     SCOPED_TRACE(c.name);
     std::vector<double> v = {2.0, 4.0, 6.0, c.b4, 10.0, 12.0}, w(n, 9.0);
-    EXPECT_EQ(e.Solve(5, v, w), c.result);
+    EXPECT_EQ(e.Solve(LU_SOLVE_A, v, w), c.result);
     EXPECT_EQ(e.I(LU_Int::result_code), c.result);
     EXPECT_EQ(e.R(LU_Real::solve_residual), std::fabs(c.b4));
     EXPECT_EQ(w, (std::vector<double>{1.0, 2.0, 3.0, 0.0, 5.0, 6.0}));
     // The transposed solve returns 0 but keeps its residual.
     std::vector<double> vt(n, 9.0), wt = {2.0, 4.0, 6.0, c.b4, 10.0, 12.0};
-    EXPECT_EQ(e.Solve(6, vt, wt), LU_OK);
+    EXPECT_EQ(e.Solve(LU_SOLVE_AT, vt, wt), LU_OK);
     EXPECT_EQ(e.I(LU_Int::result_code), LU_OK);
     EXPECT_EQ(e.R(LU_Real::solve_residual), std::fabs(c.b4));
     EXPECT_EQ(vt, (std::vector<double>{1.0, 2.0, 3.0, 0.0, 5.0, 6.0}));
@@ -170,7 +170,7 @@ TEST(LUSolveTest, NegligibleRightHandSideGivesZero) {
   std::vector<double> v(20, 0.0), w(20, 4.0);
   v[3] = 1e-30;
   v[7] = -1e-31;
-  EXPECT_EQ(e.Solve(5, v, w), LU_OK);
+  EXPECT_EQ(e.Solve(LU_SOLVE_A, v, w), LU_OK);
   EXPECT_EQ(w, std::vector<double>(20, 0.0));
   EXPECT_EQ(e.R(LU_Real::solve_residual), 0.0);
 }
@@ -201,12 +201,12 @@ TEST(LUSolveTest, ScaledModes) {
     std::vector<double> expected;
   };
   const Case cases[] = {
-      {7, 4.0, {0.0, 0.5}},
-      {8, 4.0, {0.0, 0.5}},
-      // Pivot -4, multiplier 0.5: (1, 1) -> (1, 1.5); mode 7 divides by -4,
-      // mode 8 by 4; then v(1) += 0.5 * 1.5.
-      {7, -4.0, {0.5, 1.5}},
-      {8, -4.0, {1.0, 1.5}},
+      {LU_SOLVE_LDLT, 4.0, {0.0, 0.5}},
+      {LU_SOLVE_LDLT_ABS, 4.0, {0.0, 0.5}},
+      // Pivot -4, multiplier 0.5: (1, 1) -> (1, 1.5); LU_SOLVE_LDLT divides by
+      // -4, LU_SOLVE_LDLT_ABS by 4; then v(1) += 0.5 * 1.5.
+      {LU_SOLVE_LDLT, -4.0, {0.5, 1.5}},
+      {LU_SOLVE_LDLT_ABS, -4.0, {1.0, 1.5}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
