@@ -1,6 +1,5 @@
-// Helpers of the pivoting-method tests: an LCP_Interface over plain data,
-// classic and random problems, and the check of a result against the
-// problem (bounds and complementarity with F recomputed here).
+// Helpers of the pivoting-method tests: small and random problems over the
+// fixtures' PlainLCP, and the phases of one solve run by hand.
 #pragma once
 
 #include <algorithm>
@@ -18,37 +17,17 @@
 #include "factorization/Basis.hpp"
 #include "factorization/DenseBasis.hpp"
 #include "factorization/FactorizationOptions.hpp"
+#include "fixtures/PlainLCP.hpp"
+#include "fixtures/Problems.hpp"
 #include "problems/LCP.hpp"
 #include "solver/Information.hpp"
 #include "solver/Lemke.hpp"
 #include "solver/LemkeOptions.hpp"
-#include "fixtures/Problems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace lemke_test {
 
 constexpr double INF = kInf;
-
-// An LCP for the tests' LCP_Interface: the problem (M, q, bounds and the
-// known solution when unique), a start point and optional status codes;
-// the finish callback keeps what it received.
-struct PlainLCP : LinearProblem {
-  std::vector<double> start;
-  std::vector<int> status;  // given BasisStatus codes; empty: no basis slot
-
-  // Filled by the callbacks.
-  std::vector<double> result;
-  int finish_calls = 0;
-  // Misbehaviour on request: 1 solver error, 2 interrupt jump in finish.
-  int fail_in_finish = 0;
-};
-
-inline PlainLCP FromLinear(const LinearProblem& problem) {
-  PlainLCP p;
-  static_cast<LinearProblem&>(p) = problem;
-  p.start.assign(p.n, 0.0);
-  return p;
-}
 
 // A dense matrix written by (row, column) from 1, for small problems.
 struct DenseBuilder {
@@ -74,78 +53,6 @@ inline PlainLCP MakeProblem(const std::string& name, int n) {
 
 inline void SetMatrix(PlainLCP& p, const DenseBuilder& m) {
   p.M = ColumnMatrix::FromDense(m.n, m.n, m.a);
-}
-
-// --- callbacks -------------------------------------------------------------
-
-inline void CbSize(void* data, int* n, int* nnz) {
-  const PlainLCP* p = static_cast<PlainLCP*>(data);
-  *n = p->n;
-  *nnz = p->M.nnz() > 0 ? p->M.nnz() : 1;
-}
-
-inline void CbBounds(void* data, int n, double* z, double* lower, double* upper) {
-  const PlainLCP* p = static_cast<PlainLCP*>(data);
-  for (int i = 0; i < n; ++i) {
-    z[i] = p->start[i];
-    lower[i] = p->lower[i];
-    upper[i] = p->upper[i];
-  }
-}
-
-inline void CbMatrix(void* data, int n, int* nnz, int* col_start, int* col_len, int* row,
-                     double* value, double* q) {
-  const PlainLCP* p = static_cast<PlainLCP*>(data);
-  if (p->M.nnz() > *nnz) Error_SolverError("test matrix: room exceeded\n");
-  for (int j = 0; j < n; ++j) {
-    col_start[j] = p->M.start[j] + 1;
-    col_len[j] = p->M.start[j + 1] - p->M.start[j];
-  }
-  for (int k = 0; k < p->M.nnz(); ++k) {
-    row[k] = p->M.index[k] + 1;
-    value[k] = p->M.value[k];
-  }
-  *nnz = p->M.nnz();
-  for (int i = 0; i < n; ++i) q[i] = p->q[i];
-}
-
-inline void CbFinish(void* data, const double* z) {
-  PlainLCP* p = static_cast<PlainLCP*>(data);
-  p->finish_calls += 1;
-  p->result.assign(z, z + p->n);
-  if (p->fail_in_finish == 1) Error_SolverError("test: finish refused\n");
-  if (p->fail_in_finish == 2) throw InterruptJump{nullptr};
-}
-
-inline int CbConstraintName(void*, int i, char* buffer, int length) {
-  return std::snprintf(buffer, length, "row%d", i);
-}
-
-inline void CbBasis(void* data, int n, int* status) {
-  const PlainLCP* p = static_cast<PlainLCP*>(data);
-  for (int i = 0; i < n; ++i) status[i] = p->status[i];
-}
-
-inline LCP_Interface MakeInterface(PlainLCP* p) {
-  LCP_Interface table{};
-  table.data = p;
-  table.problem_size = CbSize;
-  table.bounds = CbBounds;
-  table.matrix = CbMatrix;
-  table.finish = CbFinish;
-  table.constraint_name = CbConstraintName;
-  if (!p->status.empty()) table.basis = CbBasis;
-  return table;
-}
-
-// Largest violation of l <= z <= u and of |z - mid(l, u, z - F(z))|, with F
-// recomputed from the problem.
-inline double Violation(const PlainLCP& p, const std::vector<double>& z) {
-  if (static_cast<int>(z.size()) != p.n) return INFINITY;
-  for (double v : z) {
-    if (!std::isfinite(v)) return INFINITY;
-  }
-  return ComplementarityViolation(p.lower, p.upper, z, p.F(z));
 }
 
 // --- problems of these tests ------------------------------------------------
@@ -222,11 +129,9 @@ inline Information MakeInfo(int factor_given, int start_given) {
 
 // Solves p with Lemke_Method through an LCP record of its own.
 inline int Solve(PlainLCP& p, Information& info) {
-  LCP_Interface table = MakeInterface(&p);
+  LCP_Interface table = PlainLCPInterface(&p);
   LCP_SetInterface(&table);
-  int nnz = 0, n = 0;
-  CbSize(&p, &n, &nnz);
-  LCP* lcp = LCP_Create(n, nnz);
+  LCP* lcp = LCP_Create(p.n, PlainLCPEntries(p));
   int code = 0;
   try {
     code = Lemke_Method(lcp, &info);
@@ -243,11 +148,9 @@ inline int Solve(PlainLCP& p, Information& info) {
 class ManualSolve {
  public:
   ManualSolve(PlainLCP& p, int factor_given, int start_given)
-      : table_(MakeInterface(&p)), info_(MakeInfo(factor_given, start_given)) {
+      : table_(PlainLCPInterface(&p)), info_(MakeInfo(factor_given, start_given)) {
     LCP_SetInterface(&table_);
-    int n = 0, nnz = 0;
-    CbSize(&p, &n, &nnz);
-    lcp_ = LCP_Create(n, nnz);
+    lcp_ = LCP_Create(p.n, PlainLCPEntries(p));
   }
   ~ManualSolve() {
     LemkeWorkspace* ws = Lemke_GetWorkspace();

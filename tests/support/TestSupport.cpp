@@ -1,3 +1,5 @@
+// Helpers shared by the library tests: captured output, the library fixture,
+// dense copies of sparse matrices.
 #include "support/TestSupport.hpp"
 
 #include "core/Options.hpp"
