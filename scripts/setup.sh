@@ -2,8 +2,8 @@
 # Installs every build, test and benchmark dependency on a fresh Debian machine.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  build-essential cmake
+  libgtest-dev googletest libbenchmark-dev
   libblas-dev liblapack-dev libsuitesparse-dev
   octave octave-dev
 )
