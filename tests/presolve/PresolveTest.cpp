@@ -75,7 +75,7 @@ TEST_F(PresolveTest, CheckBoundsClampsFixesAndCountsErrors) {
     } else {
       EXPECT_EQ(upper, c.upper_after);
     }
-    bool error = c.status == 7;
+    bool error = c.status == MCP_BOUND_ERROR;
     EXPECT_EQ(output()->status().find("Found: 1 bound errors.\n") != std::string::npos, error);
     EXPECT_EQ(output()->status().find("x[    1]: lb = ") != std::string::npos, error);
   }

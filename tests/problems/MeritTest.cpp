@@ -515,9 +515,10 @@ TEST_F(MeritFormTest, MeritOfTheRecordIsBlendedWithTheSecondFunction) {
   ASSERT_EQ(MCP_Jacobian(mcp, x, pair), 1);
   double residual = 0, merit = 0, plain = 0;
   int index = 0;
-  MCP_Residual(mcp, 1, RESIDUAL_TWO_NORM, MCP_Lower(mcp), MCP_Upper(mcp), x, pair, &residual,
-               &index);
-  MCP_Merit_Function(mcp, 1, MCP_Lower(mcp), MCP_Upper(mcp), x, pair, &merit);
+  MCP_Residual(mcp, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, MCP_Lower(mcp), MCP_Upper(mcp),
+               x, pair, &residual, &index);
+  MCP_Merit_Function(mcp, RESIDUAL_FISCHER_BURMEISTER, MCP_Lower(mcp), MCP_Upper(mcp), x, pair,
+                     &merit);
   const double full[] = {0.5, 2.0, -1.0, 0.0, 0.3, 4.0};
   EXPECT_NEAR(merit, 0.7 * 0.5 * residual * residual + 0.3 * Theta(full), 1e-14);
   // The plain merit of F does not blend.

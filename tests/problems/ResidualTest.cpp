@@ -47,29 +47,29 @@ Ref Reference(int code, const Var& v, double lambda) {
   const double l = v.l, u = v.u, x = v.x, f = v.f;
   const bool lf = l > -kInf, uf = u < kInf;
   switch (code) {
-    case 0:  // F unless x sits on a bound with F pointing outwards
+    case RESIDUAL_NORMAL_MAP:  // F unless x sits on a bound with F pointing outwards
       if ((x == l && f > 0) || (x == u && f < 0)) return Signed(0.0);
       return Signed(f);
-    case 1:
+    case RESIDUAL_FISCHER_BURMEISTER:
       if (lf && uf) return Signed(RefFB(x - l, RefFB(u - x, -f)));
       if (lf) return Signed(RefFB(x - l, f));
       if (uf) return Signed(RefFB(u - x, -f));
       return Signed(f);
-    case 2:
+    case RESIDUAL_PENALIZED_FISCHER_BURMEISTER:
       if (lf && uf) return Signed(RefFB(x - l, RefPFB(u - x, -f, lambda)));
       if (lf) return Signed(RefPFB(x - l, f, lambda));
       if (uf) return Signed(RefPFB(u - x, -f, lambda));
       return Signed(f);
-    case 3:  // x minus its projected step
+    case RESIDUAL_NATURAL:  // x minus its projected step
       return Signed(x - std::min(std::max(x - f, l), u));
-    case 4: {
+    case RESIDUAL_RELATIVE_COMPLEMENTARITY: {
       double p = lf ? Pos(l - x) : 0.0;
       double q = uf ? Pos(x - u) : 0.0;
       double c = lf ? Pos((x - l) / (std::fabs(l) + 1)) * Pos(f) : Pos(f);
       double d = uf ? Pos((u - x) / (std::fabs(u) + 1)) * Pos(-f) : Pos(-f);
       return {p + q + c + d, (p + q) * (p + q) + c * c + d * d, p + q + c + d};
     }
-    case 5: {
+    case RESIDUAL_SCALED_PENALIZED_FISCHER_BURMEISTER: {
       double lower = Pos(x - l) * Pos(f) / (std::fabs(l) + 1);
       double upper = Pos(u - x) * Pos(-f) / (std::fabs(u) + 1);
       if (lf && uf)
@@ -78,12 +78,12 @@ Ref Reference(int code, const Var& v, double lambda) {
       if (uf) return Signed(-lambda * RefFB(u - x, -f) + (lambda - 1) * (Pos(f) - upper));
       return Signed(f);
     }
-    case 6: {
+    case RESIDUAL_BOUNDED_FISCHER_BURMEISTER: {
       double a = lf ? std::min(x - l, Pos(-RefFB(x - l, f))) : Pos(f);
       double b = uf ? std::min(u - x, Pos(-RefFB(u - x, -f))) : Pos(-f);
       return {std::hypot(a, b), a * a + b * b, std::hypot(a, b)};
     }
-    case 7: {
+    case RESIDUAL_PIECEWISE: {
       double r = 0.0;
       if (f < 0) {
         if (x > u + kEps) {
@@ -290,7 +290,7 @@ TEST(ResidualCodeTest, EveryCodeBoundPatternAndNormAgreesWithTheDefinition) {
 
   for (double lambda : {0.8, 0.3}) {
     for (const auto& group : groups) {
-      for (int code = 0; code <= 7; ++code) {
+      for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
         std::vector<Ref> refs;
         for (const auto& v : group.second) refs.push_back(Reference(code, v, lambda));
         double one = 0, squares = 0, largest = 0;
@@ -300,7 +300,7 @@ TEST(ResidualCodeTest, EveryCodeBoundPatternAndNormAgreesWithTheDefinition) {
           largest = std::max(largest, r.m);
         }
         const double expected[3] = {one, std::sqrt(squares), largest};
-        for (int norm = 0; norm <= 2; ++norm) {
+        for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
           SCOPED_TRACE(testing::Message() << group.first << ", code " << code << ", "
                                           << kNormNames[norm] << " norm, lambda " << lambda);
           Result r = Evaluate(group.second, code, norm, lambda);
@@ -337,7 +337,7 @@ TEST(ResidualCodeTest, ZeroExactlyAtSolutionsOfEachBoundPattern) {
       {{0.5, 0.5, 0.6, 0.0}, false},
   };
   for (const auto& c : cases) {
-    for (int code = 0; code <= 7; ++code) {
+    for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
       // The normal-map residual measures F only: it cannot see an
       // infeasible x whose F is 0 (the solver keeps x within its bounds).
       if (code == 0 && c.v.f == 0.0 && !(c.v.l <= c.v.x && c.v.x <= c.v.u)) continue;
@@ -363,8 +363,8 @@ TEST(ResidualCodeTest, ClassicProblemsAreSolvedExactlyAtTheirSolutions) {
     for (size_t i = 0; i < x.size(); ++i) vars.push_back({l[i], u[i], x[i], f[i]});
     bool oracle = ComplementarityViolation(l, u, x, f) < 1e-9;
     ASSERT_EQ(oracle, solved) << name;
-    for (int code = 0; code <= 7; ++code) {
-      for (int norm = 0; norm <= 2; ++norm) {
+    for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
+      for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
         Result r = Evaluate(vars, code, norm);
         if (solved) {
           EXPECT_LT(r.value, 1e-9) << name << " code " << code << " norm " << norm;
@@ -392,24 +392,29 @@ TEST(ResidualCodeTest, ClassicProblemsAreSolvedExactlyAtTheirSolutions) {
 
 TEST(ResidualCodeTest, EdgeCases) {
   // An empty problem.
-  for (int code = 0; code <= 7; ++code) {
-    for (int norm = 0; norm <= 2; ++norm) {
+  for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
+    for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
       Result r = Evaluate({}, code, norm);
       EXPECT_EQ(r.value, 0.0);
       EXPECT_EQ(r.index, 0);
     }
   }
-  // Code 0 looks at exact equality with the bound.
-  EXPECT_EQ(Evaluate({{0, kInf, 0, 3}}, 0, RESIDUAL_ONE_NORM).value, 0.0);
-  EXPECT_EQ(Evaluate({{0, kInf, 1e-20, 3}}, 0, RESIDUAL_ONE_NORM).value, 3.0);
-  // Code 1 with both bounds infinite is the norm of F.
-  EXPECT_EQ(Evaluate({{-kInf, kInf, 7, 3}, {-kInf, kInf, 1, -4}}, 1, RESIDUAL_TWO_NORM).value, 5.0);
-  // Code 1 at the worked values.
-  EXPECT_EQ(Evaluate({{0, kInf, 0, 5}}, 1, RESIDUAL_ONE_NORM).value, 0.0);
-  EXPECT_NEAR(Evaluate({{0, kInf, 2, 5}}, 1, RESIDUAL_ONE_NORM).value, 7 - std::sqrt(29.0),
-              1e-15);
-  // Code 4, infinity norm: the largest p + q + c + d, not sqrt of a square.
-  Result r4 = Evaluate({{0, 1, 2, 3}, {0, 1, 0.5, 0.1}}, 4, RESIDUAL_INFINITY_NORM);
+  // The normal map looks at exact equality with the bound.
+  EXPECT_EQ(Evaluate({{0, kInf, 0, 3}}, RESIDUAL_NORMAL_MAP, RESIDUAL_ONE_NORM).value, 0.0);
+  EXPECT_EQ(Evaluate({{0, kInf, 1e-20, 3}}, RESIDUAL_NORMAL_MAP, RESIDUAL_ONE_NORM).value, 3.0);
+  // Fischer-Burmeister with both bounds infinite is the norm of F.
+  EXPECT_EQ(Evaluate({{-kInf, kInf, 7, 3}, {-kInf, kInf, 1, -4}}, RESIDUAL_FISCHER_BURMEISTER,
+                     RESIDUAL_TWO_NORM)
+                .value,
+            5.0);
+  // Fischer-Burmeister at the worked values.
+  EXPECT_EQ(Evaluate({{0, kInf, 0, 5}}, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_ONE_NORM).value, 0.0);
+  EXPECT_NEAR(Evaluate({{0, kInf, 2, 5}}, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_ONE_NORM).value,
+              7 - std::sqrt(29.0), 1e-15);
+  // Relative complementarity, infinity norm: the largest p + q + c + d, not
+  // sqrt of a square.
+  Result r4 = Evaluate({{0, 1, 2, 3}, {0, 1, 0.5, 0.1}}, RESIDUAL_RELATIVE_COMPLEMENTARITY,
+                       RESIDUAL_INFINITY_NORM);
   // First variable: q = 2 - 1, c = (2 / 1) * 3, p = d = 0: 7, while the
   // square root of its square (1 + 36) would be about 6.08.
   EXPECT_EQ(r4.index, 1);
@@ -417,7 +422,7 @@ TEST(ResidualCodeTest, EdgeCases) {
 }
 
 TEST(ResidualCodeTest, EqualLargestMeasuresReportTheFirst) {
-  for (int code = 0; code <= 7; ++code) {
+  for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
     Result r = Evaluate({{-kInf, kInf, 0, 3}, {-kInf, kInf, 0, -3}}, code, RESIDUAL_INFINITY_NORM);
     EXPECT_EQ(r.index, 1) << "code " << code;
     EXPECT_EQ(r.value, 3.0) << "code " << code;
@@ -433,8 +438,8 @@ TEST(ResidualCodeTest, NaNNeverCountsAsConverged) {
     for (int which = 0; which < 2; ++which) {
       std::vector<Var> vars = {{0, kInf, 0, 2}, {-1, 3, 3, -1}, {-kInf, 2, 0.5, 0}};
       (which == 0 ? vars[position].f : vars[position].x) = kNaN;
-      for (int code = 0; code <= 7; ++code) {
-        for (int norm = 0; norm <= 2; ++norm) {
+      for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
+        for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
           SCOPED_TRACE(testing::Message() << "NaN " << (which == 0 ? "f" : "x") << " at "
                                           << position + 1 << ", code " << code << ", norm "
                                           << norm);
@@ -450,7 +455,7 @@ TEST(ResidualCodeTest, NaNNeverCountsAsConverged) {
   }
   // The plain norm of F as well.
   const double f[] = {0.0, kNaN, 5.0};
-  for (int norm = 0; norm <= 2; ++norm) {
+  for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
     double value = 0;
     int index = -1;
     Residual_EvaluateNorm(3, f, norm, &value, &index);
@@ -464,7 +469,7 @@ TEST(ResidualCodeTest, NaNNeverCountsAsConverged) {
 TEST(ResidualCodeTest, PlainNormOfF) {
   const double f[] = {3.0, -4.0, 4.0, 0.0};
   const double expected[3] = {11.0, std::sqrt(41.0), 4.0};
-  for (int norm = 0; norm <= 2; ++norm) {
+  for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
     double value = -1;
     int index = -1;
     Residual_EvaluateNorm(4, f, norm, &value, &index);
@@ -479,7 +484,8 @@ TEST(ResidualCodeTest, PlainNormOfF) {
 }
 
 TEST(ResidualCodeTest, UnknownNormWritesZero) {
-  Result r = Evaluate({{0, kInf, 1, 3}}, 1, 7);
+  constexpr int kUnknownNorm = 7;
+  Result r = Evaluate({{0, kInf, 1, 3}}, RESIDUAL_FISCHER_BURMEISTER, kUnknownNorm);
   EXPECT_EQ(r.value, 0.0);
   EXPECT_EQ(r.index, 1);
   double value = -1;
@@ -493,13 +499,14 @@ class ResidualErrorTest : public LibraryTest {};
 
 TEST_F(ResidualErrorTest, UnsupportedCodesAreSolverErrors) {
   std::vector<Var> vars = {{0, kInf, 1, 2}};
-  EXPECT_SOLVER_ERROR(Evaluate(vars, 8, RESIDUAL_TWO_NORM),
+  EXPECT_SOLVER_ERROR(Evaluate(vars, RESIDUAL_ULBRICH, RESIDUAL_TWO_NORM),
                       "MCP_Residual_FFunction: Ulbrich not implemented yet.");
-  EXPECT_SOLVER_ERROR(Evaluate(vars, 9, RESIDUAL_TWO_NORM),
+  EXPECT_SOLVER_ERROR(Evaluate(vars, RESIDUAL_ULBRICH + 1, RESIDUAL_TWO_NORM),
                       "MCP_Residual_FFunction: Invalid residual function used.");
   EXPECT_SOLVER_ERROR(Evaluate(vars, -1, RESIDUAL_TWO_NORM), "Invalid residual function used.");
   // Also for an empty problem: the code is checked before the loop.
-  EXPECT_SOLVER_ERROR(Evaluate({}, 8, RESIDUAL_TWO_NORM), "Ulbrich not implemented yet.");
+  EXPECT_SOLVER_ERROR(Evaluate({}, RESIDUAL_ULBRICH, RESIDUAL_TWO_NORM),
+                      "Ulbrich not implemented yet.");
   EXPECT_NE(output()->status().find("** SOLVER ERROR **"), std::string::npos);
 }
 
@@ -560,8 +567,8 @@ TEST_F(ResidualFormTest, ResidualReadsTheVectorsAndTheOptions) {
   for (int i = 0; i < 4; ++i) DenseVector_SetValue(f, i + 1, fv[i]);
 
   std::vector<Var> vars = {{0.0, kInf, 2.0, 5.0}, {-1.0, 2.0, 2.0, -0.5}, {-kInf, 1e10, 0.5, 0.25}};
-  for (int code = 0; code <= 7; ++code) {
-    for (int norm = 0; norm <= 2; ++norm) {
+  for (int code = RESIDUAL_NORMAL_MAP; code <= RESIDUAL_PIECEWISE; ++code) {
+    for (int norm = RESIDUAL_ONE_NORM; norm <= RESIDUAL_INFINITY_NORM; ++norm) {
       double value = -1;
       int index = -1;
       MCP_Residual(nullptr, code, norm, l, u, x, pair, &value, &index);
@@ -573,17 +580,21 @@ TEST_F(ResidualFormTest, ResidualReadsTheVectorsAndTheOptions) {
   // The options decide which bounds are infinite and the penalty weight.
   double before = 0, after = 0;
   int index = 0;
-  MCP_Residual(nullptr, 1, RESIDUAL_TWO_NORM, l, u, x, pair, &before, &index);
+  MCP_Residual(nullptr, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, l, u, x, pair, &before,
+               &index);
   Options_CommonTable[COMMON_INFINITY].double_value = 1e10;
-  MCP_Residual(nullptr, 1, RESIDUAL_TWO_NORM, l, u, x, pair, &after, &index);
+  MCP_Residual(nullptr, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, l, u, x, pair, &after,
+               &index);
   vars[2] = {-kInf, kInf, 0.5, 0.25};  // u = 1e10 is now infinite: r = f
-  EXPECT_EQ(after, Evaluate(vars, 1, RESIDUAL_TWO_NORM).value);
+  EXPECT_EQ(after, Evaluate(vars, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM).value);
   EXPECT_NE(after, before);
   Options_CommonTable[COMMON_INFINITY].double_value = kInf;
   Options_CommonTable[COMMON_CHEN_LAMBDA].double_value = 0.3;
-  MCP_Residual(nullptr, 2, RESIDUAL_TWO_NORM, l, u, x, pair, &after, &index);
+  MCP_Residual(nullptr, RESIDUAL_PENALIZED_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, l, u, x, pair,
+               &after, &index);
   vars[2] = {-kInf, 1e10, 0.5, 0.25};
-  EXPECT_EQ(after, Evaluate(vars, 2, RESIDUAL_TWO_NORM, 0.3).value);
+  EXPECT_EQ(after,
+            Evaluate(vars, RESIDUAL_PENALIZED_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, 0.3).value);
 
   // The plain norm of F runs over the length of x.
   Residual_Norm(nullptr, RESIDUAL_INFINITY_NORM, x, nullptr, nullptr, pair, &after, &index);
@@ -598,7 +609,8 @@ TEST_F(ResidualFormTest, ShortVectorsAreReportedNotRead) {
   DenseVector* f = Vector({1.0, 1.0, 1.0});
   double value = 0;
   int index = 0;
-  EXPECT_SOLVER_ERROR(MCP_Residual_FFunction(nullptr, 1, 1, l, u, x, f, &value, &index),
+  EXPECT_SOLVER_ERROR(MCP_Residual_FFunction(nullptr, RESIDUAL_FISCHER_BURMEISTER,
+                                             RESIDUAL_TWO_NORM, l, u, x, f, &value, &index),
                       "MCP_Residual_FFunction: vector shorter than the problem");
 }
 

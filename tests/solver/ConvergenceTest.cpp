@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 
+#include "solver/SarnOptions.hpp"
 #include "tests/solver/DriverFixture.hpp"
 
 using namespace driver_test;
@@ -87,7 +88,10 @@ class ConvergenceTest : public DriverTest {
       const std::vector<double> z = adapter.Point();
       EXPECT_LE(ComplementarityViolation(problem, z), 1e-6);
       const double recomputed =
-          ResidualAt(problem, z, Options_GetOther(options(), "merit_function") == 1 ? 0 : 1);
+          ResidualAt(problem, z,
+                     Options_GetOther(options(), "merit_function") == MERIT_FUNCTION_NORMAL
+                         ? RESIDUAL_NORMAL_MAP
+                         : RESIDUAL_FISCHER_BURMEISTER);
       EXPECT_NEAR(info.residual, recomputed, 1e-12 * (1.0 + recomputed));
       EXPECT_LT(info.residual, Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE));
       if (!problem.solutions.empty()) {
@@ -196,9 +200,12 @@ TEST_F(ConvergenceTest, EverySettingReportsItsResultHonestly) {
       const int code = Solve(adapter, &info);
       const std::vector<double> z = adapter.Point();
       const double recomputed =
-          ResidualAt(problem, z, Options_GetOther(options(), "merit_function") == 1 ? 0 : 1);
+          ResidualAt(problem, z,
+                     Options_GetOther(options(), "merit_function") == MERIT_FUNCTION_NORMAL
+                         ? RESIDUAL_NORMAL_MAP
+                         : RESIDUAL_FISCHER_BURMEISTER);
       EXPECT_NEAR(info.residual, recomputed, 1e-9 * (1.0 + recomputed));
-      if (code == 1) {
+      if (code == TERMINATION_SOLVED) {
         EXPECT_LE(ComplementarityViolation(problem, z), 1e-6);
       }
       output()->Clear();

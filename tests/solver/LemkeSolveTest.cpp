@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "problems/MCP.hpp"
 #include "solver/LemkeTestSupport.hpp"
 
 using namespace lemke_test;
@@ -37,10 +38,12 @@ const StartCase kStarts[] = {
 // A start point inside the bounds (some variables at a bound) and status
 // codes that mostly agree with it.
 void GiveStart(PlainLCP& p, unsigned seed, bool with_status) {
+  // The status code the setup reads as "inside, with its artificial basic".
+  constexpr int kArtificialStart = 2;
   std::mt19937 gen(seed * 7919u + 17u);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   p.status.clear();
-  if (with_status) p.status.assign(p.n, 0);
+  if (with_status) p.status.assign(p.n, BASIS_NONE);
   for (int i = 0; i < p.n; ++i) {
     const double l = p.lower[i], h = p.upper[i];
     const double lo = l > -INF ? l : -2.0, hi = h < INF ? h : lo + 4.0;
@@ -49,15 +52,15 @@ void GiveStart(PlainLCP& p, unsigned seed, bool with_status) {
     int code;
     if (r < 0.3 && l > -INF) {
       z = l;
-      code = 3;
+      code = BASIS_LOWER;
     } else if (r < 0.5 && h < INF) {
       z = h;
-      code = 4;
+      code = BASIS_UPPER;
     } else {
       z = lo + (hi - lo) * (0.2 + 0.6 * u(gen));
-      code = u(gen) < 0.2 ? 2 : 1;
+      code = u(gen) < 0.2 ? kArtificialStart : BASIS_BASIC;
     }
-    if (u(gen) < 0.15) code = 0;
+    if (u(gen) < 0.15) code = BASIS_NONE;
     p.start[i] = z;
     if (with_status) p.status[i] = code;
   }
