@@ -196,6 +196,29 @@ Dense Product(const Dense& A, const Dense& B) {
   return C;
 }
 
+Dense KrylovBasis(const Dense& M, const Values& v, int j) {
+  const int n = M.rows;
+  Dense K(n, j);
+  Values next = v;
+  for (int c = 0; c < j; ++c) {
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int k = 0; k < c; ++k) {
+        double dot = 0.0;
+        for (int i = 0; i < n; ++i) dot += K(i, k) * next[i];
+        for (int i = 0; i < n; ++i) next[i] -= dot * K(i, k);
+      }
+    }
+    const double norm = Norm(next);
+    for (int i = 0; i < n; ++i) K(i, c) = next[i] / norm;
+    Values column(n);
+    for (int i = 0; i < n; ++i) column[i] = K(i, c);
+    next = Multiply(M, column);
+  }
+  return K;
+}
+
+Values TransposeTimes(const Dense& K, const Values& v) { return Multiply(Transpose(K), v); }
+
 namespace {
 
 Values ColumnMajor(const Dense& A) {

@@ -116,6 +116,12 @@ double Distance(const Values& x, const Values& y);
 Dense Transpose(const Dense& A);
 Dense Product(const Dense& A, const Dense& B);
 
+// An orthonormal basis (columns of an n x j matrix) of the Krylov space
+// span{v, M v, ..., M^(j-1) v}, by Gram-Schmidt applied twice.
+Dense KrylovBasis(const Dense& M, const Values& v, int j);
+// K' A K, K' v and the like.
+Values TransposeTimes(const Dense& K, const Values& v);
+
 Values SolveGeneral(const Dense& A, const Values& b);        // dgesv
 Values SolveTransposed(const Dense& A, const Values& b);     // dgetrf + dgetrs('T')
 Values SolveSPD(const Dense& A, const Values& b);            // dposv
