@@ -98,7 +98,9 @@ TEST_F(CGTest, ZeroToleranceRunsToTheLimitWithAFiniteIterate) {
   p.iteration_limit = 200;
   const Outcome out = Run(SolverNamed("CG"), s, p);
   EXPECT_NE(out.params.termination, ITERATIVE_NO_PROGRESS);
-  if (out.params.termination != ITERATIVE_SOLVED) EXPECT_GT(out.params.iterations, 10);
+  if (out.params.termination != ITERATIVE_SOLVED) {
+    EXPECT_GT(out.params.iterations, 10);
+  }
   EXPECT_TRUE(Finite(out.x));
   EXPECT_LE(Distance(out.x, SolveSPD(s.A, s.b)), 1e-10 * Norm(SolveSPD(s.A, s.b)));
 }

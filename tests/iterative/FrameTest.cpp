@@ -201,12 +201,18 @@ TEST_F(FrameTest, PreconditionerSetupFirstFinishLastOnlyActiveSides) {
       EXPECT_NE(output()->log().find("Termination"), std::string::npos);
       // Only the active sides are applied.
       for (const std::string& e : ev) {
-        if (side == PRECOND_LEFT) EXPECT_TRUE(e != "R" && e != "RT") << e;
-        if (side == PRECOND_RIGHT) EXPECT_TRUE(e != "L" && e != "LT") << e;
+        if (side == PRECOND_LEFT) {
+          EXPECT_TRUE(e != "R" && e != "RT") << e;
+        }
+        if (side == PRECOND_RIGHT) {
+          EXPECT_TRUE(e != "L" && e != "LT") << e;
+        }
       }
       // A transposed product applies L' and then R'.
       for (size_t i = 0; i + 1 < ev.size(); ++i) {
-        if (side == PRECOND_BOTH && ev[i] == "LT") EXPECT_EQ(ev[i + 1], "RT");
+        if (side == PRECOND_BOTH && ev[i] == "LT") {
+          EXPECT_EQ(ev[i + 1], "RT");
+        }
       }
       std::vector<std::string> applies;
       for (const std::string& e : ev) {

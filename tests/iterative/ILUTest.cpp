@@ -4,6 +4,7 @@
 // the caller's matrix and factorization_small_tolerance left as they were.
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IterativeHarness.hpp"
@@ -24,6 +25,7 @@ double& SmallTolerance() {
 // A basis back-end that answers factor with scripted statuses (the last one
 // repeats) and records the small tolerance in force at each factor.
 struct ScriptedBackend {
+  explicit ScriptedBackend(std::vector<int> s) : statuses(std::move(s)) {}
   std::vector<int> statuses;
   std::vector<double> small_tolerance_seen;
   int calls = 0;
@@ -143,7 +145,7 @@ TEST_F(ILUTest, PerturbationWorksOnACopyOfTheMatrix) {
 // Singular at every perturbation: 0, then the initial value, then ten times
 // more per attempt, ten attempts; then the preconditioner is the identity.
 TEST_F(ILUTest, TenSingularAttemptsLeaveTheIdentity) {
-  ScriptedBackend backend{{BASIS_SINGULAR}};
+  ScriptedBackend backend({BASIS_SINGULAR});
   UseScript(&backend);
   Matrix A(Identity(3).A);
   output()->Clear();
@@ -176,7 +178,7 @@ TEST_F(ILUTest, StorageShortageRaisesTheDropTolerance) {
   } cases[] = {{0.0, 0.0}, {1e-12, std::sqrt(std::sqrt(1e-8))}, {0.5, 0.5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.perturbation);
-    ScriptedBackend backend{{BASIS_STORAGE, BASIS_FACTORED}};
+    ScriptedBackend backend({BASIS_STORAGE, BASIS_FACTORED});
     UseScript(&backend);
     DropTolerance() = 1e-8;
     Perturbation() = c.perturbation;
@@ -198,7 +200,7 @@ TEST_F(ILUTest, StorageShortageRaisesTheDropTolerance) {
 // Any other status is a solver error, after which the small tolerance is
 // the caller's again.
 TEST_F(ILUTest, UnknownStatusIsASolverError) {
-  ScriptedBackend backend{{9}};
+  ScriptedBackend backend({9});
   UseScript(&backend);
   SmallTolerance() = 1e-15;
   Matrix A(Identity(3).A);

@@ -44,12 +44,16 @@ TEST_F(LSQRTest, EachExitWritesItsMessage) {
     const Values start = c.start_solves ? SolveGeneral(c.system.A, c.system.b) : Values{};
     const Outcome out = Run(SolverNamed("LSQR"), c.system, p, nullptr, start);
     EXPECT_EQ(out.params.termination, c.code);
-    if (c.iterations >= 0) EXPECT_EQ(out.params.iterations, c.iterations);
+    if (c.iterations >= 0) {
+      EXPECT_EQ(out.params.iterations, c.iterations);
+    }
     const std::string& log = output()->log();
     EXPECT_NE(log.find(c.message), std::string::npos) << log;
     // The message comes before the summary.
     EXPECT_LT(log.find(c.message), log.find("Iterative Method Summary."));
-    if (c.code == ITERATIVE_NO_PROGRESS) EXPECT_GT(out.params.relative_residual, 1e-2);
+    if (c.code == ITERATIVE_NO_PROGRESS) {
+      EXPECT_GT(out.params.relative_residual, 1e-2);
+    }
   }
 }
 
