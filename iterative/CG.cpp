@@ -68,13 +68,13 @@ void RunCG(Frame& f, DenseVector* r, DenseVector* p, DenseVector* z, DenseVector
     const double alpha = rho / curvature;
     if (!std::isfinite(alpha)) return Stop(f, ITERATIVE_ERROR);
     Axpy(f.x, alpha, p);
-    Axpy(r, -alpha, q);
-    Copy(z, r);
+    AxpyCopy(r, -alpha, q, z);
     ApplyBoth(f, z);
-    const double rho_next = Dot(r, z);
+    double rho_next = 0.0, r_squares = 0.0;
+    DotAndSquares(r, z, &rho_next, &r_squares);
     Xpay(p, z, rho_next / rho);
     rho = rho_next;
-    r_norm = Norm(r);
+    r_norm = std::sqrt(r_squares);
     f.k += 1;
   }
 }

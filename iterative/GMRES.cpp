@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "core/DenseVector.hpp"
 #include "core/Interrupt.hpp"
@@ -36,11 +37,10 @@ double* Column(const Cycle& cy, std::int32_t j) { return DenseVector_Array(cy.W[
 void Reflect(const Cycle& cy, std::int32_t j, double* v) {
   const double tau = cy.tau[j - 1];
   if (tau == 0.0) return;
-  const double* u = Column(cy, j);
-  double dot = 0.0;
-  for (std::int32_t i = j - 1; i < cy.n; ++i) dot += u[i] * v[i];
-  const double scale = 2.0 * tau * dot;
-  for (std::int32_t i = j - 1; i < cy.n; ++i) v[i] -= scale * u[i];
+  const double* u = Column(cy, j) + (j - 1);
+  const std::int32_t length = cy.n - (j - 1);
+  const double scale = 2.0 * tau * DotArrays(u, v + (j - 1), length);
+  AxpyArrays(v + (j - 1), -scale, u, length);
 }
 
 // Builds P_j from w so that P_j w has zeros below component j, and rewrites
@@ -49,11 +49,9 @@ void Reflect(const Cycle& cy, std::int32_t j, double* v) {
 bool BuildReflector(const Cycle& cy, std::int32_t j) {
   double* w = DenseVector_Array(cy.w);
   double* u = Column(cy, j);
-  double sigma = 0.0;
-  for (std::int32_t i = j; i < cy.n; ++i) {
-    u[i] = w[i];
-    sigma += w[i] * w[i];
-  }
+  const std::int32_t below = cy.n - j;
+  if (below > 0) std::memcpy(u + j, w + j, sizeof(double) * below);
+  double sigma = DotArrays(w + j, w + j, below);
   double alpha = std::sqrt(sigma + w[j - 1] * w[j - 1]);
   if (w[j - 1] < 0.0) alpha = -alpha;
   u[j - 1] = w[j - 1] + alpha;
@@ -64,8 +62,7 @@ bool BuildReflector(const Cycle& cy, std::int32_t j) {
   }
   cy.tau[j - 1] = 1.0 / sigma;
   if (!std::isfinite(cy.tau[j - 1])) return false;
-  double dot = 0.0;
-  for (std::int32_t i = j - 1; i < cy.n; ++i) dot += u[i] * w[i];
+  const double dot = DotArrays(u + (j - 1), w + (j - 1), cy.n - (j - 1));
   w[j - 1] -= 2.0 * cy.tau[j - 1] * dot * u[j - 1];
   return true;
 }

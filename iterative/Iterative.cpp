@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "core/DenseVector.hpp"
 #include "core/Error.hpp"
@@ -238,12 +239,32 @@ void End(Frame& f, DenseVector* scratch) {
 }
 
 // ---------------------------------------------------------------------------
-// Kernels. Four partial sums keep the reductions off the add latency.
+// Kernels. The elements are taken in blocks of four, every element of a
+// block loaded before any is stored, so that the compiler pairs them into
+// vector instructions; the reductions keep four partial sums for the same
+// reason (and to stay off the latency of one running sum).
 
-double Dot(const DenseVector* x, const DenseVector* y) {
-  const double* a = DenseVector_Array(x);
-  const double* b = DenseVector_Array(y);
-  const std::int32_t n = DenseVector_Length(x);
+namespace {
+
+// out_i := op(a_i, b_i) for i < n; out may be a or b.
+template <class Op>
+inline void Elementwise(double* out, const double* a, const double* b, std::int32_t n, Op op) {
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const double a0 = a[i], a1 = a[i + 1], a2 = a[i + 2], a3 = a[i + 3];
+    const double b0 = b[i], b1 = b[i + 1], b2 = b[i + 2], b3 = b[i + 3];
+    const double r0 = op(a0, b0), r1 = op(a1, b1), r2 = op(a2, b2), r3 = op(a3, b3);
+    out[i] = r0;
+    out[i + 1] = r1;
+    out[i + 2] = r2;
+    out[i + 3] = r3;
+  }
+  for (; i < n; ++i) out[i] = op(a[i], b[i]);
+}
+
+}  // namespace
+
+double DotArrays(const double* a, const double* b, std::int32_t n) {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
   std::int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
@@ -256,50 +277,93 @@ double Dot(const DenseVector* x, const DenseVector* y) {
   return (s0 + s1) + (s2 + s3);
 }
 
+void AxpyArrays(double* y, double a, const double* x, std::int32_t n) {
+  Elementwise(y, y, x, n, [a](double v, double w) { return v + a * w; });
+}
+
+double Dot(const DenseVector* x, const DenseVector* y) {
+  return DotArrays(DenseVector_Array(x), DenseVector_Array(y), DenseVector_Length(x));
+}
+
 double Norm(const DenseVector* x) { return std::sqrt(Dot(x, x)); }
 
 void Axpy(DenseVector* y, double a, const DenseVector* x) {
-  double* v = DenseVector_Array(y);
-  const double* w = DenseVector_Array(x);
-  const std::int32_t n = DenseVector_Length(y);
-  for (std::int32_t i = 0; i < n; ++i) v[i] += a * w[i];
+  AxpyArrays(DenseVector_Array(y), a, DenseVector_Array(x), DenseVector_Length(y));
 }
 
 void Xpay(DenseVector* y, const DenseVector* x, double a) {
-  double* v = DenseVector_Array(y);
-  const double* w = DenseVector_Array(x);
-  const std::int32_t n = DenseVector_Length(y);
-  for (std::int32_t i = 0; i < n; ++i) v[i] = w[i] + a * v[i];
+  Elementwise(DenseVector_Array(y), DenseVector_Array(x), DenseVector_Array(y),
+              DenseVector_Length(y), [a](double w, double v) { return w + a * v; });
 }
 
 void Sum(DenseVector* z, const DenseVector* x, double a, const DenseVector* y) {
-  double* v = DenseVector_Array(z);
-  const double* p = DenseVector_Array(x);
-  const double* q = DenseVector_Array(y);
   const std::int32_t n = DenseVector_Length(x);
-  for (std::int32_t i = 0; i < n; ++i) v[i] = p[i] + a * q[i];
+  Elementwise(DenseVector_Array(z), DenseVector_Array(x), DenseVector_Array(y), n,
+              [a](double p, double q) { return p + a * q; });
   DenseVector_SetLength(z, n);
 }
 
 void Blend(DenseVector* y, double a, const DenseVector* x, double c) {
-  double* v = DenseVector_Array(y);
-  const double* w = DenseVector_Array(x);
-  const std::int32_t n = DenseVector_Length(y);
-  for (std::int32_t i = 0; i < n; ++i) v[i] = a * w[i] + c * v[i];
+  Elementwise(DenseVector_Array(y), DenseVector_Array(x), DenseVector_Array(y),
+              DenseVector_Length(y), [a, c](double w, double v) { return a * w + c * v; });
 }
 
 void Copy(DenseVector* y, const DenseVector* x) {
-  const double* p = DenseVector_Array(x);
-  double* v = DenseVector_Array(y);
   const std::int32_t n = DenseVector_Length(x);
-  for (std::int32_t i = 0; i < n; ++i) v[i] = p[i];
+  if (y != x) std::memcpy(DenseVector_Array(y), DenseVector_Array(x), sizeof(double) * n);
   DenseVector_SetLength(y, n);
+}
+
+void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy) {
+  double* v = DenseVector_Array(y);
+  double* c = DenseVector_Array(copy);
+  const double* w = DenseVector_Array(x);
+  const std::int32_t n = DenseVector_Length(y);
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const double r0 = v[i] + a * w[i], r1 = v[i + 1] + a * w[i + 1];
+    const double r2 = v[i + 2] + a * w[i + 2], r3 = v[i + 3] + a * w[i + 3];
+    v[i] = r0;
+    v[i + 1] = r1;
+    v[i + 2] = r2;
+    v[i + 3] = r3;
+    c[i] = r0;
+    c[i + 1] = r1;
+    c[i + 2] = r2;
+    c[i + 3] = r3;
+  }
+  for (; i < n; ++i) c[i] = v[i] = v[i] + a * w[i];
+  DenseVector_SetLength(copy, n);
+}
+
+void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares) {
+  const double* a = DenseVector_Array(x);
+  const double* b = DenseVector_Array(y);
+  const std::int32_t n = DenseVector_Length(x);
+  double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    d0 += a[i] * b[i];
+    d1 += a[i + 1] * b[i + 1];
+    d2 += a[i + 2] * b[i + 2];
+    d3 += a[i + 3] * b[i + 3];
+    s0 += a[i] * a[i];
+    s1 += a[i + 1] * a[i + 1];
+    s2 += a[i + 2] * a[i + 2];
+    s3 += a[i + 3] * a[i + 3];
+  }
+  for (; i < n; ++i) {
+    d0 += a[i] * b[i];
+    s0 += a[i] * a[i];
+  }
+  *dot = (d0 + d1) + (d2 + d3);
+  *squares = (s0 + s1) + (s2 + s3);
 }
 
 void Scale(DenseVector* x, double a) {
   double* v = DenseVector_Array(x);
-  const std::int32_t n = DenseVector_Length(x);
-  for (std::int32_t i = 0; i < n; ++i) v[i] *= a;
+  Elementwise(v, v, v, DenseVector_Length(x), [a](double p, double) { return p * a; });
 }
 
 }  // namespace iterative_frame

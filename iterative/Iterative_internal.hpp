@@ -109,7 +109,12 @@ void Correct(const Frame& f, DenseVector* y);
 void End(Frame& f, DenseVector* scratch);
 
 // ---------------------------------------------------------------------------
-// Vector kernels over the first n elements of the raw arrays.
+// Vector kernels: over n elements of raw arrays, or over the length of the
+// leading DenseVector (x for Dot, Sum and Copy, y otherwise).
+
+double DotArrays(const double* a, const double* b, std::int32_t n);
+// y := y + a x
+void AxpyArrays(double* y, double a, const double* x, std::int32_t n);
 
 double Dot(const DenseVector* x, const DenseVector* y);
 double Norm(const DenseVector* x);
@@ -123,6 +128,10 @@ void Sum(DenseVector* z, const DenseVector* x, double a, const DenseVector* y);
 void Blend(DenseVector* y, double a, const DenseVector* x, double c);
 // y := x
 void Copy(DenseVector* y, const DenseVector* x);
+// y := y + a x and copy := the new y, in one pass.
+void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy);
+// x'y and x'x in one pass.
+void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares);
 // x := a x
 void Scale(DenseVector* x, double a);
 
