@@ -152,7 +152,18 @@ void Precond_DiagonalApply(DenseVector* v) {
   const std::int32_t n = ApplyLength(v, P0);
   double* x = DenseVector_Array(v);
   const double* d = DenseVector_Array(P0);
-  for (std::int32_t i = 0; i < n; ++i) x[i] *= d[i];
+  // Blocks of four, loaded before they are stored: the compiler pairs them
+  // into vector instructions.
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const double x0 = x[i] * d[i], x1 = x[i + 1] * d[i + 1];
+    const double x2 = x[i + 2] * d[i + 2], x3 = x[i + 3] * d[i + 3];
+    x[i] = x0;
+    x[i + 1] = x1;
+    x[i + 2] = x2;
+    x[i + 3] = x3;
+  }
+  for (; i < n; ++i) x[i] *= d[i];
 }
 
 // ---------------------------------------------------------------------------
