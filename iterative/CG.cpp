@@ -40,14 +40,6 @@ bool TestBeforeStep(Frame& f, const char* format, double r_norm, double b_norm, 
   return true;
 }
 
-// b = 0: x := 0 and solved, true. Otherwise false.
-bool ZeroRightHandSide(Frame& f, double b_norm) {
-  if (b_norm != 0.0) return false;
-  DenseVector_FillZero(f.x, f.n);
-  Stop(f, ITERATIVE_SOLVED);
-  return true;
-}
-
 void RunCG(Frame& f, DenseVector* r, DenseVector* p, DenseVector* z, DenseVector* q) {
   const double b_norm = Norm(f.b);
   if (ZeroRightHandSide(f, b_norm)) return;

@@ -149,40 +149,14 @@ void AddCorrection(const Frame& f, const Cycle& cy, std::int32_t J) {
   Correct(f, cy.w);
 }
 
-// The true-residual test of a cycle's start and end; true when solved or
-// when the residual is not finite.
-bool TrueResidualDecides(Frame& f, const Cycle& cy, double b_norm) {
-  TrueResidual(f, cy.w);
-  const double r_norm = Norm(cy.w);
-  if (!std::isfinite(r_norm)) {
-    Stop(f, ITERATIVE_ERROR);
-  } else if (TrueResidualSolved(r_norm, b_norm)) {
-    Stop(f, ITERATIVE_SOLVED);
-  } else {
-    return false;
-  }
-  return true;
-}
-
 void RunGMRES(Frame& f, const Cycle& cy) {
   const double b_norm = Norm(f.b);
-  if (b_norm == 0.0) {
-    DenseVector_FillZero(f.x, f.n);
-    return Stop(f, ITERATIVE_SOLVED);
-  }
+  if (ZeroRightHandSide(f, b_norm)) return;
   while (!f.finished) {
     Interrupt_Check();
-    if (TrueResidualDecides(f, cy, b_norm)) return;
-    ApplyLeft(f, cy.w);
-    f.r0 = Norm(cy.w);
-    f.previous = f.r0;
-    // The preconditioner lost a residual that is not solved.
-    if (!(f.r0 > 0.0 && std::isfinite(f.r0))) return Stop(f, ITERATIVE_ERROR);
-    const std::int32_t J = InnerSteps(f, cy);
-    AddCorrection(f, cy, J);
-    // The true residual and the limit decide over the inner steps' code.
-    if (TrueResidualDecides(f, cy, b_norm)) return;
-    if (f.k >= f.params->iteration_limit) return Stop(f, ITERATIVE_ITERATION_LIMIT);
+    if (StartCycle(f, cy.w, b_norm)) return;
+    AddCorrection(f, cy, InnerSteps(f, cy));
+    if (EndCycle(f, cy.w, b_norm)) return;
   }
 }
 

@@ -179,6 +179,49 @@ void Stop(Frame& f, std::int32_t code) {
   f.finished = true;
 }
 
+bool ZeroRightHandSide(Frame& f, double b_norm) {
+  if (b_norm != 0.0) return false;
+  DenseVector_FillZero(f.x, f.n);
+  Stop(f, ITERATIVE_SOLVED);
+  return true;
+}
+
+namespace {
+
+// r := b - A x; true (and stopped) when it is solved relative to ||b|| or
+// not finite.
+bool TrueResidualDecides(Frame& f, DenseVector* r, double b_norm) {
+  TrueResidual(f, r);
+  const double r_norm = Norm(r);
+  if (!std::isfinite(r_norm)) {
+    Stop(f, ITERATIVE_ERROR);
+  } else if (TrueResidualSolved(r_norm, b_norm)) {
+    Stop(f, ITERATIVE_SOLVED);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool StartCycle(Frame& f, DenseVector* r, double b_norm) {
+  if (TrueResidualDecides(f, r, b_norm)) return true;
+  ApplyLeft(f, r);
+  f.r0 = Norm(r);
+  f.previous = f.r0;
+  if (f.r0 > 0.0 && std::isfinite(f.r0)) return false;
+  Stop(f, ITERATIVE_ERROR);
+  return true;
+}
+
+bool EndCycle(Frame& f, DenseVector* r, double b_norm) {
+  if (TrueResidualDecides(f, r, b_norm)) return true;
+  if (f.k < f.params->iteration_limit) return false;
+  Stop(f, ITERATIVE_ITERATION_LIMIT);
+  return true;
+}
+
 void GuardedStart(Frame& f, DenseVector* r, DenseVector* y) {
   DenseVector_FillZero(y, f.n);
   const double b_norm = Norm(f.b);

@@ -88,6 +88,19 @@ void GuardedStart(Frame& f, DenseVector* r, DenseVector* y);
 // Sets the termination code and marks the solve finished.
 void Stop(Frame& f, std::int32_t code);
 
+// b = 0 (b_norm = 0): x := 0, solved, true. Otherwise false.
+bool ZeroRightHandSide(Frame& f, double b_norm);
+
+// The restarted methods (GMRES, R_ORMIN, R_ORDIR). A cycle starts from the
+// true residual of x: r := b - A x; a solved or non-finite residual stops the
+// solve (true); otherwise r := L(r), r0 := ||r|| (0 or non-finite: the
+// preconditioner lost the residual, code 3 and true) and false.
+bool StartCycle(Frame& f, DenseVector* r, double b_norm);
+// After a cycle's correction: the true residual (solved, or not finite) and
+// then the iteration limit decide over the code the cycle's steps set; true
+// when either decided. r receives b - A x.
+bool EndCycle(Frame& f, DenseVector* r, double b_norm);
+
 // The standard tests after step k (already counted) with the residual norm
 // rho, in order: stall count; non-finite rho: 3; divergence: 3; rho = 0,
 // rho / r0 below the target, or `solved` (a method's own solved test): 0;

@@ -142,41 +142,18 @@ void Truncated(Direction direction, const char* name, const char* format,
   End(f, m.v.work);
 }
 
-// The true-residual test of a cycle's start and end; true when it decided.
-bool TrueResidualDecides(Frame& f, DenseVector* r, double b_norm) {
-  TrueResidual(f, r);
-  const double r_norm = Norm(r);
-  if (!std::isfinite(r_norm)) {
-    Stop(f, ITERATIVE_ERROR);
-  } else if (TrueResidualSolved(r_norm, b_norm)) {
-    Stop(f, ITERATIVE_SOLVED);
-  } else {
-    return false;
-  }
-  return true;
-}
-
 void RunRestarted(Frame& f, Method& m) {
   const double b_norm = Norm(f.b);
-  if (b_norm == 0.0) {
-    DenseVector_FillZero(f.x, f.n);
-    return Stop(f, ITERATIVE_SOLVED);
-  }
+  if (ZeroRightHandSide(f, b_norm)) return;
   while (!f.finished) {
     Interrupt_Check();
-    if (TrueResidualDecides(f, m.v.r, b_norm)) return;
-    ApplyLeft(f, m.v.r);
+    if (StartCycle(f, m.v.r, b_norm)) return;
     DenseVector_FillZero(m.v.y, f.n);
-    f.r0 = Norm(m.v.r);
-    f.previous = f.r0;
-    if (!(f.r0 > 0.0 && std::isfinite(f.r0))) return Stop(f, ITERATIVE_ERROR);
     StartWindow(f, m);
     for (std::int32_t step = 0; step < kRestart && !Step(f, m); ++step) {
     }
     Correct(f, m.v.y);
-    // The true residual and the limit decide over the code of the steps.
-    if (TrueResidualDecides(f, m.v.r, b_norm)) return;
-    if (f.k >= f.params->iteration_limit) return Stop(f, ITERATIVE_ITERATION_LIMIT);
+    if (EndCycle(f, m.v.r, b_norm)) return;
   }
 }
 
