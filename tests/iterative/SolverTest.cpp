@@ -91,16 +91,21 @@ TEST_F(SolverTest, ExactTerminationIsSuccess) {
 // Least squares: from x = 0 without a preconditioner the least-squares
 // solvers return the minimum-norm solution of a rank-deficient system whose
 // right-hand side lies outside the range, and report it solved.
+// A right-hand side orthogonal to the range has the solution 0 from the
+// start.
 TEST_F(SolverTest, LeastSquaresSolversReturnTheMinimumNormSolution) {
-  const System s = RankDeficient();
-  const Values reference = MinimumNorm(s.A, s.b);
-  for (const char* name : {"CG_NR", "LSQR", "DLSQR"}) {
-    SCOPED_TRACE(name);
-    const Outcome out = Run(SolverNamed(name), s, DefaultParams());
-    EXPECT_EQ(out.params.termination, ITERATIVE_SOLVED);
-    EXPECT_LE(Distance(out.x, reference), 1e-7 * Norm(reference));
-    const Values r = Residual(s.A, out.x, s.b);
-    EXPECT_LE(Norm(Multiply(Transpose(s.A), r)), 1e-7 * Norm(s.b));
+  System orthogonal = Diagonal({1.0, 0.0});
+  orthogonal.b = {0.0, 1.0};
+  for (const System& s : {RankDeficient(), orthogonal}) {
+    const Values reference = MinimumNorm(s.A, s.b);
+    for (const char* name : {"CG_NR", "LSQR", "DLSQR"}) {
+      SCOPED_TRACE(std::string(name) + " on " + s.name);
+      const Outcome out = Run(SolverNamed(name), s, DefaultParams());
+      EXPECT_EQ(out.params.termination, ITERATIVE_SOLVED);
+      EXPECT_LE(Distance(out.x, reference), 1e-7 * Norm(s.b));
+      const Values r = Residual(s.A, out.x, s.b);
+      EXPECT_LE(Norm(Multiply(Transpose(s.A), r)), 1e-7 * Norm(s.b));
+    }
   }
 }
 
