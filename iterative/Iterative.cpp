@@ -54,7 +54,7 @@ bool Reject(const Frame& f, const char* reason, std::int32_t have, std::int32_t 
   return false;
 }
 
-// The checks of frame step 0: every size that the solve relies on.
+// Every size that the solve relies on, checked before anything runs.
 bool CheckArguments(const Frame& f, std::initializer_list<DenseVector*> borrowed,
                     bool reads_start) {
   if (f.A == nullptr || f.b == nullptr || f.x == nullptr) {

@@ -47,7 +47,7 @@ struct Frame {
   bool finished = false;
 };
 
-// Frame steps 1 to 3. Checks the arguments (square A of order length(b), x
+// The start of every solve. Checks the arguments (square A of order length(b), x
 // with room for n elements and, when the start is read, n elements, every
 // borrowed vector with room for n): on failure writes a log line, sets
 // termination 3, writes the summary and returns false; nothing else runs.
@@ -117,7 +117,8 @@ bool LogDue(std::int32_t k);
 // Maps the correction back and adds it: y := R(y), x := x + y.
 void Correct(const Frame& f, DenseVector* y);
 
-// Frame step 5: the report of b - A x, the summary, and the finish slot.
+// The end of every solve: the report of b - A x, the summary, and the
+// finish slot.
 // scratch receives the residual.
 void End(Frame& f, DenseVector* scratch);
 
