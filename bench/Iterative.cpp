@@ -195,13 +195,6 @@ void Print(const char* method, const char* side, const Result& r) {
               r.relative_residual, r.normal_residual);
 }
 
-void Compare(const Result& ours, const Result& theirs) {
-  const double iterations = static_cast<double>(ours.iterations) / std::max(theirs.iterations, 1);
-  const double per_iteration = (ours.seconds / std::max(ours.iterations, 1)) /
-                               (theirs.seconds / std::max(theirs.iterations, 1));
-  std::printf("  %-34s iterations x%.3f, time per iteration x%.3f\n\n", "ratio library / Eigen",
-              iterations, per_iteration);
-}
 
 // A right-side diagonal preconditioner (the band kind of width 1 moved to
 // the right slots), matching a preconditioner that is applied to the
@@ -217,6 +210,14 @@ Preconditioner RightDiagonal() {
 }
 
 #ifdef SARN_HAVE_EIGEN
+void Compare(const Result& ours, const Result& theirs) {
+  const double iterations = static_cast<double>(ours.iterations) / std::max(theirs.iterations, 1);
+  const double per_iteration = (ours.seconds / std::max(ours.iterations, 1)) /
+                               (theirs.seconds / std::max(theirs.iterations, 1));
+  std::printf("  %-34s iterations x%.3f, time per iteration x%.3f\n\n", "ratio library / Eigen",
+              iterations, per_iteration);
+}
+
 using EigenMatrix = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
 
 EigenMatrix ToEigen(const Problem& p) {
