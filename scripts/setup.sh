@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake
   libgtest-dev googletest libbenchmark-dev
-  libblas-dev liblapack-dev libsuitesparse-dev
+  libblas-dev liblapack-dev libsuitesparse-dev libeigen3-dev
   octave octave-dev
 )
 missing=()

@@ -3,6 +3,7 @@
 
 #include "core/CoreState.hpp"
 #include "factorization/FactorizationState.hpp"
+#include "iterative/IterativeState.hpp"
 #include "presolve/PresolveState.hpp"
 #include "problems/ProblemsState.hpp"
 #include "solver/SolverState.hpp"
@@ -10,6 +11,7 @@
 void ProcessState_Forget() {
   CoreState_Forget();
   FactorizationState_Forget();
+  IterativeState_Forget();
   ProblemsState_Forget();
   PresolveState_Forget();
   SolverState_Forget();

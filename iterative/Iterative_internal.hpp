@@ -1,0 +1,152 @@
+// The frame that the iterative solvers run in: argument checks, the
+// preconditioner's sides and slots, the preconditioned operator L A R and its
+// transpose, the guarded start, the stopping tests and the final report.
+// Shared by the solver modules of this folder only.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "iterative/Iterative.hpp"
+
+struct DenseVector;
+struct Preconditioner;
+struct SparseMatrix;
+
+namespace iterative_frame {
+
+// The stopping policy, in one place. Residual norms are judged relative to
+// the reference norm r0 of the (preconditioned) starting residual, so the
+// outcome does not depend on the scale of the problem.
+constexpr double kEpsilon = 0x1p-52;         // machine epsilon
+constexpr double kZeroTolerance = 0x1p-104;  // breakdown: |denominator| below it
+constexpr double kRelativeTarget = 1e-8;     // solved: rho / r0 below it (or rho = 0)
+constexpr double kDivergenceFactor = 1e5;    // diverged: rho above this times r0
+constexpr double kStallFraction = 1e-10;     // stalled step: |rho - previous| below this times r0
+constexpr std::int32_t kStallLimit = 10;     // no progress: more stalled steps in a row
+constexpr std::int32_t kLogInterval = 100;   // log line when k mod 100 = 1
+
+// One solve's frame. Set up by Begin, closed by End.
+struct Frame {
+  Iterative_Params* params = nullptr;
+  Preconditioner* preconditioner = nullptr;
+  SparseMatrix* A = nullptr;
+  DenseVector* b = nullptr;
+  DenseVector* x = nullptr;
+  const char* name = "";        // solver name for input messages
+  const char* log_format = "";  // "<NAME> %d: %5.4e(%5.4e)\n"
+  std::int32_t n = 0;
+  bool left = false;   // left side active
+  bool right = false;  // right side active
+  DenseVector* work = nullptr;  // scratch of the products when the right side is active
+  std::int32_t k = 0;           // iterations
+  std::int32_t stalls = 0;      // stalled steps in a row
+  double r0 = 0.0;              // reference norm of the relative tests
+  double previous = 0.0;        // residual norm of the previous step
+  bool diverge_test = true;     // false: no divergence test (TFQMR)
+  bool finished = false;
+};
+
+// The start of every solve. Checks the arguments (square A of order length(b), x
+// with room for n elements and, when the start is read, n elements, every
+// borrowed vector with room for n): on failure writes a log line, sets
+// termination 3, writes the summary and returns false; nothing else runs.
+// Otherwise decides the active sides, runs the preconditioner's setup, sets
+// x to zeros when start_from_x is 0, sets every borrowed vector's length to
+// n (work, the first of them, is the products' scratch) and returns true.
+// params must not be null (solver error).
+bool Begin(Frame& f, const char* name, const char* log_format, Iterative_Params* params,
+           Preconditioner* preconditioner, SparseMatrix* A, DenseVector* b, DenseVector* x,
+           std::initializer_list<DenseVector*> borrowed);
+
+// The preconditioner's slots on the active sides (an inactive side or an
+// empty slot leaves v unchanged).
+void ApplyLeft(const Frame& f, DenseVector* v);
+void ApplyLeftT(const Frame& f, DenseVector* v);
+void ApplyRight(const Frame& f, DenseVector* v);
+void ApplyRightT(const Frame& f, DenseVector* v);
+// v := R(L(v)): the preconditioned residual of CG and CR.
+void ApplyBoth(const Frame& f, DenseVector* v);
+
+// out := L A R v and out := R' A' L' v; out must not be v.
+void Product(const Frame& f, DenseVector* out, const DenseVector* v);
+void TransProduct(const Frame& f, DenseVector* out, const DenseVector* v);
+
+// r := b - A x.
+void TrueResidual(const Frame& f, DenseVector* r);
+// True when ||r|| of the system is solved relative to ||b|| (0, or below
+// the relative target).
+bool TrueResidualSolved(double r_norm, double b_norm);
+
+// The guarded start: b = 0 gives x = 0 and code 0; a start whose residual is
+// solved relative to ||b|| gives code 0; otherwise r := L(b - A x), y := 0,
+// r0 := ||r||, and a zero or non-finite r0 gives code 3 (the preconditioner
+// lost a residual that was not solved). Marks the solve finished when a code
+// is set.
+void GuardedStart(Frame& f, DenseVector* r, DenseVector* y);
+
+// Sets the termination code and marks the solve finished.
+void Stop(Frame& f, std::int32_t code);
+
+// b = 0 (b_norm = 0): x := 0, solved, true. Otherwise false.
+bool ZeroRightHandSide(Frame& f, double b_norm);
+
+// The restarted methods (GMRES, R_ORMIN, R_ORDIR). A cycle starts from the
+// true residual of x: r := b - A x; a solved or non-finite residual stops the
+// solve (true); otherwise r := L(r), r0 := ||r|| (0 or non-finite: the
+// preconditioner lost the residual, code 3 and true) and false.
+bool StartCycle(Frame& f, DenseVector* r, double b_norm);
+// After a cycle's correction: the true residual (solved, or not finite) and
+// then the iteration limit decide over the code the cycle's steps set; true
+// when either decided. r receives b - A x.
+bool EndCycle(Frame& f, DenseVector* r, double b_norm);
+
+// The standard tests after step k (already counted) with the residual norm
+// rho, in order: stall count; non-finite rho: 3; divergence: 3; rho = 0,
+// rho / r0 below the target, or `solved` (a method's own solved test): 0;
+// the iteration limit: 1; too many stalls: 2; else the log line when k mod
+// 100 = 1. Returns true (and stops) when a test fired.
+bool Test(Frame& f, double rho, bool solved = false);
+
+// True when rho (non-negative) passes the solved test against reference.
+bool RelativeSolved(double rho, double reference);
+
+// True when k mod 100 = 1.
+bool LogDue(std::int32_t k);
+
+// Maps the correction back and adds it: y := R(y), x := x + y.
+void Correct(const Frame& f, DenseVector* y);
+
+// The end of every solve: the report of b - A x, the summary, and the
+// finish slot.
+// scratch receives the residual.
+void End(Frame& f, DenseVector* scratch);
+
+// ---------------------------------------------------------------------------
+// Vector kernels: over n elements of raw arrays, or over the length of the
+// leading DenseVector (x for Dot, Sum and Copy, y otherwise).
+
+double DotArrays(const double* a, const double* b, std::int32_t n);
+// y := y + a x
+void AxpyArrays(double* y, double a, const double* x, std::int32_t n);
+
+double Dot(const DenseVector* x, const DenseVector* y);
+double Norm(const DenseVector* x);
+// y := y + a x
+void Axpy(DenseVector* y, double a, const DenseVector* x);
+// y := x + a y
+void Xpay(DenseVector* y, const DenseVector* x, double a);
+// z := x + a y
+void Sum(DenseVector* z, const DenseVector* x, double a, const DenseVector* y);
+// y := a x + c y
+void Blend(DenseVector* y, double a, const DenseVector* x, double c);
+// y := x
+void Copy(DenseVector* y, const DenseVector* x);
+// y := y + a x and copy := the new y, in one pass.
+void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy);
+// x'y and x'x in one pass.
+void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares);
+// x := a x
+void Scale(DenseVector* x, double a);
+
+}  // namespace iterative_frame

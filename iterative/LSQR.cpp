@@ -1,0 +1,270 @@
+// LSQR and damped LSQR: the bidiagonalisation step, the plane rotations and
+// the running estimates of the residual, the normal-equations residual, the
+// norm and condition of the operator and the norm of the correction.
+#include "iterative/LSQR.hpp"
+
+#include <cmath>
+
+#include "core/DenseVector.hpp"
+#include "core/Interrupt.hpp"
+#include "core/Output.hpp"
+#include "core/Workspace.hpp"
+#include "iterative/Iterative_internal.hpp"
+
+using namespace iterative_frame;
+
+namespace {
+
+// LSQR's fixed tolerances: atol = btol = eps^(2/3), ctol = 10 sqrt(eps)
+// (the reciprocal of the largest acceptable condition estimate).
+const double kAtol = std::pow(kEpsilon, 2.0 / 3.0);
+const double kBtol = kAtol;
+const double kCtol = 10.0 * std::sqrt(kEpsilon);
+
+double Hypot(double a, double b) { return Iterative_SafeHypot(a, b); }
+
+// The vectors of both solvers: correction y, bidiagonalisation u and v,
+// search direction w, products of L A R and its transpose.
+struct Vectors {
+  DenseVector *y, *u, *v, *w, *work, *Av, *Atu;
+};
+
+// The bidiagonalisation state.
+struct Bidiagonal {
+  double alpha = 0.0;
+  double beta = 0.0;
+};
+
+// u := L A R v - alpha u, beta := ||u||; then, when beta is large enough,
+// u := u / beta, v := (L A R)' u - beta v, alpha := ||v|| and, when alpha is
+// large enough, v := v / alpha. Otherwise alpha is 0.
+void Bidiagonalise(const Frame& f, const Vectors& t, Bidiagonal& bd) {
+  Product(f, t.Av, t.v);
+  Sum(t.u, t.Av, -bd.alpha, t.u);
+  bd.beta = Norm(t.u);
+  bd.alpha = 0.0;
+  if (bd.beta < kZeroTolerance) return;
+  Scale(t.u, 1.0 / bd.beta);
+  TransProduct(f, t.Atu, t.u);
+  Sum(t.v, t.Atu, -bd.beta, t.v);
+  bd.alpha = Norm(t.v);
+  if (bd.alpha >= kZeroTolerance) Scale(t.v, 1.0 / bd.alpha);
+}
+
+// The first vectors from the start residual in u: beta := ||u||, u := u /
+// beta, v := (L A R)' u, alpha := ||v||, v := v / alpha, each step taken
+// only when the norm before it is large enough.
+void StartBidiagonal(const Frame& f, const Vectors& t, Bidiagonal& bd) {
+  DenseVector_FillZero(t.v, f.n);
+  bd.beta = Norm(t.u);
+  bd.alpha = 0.0;
+  if (bd.beta >= kZeroTolerance) {
+    Scale(t.u, 1.0 / bd.beta);
+    TransProduct(f, t.v, t.u);
+    bd.alpha = Norm(t.v);
+  }
+  if (bd.alpha >= kZeroTolerance) Scale(t.v, 1.0 / bd.alpha);
+}
+
+// The plane rotation that eliminates beta below rho_bar.
+struct Rotation {
+  double rho, c, s, theta, phi;
+};
+
+Rotation Rotate(double& rho_bar, double& phi_bar, const Bidiagonal& bd) {
+  Rotation q;
+  q.rho = Hypot(rho_bar, bd.beta);
+  q.c = rho_bar / q.rho;
+  q.s = bd.beta / q.rho;
+  q.theta = q.s * bd.alpha;
+  rho_bar = -q.c * bd.alpha;
+  q.phi = q.c * phi_bar;
+  phi_bar = q.s * phi_bar;
+  return q;
+}
+
+// y := y + (phi / rho) w; w := v - (theta / rho) w.
+void UpdateSolution(const Vectors& t, const Rotation& q) {
+  Axpy(t.y, q.phi / q.rho, t.w);
+  Sum(t.w, t.v, -q.theta / q.rho, t.w);
+}
+
+// ---------------------------------------------------------------------------
+// LSQR
+
+// LSQR's running estimates.
+struct Estimates {
+  double beta1 = 0.0;   // ||start residual||
+  double r_bar = 0.0;   // ||residual||
+  double A_bar = 0.0;   // Frobenius norm of the operator
+  double D_bar = 0.0;   // Frobenius norm of the inverse bidiagonal (A_bar D_bar: condition)
+  double x_bar = 0.0;   // ||y||
+  double X = 0.0;       // running norm of the y recurrence
+  double c2 = -1.0;     // auxiliary rotation
+  double s2 = 0.0;
+  double z = 0.0;
+};
+
+// The estimate of ||y|| after a rotation; false on a breakdown.
+bool UpdateNormEstimate(Estimates& e, const Rotation& q) {
+  const double delta = e.s2 * q.rho;
+  const double gamma_bar = -e.c2 * q.rho;
+  const double gamma = Hypot(gamma_bar, q.theta);
+  if (std::fabs(gamma_bar) < kZeroTolerance || gamma < kZeroTolerance) return false;
+  const double h = q.phi - delta * e.z;
+  e.x_bar = Hypot(e.X, h / gamma_bar);
+  e.c2 = gamma_bar / gamma;
+  e.s2 = q.theta / gamma;
+  e.z = h / gamma;
+  e.X = Hypot(e.X, e.z);
+  return true;
+}
+
+// LSQR's compatible and incompatible tests, with normal the estimate of
+// ||(L A R)' residual||.
+bool CompatibleTest(const Estimates& e) {
+  return e.r_bar <= kBtol * e.beta1 + kAtol * e.A_bar * e.x_bar;
+}
+bool IncompatibleTest(const Estimates& e, double normal) {
+  return normal <= kAtol * e.A_bar * e.r_bar;
+}
+
+// LSQR's exits, in order, after a step; true when one fired. A large
+// condition estimate counts as solved only when a residual test holds as
+// well: the iterate may still be far from any solution.
+bool LSQRTests(Frame& f, const Estimates& e, double normal) {
+  if (kCtol * e.A_bar * e.D_bar >= 1.0) {
+    Output_Printf(OUTPUT_LOG, "Condition test failed.\n");
+    const bool residual_small = RelativeSolved(e.r_bar, e.beta1) || IncompatibleTest(e, normal) ||
+                                CompatibleTest(e);
+    Stop(f, residual_small ? ITERATIVE_SOLVED : ITERATIVE_NO_PROGRESS);
+  } else if (IncompatibleTest(e, normal)) {
+    Output_Printf(OUTPUT_LOG, "Incompatible test failed.\n");
+    Stop(f, ITERATIVE_SOLVED);
+  } else if (CompatibleTest(e)) {
+    Output_Printf(OUTPUT_LOG, "Compatible test failed.\n");
+    Stop(f, ITERATIVE_SOLVED);
+  }
+  return f.finished;
+}
+
+void RunLSQR(Frame& f, const Vectors& t) {
+  DenseVector_FillZero(t.y, f.n);
+  TrueResidual(f, t.u);
+  ApplyLeft(f, t.u);
+  Bidiagonal bd;
+  StartBidiagonal(f, t, bd);
+  Copy(t.w, t.v);
+  Estimates e;
+  e.beta1 = bd.beta;
+  e.r_bar = bd.beta;
+  double phi_bar = bd.beta;
+  double rho_bar = bd.alpha;
+  for (;;) {
+    if (bd.alpha * bd.beta < kZeroTolerance) {
+      Output_Printf(OUTPUT_LOG, "alpha * beta test failed.\n");
+      return Stop(f, ITERATIVE_SOLVED);
+    }
+    if (f.k >= f.params->iteration_limit) {
+      Output_Printf(OUTPUT_LOG, "lsqr iterlim.\n");
+      return Stop(f, ITERATIVE_ITERATION_LIMIT);
+    }
+    Interrupt_Check();
+    if (LogDue(f.k)) Output_Printf(OUTPUT_LOG, "LSQR %d: %5.4e\n", f.k, e.r_bar / e.beta1);
+    const double alpha_old = bd.alpha;
+    Bidiagonalise(f, t, bd);
+    e.A_bar = Hypot(e.A_bar, Hypot(alpha_old, bd.beta));
+    const Rotation q = Rotate(rho_bar, phi_bar, bd);
+    if (q.rho < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    const double d = Norm(t.w);
+    UpdateSolution(t, q);
+    // The step is done: it counts even when a test below ends the solve.
+    f.k += 1;
+    e.r_bar = phi_bar;
+    e.D_bar = Hypot(e.D_bar, d / q.rho);
+    const double normal = phi_bar * bd.alpha * std::fabs(q.c);
+    if (!std::isfinite(e.r_bar) || !std::isfinite(normal)) return Stop(f, ITERATIVE_ERROR);
+    if (!UpdateNormEstimate(e, q)) return Stop(f, ITERATIVE_ERROR);
+    if (LSQRTests(f, e, normal)) return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// DLSQR
+
+void RunDLSQR(Frame& f, const Vectors& t, double damp) {
+  GuardedStart(f, t.u, t.y);
+  Bidiagonal bd;
+  DenseVector_FillZero(t.v, f.n);
+  if (f.finished) return;
+  StartBidiagonal(f, t, bd);
+  if (bd.beta < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+  // (L A R)' r = 0 at the start: the start is already a least-squares
+  // solution (the damped problem's as well, since y = 0).
+  if (bd.alpha < kZeroTolerance) return Stop(f, ITERATIVE_SOLVED);
+  Copy(t.w, t.v);
+  const double normal0 = bd.alpha * bd.beta;
+  double phi_bar = bd.beta;
+  double rho_bar = bd.alpha;
+  double E = 0.0;
+  while (!f.finished) {
+    Interrupt_Check();
+    // A process that ends exactly (beta or alpha 0) still completes this
+    // step's rotation: its residual estimate then shows the solution.
+    Bidiagonalise(f, t, bd);
+    double psi = 0.0;
+    if (damp != 0.0) {
+      const double rho_bar1 = Hypot(rho_bar, damp);
+      if (rho_bar1 < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+      const double c1 = rho_bar / rho_bar1;
+      const double s1 = damp / rho_bar1;
+      psi = s1 * phi_bar;
+      phi_bar = c1 * phi_bar;
+      rho_bar = rho_bar1;
+    }
+    const Rotation q = Rotate(rho_bar, phi_bar, bd);
+    if (q.rho < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    UpdateSolution(t, q);
+    f.k += 1;
+    E = Hypot(E, psi);
+    const double residual = Hypot(E, phi_bar);
+    // The damping rotation can turn phi_bar negative: the estimate is its
+    // magnitude.
+    const double normal = std::fabs(phi_bar) * bd.alpha * std::fabs(q.c);
+    if (Test(f, residual, RelativeSolved(normal, normal0))) return;
+  }
+}
+
+Vectors Borrow() {
+  return {Workspace_KrylovVector3(),  Workspace_KrylovVector4(),  Workspace_KrylovVector5(),
+          Workspace_KrylovVector6(),  Workspace_KrylovVector10(), Workspace_KrylovVector11(),
+          Workspace_KrylovVector12()};
+}
+
+}  // namespace
+
+void Iterative_LSQR(Iterative_Params* params, Preconditioner* preconditioner, SparseMatrix* A,
+                    DenseVector* b, DenseVector* x) {
+  const Vectors t = Borrow();
+  Frame f;
+  if (!Begin(f, "LSQR", "", params, preconditioner, A, b, x,
+             {t.work, t.y, t.u, t.v, t.w, t.Av, t.Atu})) {
+    return;
+  }
+  RunLSQR(f, t);
+  Correct(f, t.y);
+  End(f, t.work);
+}
+
+void Iterative_DLSQR(Iterative_Params* params, Preconditioner* preconditioner, double damp,
+                     SparseMatrix* A, DenseVector* b, DenseVector* x) {
+  const Vectors t = Borrow();
+  Frame f;
+  if (!Begin(f, "DLSQR", "DLSQR %d: %5.4e(%5.4e)\n", params, preconditioner, A, b, x,
+             {t.work, t.y, t.u, t.v, t.w, t.Av, t.Atu})) {
+    return;
+  }
+  RunDLSQR(f, t, damp);
+  Correct(f, t.y);
+  End(f, t.work);
+}
