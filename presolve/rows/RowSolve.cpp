@@ -541,11 +541,13 @@ void RemoveSegmentEnds(const Cmp& cmp, double xl, double xu, double yl, double y
 
 bool SolveTwoInto(const Cmp& cmp, double a, double b, double r, double c, double d, double s,
                   double xl, double xu, double yl, double yu, TwoSolution* t) {
-  const bool edges = SolveEdge(cmp, xl, d, c * xl + s, yl, yu, b, a * xl + r, &t->nsol_xl, t->sol_xl) &&
-                     SolveEdge(cmp, xu, d, c * xu + s, yl, yu, -b, -(a * xu + r), &t->nsol_xu, t->sol_xu) &&
-                     SolveEdge(cmp, yl, a, b * yl + r, xl, xu, c, d * yl + s, &t->nsol_yl, t->sol_yl) &&
-                     SolveEdge(cmp, yu, a, b * yu + r, xl, xu, -c, -(d * yu + s), &t->nsol_yu, t->sol_yu);
-  if (!edges) return false;
+  // x = xl: y solves F2 there and F1 >= 0; x = xu: F1 <= 0; likewise the y edges.
+  if (!SolveEdge(cmp, xl, d, c * xl + s, yl, yu, b, a * xl + r, &t->nsol_xl, t->sol_xl) ||
+      !SolveEdge(cmp, xu, d, c * xu + s, yl, yu, -b, -(a * xu + r), &t->nsol_xu, t->sol_xu) ||
+      !SolveEdge(cmp, yl, a, b * yl + r, xl, xu, c, d * yl + s, &t->nsol_yl, t->sol_yl) ||
+      !SolveEdge(cmp, yu, a, b * yu + r, xl, xu, -c, -(d * yu + s), &t->nsol_yu, t->sol_yu)) {
+    return false;
+  }
   t->nsol_eq = 0;
   SetCoeff(t, 0.0, 0.0, 0.0);
   const double det = a * d - c * b;

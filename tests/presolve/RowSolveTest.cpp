@@ -46,7 +46,9 @@ void ExpectSet(std::int32_t count, const double* points, const Set& expected) {
 
 void Load(const Set& set, std::int32_t* count, double points[3]) {
   *count = set.count;
-  for (int k = 0; k < 3; ++k) points[k] = k < static_cast<int>(set.points.size()) ? set.points[k] : 0.0;
+  for (int k = 0; k < 3; ++k) {
+    points[k] = k < static_cast<int>(set.points.size()) ? set.points[k] : 0.0;
+  }
 }
 
 using RowSolveTest = LibraryTest;
@@ -83,7 +85,8 @@ TEST_F(RowSolveTest, SolveOneGivesEverySolutionOfTheBoxedPiece) {
       {"falling, free variable", -1, 1, -kInf, kInf, true, List({1})},
       {"falling, zero at the upper bound", -1, 1, 0, 1, true, List({0, 1})},
       {"falling, zero at the upper bound, no lower", -1, 1, -kInf, 1, true, List({1})},
-      {"falling, zero within zerotol of l: l kept", -1, 1, 1 + 1e-13, 2, true, List({1 + 1e-13, 2})},
+      {"falling, zero within zerotol of l: l kept", -1, 1, 1 + 1e-13, 2, true,
+       List({1 + 1e-13, 2})},
       {"falling, zero at the lower bound, no upper", -1, 1, 1, kInf, true, List({1})},
       {"falling, zero below the box", -1, 1, 2, 5, true, List({5})},
       {"falling, zero below the box, no upper", -1, 1, 2, kInf, true, Empty()},
@@ -124,7 +127,8 @@ TEST_F(RowSolveTest, RestrictNonnegativeNarrowsSegmentsAndLists) {
       {"segment raised from below", Segment(0, 10), 2, -4, true, Segment(2, 10)},
       {"segment lowered to its lower end", Segment(0, 10), -1, 0, true, List({0})},
       {"segment lowered below its lower end", Segment(0, 10), -1, -1, true, Empty()},
-      {"segment cut above, infinite lower end", Segment(-kInf, kInf), -1, 2, true, Segment(-kInf, 2)},
+      {"segment cut above, infinite lower end", Segment(-kInf, kInf), -1, 2, true,
+       Segment(-kInf, 2)},
       {"segment raised, infinite upper end", Segment(0, kInf), 1, -3, true, Segment(3, kInf)},
       {"segment not reached", Segment(0, 10), 1, 5, true, Segment(0, 10)},
       {"ends meeting within zerotol keep the end not moved (raised)", Segment(0, 2), 1,
