@@ -271,6 +271,8 @@ int Options_CommonChangeFromLine();
 // Clears the note of the setting in progress (process-state reset after an
 // abandoned call).
 void Options_ForgetState();
+// True while no setting is in progress.
+bool Options_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Keyword helpers shared by the groups' printers and parsers.

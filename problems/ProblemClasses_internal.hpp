@@ -145,6 +145,12 @@ void ForgetInterface(InterfaceHolder<Interface>& holder) {
   holder.current = &holder.empty;
 }
 
+// True while the empty record is current.
+template <class Interface>
+bool InterfaceAtRest(const InterfaceHolder<Interface>& holder) {
+  return holder.current == &holder.empty;
+}
+
 // ---------------------------------------------------------------------------
 // What callers and callbacks hand in
 // ---------------------------------------------------------------------------

@@ -172,6 +172,8 @@ void Lemke_ForgetState() {
   Lemke_RandomSeed(0);
 }
 
+bool Lemke_StateAtRest() { return lemke_workspace == nullptr && Lemke_RandomAtRest(); }
+
 LemkeWorkspace* Lemke_RequireWorkspace(const char* operation) {
   if (lemke_workspace == nullptr) {
     Error_Report("Lemke", __LINE__, operation, "no workspace");

@@ -228,6 +228,11 @@ void NMS_ForgetState() {
   merit_at_x = 0.0;
 }
 
+bool NMS_StateAtRest() {
+  return state == nullptr && merit_code == RESIDUAL_FISCHER_BURMEISTER && watchdog_count == 0 &&
+         saved_reference_factor == 0.0 && merit_at_x == 0.0;
+}
+
 int NMS_MeritCode() { return merit_code; }
 void NMS_SetMeritCode(int code) { merit_code = code; }
 std::int32_t NMS_WatchdogCount() { return watchdog_count; }

@@ -200,6 +200,8 @@ void Sarn_ForgetState() {
   proximal_in_use = 0;
 }
 
+bool Sarn_StateAtRest() { return driver_workspace == nullptr && proximal_in_use == 0; }
+
 // ---------------------------------------------------------------------------
 // Start and finish
 
