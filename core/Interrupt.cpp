@@ -91,6 +91,14 @@ int Interrupt_Count() { return interrupt_count; }
 void Interrupt_ForgetState() {
   jump_point = nullptr;
   DefaultRestore(nullptr);
+  // A start or an ignore cut short leaves a saved handler behind.
+  handler_before_start = SIG_DFL;
+  kept_by_ignore = SIG_DFL;
   interrupted = 0;
   interrupt_count = 0;
+}
+
+bool Interrupt_StateAtRest() {
+  return jump_point == nullptr && !started && handler_before_start == SIG_DFL &&
+         kept_by_ignore == SIG_DFL && interrupted == 0 && interrupt_count == 0;
 }

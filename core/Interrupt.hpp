@@ -57,7 +57,11 @@ int Interrupt_Count();
 
 // Forgets the jump point and re-installs the SIGINT disposition that was in
 // place before an abandoned start; used when process-wide state is reset.
+// Every object of the module but its service record is back at its value
+// at load afterwards.
 void Interrupt_ForgetState();
+// True while those objects hold their values at load.
+bool Interrupt_StateAtRest();
 
 // Registers a jump point of its own (keeping the previous one), runs work,
 // and puts the previous jump point back on every path. Returns true when a

@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <limits>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
 #include "core/Error.hpp"
 
 namespace {
@@ -25,10 +29,32 @@ std::size_t CheckedBytes(std::int64_t count, std::size_t element_size, bool* ok)
   return *ok ? static_cast<std::size_t>(count) * element_size : 0;
 }
 
+// Blocks from this size on are checked against the machine's memory.
+constexpr std::size_t kLargeBlock = std::size_t{1} << 28;
+
+// True when a block of size bytes can never be backed by this machine: it is
+// larger than its physical memory. Such a request is refused before the
+// allocator sees it, since an allocator that overcommits would hand it out
+// and the first pass over it would have the system end the process.
+bool BeyondMachine(std::size_t size) {
+  if (size < kLargeBlock) return false;
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return false;
+  const std::uint64_t physical =
+      static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  return static_cast<std::uint64_t>(size) > physical;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 void* Memory_Allocate(std::size_t size) {
   if (size == 0) return nullptr;
+  if (BeyondMachine(size)) Error_Report("Memory", __LINE__, "Allocate", "allocation failed");
   void* block = current->allocate(current->context, size);
   if (block == nullptr) Error_Report("Memory", __LINE__, "Allocate", "allocation failed");
   return block;
@@ -36,6 +62,9 @@ void* Memory_Allocate(std::size_t size) {
 
 void* Memory_AllocateFactors(std::size_t size) {
   if (size == 0) return nullptr;
+  if (BeyondMachine(size)) {
+    Error_Report("Memory", __LINE__, "AllocateFactors", "allocation failed");
+  }
   void* block = current->allocate_factors(current->context, size);
   if (block == nullptr) Error_Report("Memory", __LINE__, "AllocateFactors", "allocation failed");
   return block;

@@ -15,8 +15,9 @@ struct Memory_Interface {
 };
 
 // Size 0 returns nullptr without calling the allocator. A failed allocation
-// is the solver error "allocation failed" (never returns nullptr otherwise).
-// Memory is not cleared.
+// is the solver error "allocation failed" (never returns nullptr otherwise);
+// so is a block larger than the machine's physical memory, refused without
+// calling the allocator. Memory is not cleared.
 void* Memory_Allocate(std::size_t size);
 void* Memory_AllocateFactors(std::size_t size);
 
@@ -34,6 +35,24 @@ void Memory_Reset();
 // "allocation failed". count 0 returns nullptr.
 void* Memory_AllocateCount(std::int64_t count, std::size_t element_size);
 void* Memory_AllocateFactorsCount(std::int64_t count, std::size_t element_size);
+
+// A new record of type Record (value-initialised: every member pointer
+// null), built by build(record). When build throws (a failed allocation, a
+// solver error), free_record(record) gives back whatever build made, and the
+// record itself, before the exception goes on; it must accept members that
+// are still null.
+template <class Record, class Build, class Free>
+Record* Memory_NewRecord(Build&& build, Free&& free_record) {
+  Record* record = static_cast<Record*>(Memory_Allocate(sizeof(Record)));
+  *record = Record{};
+  try {
+    build(record);
+  } catch (...) {
+    free_record(record);
+    throw;
+  }
+  return record;
+}
 
 template <class T>
 inline T* Memory_AllocateArray(std::int64_t count) {

@@ -261,6 +261,8 @@ int Options_CommonChangeFromLine() { return common_change_from_line; }
 
 void Options_ForgetState() { common_change_from_line = 0; }
 
+bool Options_StateAtRest() { return common_change_from_line == 0; }
+
 void Options_Destroy(Options* options) {
   if (options == nullptr) return;
   for (int k = 0; k < options->group_count; ++k) {

@@ -197,7 +197,12 @@ enum OptionsReadResult : int {
   OPTIONS_APPLIED = 0,      // every line applied, or ignored (blank, comment)
   OPTIONS_NO_FILE = 1,      // Options_Read: the file could not be opened
   OPTIONS_LINE_FAILED = 2,  // at least one line failed
+  OPTIONS_STOPPED = 3,      // Options_Read: the file is longer than an option file may be
 };
+
+// Most of an option file that Options_Read takes: lines (chunks) and bytes.
+constexpr int OPTIONS_FILE_LINE_LIMIT = 10000;
+constexpr long OPTIONS_FILE_BYTE_LIMIT = 1L << 20;
 
 // Convert the value text for option (group, index) and store it, then run
 // the side effects: for a common option its cascades within the common table
@@ -259,7 +264,11 @@ int Options_Set(Options* options, const char* text);
 // lines count as lines. OPTIONS_APPLIED (every line applied or ignored),
 // OPTIONS_NO_FILE ("Could not open options file: %s\nUsing defaults.\n") or
 // OPTIONS_LINE_FAILED (at least one line failed; a failure does not stop
-// it).
+// it). The reading never waits for data (a pipe without a writer reads as
+// empty) and stops after OPTIONS_FILE_LINE_LIMIT lines or
+// OPTIONS_FILE_BYTE_LIMIT bytes, so that a link to an endless device ends:
+// "Read of options file stopped early: more than %d lines or %ld bytes.\n",
+// and OPTIONS_STOPPED (the lines before the limit stay applied).
 int Options_Read(Options* options, const char* file_name);
 
 // While the on_common_change hooks run: 1 when the common option was set
@@ -271,6 +280,8 @@ int Options_CommonChangeFromLine();
 // Clears the note of the setting in progress (process-state reset after an
 // abandoned call).
 void Options_ForgetState();
+// True while no setting is in progress.
+bool Options_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Keyword helpers shared by the groups' printers and parsers.

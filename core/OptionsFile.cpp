@@ -3,6 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "core/Options.hpp"
 #include "core/Options_internal.hpp"
 #include "core/Output.hpp"
@@ -38,6 +43,36 @@ bool SetValue(Options* options, int group, int index, const char* value) {
   }
 }
 
+// Opens the file for reading without ever waiting for data: a pipe or a
+// device that has nothing to give reads as ended instead of blocking.
+std::FILE* OpenNoWait(const char* file_name) {
+#if defined(__unix__) || defined(__APPLE__)
+  const int fd = open(file_name, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "r");
+  if (file == nullptr) close(fd);
+  return file;
+#else
+  return std::fopen(file_name, "r");
+#endif
+}
+
+// The next chunk of the file as fgets reads it (at most LINE_BUFFER - 1
+// bytes, up to and with a newline), zero bytes included; counts the bytes
+// into *bytes. False at the end of the file (or a read that would wait).
+bool ReadChunk(std::FILE* file, char* buffer, long* bytes) {
+  int length = 0;
+  while (length < LINE_BUFFER - 1) {
+    const int c = std::getc(file);
+    if (c == EOF) break;
+    buffer[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buffer[length] = '\0';
+  *bytes += length;
+  return length > 0;
+}
+
 }  // namespace
 
 int Options_SetLine(Options* options, const char* text, int line_number) {
@@ -67,7 +102,7 @@ int Options_Set(Options* options, const char* text) {
 }
 
 int Options_Read(Options* options, const char* file_name) {
-  std::FILE* file = file_name != nullptr ? std::fopen(file_name, "r") : nullptr;
+  std::FILE* file = file_name != nullptr ? OpenNoWait(file_name) : nullptr;
   if (file == nullptr) {
     Output_Printf(OUTPUT_ALL, "Could not open options file: %s\nUsing defaults.\n",
                   file_name != nullptr ? file_name : "");
@@ -76,15 +111,27 @@ int Options_Read(Options* options, const char* file_name) {
   Output_Printf(OUTPUT_ALL, "Reading options file %s\n", file_name);
   char buffer[LINE_BUFFER];
   int line_number = 0;
+  long bytes = 0;
   bool failed = false;
+  bool stopped = false;
   while (true) {
+    if (line_number >= OPTIONS_FILE_LINE_LIMIT || bytes >= OPTIONS_FILE_BYTE_LIMIT) {
+      stopped = std::getc(file) != EOF;
+      break;
+    }
     ++line_number;
-    if (std::fgets(buffer, LINE_BUFFER, file) == nullptr) break;
+    if (!ReadChunk(file, buffer, &bytes)) break;
     const char* line = Options_PrepareText(buffer);
     if (Options_IsIgnored(line)) continue;
     if (!Options_SetLine(options, line, line_number)) failed = true;
   }
   std::fclose(file);
+  if (stopped) {
+    Output_Printf(OUTPUT_ALL,
+                  "Read of options file stopped early: more than %d lines or %ld bytes.\n\n",
+                  OPTIONS_FILE_LINE_LIMIT, OPTIONS_FILE_BYTE_LIMIT);
+    return OPTIONS_STOPPED;
+  }
   Output_Printf(OUTPUT_ALL, "Read of options file complete.\n\n");
   return failed ? OPTIONS_LINE_FAILED : OPTIONS_APPLIED;
 }

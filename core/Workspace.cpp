@@ -203,6 +203,10 @@ void Workspace_ForgetState() {
   Lemke_ClearStartVector();
 }
 
+bool Workspace_StateAtRest() {
+  return pool == nullptr && start_vector.values == nullptr && start_vector.length == 0;
+}
+
 // ---------------------------------------------------------------------------
 // Members
 

@@ -78,6 +78,8 @@ void Workspace_Size(std::int32_t n, std::int32_t nnz);
 // Forgets the pool pointer and the start vector without freeing anything (a
 // host may already have reclaimed that memory after an abandoned call).
 void Workspace_ForgetState();
+// True while there is no pool and no start vector.
+bool Workspace_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Members. Every getter requires a pool (solver error otherwise) and returns

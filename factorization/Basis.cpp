@@ -47,6 +47,8 @@ const Basis_Interface* Basis_GetInterface() { return current; }
 
 void Basis_ForgetState() { current = &empty_table; }
 
+bool Basis_StateAtRest() { return current == &empty_table; }
+
 Basis* Basis_Create(std::int32_t m, std::int32_t n, std::int32_t nnz) {
   const Basis_Interface* table = current;
   if (table == nullptr || table->create == nullptr) {

@@ -63,6 +63,8 @@ const Basis_Interface* Basis_GetInterface();
 // any install, without touching the table that was current (used after an
 // abandoned call). Existing Basis records keep their own tables.
 void Basis_ForgetState();
+// True while the empty table is the current one.
+bool Basis_StateAtRest();
 
 // New Basis for an m x n basis with about nnz entries, on the current table.
 // A missing create slot is the solver error "No basis create routine.\n",

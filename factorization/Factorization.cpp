@@ -37,6 +37,30 @@ std::int64_t Truncate(double value) {
 
 std::int32_t Larger(std::int32_t a, std::int32_t b) { return a > b ? a : b; }
 
+// The most storage the room options may ask for a rows x cols basis: dense
+// factors (2 rows cols) and, for every update until the update limit forces
+// a rebuild, room for a new column of L and a row of U, twice over. A factor
+// never uses more; the engine's own requirement, when it reports one, still
+// goes beyond it. In 64 bits: the update limit may be any int.
+std::int64_t MostUsefulStorage(std::int32_t rows, std::int32_t cols) {
+  const std::int64_t m = rows > 0 ? rows : 1;
+  const std::int64_t n = cols > 0 ? cols : 1;
+  const std::int64_t limit = Factorization_OptionInt(FACTORIZATION_UPDATE_LIMIT);
+  const std::int64_t updates = (limit > 0 ? limit : 0) + 2;
+  const std::int64_t per_update = 2 * (m + n);
+  const std::int64_t most = std::numeric_limits<std::int64_t>::max() / 4;
+  if (updates > (most - 2 * m * n) / per_update) return most;
+  return 2 * m * n + updates * per_update;
+}
+
+// length, capped at the most useful storage of a rows x cols basis, and
+// never below floor (what the basis must hold).
+std::int64_t Fit(std::int64_t length, std::int32_t rows, std::int32_t cols, std::int64_t floor) {
+  const std::int64_t most = MostUsefulStorage(rows, cols);
+  if (length > most) length = most;
+  return length < floor ? floor : length;
+}
+
 // The storage length that the sizing rule gives for an rows x cols basis
 // with nnz entries.
 std::int64_t SizingRule(std::int32_t rows, std::int32_t cols, std::int64_t nnz) {
@@ -47,7 +71,7 @@ std::int64_t SizingRule(std::int32_t rows, std::int32_t cols, std::int64_t nnz) 
   const double larger = static_cast<double>(from_entries) > from_dimension
                             ? static_cast<double>(from_entries)
                             : from_dimension;
-  return Truncate(larger);
+  return Fit(Truncate(larger), rows, cols, nnz);
 }
 
 // Storage block: lu_row_index, lu_col_index and lu_value of L entries each,
@@ -309,6 +333,7 @@ int Factorization_Resize(Factorization* f, std::int64_t entries) {
       static_cast<double>(static_cast<std::int64_t>(f->ip[LU_Int::l_length]) +
                           f->ip[LU_Int::u_length]);
   if (from_factors > static_cast<double>(length)) length = Truncate(from_factors);
+  length = Fit(length, f->max_rows, f->max_cols, required > entries ? required : entries);
 
   if (length <= L) return 1;
   if (length > kInt32Max) Error_Report("Factorization", __LINE__, "Resize", "allocation failed");

@@ -1,9 +1,22 @@
-// The basis layer's list of process-wide state to forget.
+// The basis layer's list of process-wide state.
 #include "factorization/FactorizationState.hpp"
 
 #include "factorization/Basis.hpp"
 
-void FactorizationState_Forget() {
-  // The back-end that new Basis records are created on.
-  Basis_ForgetState();
+namespace {
+
+const StateEntry kList[] = {
+    {"Basis", "factorization/Basis.cpp:current", Basis_ForgetState, Basis_StateAtRest, nullptr},
+    {"Factorization options",
+     "factorization/FactorizationOptions.cpp:printers factorization/FactorizationOptions.cpp:parsers "
+     "factorization/FactorizationOptions.cpp:Factorization_OptionTable "
+     "factorization/FactorizationOptions.cpp:Factorization_OptionGroup",
+     nullptr, nullptr, "option values, kept until the next Options_Default"},
+};
+
+}  // namespace
+
+const StateEntry* FactorizationState_List(int* count) {
+  *count = static_cast<int>(sizeof kList / sizeof kList[0]);
+  return kList;
 }

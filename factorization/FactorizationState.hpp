@@ -1,9 +1,11 @@
-// The basis layer's process-wide state, listed and forgotten in one place:
-// the current back-end table. The sparse LU engine keeps nothing between
-// calls; the option table holds values only and keeps them until the next
+// The basis layer's process-wide state, listed in one place (see
+// core/CoreState.hpp): the current back-end table. The sparse LU engine
+// keeps nothing between calls. Kept: the option table and its printer and
+// parser tables, which hold values only and keep them until the next
 // defaults.
 #pragma once
 
-// Puts the empty back-end table back as the current one without touching
-// the table that was current.
-void FactorizationState_Forget();
+#include "core/CoreState.hpp"
+
+// The basis layer's list (count entries).
+const StateEntry* FactorizationState_List(int* count);

@@ -1,12 +1,20 @@
-// The iterative layer's list of process-wide state to forget.
+// The iterative layer's list of process-wide state.
 #include "iterative/IterativeState.hpp"
 
 #include "iterative/Precond.hpp"
 #include "iterative/Scale.hpp"
 
-void IterativeState_Forget() {
-  // Band width and the incomplete-LU factor's readiness.
-  Precond_ForgetState();
-  // The scaling factors count as units again.
-  Scale_ForgetState();
+namespace {
+
+const StateEntry kList[] = {
+    {"Precond", "iterative/Precond.cpp:band_width iterative/Precond.cpp:ilu_factor_ready",
+     Precond_ForgetState, Precond_StateAtRest, nullptr},
+    {"Scale", "iterative/Scale.cpp:scaled", Scale_ForgetState, Scale_StateAtRest, nullptr},
+};
+
+}  // namespace
+
+const StateEntry* IterativeState_List(int* count) {
+  *count = static_cast<int>(sizeof kList / sizeof kList[0]);
+  return kList;
 }

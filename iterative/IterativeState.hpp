@@ -1,7 +1,9 @@
-// The iterative solvers' process-wide state, listed and forgotten in one
-// place: the preconditioners' band width and incomplete-LU readiness, and
-// whether a Jacobian scaling was made.
+// The iterative solvers' process-wide state, listed in one place (see
+// core/CoreState.hpp): the preconditioners' band width and incomplete-LU
+// readiness, and whether a Jacobian scaling was made.
 #pragma once
 
-// Puts every setting back to its state at load without touching storage.
-void IterativeState_Forget();
+#include "core/CoreState.hpp"
+
+// The iterative layer's list (count entries).
+const StateEntry* IterativeState_List(int* count);

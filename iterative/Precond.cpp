@@ -81,3 +81,5 @@ void Precond_ForgetState() {
   band_width = 1;
   ilu_factor_ready = 0;
 }
+
+bool Precond_StateAtRest() { return band_width == 1 && ilu_factor_ready == 0; }

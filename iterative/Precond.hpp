@@ -70,6 +70,8 @@ std::int32_t Precond_BandWidth();
 // Forgets the process-wide settings (band width back to 1, no incomplete LU
 // factor ready) without touching any storage.
 void Precond_ForgetState();
+// True while the settings hold their values at load.
+bool Precond_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Band kinds (PrecondBand.cpp). n is the matrix's row count; column j of J

@@ -172,3 +172,5 @@ void Scale_DivFirst(DenseVector* v) {
 }
 
 void Scale_ForgetState() { scaled = false; }
+
+bool Scale_StateAtRest() { return !scaled; }

@@ -55,3 +55,5 @@ void Scale_DivFirst(DenseVector* v);
 
 // Forgets that a scaling was made (the factors count as units again).
 void Scale_ForgetState();
+// True while no scaling is noted.
+bool Scale_StateAtRest();

@@ -1,8 +1,10 @@
-// The presolve layer's process-wide state, listed and forgotten in one
-// place. The presolve keeps its reductions on the MCP record, so the list is
-// empty; the option table holds values only and keeps them until the next
-// defaults.
+// The presolve layer's process-wide state, listed in one place (see
+// core/CoreState.hpp). The presolve keeps its reductions on the MCP record,
+// so only its option tables are listed, kept: they hold values only and
+// keep them until the next defaults.
 #pragma once
 
-// Forgets what the presolve layer keeps across calls (nothing at present).
-void PresolveState_Forget();
+#include "core/CoreState.hpp"
+
+// The presolve layer's list (count entries).
+const StateEntry* PresolveState_List(int* count);

@@ -188,3 +188,5 @@ void CNS_MCP_ForgetState() {
   g_table.data = nullptr;
   g_presolve_table.data = nullptr;
 }
+
+bool CNS_MCP_StateAtRest() { return g_table.data == nullptr && g_presolve_table.data == nullptr; }

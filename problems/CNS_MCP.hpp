@@ -69,3 +69,5 @@ void CNS_MCP_Jac_Typ(void* data, int nnz, int* types);
 // Clears the data word of the module's callback tables, which refers to
 // the adapter created last, without touching the adapter.
 void CNS_MCP_ForgetState();
+// True while both data words are clear.
+bool CNS_MCP_StateAtRest();

@@ -166,6 +166,9 @@ void LCP_SetInterface(LCP_Interface* interface) {
 LCP_Interface* LCP_GetInterface() { return current_interface; }
 
 void LCP_ForgetState() {
+  empty_interface = LCP_Interface{};
   current_interface = &empty_interface;
   live_records = 0;
 }
+
+bool LCP_StateAtRest() { return current_interface == &empty_interface && live_records == 0; }

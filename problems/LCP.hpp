@@ -106,6 +106,8 @@ LCP_Interface* LCP_GetInterface();
 // Forgets the current interface pointer and the live-record count without
 // touching what they refer to (used after an abandoned call).
 void LCP_ForgetState();
+// True while the empty interface is current and no record is counted.
+bool LCP_StateAtRest();
 
 // Sizes and the active block.
 inline std::int32_t LCP_Variables(const LCP* lcp) { return lcp->n; }

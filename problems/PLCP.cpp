@@ -81,6 +81,8 @@ PLCP_Interface* PLCP_GetInterface() { return g_interface.current; }
 void PLCP_SetInterface(PLCP_Interface* interface) { pc::SetInterface(g_interface, interface); }
 void PLCP_ForgetState() { pc::ForgetInterface(g_interface); }
 
+bool PLCP_StateAtRest() { return pc::InterfaceAtRest(g_interface); }
+
 PLCP* PLCP_Create(std::int32_t n, std::int32_t nnz) {
   auto build = [&](PLCP* p) {
     CreateBlock(p->working, n, p->size.max_nnz);

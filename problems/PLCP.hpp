@@ -73,6 +73,8 @@ PLCP_Interface* PLCP_GetInterface();
 void PLCP_SetInterface(PLCP_Interface* interface);
 // Puts the empty record back without touching the caller's record.
 void PLCP_ForgetState();
+// True while the empty record is current.
+bool PLCP_StateAtRest();
 
 // New record for n variables and nnz entries of M (negative counts are
 // solver errors), reference count 1. A working entry capacity

@@ -104,6 +104,8 @@ PMCP_Interface* PMCP_GetInterface() { return g_interface.current; }
 void PMCP_SetInterface(PMCP_Interface* interface) { pc::SetInterface(g_interface, interface); }
 void PMCP_ForgetState() { pc::ForgetInterface(g_interface); }
 
+bool PMCP_StateAtRest() { return pc::InterfaceAtRest(g_interface); }
+
 PMCP* PMCP_Create(std::int32_t n, std::int32_t nnz) {
   auto build = [&](PMCP* p) {
     pc::CreateBlock(p->reduced, n, true);

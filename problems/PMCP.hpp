@@ -78,6 +78,8 @@ PMCP_Interface* PMCP_GetInterface();
 void PMCP_SetInterface(PMCP_Interface* interface);
 // Puts the empty record back without touching the caller's record.
 void PMCP_ForgetState();
+// True while the empty record is current.
+bool PMCP_StateAtRest();
 
 // New record for n variables and nnz entries (negative counts are solver
 // errors), reference count 1. A bound min(n + nnz, n * n) beyond the 32-bit

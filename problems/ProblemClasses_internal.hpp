@@ -89,15 +89,7 @@ std::int32_t WarnCrossedBounds(const SystemCallbacks& in, ClassBlock& b, std::in
 // the error passes on. Returns the record.
 template <class Record, class Build>
 Record* NewRecord(Build build, void (*free_record)(Record*)) {
-  Record* record = static_cast<Record*>(Memory_Allocate(sizeof(Record)));
-  *record = Record{};
-  try {
-    build(record);
-  } catch (...) {
-    free_record(record);
-    throw;
-  }
-  return record;
+  return Memory_NewRecord<Record>(build, free_record);
 }
 
 // Drops one reference of a counted record (nullptr: 0); at 0 hands it to
@@ -151,6 +143,12 @@ template <class Interface>
 void ForgetInterface(InterfaceHolder<Interface>& holder) {
   holder.empty = Interface{};
   holder.current = &holder.empty;
+}
+
+// True while the empty record is current.
+template <class Interface>
+bool InterfaceAtRest(const InterfaceHolder<Interface>& holder) {
+  return holder.current == &holder.empty;
 }
 
 // ---------------------------------------------------------------------------

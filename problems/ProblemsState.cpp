@@ -1,4 +1,4 @@
-// The problem layer's list of process-wide state to forget.
+// The problem layer's list of process-wide state.
 #include "problems/ProblemsState.hpp"
 
 #include "problems/CNS_MCP.hpp"
@@ -8,13 +8,24 @@
 #include "problems/QP.hpp"
 #include "problems/QP_MCP.hpp"
 
-void ProblemsState_Forget() {
-  // The current interfaces of the problem classes.
-  LCP_ForgetState();
-  PMCP_ForgetState();
-  PLCP_ForgetState();
-  QP_ForgetState();
-  // The callback tables of the adapters to the MCP record.
-  CNS_MCP_ForgetState();
-  QP_MCP_ForgetState();
+namespace {
+
+const StateEntry kList[] = {
+    {"LCP",
+     "problems/LCP.cpp:empty_interface problems/LCP.cpp:current_interface "
+     "problems/LCP.cpp:live_records",
+     LCP_ForgetState, LCP_StateAtRest, nullptr},
+    {"PMCP", "problems/PMCP.cpp:g_interface", PMCP_ForgetState, PMCP_StateAtRest, nullptr},
+    {"PLCP", "problems/PLCP.cpp:g_interface", PLCP_ForgetState, PLCP_StateAtRest, nullptr},
+    {"QP", "problems/QP.cpp:g_interface", QP_ForgetState, QP_StateAtRest, nullptr},
+    {"CNS_MCP", "problems/CNS_MCP.cpp:g_table problems/CNS_MCP.cpp:g_presolve_table",
+     CNS_MCP_ForgetState, CNS_MCP_StateAtRest, nullptr},
+    {"QP_MCP", "problems/QP_MCP.cpp:g_table", QP_MCP_ForgetState, QP_MCP_StateAtRest, nullptr},
+};
+
+}  // namespace
+
+const StateEntry* ProblemsState_List(int* count) {
+  *count = static_cast<int>(sizeof kList / sizeof kList[0]);
+  return kList;
 }

@@ -41,6 +41,8 @@ QP_Interface* QP_GetInterface() { return g_interface.current; }
 void QP_SetInterface(QP_Interface* interface) { pc::SetInterface(g_interface, interface); }
 void QP_ForgetState() { pc::ForgetInterface(g_interface); }
 
+bool QP_StateAtRest() { return pc::InterfaceAtRest(g_interface); }
+
 QP* QP_Create(std::int32_t n, std::int32_t nnz) {
   auto build = [&](QP* q) {
     pc::CreateBlock(q->working, n, false);

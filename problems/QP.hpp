@@ -52,6 +52,8 @@ QP_Interface* QP_GetInterface();
 void QP_SetInterface(QP_Interface* interface);
 // Puts the empty record back without touching the caller's record.
 void QP_ForgetState();
+// True while the empty record is current.
+bool QP_StateAtRest();
 
 // New record for n variables and nnz entries (negative counts are solver
 // errors), reference count 1. min(n + nnz, n * n) beyond the 32-bit range is

@@ -118,3 +118,5 @@ int QP_MCP_ConstraintName(void* data, int i, char* buffer, int length) {
 }
 
 void QP_MCP_ForgetState() { g_table.data = nullptr; }
+
+bool QP_MCP_StateAtRest() { return g_table.data == nullptr; }

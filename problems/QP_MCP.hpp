@@ -60,3 +60,5 @@ int QP_MCP_ConstraintName(void* data, int i, char* buffer, int length);
 // Clears the data word of the module's callback table, which refers to the
 // adapter created last, without touching the adapter.
 void QP_MCP_ForgetState();
+// True while the data word is clear.
+bool QP_MCP_StateAtRest();

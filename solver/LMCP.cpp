@@ -179,14 +179,14 @@ LCP_Interface lmcp_interface = {
 
 LMCP* LMCP_Create(std::int32_t n) {
   if (n < 1) n = 1;
-  LMCP* lmcp = static_cast<LMCP*>(Memory_Allocate(sizeof(LMCP)));
-  *lmcp = LMCP{};
-  lmcp->point = DenseVector_Create(n);
-  lmcp->model = DenseVector_Create(n);
-  lmcp->R = DenseVector_Create(n);
-  lmcp->C = DenseVector_Create(n);
-  lmcp->D = DenseVector_Create(n);
-  return lmcp;
+  auto build = [n](LMCP* lmcp) {
+    lmcp->point = DenseVector_Create(n);
+    lmcp->model = DenseVector_Create(n);
+    lmcp->R = DenseVector_Create(n);
+    lmcp->C = DenseVector_Create(n);
+    lmcp->D = DenseVector_Create(n);
+  };
+  return Memory_NewRecord<LMCP>(build, &LMCP_Destroy);
 }
 
 void LMCP_Size(LMCP* lmcp, std::int32_t n) {

@@ -55,34 +55,16 @@ void Lemke_SizeMembers(LemkeWorkspace* ws) {
   IDenseVector_Size(ws->cycle_touched, cols);
 }
 
-}  // namespace
-
-LemkeWorkspace* Lemke_CreateWorkspace(int n, int nnz) {
-  if (lemke_workspace != nullptr) {
-    Lemke_ResizeWorkspace(n, nnz);
-    lemke_workspace->refcount += 1;
-    return lemke_workspace;
-  }
-  const LemkeSizes sizes = Lemke_ComputeSizes(n, nnz);
-  Workspace_Create(sizes.n, sizes.nnz);
-  // The timed basis first: when the back-end cannot make one, only the
-  // scratch pool reference has to be given back.
-  Basis* factor = nullptr;
-  try {
-    factor = Workspace_Basis();
-  } catch (...) {
-    Workspace_Destroy();
-    throw;
-  }
-
-  LemkeWorkspace* ws = static_cast<LemkeWorkspace*>(Memory_Allocate(sizeof(LemkeWorkspace)));
-  *ws = LemkeWorkspace{};
+// The members of a new workspace of the given capacities, one after the
+// other (a failure leaves the ones made so far for Lemke_FreeRecord).
+void Lemke_BuildMembers(LemkeWorkspace* ws, const LemkeSizes& sizes, Basis* factor) {
   ws->max_n = sizes.n;
   ws->max_nnz = sizes.nnz;
   ws->a_rows_capacity = sizes.n;
   ws->a_cols_capacity = sizes.a_cols;
   ws->a_nnz_capacity = sizes.a_nnz;
   ws->refcount = 1;
+  ws->factor = factor;
 
   const std::int32_t cols = sizes.a_cols;
   ws->A = SparseMatrix_Create(sizes.n, cols, sizes.a_nnz);
@@ -107,10 +89,44 @@ LemkeWorkspace* Lemke_CreateWorkspace(int n, int nnz) {
   ws->lex_row = DenseVector_Create(sizes.n);
   ws->lex_best = DenseVector_Create(sizes.n);
   IDenseVector_FillZero(ws->cycle_counts, cols);
-  ws->factor = factor;
+}
 
-  lemke_workspace = ws;
-  return ws;
+// Gives back every member that exists and the record itself (the basis
+// belongs to the scratch pool).
+void Lemke_FreeRecord(LemkeWorkspace* ws) {
+  SparseMatrix_Destroy(ws->A);
+  DenseVector* vectors[] = {ws->q,       ws->lower,   ws->upper,     ws->x,
+                            ws->xB,      ws->best_x,  ws->d,         ws->column,
+                            ws->best_xB, ws->cover,   ws->weights,   ws->direction,
+                            ws->lex_row, ws->lex_best};
+  for (DenseVector* v : vectors) DenseVector_Destroy(v);
+  IDenseVector* ivectors[] = {ws->basis,      ws->artificial,  ws->cycle_counts,
+                              ws->cycle_touched, ws->best_basis, ws->status};
+  for (IDenseVector* v : ivectors) IDenseVector_Destroy(v);
+  Memory_Free(ws);
+}
+
+}  // namespace
+
+LemkeWorkspace* Lemke_CreateWorkspace(int n, int nnz) {
+  if (lemke_workspace != nullptr) {
+    Lemke_ResizeWorkspace(n, nnz);
+    lemke_workspace->refcount += 1;
+    return lemke_workspace;
+  }
+  const LemkeSizes sizes = Lemke_ComputeSizes(n, nnz);
+  // The scratch pool reference first and the timed basis next; whatever
+  // fails later gives back the members made so far and that reference.
+  Workspace_Create(sizes.n, sizes.nnz);
+  try {
+    Basis* factor = Workspace_Basis();
+    lemke_workspace = Memory_NewRecord<LemkeWorkspace>(
+        [&](LemkeWorkspace* ws) { Lemke_BuildMembers(ws, sizes, factor); }, &Lemke_FreeRecord);
+  } catch (...) {
+    Workspace_Destroy();
+    throw;
+  }
+  return lemke_workspace;
 }
 
 void Lemke_ResizeWorkspace(int n, int nnz) {
@@ -142,17 +158,8 @@ int Lemke_DestroyWorkspace() {
   ws->refcount -= 1;
   if (ws->refcount > 0) return ws->refcount;
 
-  SparseMatrix_Destroy(ws->A);
-  DenseVector* vectors[] = {ws->q,       ws->lower,   ws->upper,     ws->x,
-                            ws->xB,      ws->best_x,  ws->d,         ws->column,
-                            ws->best_xB, ws->cover,   ws->weights,   ws->direction,
-                            ws->lex_row, ws->lex_best};
-  for (DenseVector* v : vectors) DenseVector_Destroy(v);
-  IDenseVector* ivectors[] = {ws->basis,      ws->artificial,  ws->cycle_counts,
-                              ws->cycle_touched, ws->best_basis, ws->status};
-  for (IDenseVector* v : ivectors) IDenseVector_Destroy(v);
-  Memory_Free(ws);
   lemke_workspace = nullptr;
+  Lemke_FreeRecord(ws);
   Workspace_Destroy();
   return 0;
 }
@@ -164,6 +171,8 @@ void Lemke_ForgetState() {
   // The generator's state at load (seed 0 leaves the base state).
   Lemke_RandomSeed(0);
 }
+
+bool Lemke_StateAtRest() { return lemke_workspace == nullptr && Lemke_RandomAtRest(); }
 
 LemkeWorkspace* Lemke_RequireWorkspace(const char* operation) {
   if (lemke_workspace == nullptr) {

@@ -176,6 +176,9 @@ LemkeWorkspace* Lemke_GetWorkspace();
 // random generator back to its state at load (process-state reset after an
 // abandoned call).
 void Lemke_ForgetState();
+// True while there is no workspace and the generator holds its state at
+// load.
+bool Lemke_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Setup, dump and basis repair.

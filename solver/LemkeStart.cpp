@@ -17,7 +17,9 @@ namespace {
 
 // Private generator of the random ray type (a 64-bit linear congruential
 // generator; the library never touches the runtime's rand state).
-std::uint64_t lemke_random_state = 0x853c49e6748fea9bULL;
+// The generator's state at load; seed 0 puts it back.
+constexpr std::uint64_t LEMKE_RANDOM_BASE = 0x853c49e6748fea9bULL;
+std::uint64_t lemke_random_state = LEMKE_RANDOM_BASE;
 
 constexpr unsigned int LEMKE_RANDOM_SEED = 20031u;
 
@@ -157,8 +159,10 @@ void SlackBasis(LemkeWorkspace* ws, bool artificial_for_free) {
 }  // namespace
 
 void Lemke_RandomSeed(unsigned int seed) {
-  lemke_random_state = 0x853c49e6748fea9bULL ^ (static_cast<std::uint64_t>(seed) << 17);
+  lemke_random_state = LEMKE_RANDOM_BASE ^ (static_cast<std::uint64_t>(seed) << 17);
 }
+
+bool Lemke_RandomAtRest() { return lemke_random_state == LEMKE_RANDOM_BASE; }
 
 double Lemke_RandomUniform() {
   lemke_random_state = lemke_random_state * 6364136223846793005ULL + 1442695040888963407ULL;

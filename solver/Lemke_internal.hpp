@@ -44,6 +44,9 @@ void Lemke_ColumnLabel(const LemkeWorkspace* ws, int c, char* buffer, int size);
 const double* Lemke_StartValues(int n);
 void Lemke_ClearStartValues();
 
+// True while the random generator holds its state at load.
+bool Lemke_RandomAtRest();
+
 // 1 when the current factorization back-end reports its singular columns.
 int Lemke_BasisReportsSingular(LemkeWorkspace* ws);
 

@@ -228,6 +228,11 @@ void NMS_ForgetState() {
   merit_at_x = 0.0;
 }
 
+bool NMS_StateAtRest() {
+  return state == nullptr && merit_code == RESIDUAL_FISCHER_BURMEISTER && watchdog_count == 0 &&
+         saved_reference_factor == 0.0 && merit_at_x == 0.0;
+}
+
 int NMS_MeritCode() { return merit_code; }
 void NMS_SetMeritCode(int code) { merit_code = code; }
 std::int32_t NMS_WatchdogCount() { return watchdog_count; }
@@ -239,7 +244,7 @@ void NMS_Initialize(MCP* mcp, DenseVector* x, DenseVector* y, FunctionJacobian* 
                     std::int32_t k) {
   NMS_State* s = Require("Initialize", __LINE__);
   const std::int32_t n = MCP_Variables(mcp);
-  const std::int32_t m = Search_ClampCount(Sarn_OptionInt(SARN_NMS_MEMORY_SIZE));
+  const std::int32_t m = Sarn_MemoryLength();
   NMS_Resize(n, m);
   NMS_Checkpoint* current = s->current;
   s->n = n;
@@ -458,7 +463,8 @@ int NMS_StepWithNewtonPoint(MCP* mcp, Information* record, DenseVector* x, Dense
 
   // The first steps run with the reference factor 1.0 (monotone); the
   // option's own value comes back after nms_initial_monotone_steps steps.
-  const std::int32_t monotone = Sarn_OptionInt(SARN_NMS_INITIAL_MONOTONE_STEPS);
+  // The step counts are compared in 64 bits: the option may be any int.
+  const std::int64_t monotone = Sarn_OptionInt(SARN_NMS_INITIAL_MONOTONE_STEPS);
   Option& factor = Sarn_OptionTable[SARN_NMS_INITIAL_REFERENCE_FACTOR];
   if (*k <= monotone + 1) {
     if (*k == 1) {
@@ -494,7 +500,9 @@ int NMS_StepWithNewtonPoint(MCP* mcp, Information* record, DenseVector* x, Dense
   }
   record->gradient_request = 0;
   if (!ok || *k <= monotone) return NMS_WatchdogStep(mcp, record, x, y, FJ, k);
-  if (*k >= s->current->iteration + Sarn_OptionInt(SARN_NMS_MSTEP_FREQUENCY)) {
+  const std::int64_t mstep_due = static_cast<std::int64_t>(s->current->iteration) +
+                                 Sarn_OptionInt(SARN_NMS_MSTEP_FREQUENCY);
+  if (*k >= mstep_due) {
     return NMS_MStep(mcp, record, x, y, FJ, k, ok, f_z);
   }
   return NMS_DStep(mcp, record, x, y, FJ, k, ok, f_z);

@@ -94,6 +94,8 @@ NMS_State* NMS_GetState();
 // Forgets the state and the module's settings without freeing anything (a
 // host may already have reclaimed that memory after an abandoned call).
 void NMS_ForgetState();
+// True while there is no state and the settings hold their values at load.
+bool NMS_StateAtRest();
 
 // Checkpoint of capacities (n, m) (each at least 1), sizes 0.
 NMS_Checkpoint* NMS_CreateCheckpoint(std::int32_t n, std::int32_t m);

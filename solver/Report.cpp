@@ -15,7 +15,7 @@ namespace {
 // Streams of the reports: log and listing, within the caller's mask.
 int ReportMode(int mask) { return (OUTPUT_LOG | OUTPUT_LISTING) & mask; }
 
-const char* kColumns =
+const char* const kColumns =
     "major minor  func  grad   residual     step ty    prox   inorm (label)\n";
 
 // Runs the sections whose switch is on; returns whether any ran.

@@ -34,30 +34,7 @@ void SizeVectors(DriverWorkspace* ws, std::int32_t n) {
   LMCP_Size(ws->lmcp, n);
 }
 
-// The workspace's own records: vectors, LMCP and LCP.
-DriverWorkspace* NewRecord(std::int32_t n, std::int32_t nnz) {
-  DriverWorkspace* ws = static_cast<DriverWorkspace*>(Memory_Allocate(sizeof(DriverWorkspace)));
-  *ws = DriverWorkspace{};
-  ws->max_n = n;
-  ws->max_nnz = nnz;
-  ws->start_x = DenseVector_Create(n);
-  ws->start_y = DenseVector_Create(n);
-  ws->start_basis = IDenseVector_Create(n);
-  ws->x = DenseVector_Create(n);
-  ws->y = DenseVector_Create(n);
-  ws->basis = IDenseVector_Create(n);
-  ws->best_x = DenseVector_Create(n);
-  ws->best_y = DenseVector_Create(n);
-  ws->best_basis = IDenseVector_Create(n);
-  ws->previous_x = DenseVector_Create(n);
-  ws->direction = DenseVector_Create(n);
-  ws->residual_history = DenseVector_Create(Sarn_HistoryLength());
-  ws->lmcp = LMCP_Create(n);
-  ws->lcp = LCP_Create(n, nnz);
-  ws->refcount = 1;
-  return ws;
-}
-
+// Gives back every member that exists and the record itself.
 void FreeRecord(DriverWorkspace* ws) {
   for (DenseVector* v : {ws->start_x, ws->start_y, ws->x, ws->y, ws->best_x, ws->best_y,
                          ws->previous_x, ws->direction, ws->residual_history}) {
@@ -69,6 +46,31 @@ void FreeRecord(DriverWorkspace* ws) {
   Memory_Free(ws);
 }
 
+// The workspace's own records: vectors, LMCP and LCP. A failure gives back
+// the ones made so far.
+DriverWorkspace* NewRecord(std::int32_t n, std::int32_t nnz) {
+  auto build = [&](DriverWorkspace* ws) {
+    ws->max_n = n;
+    ws->max_nnz = nnz;
+    ws->start_x = DenseVector_Create(n);
+    ws->start_y = DenseVector_Create(n);
+    ws->start_basis = IDenseVector_Create(n);
+    ws->x = DenseVector_Create(n);
+    ws->y = DenseVector_Create(n);
+    ws->basis = IDenseVector_Create(n);
+    ws->best_x = DenseVector_Create(n);
+    ws->best_y = DenseVector_Create(n);
+    ws->best_basis = IDenseVector_Create(n);
+    ws->previous_x = DenseVector_Create(n);
+    ws->direction = DenseVector_Create(n);
+    ws->residual_history = DenseVector_Create(Sarn_HistoryLength());
+    ws->lmcp = LMCP_Create(n);
+    ws->lcp = LCP_Create(n, nnz);
+    ws->refcount = 1;
+  };
+  return Memory_NewRecord<DriverWorkspace>(build, &FreeRecord);
+}
+
 // A copy of src (its length) into dst.
 void Copy(DenseVector* dst, const DenseVector* src) { DenseVector_CloneFull(dst, src); }
 void Copy(IDenseVector* dst, const IDenseVector* src) { IDenseVector_CloneFull(dst, src); }
@@ -77,16 +79,6 @@ void Copy(IDenseVector* dst, const IDenseVector* src) { IDenseVector_CloneFull(d
 
 // ---------------------------------------------------------------------------
 // Shared helpers
-
-std::int32_t Sarn_HistoryLength() {
-  const int size = Sarn_OptionInt(SARN_RESIDUAL_SIZE);
-  return size < 1 ? 1 : size;
-}
-
-std::int32_t Sarn_MemoryLength() {
-  const int size = Sarn_OptionInt(SARN_NMS_MEMORY_SIZE);
-  return size < 1 ? 1 : size;
-}
 
 void Sarn_ResetHistory(DriverWorkspace* ws) {
   const std::int32_t length = Sarn_HistoryLength();
@@ -207,6 +199,8 @@ void Sarn_ForgetState() {
   driver_workspace = nullptr;
   proximal_in_use = 0;
 }
+
+bool Sarn_StateAtRest() { return driver_workspace == nullptr && proximal_in_use == 0; }
 
 // ---------------------------------------------------------------------------
 // Start and finish

@@ -137,6 +137,8 @@ void Sarn_SetProximalInUse(std::int32_t value);
 // Forgets the workspace pointer and the proximal flag without touching any
 // memory (process-state reset after an abandoned call).
 void Sarn_ForgetState();
+// True while there is no workspace and no proximal term in use.
+bool Sarn_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Newton-point helpers for NMS and the crash. Both read what the finish slot

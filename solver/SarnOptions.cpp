@@ -164,6 +164,22 @@ void Sarn_AddOptions(Options* options) {
   Lemke_AddOptions(options);
 }
 
+namespace {
+
+// size, at least 1 and at most major_iteration_limit + 2, in 64 bits.
+std::int32_t FitToIterations(std::int32_t size) {
+  const std::int64_t limit = Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT);
+  const std::int64_t most = (limit > 0 ? limit : 0) + 2;
+  const std::int64_t fitted = size < most ? size : most;
+  return static_cast<std::int32_t>(fitted < 1 ? 1 : fitted);
+}
+
+}  // namespace
+
+std::int32_t Sarn_HistoryLength() { return FitToIterations(Sarn_OptionInt(SARN_RESIDUAL_SIZE)); }
+
+std::int32_t Sarn_MemoryLength() { return FitToIterations(Sarn_OptionInt(SARN_NMS_MEMORY_SIZE)); }
+
 void Sarn_Defaults() {
   Option* t = Sarn_OptionTable;
   t[SARN_RESTART_STATIONARY_LIMIT].int_value = 10;

@@ -161,6 +161,16 @@ inline bool Sarn_OptionBool(int index) { return Sarn_OptionTable[index].bool_val
 inline int Sarn_OptionInt(int index) { return Sarn_OptionTable[index].int_value; }
 inline double Sarn_OptionDouble(int index) { return Sarn_OptionTable[index].double_value; }
 
+// Lengths of the two rings the driver and the stabilisation allocate from
+// their options, at least 1 and never longer than the major iterations can
+// fill (one entry per iteration, and one more than the limit allows), so
+// that an extreme option value asks for no more memory than the solve can
+// use and behaves as the value itself would:
+//   residual_size: the residual history of the progress test;
+//   nms_memory_size: the reference memory of the stabilisation.
+std::int32_t Sarn_HistoryLength();
+std::int32_t Sarn_MemoryLength();
+
 // The options object every host starts from: Options_Create, then the
 // factorization group (Factorization_AddOptions) and the presolve group
 // (Presolve_AddOptions), numbered 1 and 2. A failed allocation is the

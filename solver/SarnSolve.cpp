@@ -122,7 +122,8 @@ void UpdateProximal(DriverWorkspace* ws) {
 // The start controls of the next Lemke call after this iteration's result.
 void NextStartControls(DriverWorkspace* ws, RunCounters* c) {
   Information& lemke = ws->lemke_info;
-  const int tolerance = Sarn_OptionInt(SARN_LEMKE_START_TOLERANCE);
+  // In 64 bits: the option may be any int, the smallest included.
+  const std::int64_t tolerance = Sarn_OptionInt(SARN_LEMKE_START_TOLERANCE);
   const int advanced = Sarn_AdvancedStartControl();
   if (c->A == tolerance - 1) {
     lemke.factor_given_basis = 1;

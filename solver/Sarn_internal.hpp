@@ -7,13 +7,6 @@ struct DenseVector;
 struct DriverWorkspace;
 struct MCP;
 
-// residual_size, at least 1 (the progress test takes the history index
-// modulo this length).
-std::int32_t Sarn_HistoryLength();
-
-// nms_memory_size, at least 1 (the stabilisation keeps this many values).
-std::int32_t Sarn_MemoryLength();
-
 // Starts a new residual history: length Sarn_HistoryLength (the vector is
 // grown when shorter), every entry 0 except entry 1 := the current residual.
 // history_count is not touched.

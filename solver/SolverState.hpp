@@ -1,8 +1,11 @@
-// The solver layer's process-wide state, listed and forgotten in one place:
-// the driver workspace and proximal flag, the pivoting method's workspace
-// and random generator, the stabilisation state and settings.
+// The solver layer's process-wide state, listed in one place (see
+// core/CoreState.hpp): the driver workspace and proximal flag, the pivoting
+// method's workspace and random generator, the stabilisation state and
+// settings. Kept: the option tables and the linearised problem's callback
+// table, which is constant in use.
 #pragma once
 
-// Clears every pointer the solver layer keeps across calls without touching
-// what it points to, and puts its settings back to their values at load.
-void SolverState_Forget();
+#include "core/CoreState.hpp"
+
+// The solver layer's list (count entries).
+const StateEntry* SolverState_List(int* count);

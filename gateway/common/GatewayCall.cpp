@@ -23,7 +23,10 @@ Gateway_Problem ReadInputs(const Gateway_Plugin* plugin, int nlhs, int nrhs,
   Gateway_CheckCounts(nlhs, nrhs, plugin->inputs, plugin->inputs + 1);
   Gateway_Problem problem{};
   problem.n = Gateway_ReadCount(prhs[0], "n");
-  const std::int32_t nnz = Gateway_ReadCount(prhs[1], "nnz");
+  const double nnz = Gateway_ReadBound(prhs[1], "nnz");
+  // Before anything reads z's data: a copy made for the plug-in cannot
+  // receive the solution.
+  if (problem.n > 0) Gateway_CheckShared(prhs[2], "z");
   problem.z = Gateway_ReadVector(prhs[2], "z", problem.n);
   problem.lb = Gateway_ReadVector(prhs[3], "lb", problem.n);
   problem.ub = Gateway_ReadVector(prhs[4], "ub", problem.n);

@@ -29,7 +29,7 @@ struct MCP;
 // The model of one call as the inputs describe it.
 struct Gateway_Problem {
   std::int32_t n;
-  std::int64_t bound;    // the Jacobian room min(nnz, n*n)
+  std::int64_t bound;    // the Jacobian room min(nnz, n*n) (nnz read as a double)
   double* z;             // caller's start point; receives the solution (n entries)
   const double* lb;      // caller's bounds (n entries each)
   const double* ub;

@@ -5,10 +5,15 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr double kLargestCount = 2147483647.0;
+
+// Words of the host's type names of values it stores in a form of its own
+// and hands to a plug-in as a copy.
+const char* const kCopiedKinds[] = {"range", "diagonal", "permutation"};
 
 }  // namespace
 
@@ -21,6 +26,15 @@ void Gateway_Fail(const char* format, ...) {
   throw Gateway_Failure(buffer);
 }
 
+void Gateway_FailWithId(const char* identifier, const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  throw Gateway_Failure(buffer, identifier != nullptr ? identifier : "");
+}
+
 void Gateway_CheckCounts(int nlhs, int nrhs, int min_inputs, int max_inputs) {
   if (nrhs < min_inputs) Gateway_Fail("Not enough input arguments.");
   if (nlhs < 2) Gateway_Fail("Not enough output arguments.");
@@ -28,11 +42,28 @@ void Gateway_CheckCounts(int nlhs, int nrhs, int min_inputs, int max_inputs) {
   if (nlhs > 4) Gateway_Fail("Too many output arguments.");
 }
 
-std::int32_t Gateway_ReadCount(const mxArray* arg, const char* name) {
+namespace {
+
+// The value of a real numeric scalar argument.
+double ScalarValue(const mxArray* arg, const char* name) {
   if (!mxIsNumeric(arg) || mxIsComplex(arg) || mxGetNumberOfElements(arg) != 1) {
     Gateway_Fail("Input %s must be a real numeric scalar.", name);
   }
-  const double value = mxGetScalar(arg);
+  return mxGetScalar(arg);
+}
+
+}  // namespace
+
+double Gateway_ReadBound(const mxArray* arg, const char* name) {
+  const double value = ScalarValue(arg, name);
+  if (std::isnan(value)) Gateway_Fail("Input %s must not be NaN.", name);
+  const double bound = std::trunc(value);
+  if (bound < 0.0) Gateway_Fail("Input %s must not be negative.", name);
+  return bound;
+}
+
+std::int32_t Gateway_ReadCount(const mxArray* arg, const char* name) {
+  const double value = ScalarValue(arg, name);
   if (!std::isfinite(value)) Gateway_Fail("Input %s must be finite.", name);
   const double count = std::trunc(value);
   if (count < 0.0) Gateway_Fail("Input %s must not be negative.", name);
@@ -46,6 +77,27 @@ double* Gateway_ReadVector(const mxArray* arg, const char* name, std::int32_t n)
     Gateway_Fail("Input %s must be a real full double array with n = %d entries.", name, n);
   }
   return n == 0 ? nullptr : mxGetPr(arg);
+}
+
+void Gateway_CheckShared(const mxArray* arg, const char* name) {
+  mxArray* input = const_cast<mxArray*>(arg);
+  mxArray* kind = nullptr;
+  mxArray* error = mexCallMATLABWithTrap(1, &kind, 1, &input, "typeinfo");
+  if (error != nullptr) {
+    mxDestroyArray(error);
+    return;
+  }
+  char text[64] = "";
+  if (kind != nullptr && mxIsChar(kind)) mxGetString(kind, text, sizeof text);
+  if (kind != nullptr) mxDestroyArray(kind);
+  for (const char* word : kCopiedKinds) {
+    if (std::strstr(text, word) != nullptr) {
+      Gateway_Fail("Input %s is a %s, which the host hands over as a copy: the solution could not "
+                   "be written into it. Pass an array of its own, for example %s = zeros(n, 1) "
+                   "or %s = [5; 6].",
+                   name, text, name, name);
+    }
+  }
 }
 
 std::int32_t Gateway_CheckName(const mxArray* arg, const char* name) {
@@ -85,7 +137,8 @@ std::int32_t Gateway_SparseEntries(const mxArray* arg, std::int32_t n, const cha
   return static_cast<std::int32_t>(entries);
 }
 
-std::int64_t Gateway_NonzeroBound(std::int32_t n, std::int32_t nnz) {
+std::int64_t Gateway_NonzeroBound(std::int32_t n, double nnz) {
   const std::int64_t square = static_cast<std::int64_t>(n) * static_cast<std::int64_t>(n);
-  return std::min(static_cast<std::int64_t>(nnz), square);
+  if (nnz >= static_cast<double>(square)) return square;
+  return static_cast<std::int64_t>(nnz);
 }

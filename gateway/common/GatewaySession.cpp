@@ -21,8 +21,12 @@
 namespace {
 
 char kept_message[2048];
+char kept_identifier[256];
 char refusal[256];
 char taken_refusal[256];
+// The call whose solve has the interrupt signal routed to the library, or
+// nullptr; the callbacks into the host lend the signal back through it.
+Gateway_Call* window_owner = nullptr;
 
 // Routes SIGINT to the library for the length of the solve. A host may
 // block the signal in its calling thread and take it in a thread of its own
@@ -39,18 +43,55 @@ void OpenSignalWindow(Gateway_Call* call) {
   pthread_sigmask(SIG_UNBLOCK, &interrupt, &call->saved_mask);
 #endif
   call->window_open = true;
+  call->lent_to_host = false;
+  window_owner = call;
 }
 
 void CloseSignalWindow(Gateway_Call* call) {
+  if (window_owner == call) window_owner = nullptr;
   if (!call->window_open) return;
 #if defined(__unix__) || defined(__APPLE__)
   sigaction(SIGINT, &call->saved_action, nullptr);
   pthread_sigmask(SIG_SETMASK, &call->saved_mask, nullptr);
 #endif
   call->window_open = false;
+  call->lent_to_host = false;
+}
+
+// The host's disposition and mask for a call into it; the library's are
+// kept in the call record.
+void LendSignalToHost(Gateway_Call* call) {
+#if defined(__unix__) || defined(__APPLE__)
+  sigaction(SIGINT, &call->saved_action, &call->library_action);
+  pthread_sigmask(SIG_SETMASK, &call->saved_mask, nullptr);
+#endif
+  call->lent_to_host = true;
+}
+
+void TakeSignalBack(Gateway_Call* call) {
+  if (!call->window_open || !call->lent_to_host) return;
+#if defined(__unix__) || defined(__APPLE__)
+  sigaction(SIGINT, &call->library_action, nullptr);
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
+#endif
+  call->lent_to_host = false;
 }
 
 }  // namespace
+
+Gateway_HostSignalScope::Gateway_HostSignalScope() : call_(nullptr) {
+  Gateway_Call* owner = window_owner;
+  if (owner == nullptr || !owner->window_open || owner->lent_to_host) return;
+  LendSignalToHost(owner);
+  call_ = owner;
+}
+
+Gateway_HostSignalScope::~Gateway_HostSignalScope() {
+  if (call_ != nullptr && window_owner == call_) TakeSignalBack(call_);
+}
 
 Gateway_Call Gateway_NewCall(const Gateway_Plugin* plugin) {
   Gateway_Call call;
@@ -83,9 +124,17 @@ void Gateway_ForgetCall(const Gateway_Call* call) {
   call->plugin->forget_state();
 }
 
-const char* Gateway_KeepMessage(const char* text) {
+void Gateway_KeepMessage(const char* text, const char* identifier) {
   std::snprintf(kept_message, sizeof kept_message, "%s", text);
-  return kept_message;
+  std::snprintf(kept_identifier, sizeof kept_identifier, "%s",
+                identifier != nullptr ? identifier : "");
+}
+
+void Gateway_RaiseKeptMessage() {
+  if (kept_identifier[0] != '\0') mexErrMsgIdAndTxt(kept_identifier, "%s", kept_message);
+  mexErrMsgTxt(kept_message);
+  // mexErrMsgTxt does not return; this keeps the promise if a host's does.
+  throw Gateway_Failure(kept_message);
 }
 
 void Gateway_RefuseReentry(const Gateway_Call* call) {

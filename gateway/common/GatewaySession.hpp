@@ -37,9 +37,11 @@ struct Gateway_Call {
   bool busy;                     // a call of this plug-in is running
   std::FILE* log;                // "logfile.tmp", or nullptr when it could not be opened
   bool window_open;              // the interrupt signal is routed to the library
+  bool lent_to_host;             // ... and lent back to the host for a call into it
 #if defined(__unix__) || defined(__APPLE__)
-  struct sigaction saved_action;
-  sigset_t saved_mask;
+  struct sigaction saved_action;    // the host's disposition before the solve
+  sigset_t saved_mask;              // the host's signal mask before the solve
+  struct sigaction library_action;  // the library's disposition while it is lent
 #endif
 };
 
@@ -65,9 +67,14 @@ void Gateway_Abandon(Gateway_Call* call);
 // the plug-in's own (its forget_state).
 void Gateway_ForgetCall(const Gateway_Call* call);
 
-// Keeps a copy of text for the host error raised after the abandon path
-// (at most 2047 characters); returns the copy.
-const char* Gateway_KeepMessage(const char* text);
+// Keeps a copy of text and of the error identifier (empty: none) for the
+// host error raised after the abandon path (at most 2047 and 255
+// characters).
+void Gateway_KeepMessage(const char* text, const char* identifier);
+
+// Raises the host error kept by Gateway_KeepMessage, with its identifier
+// when it has one. Does not return.
+[[noreturn]] void Gateway_RaiseKeptMessage();
 
 // Raises the host error "<plugin> cannot be called again while it is
 // solving." for a refused re-entry, and keeps the text for the running call:
@@ -85,24 +92,42 @@ const char* Gateway_TakeRefusal();
 template <class Body>
 void Gateway_RunCall(Gateway_Call* call, Body&& body) {
   if (!Gateway_Enter(call)) Gateway_RefuseReentry(call);
-  const char* failure = nullptr;
+  bool failed = false;
   try {
     body();
   } catch (const SolverErrorException& e) {
-    failure = Gateway_KeepMessage(e.what());
+    Gateway_KeepMessage(e.what(), "");
+    failed = true;
   } catch (const Gateway_Failure& e) {
-    failure = Gateway_KeepMessage(e.what());
+    Gateway_KeepMessage(e.what(), e.identifier());
+    failed = true;
   } catch (...) {
     Gateway_Abandon(call);
     throw;
   }
-  if (failure != nullptr) {
+  if (failed) {
     Gateway_Abandon(call);
-    mexErrMsgTxt(failure);
-    return;
+    Gateway_RaiseKeptMessage();
   }
   Gateway_Leave(call);
 }
+
+// While it lives, SIGINT is the host's again: when the solve has routed it
+// to the library, the host's disposition and signal mask from before the
+// solve are put back for a call into the host (the user's function), so that
+// Ctrl-C reaches the host there, and the library's are taken back when the
+// scope ends, on every way out (a host error or interrupt passing through
+// included). Nothing when no solve routes the signal.
+class Gateway_HostSignalScope {
+ public:
+  Gateway_HostSignalScope();
+  ~Gateway_HostSignalScope();
+  Gateway_HostSignalScope(const Gateway_HostSignalScope&) = delete;
+  Gateway_HostSignalScope& operator=(const Gateway_HostSignalScope&) = delete;
+
+ private:
+  Gateway_Call* call_;  // the call whose window was lent, or nullptr
+};
 
 // Opens "logfile.tmp" for writing in the current folder and makes it the
 // log stream; when it cannot be opened the call runs without a log.

@@ -8,7 +8,9 @@
 // its lower bound, +1 at its upper bound and 0 otherwise. The point itself
 // is written into the caller's z array, in place: every host value that
 // shares z's storage sees it, so callers pass an array of their own
-// (zeros(n, 1), z0 + 0), not a literal. Presolve runs unless the option
+// (zeros(n, 1), z0 + 0), not a literal; a z the host hands over as a copy
+// (a range, a diagonal matrix) is refused. lcpgate.m beside the plug-in is
+// its help text. Presolve runs unless the option
 // presolve is off. startvec, when given, is the start of the pivoting
 // method, and switches presolve and the crash phase off unless "sarn.opt"
 // switches them on again. Everything the solver prints goes to
@@ -38,8 +40,8 @@ void ReturnBasis(MCP* mcp, mxArray* basis, std::int32_t n) {
   }
 }
 
-// M, q, the start vector and the Jacobian room: min(nnz, n*n) is at most
-// nnz, a 32-bit count, so this model always fits.
+// M, q, the start vector and the Jacobian room min(nnz, n*n), which must be
+// a 32-bit count (the record gets that room, at least 1).
 void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
   const std::int32_t n = problem->n;
   if (!Gateway_IsRealSparse(prhs[kMatrixInput], n)) {
@@ -48,10 +50,11 @@ void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
   const std::int32_t total_nnz = Gateway_SparseEntries(prhs[kMatrixInput], n, "Input M");
   Gateway_ReadVector(prhs[kVectorInput], "q", n);
   Gateway_ReadStart(nrhs, prhs, kInputs, problem);
-  problem->room = static_cast<std::int32_t>(problem->bound > 0 ? problem->bound : 1);
+  problem->too_large = problem->bound > 2147483647;
+  const std::int64_t room = problem->bound > 0 ? problem->bound : 1;
+  problem->room = problem->too_large ? 1 : static_cast<std::int32_t>(room);
   problem->entries = problem->room;
-  problem->too_large = false;
-  if (n > 0 && total_nnz > problem->room) {
+  if (n > 0 && !problem->too_large && total_nnz > problem->room) {
     Gateway_Fail("Input M stores %d entries, more than nnz allows (%d).", total_nnz,
                  problem->room);
   }

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "mex.h"
+
 struct MCP;
 
 // Function state of the current call.
@@ -22,20 +24,40 @@ struct Gateway_FunctionState {
   // library's Jacobian holds J at its point; 0 before any and after a
   // domain error.
   std::int32_t jacobian_defined;
+  // The host arrays every evaluation passes on (made by
+  // Gateway_PrepareCalls): a handle of the user's function, the error
+  // handler that hands back the error the function raised, and the option
+  // names and value of the host's cellfun.
+  mxArray* function;
+  mxArray* error_handler;
+  mxArray* uniform_name;
+  mxArray* uniform_value;
+  mxArray* handler_name;
 };
 
 // The function state of the current call.
 Gateway_FunctionState* Gateway_GetFunctionState();
 
-// Clears the function state without touching the name it points to (which
-// lives in the host's memory); the plug-in's list of process-wide state.
+// Makes the host arrays of the function state for the function of the
+// state's name. A host that cannot make them: Gateway_Failure.
+void Gateway_PrepareCalls();
+
+// Destroys the host arrays of the function state (those that exist).
+void Gateway_ReleaseCalls();
+
+// Clears the function state without touching the name and the host arrays
+// it points to (which live in the host's memory); the plug-in's list of
+// process-wide state.
 void Gateway_ForgetFunctionState();
 
 // MCP_Interface function_evaluation: calls fname(x, 0.0). Returns the
 // domain-error count (domerr truncated toward zero; NaN counts as 1). With
 // 0, copies n entries of the returned f into f; otherwise f is untouched.
-// An error raised by fname, an f of fewer than n reals or a domerr that is
-// not a real scalar raise Gateway_Failure.
+// An error raised by fname (Gateway_Failure "Evaluation function <fname>
+// raised an error: <its message>", with its identifier), an f of fewer than
+// n reals or a domerr that is not a real scalar raise Gateway_Failure.
+// While fname runs, SIGINT is the host's (Gateway_HostSignalScope): an
+// interrupt of the host ends the call there.
 int Gateway_FunctionEvaluation(void* context, int n, const double* x, double* f);
 
 // MCP_Interface jacobian_evaluation: calls fname(x, 1.0). Domain-error

@@ -7,7 +7,9 @@
 // seconds, F and J the function and its Jacobian at the returned point. The
 // point itself is written into the caller's z array, in place: every host
 // value that shares z's storage sees it, so callers pass an array of their
-// own (zeros(n, 1), z0 + 0), not a literal. fname is called as
+// own (zeros(n, 1), z0 + 0), not a literal; a z the host hands over as a
+// copy (a range, a diagonal matrix) is refused. mcpgate.m beside the
+// plug-in is its help text. fname is called as
 // [f, J, domerr] = fname(x, flag). startvec, when given, is the start of the
 // pivoting method, and switches presolve and the crash phase off unless
 // "sarn.opt" switches them on again. Everything the solver prints goes to
@@ -64,6 +66,11 @@ void ReturnJacobian(MCP* mcp, mxArray* J, std::int32_t n, std::int32_t room) {
 // more than the bound; both must be 32-bit counts.
 void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
   Gateway_CheckName(prhs[kNameInput], "fname");
+  // A text that begins with "@" is a function's definition, not its name.
+  const mxChar* text = mxGetChars(prhs[kNameInput]);
+  if (text != nullptr && text[0] == '@') {
+    Gateway_Fail("Input fname must be a function name (a non-empty character row vector).");
+  }
   Gateway_ReadStart(nrhs, prhs, kInputs, problem);
   problem->too_large = problem->bound + 1 > 2147483647;
   const std::int64_t room = problem->bound > 0 ? problem->bound : 1;
@@ -82,10 +89,13 @@ MCP* CreateProblem(const mxArray* prhs[], const Gateway_Problem& problem) {
   const std::int32_t length = Gateway_CheckName(prhs[kNameInput], "fname");
   char* name = static_cast<char*>(mxCalloc(static_cast<std::size_t>(length) + 1, 1));
   Gateway_FunctionState* function = Gateway_GetFunctionState();
-  *function = Gateway_FunctionState{name, static_cast<std::int32_t>(problem.bound), 0};
+  Gateway_ForgetFunctionState();
+  function->name = name;
+  function->jacobian_limit = static_cast<std::int32_t>(problem.bound);
   if (mxGetString(prhs[kNameInput], name, length + 1) != 0) {
     Gateway_Fail("Input fname must be a function name (a non-empty character row vector).");
   }
+  Gateway_PrepareCalls();
   MCP* mcp = MCP_Create(problem.n, problem.entries);
   Gateway_SetInterface(mcp);
   return mcp;
@@ -97,6 +107,7 @@ void ReturnOutput(MCP* mcp, int, mxArray* plhs[], const Gateway_Problem& problem
 
 void Release() {
   Gateway_FunctionState* function = Gateway_GetFunctionState();
+  Gateway_ReleaseCalls();
   if (function->name != nullptr) mxFree(const_cast<char*>(function->name));
   Gateway_ForgetFunctionState();
 }

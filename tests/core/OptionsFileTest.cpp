@@ -1,6 +1,10 @@
 // Option files: echo, comments, invalid lines, missing files, long lines,
+// files too long to be option files, files that would make the reader wait,
 // and the cascades and hooks that file lines set off.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -209,6 +213,50 @@ TEST_F(OptionsFileTest, LinesLongerThanTheBufferAreSplit) {
             std::string::npos);
   EXPECT_NE(output()->status().find("Options: Read: Line 3 invalid: 88\n"), std::string::npos);
   EXPECT_NE(output()->status().find(" > crash_iteration_limit 9\n"), std::string::npos);
+}
+
+// A file longer than any option file (a link to an endless device, a huge
+// file) is read up to the limits and no further; a pipe without a writer
+// reads as empty instead of blocking. An alarm ends the test program should
+// a read not end.
+TEST_F(OptionsFileTest, ReadingStopsAtTheLimitsAndNeverWaits) {
+  const std::string good = "major_iteration_limit 77\n";
+  const std::string comment = "*" + std::string(1021, '-') + "\n";  // one 1023-byte chunk
+  std::string many_lines;
+  for (int k = 0; k < OPTIONS_FILE_LINE_LIMIT - 1; ++k) many_lines += "* comment\n";
+  const std::string fifo = ::testing::TempDir() + "sarn_options_fifo.opt";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  files_.push_back(fifo);
+  struct Case {
+    const char* name;
+    std::string path;
+    int result;
+    int major_limit;  // major_iteration_limit afterwards
+  };
+  std::string bytes_over;
+  while (static_cast<long>(bytes_over.size()) <= OPTIONS_FILE_BYTE_LIMIT) bytes_over += comment;
+  const Case cases[] = {
+      {"endless device", "/dev/zero", OPTIONS_STOPPED, 500},
+      {"pipe without a writer", fifo, OPTIONS_APPLIED, 500},
+      {"lines at the limit", WriteFile(many_lines + good), OPTIONS_APPLIED, 77},
+      {"one line more", WriteFile(many_lines + good + good), OPTIONS_STOPPED, 77},
+      {"line beyond the limit", WriteFile(many_lines + "*\n" + good), OPTIONS_STOPPED, 500},
+      {"bytes beyond the limit", WriteFile(good + bytes_over), OPTIONS_STOPPED, 77},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Options_Default(options_);
+    output()->Clear();
+    alarm(60);
+    EXPECT_EQ(Options_Read(options_, c.path.c_str()), c.result);
+    alarm(0);
+    EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), c.major_limit);
+    const bool stopped = output()->status().find(
+                             "Read of options file stopped early: more than 10000 lines or "
+                             "1048576 bytes.\n\n") != std::string::npos;
+    EXPECT_EQ(stopped, c.result == OPTIONS_STOPPED) << output()->status().substr(0, 300);
+  }
 }
 
 }  // namespace

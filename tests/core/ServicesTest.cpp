@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <regex>
 #include <string>
 
@@ -183,6 +184,30 @@ TEST_F(ServicesTest, CountedAllocationsRejectSizesBeyondThirtyTwoBits) {
   double* block = Memory_AllocateArray<double>(4);
   block[3] = 1.0;
   Memory_Free(block);
+}
+
+// A block no machine can back is refused before the allocator sees it: an
+// allocator that overcommits would hand it out, and filling it would have
+// the system end the process.
+TEST_F(ServicesTest, BlocksBeyondTheMachinesMemoryNeverReachTheAllocator) {
+  struct Case {
+    const char* name;
+    std::function<void*()> allocate;
+  };
+  constexpr std::int64_t kMostElements = (std::int64_t{1} << 31) - 1;
+  const Case cases[] = {
+      {"counted", [] { return Memory_AllocateCount(kMostElements, std::size_t{1} << 20); }},
+      {"counted factors",
+       [] { return Memory_AllocateFactorsCount(kMostElements, std::size_t{1} << 20); }},
+      {"bytes", [] { return Memory_Allocate(std::size_t{1} << 60); }},
+      {"factor bytes", [] { return Memory_AllocateFactors(std::size_t{1} << 60); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CountingAllocator counter;
+    EXPECT_SOLVER_ERROR(c.allocate(), "allocation failed");
+    EXPECT_EQ(counter.requests, 0);
+  }
 }
 
 // --- Timer ----------------------------------------------------------------

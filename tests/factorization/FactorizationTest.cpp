@@ -339,7 +339,9 @@ TEST_F(FactorizationTest, StorageShortageResizesAndRetries) {
 // latest factorization, and the room raise on a retry that already has
 // enough storage.
 TEST_F(FactorizationTest, ResizeFollowsTheGrowthRule) {
-  Factorization* f = Factorization_Create(4, 4, 100);
+  // Capacity for a 40 x 40 basis: every length below stays within what its
+  // factors and their updates can use (11520 entries), the last case aside.
+  Factorization* f = Factorization_Create(40, 40, 100);
   ASSERT_EQ(f->lu.storage_length, 250);
   struct Case {
     const char* name;
@@ -363,6 +365,10 @@ TEST_F(FactorizationTest, ResizeFollowsTheGrowthRule) {
        "min)\n"},
       {"fill of the latest factorization", 0, 0, 500, 100, 0.75, 0.75, 1050,
        "Basis: Resize: refactorization: 0, storage allocated for basis: 1050 elements (0 "
+       "min)\n"},
+      // 2 40 40 dense entries and 2 (40 + 40) for each of the 50 + 2 updates.
+      {"room beyond any factor", 1, 2000, 0, 0, 1e6, 1e6, 11520,
+       "Basis: Resize: refactorization: 1, storage allocated for basis: 11520 elements (2000 "
        "min)\n"},
   };
   for (const Case& c : cases) {

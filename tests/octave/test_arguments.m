@@ -21,7 +21,9 @@ function test_arguments()
   };
   run_cases(counts);
 
-  % Inputs common to both plug-ins, by position: n, nnz, z, lb, ub.
+  % Inputs common to both plug-ins, by position: n, nnz, z, lb, ub. nnz is
+  % a bound that the model caps at n*n: any size is taken, Inf included;
+  % only NaN and negative values are refused.
   bad_counts = {
     'a',         'must be a real numeric scalar'
     [1 1],       'must be a real numeric scalar'
@@ -35,6 +37,11 @@ function test_arguments()
     -1,          'must not be negative'
     2147483648,  'must not exceed 2147483647'
   };
+  bad_bounds = [bad_counts(1:6, :); {
+    NaN,         'must not be NaN'
+    -Inf,        'must not be negative'
+    -1,          'must not be negative'
+  }];
   bad_vectors = {
     [0 0],       'must be a real full double array with n = 1 entries'
     [],          'must be a real full double array with n = 1 entries'
@@ -50,7 +57,7 @@ function test_arguments()
   for plugin = {'mcpgate', 'lcpgate'}
     good = ifelse(strcmp(plugin{1}, 'mcpgate'), mcp, lcp);
     for position = 1:5
-      table = ifelse(position <= 2, bad_counts, bad_vectors);
+      table = {bad_counts, bad_bounds, bad_vectors, bad_vectors, bad_vectors}{position};
       for k = 1:rows(table)
         args = good;
         args{position} = table{k, 1};
@@ -72,6 +79,7 @@ function test_arguments()
     'mcpgate', 2, [mcp(1:5), {''}],           'Input fname must be a function name'
     'mcpgate', 2, [mcp(1:5), {['ab'; 'cd']}], 'Input fname must be a function name'
     'mcpgate', 2, [mcp(1:5), {{'f'}}],        'Input fname must be a function name'
+    'mcpgate', 2, [mcp(1:5), {'@(x, f) x'}],  'Input fname must be a function name'
     'lcpgate', 2, [lcp(1:5), {1, -1}],                'Input M must be a real sparse double matrix of size 1-by-1'
     'lcpgate', 2, [lcp(1:5), {sparse(2, 2), -1}],     'Input M must be a real sparse double matrix of size 1-by-1'
     'lcpgate', 2, [lcp(1:5), {sparse(1i), -1}],       'Input M must be a real sparse double matrix'
@@ -84,6 +92,37 @@ function test_arguments()
                                               'Input M stores 2 entries, more than nnz allows \(1\)'
   };
   run_cases(own);
+
+  % z receives the solution in place, so it must be an array whose data the
+  % host shares with the caller. A range or a diagonal matrix is stored in a
+  % form of its own and handed over as a copy: refused, with the way to
+  % pass z. Arrays made in the ways the message names receive the solution.
+  copied = {
+    'a range',             @() 5:6
+    'a diagonal matrix',   @() eye(2)(:, 1)
+  };
+  own_arrays = {
+    'a column',            @() [5; 6]
+    'zeros',               @() zeros(2, 1)
+    'a transposed range',  @() (5:6)'
+    'a range made plain',  @() plain_range()
+  };
+  lcp2 = {[0; 0], [Inf; Inf], speye(2), -[1; 2]};
+  for plugin = {'mcpgate', 'lcpgate'}
+    rest = ifelse(strcmp(plugin{1}, 'mcpgate'), {[0; 0], [Inf; Inf], 'shifted_identity'}, lcp2);
+    for k = 1:rows(copied)
+      z = copied{k, 2}();
+      expect_error(2, @() feval(plugin{1}, 2, 4, z, rest{:}), ...
+                   'Input z is a .* which the host hands over as a copy.*z = zeros\(n, 1\)', ...
+                   sprintf('%s, z %s', plugin{1}, copied{k, 1}));
+    end
+    for k = 1:rows(own_arrays)
+      z = own_arrays{k, 2}();
+      [status, time] = feval(plugin{1}, 2, 4, z, rest{:});
+      expect(status == 1 && isequal(z(:), [1; 2]), '%s, z %s: solution not in z', plugin{1}, ...
+             own_arrays{k, 1});
+    end
+  end
 
   % After all of this, both plug-ins still solve.
   z = fresh(0);
@@ -106,6 +145,12 @@ function run_cases(cases)
     expect_error(nout, @() feval(plugin, args{:}), pattern, label);
     expect(~exist('logfile.tmp', 'file'), '%s: a log file was made', label);
   end
+end
+
+function z = plain_range()
+  % A range turned into an array of its own by an assignment to an element.
+  z = 5:6;
+  z(1) = z(1);
 end
 
 function value = ifelse(condition, yes, no)

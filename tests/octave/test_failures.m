@@ -1,6 +1,6 @@
 function test_failures()
-  % Bad results of the user's function, domain errors, bad bounds and a log
-  % that cannot be written: each ends in a clear error or in status 0, never
+  % Bad results of the user's function, domain errors, bad bounds, option
+  % files that never end and a log that cannot be written: each ends in a clear error or in status 0, never
   % in a crash, and the next call solves.
   global FAULT FAULT_CALLS
   FAULT_CALLS = 0;
@@ -24,6 +24,28 @@ function test_failures()
     expect_error(4, @() mcpgate(2, bound, z, [0; 0], [Inf; Inf], 'faulty'), pattern, FAULT);
     expect_good_solves(FAULT);
   end
+  % An error of the user's function comes back with its own message and
+  % identifier (none when it has none).
+  % FAULT, identifier, message
+  user_errors = {
+    'error',           'faulty:failed',    'the evaluation failed on purpose'
+    'error_formatted', 'faulty:formatted', 'the user message 42'
+    'error_no_id',     '',                 'the evaluation failed without an identifier'
+  };
+  for k = 1:rows(user_errors)
+    [FAULT, id, text] = user_errors{k, :};
+    z = fresh([0; 0]);
+    try
+      [status, time] = mcpgate(2, 4, z, [0; 0], [Inf; Inf], 'faulty');
+      error('test:failed', '%s: no error raised', FAULT);
+    catch err
+      expect(strcmp(err.message, ['mcpgate: Evaluation function faulty raised an error: ' text]), ...
+             '%s: message "%s"', FAULT, err.message);
+      expect(strcmp(err.identifier, id), '%s: identifier "%s"', FAULT, err.identifier);
+    end
+  end
+  expect_good_solves('an error of the user''s function');
+
   % An error in the middle of a solve, with every record of the solver made.
   FAULT = 'late_error';
   FAULT_CALLS = 0;
@@ -101,6 +123,27 @@ function test_failures()
   mkdir('logfile.tmp');
   expect_good_solves('no log file');
   rmdir('logfile.tmp');
+
+  % An option file that never ends (a link to an endless device) or that
+  % has nothing to give (a pipe without a writer): the read stops, says so
+  % for the endless one, and the solve goes on with the defaults.
+  for kind = {'endless', 'pipe'}
+    write_options();
+    if strcmp(kind{1}, 'endless')
+      [ok, msg] = symlink('/dev/zero', 'sarn.opt');
+    else
+      [ok, msg] = mkfifo('sarn.opt', 600);
+    end
+    expect(ok == 0, 'cannot make the %s option file: %s', kind{1}, msg);
+    z = fresh([0; 0]);
+    [status, time] = mcpgate(2, 2, z, [0; 0], [Inf; Inf], 'shifted_identity');
+    expect(status == 1 && norm(z - [1; 2]) < 1e-8, '%s option file: status %g', kind{1}, status);
+    if strcmp(kind{1}, 'endless')
+      expect_log('Read of options file stopped early');
+    end
+    delete('sarn.opt');
+  end
+  write_options();
 
   % lcpgate inside mcpgate's evaluation: another plug-in, allowed.
   z = fresh([0; 0]);

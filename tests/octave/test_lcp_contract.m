@@ -1,6 +1,6 @@
 function test_lcp_contract()
   % What lcpgate promises around a solve: the degenerate exit, the size
-  % line, the bound-status output, the optional start vector and the option
+  % line and the bound nnz, the too-large exit, the bound-status output, the optional start vector and the option
   % file, and the solution written into z.
   write_options();
   z = zeros(0, 1);
@@ -14,6 +14,20 @@ function test_lcp_contract()
   expect_log(sprintf('2 row/cols, 0 non-zeros, 0.00%% dense.\n\n'));
   expect(status == 1 && norm(z - [0; 1]) < 1e-12 && isequal(F, [1; -1]), 'M = 0: solution');
   expect(isequal(basis, [-1; 1]), 'M = 0: basis');
+
+  % nnz is a bound capped at n*n, however large; a model whose capped bound
+  % does not fit 32-bit counts ends with status 0 before it is solved.
+  for bound = [Inf, 1e10, 2147483648]
+    z = fresh([0; 0]);
+    [status, time] = lcpgate(2, bound, z, [0; 0], [Inf; Inf], speye(2), -[1; 2]);
+    expect(status == 1 && norm(z - [1; 2]) < 1e-8, 'nnz %g: not solved', bound);
+    expect_log(sprintf('2 row/cols, 4 non-zeros, 100.00%% dense.\n\n'));
+    n = 50000;
+    z = zeros(n, 1);
+    [status, time, F, basis] = lcpgate(n, bound, z, z, Inf(n, 1), speye(n), -ones(n, 1));
+    expect(status == 0 && all(z == 0), 'too large model, nnz %g: status %g', bound, status);
+    expect_log(sprintf('\n ** EXIT - model too large.\n'));
+  end
 
   % Every kind of variable: at its lower bound, at its upper bound, between
   % its bounds and fixed (lower = upper). F = z + q, diagonal M.

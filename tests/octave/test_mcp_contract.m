@@ -27,11 +27,16 @@ end
 
 function size_lines()
   write_options();
-  % n, nnz, expected line, room of the Jacobian output
+  % n, nnz, expected line, room of the Jacobian output. nnz is capped at
+  % n*n, however large.
   cases = {
-    3, 5,   '3 row/cols, 5 non-zeros, 55.56% dense.', 5
-    3, 100, '3 row/cols, 9 non-zeros, 100.00% dense.', 9
-    3, 3,   '3 row/cols, 3 non-zeros, 33.33% dense.', 3
+    3, 5,          '3 row/cols, 5 non-zeros, 55.56% dense.', 5
+    3, 100,        '3 row/cols, 9 non-zeros, 100.00% dense.', 9
+    3, 3,          '3 row/cols, 3 non-zeros, 33.33% dense.', 3
+    3, 3.9,        '3 row/cols, 3 non-zeros, 33.33% dense.', 3
+    3, Inf,        '3 row/cols, 9 non-zeros, 100.00% dense.', 9
+    3, 1e10,       '3 row/cols, 9 non-zeros, 100.00% dense.', 9
+    3, 2147483648, '3 row/cols, 9 non-zeros, 100.00% dense.', 9
   };
   for k = 1:rows(cases)
     [n, bound, line, room] = cases{k, :};
@@ -49,10 +54,14 @@ function size_lines()
   % A model whose room does not fit 32-bit counts ends before anything is
   % evaluated, with status 0.
   n = 50000;
-  z = zeros(n, 1);
-  [status, time, F, J] = mcpgate(n, 2147483647, z, z, Inf(n, 1), 'counting_f');
-  expect(status == 0 && nnz(J) == 0 && isequal(size(J), [n n]), 'too large model');
-  expect_log(sprintf('\n ** EXIT - model too large.\n'));
+  for bound = [2147483647, Inf, 1e10]
+    counting_f([], 'reset');
+    z = zeros(n, 1);
+    [status, time, F, J] = mcpgate(n, bound, z, z, Inf(n, 1), 'counting_f');
+    expect(status == 0 && nnz(J) == 0 && isequal(size(J), [n n]), 'too large model, nnz %g', bound);
+    expect(counting_f([], 'count') == 0, 'too large model, nnz %g: the function was called', bound);
+    expect_log(sprintf('\n ** EXIT - model too large.\n'));
+  end
 end
 
 function jacobian_output()

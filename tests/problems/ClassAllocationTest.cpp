@@ -2,9 +2,7 @@
 // records: every failure point, one after the other, must end in the solver
 // error "allocation failed" with every block obtained so far given back and
 // the shared Workspace reference dropped.
-#include <cstdlib>
 #include <functional>
-#include <set>
 
 #include "core/Memory.hpp"
 #include "core/Workspace.hpp"
@@ -24,57 +22,9 @@ namespace {
 
 using namespace class_tests;
 
-// Hands out blocks until the allowed number is used up, then fails; keeps
-// the set of blocks not yet freed.
-struct CountingAllocator {
-  static int allowed;
-  static std::set<void*>* live;
-  static void* Allocate(void*, std::size_t size) {
-    if (allowed == 0) return nullptr;
-    if (allowed > 0) allowed -= 1;
-    void* block = std::malloc(size);
-    live->insert(block);
-    return block;
-  }
-  static void Free(void*, void* block) {
-    live->erase(block);
-    std::free(block);
-  }
-  Memory_Interface record{nullptr, &Allocate, &Allocate, &Free, &Free};
-  std::set<void*> blocks;
-  CountingAllocator() {
-    live = &blocks;
-    allowed = -1;
-    Memory_SetInterface(&record);
-  }
-  ~CountingAllocator() {
-    Memory_Reset();
-    live = nullptr;
-  }
-};
-int CountingAllocator::allowed = -1;
-std::set<void*>* CountingAllocator::live = nullptr;
-
 class ClassAllocationTest : public LibraryTest {
  protected:
-  // Counts the allocations of build (which must leave nothing behind when
-  // it succeeds), then fails each of them in turn.
-  void SweepFailures(const std::function<void()>& build) {
-    CountingAllocator counter;
-    counter.allowed = 1000000;
-    build();
-    ASSERT_TRUE(counter.blocks.empty()) << "build itself leaves blocks behind";
-    int count = 1000000 - counter.allowed;
-    ASSERT_GT(count, 3);
-    for (int allowed = 0; allowed < count; ++allowed) {
-      SCOPED_TRACE(allowed);
-      counter.allowed = allowed;
-      EXPECT_SOLVER_ERROR(build(), "allocation failed");
-      counter.allowed = -1;
-      EXPECT_TRUE(counter.blocks.empty()) << counter.blocks.size() << " blocks left";
-      if (!counter.blocks.empty()) return;
-    }
-  }
+  void SweepFailures(const std::function<void()>& build) { SweepAllocationFailures(build); }
 };
 
 TEST_F(ClassAllocationTest, ClassRecordsGiveBackWhatTheyHadWhenCreateFails) {

@@ -107,21 +107,26 @@ class DriverTest : public LibraryTest {
     Timer_SetInterface(&timer_);
   }
   void TearDown() override {
+    ExpectNothingHeld();
+    Timer_Reset();
+    LibraryTest::TearDown();
+  }
+
+  // No solver record, timer, jump point, start vector or scratch pool is
+  // left (every record that held a pool reference is gone).
+  void ExpectNothingHeld() {
     EXPECT_EQ(Sarn_GetWorkspace(), nullptr);
     EXPECT_EQ(Lemke_GetWorkspace(), nullptr);
     EXPECT_EQ(NMS_GetState(), nullptr);
     EXPECT_EQ(driver_test::TimerCount::live, 0);
     EXPECT_EQ(Interrupt_GetJumpBuffer(), nullptr);
     EXPECT_EQ(Lemke_GetStartVector().values, nullptr);
-    // No scratch pool either (every record that held a reference is gone).
     try {
       Workspace_Reference();
       Workspace_Destroy();
       ADD_FAILURE() << "a scratch Workspace reference was left behind";
     } catch (const SolverErrorException&) {
     }
-    Timer_Reset();
-    LibraryTest::TearDown();
   }
 
   void Set(const char* line) { ASSERT_EQ(Options_Set(options(), line), OPTIONS_APPLIED) << line; }

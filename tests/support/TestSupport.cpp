@@ -1,6 +1,8 @@
-// Helpers shared by the library tests: captured output, the library fixture,
-// dense copies of sparse matrices.
+// Helpers shared by the library tests: captured output, the counting
+// allocator, the library fixture, dense copies of sparse matrices.
 #include "support/TestSupport.hpp"
+
+#include <cstdlib>
 
 #include "core/Options.hpp"
 #include "core/DenseVector.hpp"
@@ -28,6 +30,48 @@ void OutputCapture::Print(void* context, int mode, const char* text) {
 }
 
 void OutputCapture::Flush(void* context, int) { ++static_cast<OutputCapture*>(context)->flushes_; }
+
+CountingAllocator::CountingAllocator() {
+  record_ = {this, &CountingAllocator::Allocate, &CountingAllocator::Allocate,
+             &CountingAllocator::Free, &CountingAllocator::Free};
+  Memory_SetInterface(&record_);
+}
+
+CountingAllocator::~CountingAllocator() { Memory_Reset(); }
+
+void* CountingAllocator::Allocate(void* context, std::size_t size) {
+  auto* self = static_cast<CountingAllocator*>(context);
+  self->requests += 1;
+  if (size > self->largest) self->largest = size;
+  if (self->allowed == 0 || size > self->refuse_above) return nullptr;
+  if (self->allowed > 0) self->allowed -= 1;
+  void* block = std::malloc(size);
+  if (block != nullptr) self->blocks.insert(block);
+  return block;
+}
+
+void CountingAllocator::Free(void* context, void* block) {
+  static_cast<CountingAllocator*>(context)->blocks.erase(block);
+  std::free(block);
+}
+
+void SweepAllocationFailures(const std::function<void()>& build) {
+  constexpr int kPlenty = 1000000;
+  CountingAllocator counter;
+  counter.allowed = kPlenty;
+  build();
+  ASSERT_TRUE(counter.blocks.empty()) << "build itself leaves blocks behind";
+  const int count = kPlenty - counter.allowed;
+  ASSERT_GT(count, 3);
+  for (int allowed = 0; allowed < count; ++allowed) {
+    SCOPED_TRACE(allowed);
+    counter.allowed = allowed;
+    EXPECT_SOLVER_ERROR(build(), "allocation failed");
+    counter.allowed = -1;
+    EXPECT_TRUE(counter.blocks.empty()) << counter.blocks.size() << " blocks left";
+    if (!counter.blocks.empty()) return;
+  }
+}
 
 void LibraryTest::SetUp() {
   Error_SetInterface(Error_ThrowingInterface());

@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/Error.hpp"
+#include "core/Memory.hpp"
 #include "core/Options.hpp"
 #include "core/Output.hpp"
 #include "core/SparseMatrix.hpp"
@@ -32,6 +36,32 @@ class OutputCapture {
   Output_Interface record_;
   std::string streams_[3];
   int flushes_ = 0;
+};
+
+// A Memory_Interface over malloc, installed for the allocator's lifetime:
+// hands out blocks while `allowed` is not 0 (each one counts it down; -1
+// never runs out), then fails every further request; a request above
+// refuse_above bytes fails too (so that a test of a size limit cannot
+// exhaust the machine). Keeps the blocks not yet freed (a block made before
+// it was installed may be freed through it), the number of requests and the
+// largest request in bytes.
+class CountingAllocator {
+ public:
+  CountingAllocator();
+  ~CountingAllocator();
+  CountingAllocator(const CountingAllocator&) = delete;
+  CountingAllocator& operator=(const CountingAllocator&) = delete;
+
+  int allowed = -1;
+  std::set<void*> blocks;
+  std::size_t refuse_above = static_cast<std::size_t>(-1);
+  int requests = 0;
+  std::size_t largest = 0;
+
+ private:
+  static void* Allocate(void* context, std::size_t size);
+  static void Free(void* context, void* block);
+  Memory_Interface record_;
 };
 
 // Fixture for library tests: solver errors throw SolverErrorException, the
@@ -63,6 +93,12 @@ class LibraryTest : public ::testing::Test {
     }                                                                            \
     EXPECT_TRUE(sarn_raised_) << "no solver error raised by " #statement;        \
   } while (0)
+
+// Runs build once under a CountingAllocator to count its allocations (a
+// build that succeeds must give back every block), then once for each of
+// them with that allocation failing: every such run must end in the solver
+// error "allocation failed" with every block given back.
+void SweepAllocationFailures(const std::function<void()>& build);
 
 // Dense row-major copy of a sparse matrix, read column by column through
 // its starts and lengths; entries that share a position are summed.

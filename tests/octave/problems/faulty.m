@@ -1,6 +1,7 @@
 function varargout = faulty(x, flag)
   % shifted_identity on two variables that misbehaves as the global FAULT
-  % says: 'error' raises an error, 'short_f' returns one entry of F,
+  % says: 'error' raises an error, 'error_formatted' one with a formatted
+  % message, 'error_no_id' one without an identifier, 'short_f' returns one entry of F,
   % 'complex_f' / 'sparse_f' return F of the wrong kind, 'full_J' a full J,
   % 'wide_J' a J of the wrong size, 'dense_J' a J with four entries,
   % 'text_domerr' a domerr that is text, 'one_output' only f, 'domerr_2.7' /
@@ -16,6 +17,10 @@ function varargout = faulty(x, flag)
   switch FAULT
     case 'error'
       error('faulty:failed', 'the evaluation failed on purpose');
+    case 'error_formatted'
+      error('faulty:formatted', 'the user message %d', 42);
+    case 'error_no_id'
+      error('the evaluation failed without an identifier');
     case 'late_error'
       f = [x(1)^3 - 27; x(2) + 1];   % a root at (3, -1) that Newton's method approaches slowly
       J = sparse([3 * x(1)^2, 0; 0, 1]);
