@@ -1,4 +1,10 @@
 // The presolve layer's list of process-wide state to forget.
 #include "presolve/PresolveState.hpp"
 
-void PresolveState_Forget() {}
+#include "presolve/PresolveDebug.hpp"
+#include "presolve/PresolveQueue.hpp"
+
+void PresolveState_Forget() {
+  PresolveQueue_Forget();
+  PresolveDebug_Forget();
+}

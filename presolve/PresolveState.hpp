@@ -1,8 +1,9 @@
 // The presolve layer's process-wide state, listed and forgotten in one
-// place. The presolve keeps its reductions on the MCP record, so the list is
-// empty; the option table holds values only and keeps them until the next
-// defaults.
+// place: the head, count and size of the row queue (its slots live in the
+// Workspace) and the switch of the debug invariant check. The reductions
+// themselves live on the MCP record; the option table holds values only
+// and keeps them until the next defaults.
 #pragma once
 
-// Forgets what the presolve layer keeps across calls (nothing at present).
+// Forgets what the presolve layer keeps across calls.
 void PresolveState_Forget();

@@ -171,14 +171,15 @@ TEST_F(PresolveTest, RowIndexFollowsTheColumnsWhereverTheyAreStored) {
 }
 
 TEST_F(PresolveTest, ActiveCountsSkipFixedVariablesAndTinyLinearEntries) {
-  // F = J x with J = [1 0 5; 1e-11 2 0; 0 3 1e-11] stored densely; x2 fixed.
+  // F = J x with J = [1 0 5; 1e-11 2 0; 0 3 1e-13] stored densely; x2 fixed.
+  // The tiny entry (3,3) lies below presolve_jacobian_tolerance (1e-12).
   FakeMCP fake(3, 9, [](const double* x, double* f, std::vector<Triplet>* j) {
     f[0] = x[0] + 5.0 * x[2];
     f[1] = 1e-11 * x[0] + 2.0 * x[1];
-    f[2] = 3.0 * x[1] + 1e-11 * x[2];
+    f[2] = 3.0 * x[1] + 1e-13 * x[2];
     if (j) {
       *j = {{0, 0, 1.0}, {1, 0, 1e-11}, {2, 0, 0.0}, {0, 1, 0.0}, {1, 1, 2.0},
-            {2, 1, 3.0}, {0, 2, 5.0},   {1, 2, 0.0}, {2, 2, 1e-11}};
+            {2, 1, 3.0}, {0, 2, 5.0},   {1, 2, 0.0}, {2, 2, 1e-13}};
     }
     return 0;
   });
