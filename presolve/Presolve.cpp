@@ -262,6 +262,8 @@ void MCP_PresolvePrepare(MCP* mcp) {
   RecordStack_Push(mcp->stack, bottom);
   PresolveQueue_Reset(mcp->n);
   IDenseVector_FillZero(Workspace_IVector(3), mcp->n);
+  IDenseVector_FillZero(Workspace_IVector(14), mcp->n);  // columns freed by the bound rounds
+  Skew_ResetTightenings(mcp->n);
   PresolveDebug_Snapshot(mcp);
 }
 

@@ -1,6 +1,7 @@
 // Invariant check of the presolve: counts against a recount, F of the
-// linear live rows against the working point. The reference point and F and
-// the recount live in the Workspace's spare vectors 14 and 15.
+// linear live rows against the working point. The reference point and F
+// live in the Workspace's vectors 14 and 15, the recount in its integer
+// vector 15.
 #include "presolve/PresolveDebug.hpp"
 
 #include <cmath>
@@ -18,30 +19,25 @@ int checks_on = 0;
 
 constexpr double kRelativeTolerance = 1e-9;
 
-void CheckCounts(const PresolveView& v) {
-  IDenseVector* rows = Workspace_IVector(14);
-  IDenseVector* cols = Workspace_IVector(15);
-  IDenseVector_FillZero(rows, v.n);
-  IDenseVector_FillZero(cols, v.n);
-  std::int32_t* row_count = IDenseVector_Array(rows);
-  std::int32_t* col_count = IDenseVector_Array(cols);
+// Recounts the active entries per row (rows) or per column into
+// Workspace integer vector 15 and compares with the kept counts.
+void CheckCounts(const PresolveView& v, bool rows) {
+  IDenseVector* scratch = Workspace_IVector(15);
+  IDenseVector_FillZero(scratch, v.n);
+  std::int32_t* count = IDenseVector_Array(scratch);
   for (std::int32_t j = 1; j <= v.n; ++j) {
     if (v.Fixed(j)) continue;
     for (std::int32_t p = v.ColBegin(j); p < v.ColEnd(j); ++p) {
       const std::int32_t r = v.row[p];
       if (v.Fixed(r) || !Presolve_EntryCounts(v.entry_type[p], v.value[p])) continue;
-      row_count[r - 1] += 1;
-      col_count[j - 1] += 1;
+      count[(rows ? r : j) - 1] += 1;
     }
   }
+  const std::int32_t* kept = rows ? v.row_count : v.col_count;
   for (std::int32_t i = 1; i <= v.n; ++i) {
-    if (row_count[i - 1] != v.row_count[i - 1]) {
-      Error_SolverError("PresolveDebug: row %d counts %d active entries, a recount %d.\n", i,
-                        v.row_count[i - 1], row_count[i - 1]);
-    }
-    if (col_count[i - 1] != v.col_count[i - 1]) {
-      Error_SolverError("PresolveDebug: column %d counts %d active entries, a recount %d.\n", i,
-                        v.col_count[i - 1], col_count[i - 1]);
+    if (count[i - 1] != kept[i - 1]) {
+      Error_SolverError("PresolveDebug: %s %d counts %d active entries, a recount %d.\n",
+                        rows ? "row" : "column", i, kept[i - 1], count[i - 1]);
     }
   }
 }
@@ -78,7 +74,8 @@ void PresolveDebug_Snapshot(MCP* mcp) {
 void PresolveDebug_AfterReduction(MCP* mcp) {
   if (!checks_on) return;
   const PresolveView v = Presolve_View(mcp);
-  CheckCounts(v);
+  CheckCounts(v, true);
+  CheckCounts(v, false);
   const double* x0 = DenseVector_Array(Workspace_Vector(14));
   const double* f0 = DenseVector_Array(Workspace_Vector(15));
   if (DenseVector_Length(Workspace_Vector(14)) != v.n) {

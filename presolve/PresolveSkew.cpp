@@ -516,6 +516,8 @@ bool Skew_ExplicitUpper(MCP* mcp, std::int32_t level, std::int32_t j, const Deri
   return true;
 }
 
+std::int32_t* Skew_FreedFlags() { return IDenseVector_Array(Workspace_IVector(14)); }
+
 void Skew_ForgetLower(const DerivedBounds& d, std::int32_t j) {
   DenseVector_SetValue(d.lower, j, -Inf());
   IDenseVector_SetValue(d.lower_row, j, 0);

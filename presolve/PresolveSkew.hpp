@@ -83,5 +83,10 @@ void Force_Upper(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* cou
 int Skew_BoundRounds(MCP* mcp, std::int32_t level, std::int32_t* fixed, std::int32_t* forced,
                      std::int32_t* redundant, std::int32_t* freed, std::int32_t* changes);
 
+// Gives the presolve of a problem with n variables its allowance of bound
+// tightenings (presolve_tighten); 0 forgets it. Called by the set-up of
+// every presolve.
+void Skew_ResetTightenings(std::int32_t n);
+
 // The duplicate-row pass: no rule is built, *duplicated := 0, returns 13.
 int Skew_DuplicateRows(MCP* mcp, std::int32_t level, std::int32_t* duplicated);

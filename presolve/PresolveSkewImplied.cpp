@@ -27,6 +27,19 @@ namespace {
 
 constexpr double kTol = PRESOLVE_ROW_TOLERANCE;
 
+// Tightenings left to presolve_tighten in this presolve. Propagating bounds
+// over rows that contradict each other moves them on without end (each
+// round a little further towards infinity); once the allowance is spent the
+// implied bounds are no longer made explicit for their own sake.
+std::int32_t tightenings_left = 0;
+
+// A lower bound raised from old to bound by a step worth recording: more
+// than a thousandth of the bound's size (any step from an infinite bound).
+bool Worthwhile(double bound, double old) {
+  if (!(old > -Presolve_Infinity())) return bound > -Presolve_Infinity();
+  return bound - old > 1e-3 * std::fmax(1.0, std::fabs(old));
+}
+
 double Inf() { return Presolve_Infinity(); }
 
 std::int32_t Sum(const std::int32_t* counts[5]) {
@@ -181,11 +194,15 @@ int ImpliedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class, std::
 }
 
 // Column j of row r is a candidate of the free-column rule: its only
-// active entry is in row r, its row is a candidate, and the derived bounds
-// d cover one of its finite bounds.
+// active entry is in row r, its row is a candidate, the derived bounds d
+// cover one of its finite bounds, and it was not freed before in this
+// presolve. (Two columns whose bounds each row implies from the other's
+// bounds would otherwise be freed and bounded again in turn for ever:
+// freeing one makes the bounds its row gave the other explicit.)
 bool FreeCandidate(MCP* mcp, std::int32_t j, const DerivedBounds& d) {
   const PresolveView v = Presolve_View(mcp);
   if (v.col_count[j - 1] != 1 || v.mark[j - 1] != 1) return false;
+  if (Skew_FreedFlags()[j - 1] != 0) return false;
   const double inf = Inf();
   const double lj = v.lower[j - 1];
   const double uj = v.upper[j - 1];
@@ -229,6 +246,8 @@ void ApplyRowSide(MCP* mcp, std::int32_t level, std::int32_t s, std::int32_t* co
 
 }  // namespace
 
+void Skew_ResetTightenings(std::int32_t n) { tightenings_left = 20 * n + 100; }
+
 void Skew_ImpliedBounds(MCP* mcp, std::int32_t row_class, const double* lo, const double* up,
                         const ActivitySet& act, const DerivedBounds& out) {
   const PresolveView v = Presolve_View(mcp);
@@ -265,14 +284,10 @@ int Skew_ApplyImplied(MCP* mcp, std::int32_t level, std::int32_t* fixed, std::in
     double up = v.upper[j - 1];
     const double implied_lo = DenseVector_Value(d.lower, j);
     const double implied_up = DenseVector_Value(d.upper, j);
-    if (implied_lo > lo) {
-      lo = implied_lo;
-      if (tighten) Skew_ExplicitLower(mcp, level, j, d, changes);
-    }
-    if (implied_up < up - kTol) {
-      up = implied_up;
-      if (tighten) Skew_ExplicitUpper(mcp, level, j, d, changes);
-    }
+    if (implied_lo > lo) lo = implied_lo;
+    if (implied_up < up - kTol) up = implied_up;
+    // Crossing and meeting bounds are settled before any bound is made
+    // explicit, so that no explicit bound ever crosses the other.
     if (lo > up + kTol) {
       Output_Printf(OUTPUT_LOG, "Implied (%d): infeasible: original %5.4e %5.4e implied: %5.4e %5.4e\n",
                     j, v.lower[j - 1], v.upper[j - 1], lo, up);
@@ -281,6 +296,14 @@ int Skew_ApplyImplied(MCP* mcp, std::int32_t level, std::int32_t* fixed, std::in
     if (lo >= up - kTol) {
       FixAtMeet(mcp, level, j, lo, up, d, changes);
       *fixed += 1;
+    } else if (tighten && tightenings_left > 0) {
+      if (Worthwhile(implied_lo, v.lower[j - 1]) && Skew_ExplicitLower(mcp, level, j, d, changes)) {
+        tightenings_left -= 1;
+      }
+      if (Worthwhile(-implied_up, -v.upper[j - 1]) &&
+          Skew_ExplicitUpper(mcp, level, j, d, changes)) {
+        tightenings_left -= 1;
+      }
     }
   }
   return MCP_CONTINUE;
@@ -386,6 +409,7 @@ int Skew_RelaxColumn(MCP* mcp, std::int32_t level, std::int32_t r, std::int32_t 
     *changes += 1;
   }
   Presolve_SetBounds(mcp, level, r, PRESOLVE_KIND_BOUND, j, lo, up);
+  Skew_FreedFlags()[j - 1] = 1;
   std::int32_t count = 0;
   const int status = Skew_OneRow(mcp, level, j, &count);
   *freed += count;
@@ -427,8 +451,12 @@ int Skew_ImpliedRound(MCP* mcp, std::int32_t level, std::int32_t row_class, std:
     if (status != MCP_CONTINUE) return status;
     status = ImpliedForceRows(mcp, level, row_class, forced, redundant, changes);
     if (status != MCP_CONTINUE) return status;
-    status = Skew_FreeColumns(mcp, level, row_class, d, freed, changes, &ImpliedFreeColumn);
-    if (status != MCP_CONTINUE) return status;
+    // Freeing a column relaxes the very bounds that tightening makes
+    // explicit: with both, every round would undo the last one.
+    if (!Presolve_OptionBool(PRESOLVE_TIGHTEN)) {
+      status = Skew_FreeColumns(mcp, level, row_class, d, freed, changes, &ImpliedFreeColumn);
+      if (status != MCP_CONTINUE) return status;
+    }
     if (Sum(counts) == before) return MCP_CONTINUE;
   }
 }

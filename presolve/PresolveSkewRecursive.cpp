@@ -9,6 +9,7 @@
 #include "core/Error.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/Output.hpp"
+#include "presolve/PresolveOptions.hpp"
 #include "presolve/PresolveRecord.hpp"
 #include "presolve/PresolveSkew.hpp"
 #include "presolve/PresolveSkew_internal.hpp"
@@ -268,5 +269,6 @@ int Skew_RecursiveRound(MCP* mcp, std::int32_t level, std::int32_t row_class,
   if (status != MCP_CONTINUE || found == 0) return status;
   status = RecursiveForceRows(mcp, level, row_class, forced, redundant, changes);
   if (status != MCP_CONTINUE) return status;
+  if (Presolve_OptionBool(PRESOLVE_TIGHTEN)) return MCP_CONTINUE;  // see Skew_ImpliedRound
   return Skew_FreeColumns(mcp, level, row_class, rec, freed, changes, &RecursiveFreeColumn);
 }

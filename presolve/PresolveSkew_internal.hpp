@@ -178,6 +178,11 @@ void Skew_ExplicitSides(MCP* mcp, std::int32_t level, std::int32_t r, std::int32
 int Skew_RelaxColumn(MCP* mcp, std::int32_t level, std::int32_t r, std::int32_t j,
                      const DerivedBounds& d, std::int32_t* freed, std::int32_t* changes);
 
+// Flags of the columns the free-column rule relaxed in this presolve
+// (Workspace integer vector 14, zeroed by MCP_PresolvePrepare); a column is
+// freed once at most.
+std::int32_t* Skew_FreedFlags();
+
 // The free-column rule applied to column j of row r.
 using FreeColumnRule = int (*)(MCP* mcp, std::int32_t level, std::int32_t r, std::int32_t j,
                                std::int32_t* freed, std::int32_t* changes);

@@ -3,8 +3,10 @@
 
 #include "presolve/PresolveDebug.hpp"
 #include "presolve/PresolveQueue.hpp"
+#include "presolve/PresolveSkew.hpp"
 
 void PresolveState_Forget() {
   PresolveQueue_Forget();
   PresolveDebug_Forget();
+  Skew_ResetTightenings(0);
 }

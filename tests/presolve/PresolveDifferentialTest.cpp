@@ -38,16 +38,38 @@ class PresolveDifferentialTest : public LibraryTest {
     PresolveDebug_SetChecks(1);
   }
 
+  // The presolve switches of one solve.
+  struct Switches {
+    bool presolve = true;
+    bool implied = false;
+    bool recursive = true;
+    bool tighten = false;
+  };
+
   Outcome Solve(const LinearProblem& p, bool presolve) {
+    Switches on;
+    on.presolve = presolve;
+    return Solve(p, on, {});
+  }
+
+  Outcome Solve(const LinearProblem& p, const Switches& with, const std::vector<int>& row_types) {
     Options_Default(options());
-    Presolve_OptionTable[PRESOLVE].bool_value = presolve ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE].bool_value = with.presolve ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE_IMPLIED].bool_value = with.implied ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE_RECURSIVE].bool_value = with.recursive ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE_TIGHTEN].bool_value = with.tighten ? 1 : 0;
     output()->Clear();
     ProblemAdapter adapter(AsNonlinear(p));
-    adapter.AllowPresolve(true);
+    adapter.AllowPresolve(true, row_types);
     Information info{};
     info.output_mask = OUTPUT_LOG;
     Outcome out;
-    out.code = Sarn_Solve(adapter.mcp(), &info);
+    try {
+      out.code = Sarn_Solve(adapter.mcp(), &info);
+    } catch (const SolverErrorException& error) {
+      ADD_FAILURE() << p.name << ": " << error.what() << output()->log();
+      return out;
+    }
     out.z = adapter.Point();
     const double* lower = DenseVector_Array(MCP_FullLower(adapter.mcp()));
     const double* upper = DenseVector_Array(MCP_FullUpper(adapter.mcp()));
@@ -55,7 +77,8 @@ class PresolveDifferentialTest : public LibraryTest {
     out.upper.assign(upper, upper + p.n);
     const std::string& log = output()->log();
     out.reduced = log.find("Zero:") != std::string::npos ||
-                  log.find("Forced:") != std::string::npos;
+                  log.find("Forced:") != std::string::npos ||
+                  log.find("Implied:") != std::string::npos;
     return out;
   }
 };
@@ -111,6 +134,35 @@ TEST_F(PresolveDifferentialTest, RandomBoxLCPsAgreeWithAndWithoutPresolve) {
   // The problems must exercise the presolve.
   EXPECT_GT(tally.reduced, static_cast<int>(kProblems) / 4);
   EXPECT_GT(tally.infeasible_on, 0);
+}
+
+// Convex QPs in optimality form with their rows classed, so that the
+// implied and recursive bound rounds run too, in every combination of
+// their switches.
+TEST_F(PresolveDifferentialTest, ClassedQPsAgreeWithAndWithoutTheBoundRounds) {
+  Tally tally;
+  int implied = 0;
+  for (std::uint32_t seed = 1; seed <= 800; ++seed) {
+    const ClassedLCP c = RandomQPKKT(seed);
+    const Outcome off = Solve(c.problem, false);
+    for (const bool recursive : {true, false}) {
+      for (const bool tighten : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "recursive " << recursive << " tighten " << tighten);
+        Switches with;
+        with.implied = true;
+        with.recursive = recursive;
+        with.tighten = tighten;
+        const Outcome on = Solve(c.problem, with, c.row_types);
+        if (output()->log().find("Implied:") != std::string::npos) implied += 1;
+        Compare(this, c.problem, &tally, on, off);
+      }
+    }
+    if (HasFailure()) break;
+  }
+  std::printf("implied rounds changed %d; solved with presolve %d, without %d; infeasible by "
+              "presolve %d; lost %d\n",
+              implied, tally.solved_on, tally.solved_off, tally.infeasible_on, tally.lost);
+  EXPECT_GT(implied, 0);
 }
 
 TEST_F(PresolveDifferentialTest, DiagonallyDominantProblemsAreAlwaysSolved) {
