@@ -100,8 +100,11 @@ void Presolve_SetBounds(MCP* mcp, std::int32_t level, std::int32_t second, std::
                         std::int32_t var, double newlb, double newub) {
   const double inf = Presolve_Infinity();
   const double zerotol = Presolve_ZeroTolerance();
+  // Bounds may cross by the row-level tolerance: the rules settle closer
+  // crossings as a meeting, and report real ones as infeasibility before
+  // they set any bound.
   const bool valid = newlb < inf && newub > -inf &&
-                     (newlb <= -inf || newub >= inf || newlb - newub <= zerotol);
+                     (newlb <= -inf || newub >= inf || newlb - newub <= PRESOLVE_ROW_TOLERANCE);
   if (!valid) {
     Error_SolverError("Bound incorrect: %d: %d %5.4e %5.4e\n", second, var, newlb, newub);
   }
@@ -112,7 +115,7 @@ void Presolve_SetBounds(MCP* mcp, std::int32_t level, std::int32_t second, std::
   if (PRESOLVE_EQ(newlb, lb, zerotol)) newlb = lb;
   if (PRESOLVE_EQ(newub, ub, zerotol)) newub = ub;
 
-  if (PRESOLVE_EQ(newlb, newub, zerotol)) {
+  if (PRESOLVE_EQ(newlb, newub, zerotol) || newlb > newub) {
     // The bounds meet (possibly crossed within zerotol): fix at their
     // midpoint, kept inside the variable's current bounds.
     const double mid = Presolve_Clip((newlb + newub) * 0.5, lb, ub);
@@ -134,8 +137,12 @@ void Presolve_SetBounds(MCP* mcp, std::int32_t level, std::int32_t second, std::
 void Presolve_SetValue(MCP* mcp, std::int32_t var, double value) {
   const PresolveView v = Presolve_View(mcp);
   const double zerotol = Presolve_ZeroTolerance();
-  if (PRESOLVE_EQ(value, v.lower[var - 1], zerotol)) value = v.lower[var - 1];
-  if (PRESOLVE_EQ(value, v.upper[var - 1], zerotol)) value = v.upper[var - 1];
+  // Both tests on the value given: within zerotol of both, the upper wins.
+  if (PRESOLVE_EQ(value, v.upper[var - 1], zerotol)) {
+    value = v.upper[var - 1];
+  } else if (PRESOLVE_EQ(value, v.lower[var - 1], zerotol)) {
+    value = v.lower[var - 1];
+  }
   const double xold = v.x[var - 1];
   v.x[var - 1] = value;
   Presolve_MoveColumn(v, var, value - xold);

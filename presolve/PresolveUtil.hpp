@@ -91,12 +91,14 @@ bool Presolve_IsFixed(const MCP* mcp, std::int32_t j);
 // equal to the old one on its side keeps the old value exactly. Bounds that
 // stay apart: one record, x moves to the median of x, newlb and newub, and
 // F of every row with an entry in column var follows the move (the counts
-// do not change). Bounds that meet within zerotol: the variable is fixed
-// with MCP_FixVariable at their midpoint clipped into its current bounds,
-// and its row leaves the candidate rows.
+// do not change). Bounds that meet within zerotol, or cross by no more than
+// the row-level tolerance 1e-10: the variable is fixed with MCP_FixVariable
+// at their midpoint clipped into its current bounds, and its row leaves
+// the candidate rows.
 // Precondition (an internal check, never an answer to the caller's data):
-// newlb < +inf, newub > -inf and newlb - newub <= zerotol unless a bound is
+// newlb < +inf, newub > -inf and newlb - newub <= 1e-10 unless a bound is
 // infinite; a violation is the solver error "Bound incorrect: ...".
+// (The rules report wider crossings as infeasibility before they get here.)
 void Presolve_SetBounds(MCP* mcp, std::int32_t level, std::int32_t second, std::int32_t kind,
                         std::int32_t var, double newlb, double newub);
 
