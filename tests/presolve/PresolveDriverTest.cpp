@@ -15,6 +15,11 @@ namespace {
 
 class PresolveDriverTest : public PresolveRig {
  protected:
+  void TearDown() override {
+    adapter_.reset();
+    PresolveRig::TearDown();
+  }
+
   // A started record of p with the presolve on; returns MCP_Start's status.
   int Start(const NonlinearProblem& p, bool constant = true, std::vector<int> row_types = {}) {
     adapter_ = std::make_unique<ProblemAdapter>(p);
