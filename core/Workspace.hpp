@@ -20,11 +20,12 @@
 //   stabilisation and reports: vectors 1..4 (reports: 1);
 //   arc and line searches: the search group;
 //   merit gradient: the merit group;
-//   presolve and column rules: vectors and integer vectors 1..13;
+//   presolve and column rules: vectors and integer vectors 1..13, integer
+//     vector 14 (columns freed by the bound rounds);
+//   presolve invariant check (tests): vectors 14 and 15, integer vector 15;
 //   row presolve: vectors 4..6, integer vectors 1..6;
 //   iterative solvers: the Krylov, orthogonal-direction, GMRES,
 //     preconditioner, scaling and factorization groups and the basis.
-// Vectors 14 and 15 and integer vectors 14 and 15 are free.
 #pragma once
 
 #include <cstdint>

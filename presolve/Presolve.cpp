@@ -1,26 +1,49 @@
 // Presolve framework: bound check, fixed-variable split, basis repair, the
-// presolve set-up, and the driver and postsolve around the reduction stack.
+// presolve set-up and the presolve driver with its row queue and dispatch.
 #include "presolve/Presolve.hpp"
 
 #include <cmath>
 
 #include "core/Error.hpp"
+#include "core/IDenseVector.hpp"
 #include "core/Interrupt.hpp"
 #include "core/Options.hpp"
 #include "core/Output.hpp"
+#include "core/Workspace.hpp"
+#include "presolve/PresolveCol.hpp"
+#include "presolve/PresolveDebug.hpp"
 #include "presolve/PresolveOptions.hpp"
+#include "presolve/PresolveQueue.hpp"
+#include "presolve/PresolveSkew.hpp"
+#include "presolve/PresolveUtil.hpp"
+#include "presolve/Presolve_internal.hpp"
+#include "presolve/RowPass.hpp"
 
 namespace {
 
 constexpr int kNameLength = 256;
-constexpr double kActiveTolerance = 1e-10;
 constexpr double kBasisTolerance = 1e-10;
+// Rows with fewer active entries than this are queued for the short-row
+// rules.
+constexpr std::int32_t kShortRow = 5;
 
 bool IsBoundError(double lower, double upper, double inf, double tolerance) {
   if (std::isnan(lower) || std::isnan(upper)) return true;
   if (lower >= inf || upper <= -inf) return true;
   bool finite = lower > -inf && upper < inf;
   return finite && lower - upper > tolerance;
+}
+
+// Names the variable and the bounds that clash; two bounds at the same
+// infinity are not shown as one above the other.
+void WarnBoundError(const char* name, double lower, double upper, double inf) {
+  if (lower >= inf && upper >= inf) {
+    Error_Warning("%s: lb = ub = +infinity\n", name);
+  } else if (lower <= -inf && upper <= -inf) {
+    Error_Warning("%s: lb = ub = -infinity\n", name);
+  } else {
+    Error_Warning("%s: lb = %5.4e > %5.4e = ub\n", name, lower, upper);
+  }
 }
 
 // The code a variable's basis status should have, given its bounds, point
@@ -96,7 +119,7 @@ int MCP_CheckBounds(MCP* mcp) {
     if (upper[i] > inf) upper[i] = inf;
     if (IsBoundError(lower[i], upper[i], inf, tolerance)) {
       MCP_FullVariableName(mcp, i + 1, name, kNameLength);
-      Error_Warning("%s: lb = %5.4e > %5.4e = ub\n", name, lower[i], upper[i]);
+      WarnBoundError(name, lower[i], upper[i], inf);
       errors += 1;
     } else if (lower[i] > -inf && upper[i] < inf && std::fabs(lower[i] - upper[i]) <= tolerance) {
       upper[i] = lower[i];
@@ -218,7 +241,7 @@ void MCP_CountActive(MCP* mcp) {
     for (std::int32_t p = col_start[j] - 1; p < col_start[j] - 1 + col_len[j]; ++p) {
       std::int32_t r = row[p] - 1;
       if (IsFixed(lower, upper, r)) continue;
-      if (type[p] == ENTRY_NONLINEAR || std::fabs(value[p]) > kActiveTolerance) {
+      if (Presolve_EntryCounts(type[p], value[p])) {
         row_count[r] += 1;
         col_count[j] += 1;
       }
@@ -228,25 +251,174 @@ void MCP_CountActive(MCP* mcp) {
 
 void MCP_CheckSkewSymmetry(MCP* mcp) { SetUpPresolve(mcp); }
 
-int MCP_Presolve(MCP* mcp) {
+void MCP_PresolvePrepare(MCP* mcp) {
   SetUpPresolve(mcp);
   // An interrupted presolve leaves its records behind; they belong to no
   // postsolve.
   PresolveRecord record;
   while (RecordStack_Count(mcp->stack) > 0) RecordStack_Pop(mcp->stack, record);
-
-  double inf = Options_CommonDouble(COMMON_INFINITY);
-  PresolveRecord bottom = {-inf, inf, 0.0, -1, -1, -1, PRESOLVE_KIND_BOTTOM};
+  const double inf = Options_CommonDouble(COMMON_INFINITY);
+  const PresolveRecord bottom = {-inf, inf, 0.0, -1, -1, -1, PRESOLVE_KIND_BOTTOM};
   RecordStack_Push(mcp->stack, bottom);
-  Interrupt_Check();
+  PresolveQueue_Reset(mcp->n);
+  IDenseVector_FillZero(Workspace_IVector(3), mcp->n);
+  IDenseVector_FillZero(Workspace_IVector(14), mcp->n);  // columns freed by the bound rounds
+  Skew_ResetTightenings(mcp->n);
+  PresolveDebug_Snapshot(mcp);
+}
+
+int MCP_Presolve(MCP* mcp) {
+  MCP_PresolvePrepare(mcp);
+  std::int32_t level = 1;
+  for (;;) {
+    Interrupt_Check();
+    int status = MCP_PresolveRows(mcp, &level);
+    if (status != MCP_CONTINUE) return status;
+    Interrupt_Check();
+    std::int32_t changed = 0;
+    status = MCP_PresolveRowsCols(mcp, &level, &changed);
+    if (status != MCP_CONTINUE) return status;
+    if (changed == 0) return MCP_CONTINUE;
+  }
+}
+
+void MCP_FillRowQueue(MCP* mcp) {
+  const PresolveView v = Presolve_View(mcp);
+  PresolveQueue_Reset(v.n);
+  for (std::int32_t i = 1; i <= v.n; ++i) {
+    if (!v.Fixed(i) && v.mark[i - 1] == 1 && v.row_count[i - 1] < kShortRow) {
+      PresolveQueue_Append(i);
+    }
+  }
+}
+
+int MCP_RowDispatch(MCP* mcp, std::int32_t level, std::int32_t* zero, std::int32_t* single,
+                    std::int32_t* two) {
+  *zero = 0;
+  *single = 0;
+  *two = 0;
+  const PresolveView v = Presolve_View(mcp);
+  while (PresolveQueue_Count() > 0) {
+    const std::int32_t i = PresolveQueue_Take();
+    if (v.mark[i - 1] == 0 || v.Fixed(i)) continue;
+    std::int32_t count = 0;
+    int status = MCP_CONTINUE;
+    switch (v.row_count[i - 1]) {
+      case 0:
+        status = Skew_ZeroRow(mcp, level, i, &count);
+        *zero += count;
+        break;
+      case 1:
+        status = Skew_OneRow(mcp, level, i, &count);
+        *single += count;
+        break;
+      case 2:
+        status = Skew_TwoRow(mcp, level, i, &count);
+        *two += count;
+        break;
+      default:
+        break;
+    }
+    if (status != MCP_CONTINUE) return status;
+  }
   return MCP_CONTINUE;
 }
 
-void MCP_Postsolve(MCP* mcp) {
-  if (!mcp->presolve_allocated) return;
-  PresolveRecord record;
-  while (RecordStack_Count(mcp->stack) > 0) {
-    RecordStack_Pop(mcp->stack, record);
-    if (record.kind == PRESOLVE_KIND_BOTTOM) break;
+namespace {
+
+// The rules of one round of the row-level pass; *changed := 1 when one of
+// them changed the problem.
+int RowRound(MCP* mcp, std::int32_t level, bool* changed) {
+  MCP_FillRowQueue(mcp);
+  Interrupt_Check();
+  std::int32_t zero = 0;
+  std::int32_t single = 0;
+  std::int32_t two = 0;
+  int status = MCP_RowDispatch(mcp, level, &zero, &single, &two);
+  if (status != MCP_CONTINUE) return status;
+  if (zero + single + two != 0) {
+    *changed = true;
+    Output_Printf(OUTPUT_LOG, "Zero: %5d Single: %5d Double: %5d\n", zero, single, two);
   }
+
+  Interrupt_Check();
+  std::int32_t forced = 0;
+  std::int32_t redundant = 0;
+  status = Skew_ForceRows(mcp, level, &forced, &redundant);
+  if (status != MCP_CONTINUE) return status;
+  if (forced + redundant != 0) {
+    *changed = true;
+    Output_Printf(OUTPUT_LOG, "Forced: %5d Redundant: %5d\n", forced, redundant);
+  }
+
+  if (Presolve_OptionBool(PRESOLVE_IMPLIED) && MCP_CheckConstraintSets(mcp) != 0) {
+    Interrupt_Check();
+    std::int32_t fixed = 0;
+    std::int32_t freed = 0;
+    std::int32_t changes = 0;
+    status = Skew_BoundRounds(mcp, level, &fixed, &forced, &redundant, &freed, &changes);
+    if (status != MCP_CONTINUE) return status;
+    if (fixed + forced + redundant + freed != 0) {
+      *changed = true;
+      Output_Printf(OUTPUT_LOG, "Implied: Fixed: %5d Forced: %5d Redundant: %5d Freed: %5d\n",
+                    fixed, forced, redundant, freed);
+    }
+  }
+
+  Interrupt_Check();
+  std::int32_t duplicated = 0;
+  status = Skew_DuplicateRows(mcp, level, &duplicated);
+  if (status != MCP_CONTINUE) return status;
+  if (duplicated != 0) {
+    *changed = true;
+    Output_Printf(OUTPUT_LOG, "Duplicated: %5d\n", duplicated);
+  }
+  return MCP_CONTINUE;
+}
+
+}  // namespace
+
+int MCP_PresolveRows(MCP* mcp, std::int32_t* level) {
+  for (;;) {
+    if (MCP_MarkCandidateRows(mcp) == 0) return MCP_CONTINUE;
+    bool changed = false;
+    const int status = RowRound(mcp, *level, &changed);
+    if (status != MCP_CONTINUE) return status;
+    if (!changed) return MCP_CONTINUE;
+    *level += 1;
+    DenseVector* f = FunctionJacobian_Function(mcp->evaluation);
+    DenseVector_SetLength(f, mcp->n);
+    const int errors = mcp->interface.function_evaluation(
+        mcp->interface.data, mcp->n, DenseVector_Array(mcp->x), DenseVector_Array(f));
+    if (errors != 0) {
+      Output_Printf(OUTPUT_LOG, "Function undefined.\n");
+      return MCP_UNDEFINED;
+    }
+    PresolveDebug_Snapshot(mcp);
+  }
+}
+
+int MCP_PresolveRowsCols(MCP* mcp, std::int32_t* level, std::int32_t* changed) {
+  *changed = 0;
+  std::int32_t rows_changed = 0;
+  std::int32_t cols_changed = 0;
+  int status = MCPR(mcp, level, &rows_changed);
+  PresolveDebug_Snapshot(mcp);
+  if (status != MCP_CONTINUE) return status;
+  status = MCPC(mcp, level, &cols_changed);
+  PresolveDebug_Snapshot(mcp);
+  if (status != MCP_CONTINUE) return status;
+  if (rows_changed != 0 || cols_changed != 0) *changed = 1;
+  while (cols_changed != 0) {
+    cols_changed = 0;
+    status = MCPR(mcp, level, &rows_changed);
+    PresolveDebug_Snapshot(mcp);
+    if (status != MCP_CONTINUE) return status;
+    if (rows_changed != 0) {
+      status = MCPC(mcp, level, &cols_changed);
+      PresolveDebug_Snapshot(mcp);
+      if (status != MCP_CONTINUE) return status;
+    }
+  }
+  return MCP_CONTINUE;
 }

@@ -1,7 +1,9 @@
 // The presolve layer's process-wide state, listed in one place (see
-// core/CoreState.hpp). The presolve keeps its reductions on the MCP record,
-// so only its option tables are listed, kept: they hold values only and
-// keep them until the next defaults.
+// core/CoreState.hpp): the head, count and size of the row queue (its slots
+// live in the Workspace) and the allowance of bound tightenings of the
+// current presolve are put back; the switch of the debug invariant check and
+// the option tables are kept. The reductions themselves live on the MCP
+// record.
 #pragma once
 
 #include "core/CoreState.hpp"

@@ -92,6 +92,26 @@ TEST_F(PresolveTest, CheckBoundsReportsEveryErrorAndTheFixedCount) {
   EXPECT_NE(output()->status().find("Found: 2 bound errors.\n"), std::string::npos);
 }
 
+TEST_F(PresolveTest, BoundErrorsShowTheBoundsThatClash) {
+  struct Case {
+    double lower, upper;
+    const char* line;
+  };
+  const Case cases[] = {
+      {3.0, 2.0, "x[    1]: lb = 3.0000e+00 > 2.0000e+00 = ub\n"},
+      {kInf, kInf, "x[    1]: lb = ub = +infinity\n"},
+      {1e30, 1e25, "x[    1]: lb = ub = +infinity\n"},
+      {-kInf, -kInf, "x[    1]: lb = ub = -infinity\n"},
+      {kInf, 4.0, "x[    1]: lb = 1.0000e+20 > 4.0000e+00 = ub\n"},
+  };
+  for (const Case& c : cases) {
+    output()->Clear();
+    MCP* mcp = FullProblem({c.lower}, {c.upper});
+    EXPECT_EQ(MCP_CheckBounds(mcp), MCP_BOUND_ERROR);
+    EXPECT_NE(output()->status().find(c.line), std::string::npos) << output()->status();
+  }
+}
+
 TEST_F(PresolveTest, SplitFixedBuildsBothMaps) {
   MCP* mcp = FullProblem({0.0, 1.0, kNaN, 3.0}, {1.0, 1.0, kNaN, 3.0}, {0.5, 7.0, 0.0, 2.0});
   EXPECT_EQ(MCP_SplitFixed(mcp), MCP_CONTINUE);
@@ -171,14 +191,15 @@ TEST_F(PresolveTest, RowIndexFollowsTheColumnsWhereverTheyAreStored) {
 }
 
 TEST_F(PresolveTest, ActiveCountsSkipFixedVariablesAndTinyLinearEntries) {
-  // F = J x with J = [1 0 5; 1e-11 2 0; 0 3 1e-11] stored densely; x2 fixed.
+  // F = J x with J = [1 0 5; 1e-11 2 0; 0 3 1e-13] stored densely; x2 fixed.
+  // The tiny entry (3,3) lies below presolve_jacobian_tolerance (1e-12).
   FakeMCP fake(3, 9, [](const double* x, double* f, std::vector<Triplet>* j) {
     f[0] = x[0] + 5.0 * x[2];
     f[1] = 1e-11 * x[0] + 2.0 * x[1];
-    f[2] = 3.0 * x[1] + 1e-11 * x[2];
+    f[2] = 3.0 * x[1] + 1e-13 * x[2];
     if (j) {
       *j = {{0, 0, 1.0}, {1, 0, 1e-11}, {2, 0, 0.0}, {0, 1, 0.0}, {1, 1, 2.0},
-            {2, 1, 3.0}, {0, 2, 5.0},   {1, 2, 0.0}, {2, 2, 1e-11}};
+            {2, 1, 3.0}, {0, 2, 5.0},   {1, 2, 0.0}, {2, 2, 1e-13}};
     }
     return 0;
   });

@@ -1,0 +1,529 @@
+// Row-level rules: candidate rows, the decision of a linear row from its
+// activity bounds, forcing and redundant rows, the short-row rules, the
+// entry of the bound rounds and the scratch they share.
+//
+// Why the reductions here are sound (z* any solution of the problem before
+// the reduction, z' any solution of the reduced problem the solver returns,
+// "the lifted point" z' with the removed variables at their values after
+// postsolve):
+//
+// Infeasible row. F_i(z) lies in [L - c, U - c] at every z within the
+// bounds, so a row whose range misses what z_i's bounds ask of F_i (0 for
+// a free z_i, <= 0 or >= 0 for a half-bounded one) has no solution. The
+// reductions made before it are all shared by every solution or leave the
+// rest of the problem unchanged (below), so the problem itself has none.
+//
+// Forcing row (Force_Lower; Force_Upper mirrors it). F_i must be 0 (free
+// z_i) or <= 0 (only u_i finite) and F_i >= L - c >= -tol, so every z*
+// attains L: each column of the row sits at the bound giving its lower
+// contribution. These pins are shared by every solution. Pinning z_j drops
+// row j's condition (F_j >= 0 at l_j, F_j <= 0 at u_j) from the reduced
+// problem; z_i is fixed too, at a value no row needs (see below), and the
+// postsolve moves it to restore the dropped conditions. The force is made
+// only when that always works:
+//  - z_i's own entry is zero: then F_i = L - c ~ 0 whatever z_i is, z_i
+//    may decrease without bound (l_i = -inf in both cases) and, because its
+//    column has no active entry outside row i and the pinned rows, moving
+//    it changes only the pinned rows. Each pinned row j either keeps its
+//    condition at every point within the bounds (its own activity range
+//    shows it), or has a linear entry of z_i whose sign makes a smaller z_i
+//    push F_j towards its condition; all of them ask z_i to be small
+//    enough, which the postsolve of z_i's record (MCP_PostsolveRow) finds.
+//    Because z_i changes no live row, z* restricted to the reduced problem
+//    still solves it.
+//  - z_i's own entry is not zero: then z_i is pinned like the others and
+//    cannot move, so every pinned row must keep its condition over its
+//    whole activity range.
+//
+// Redundant row. F_i <= U - c <= tol everywhere (or >= L - c >= -tol), so
+// z_i at u_i (l_i) meets row i's condition at every z': the lifted point
+// solves row i. When F_i stays strictly below zero (above), every z* has
+// z_i there too, and the reduction is shared by all solutions. When F_i may
+// vanish, other values of z_i may solve the row as well; the fix is then a
+// choice, made only when z_i's column has no active entry in another live
+// row, so that the choice does not change the reduced problem.
+#include "presolve/PresolveSkew.hpp"
+
+#include <cmath>
+
+#include "core/DenseVector.hpp"
+#include "core/Error.hpp"
+#include "core/IDenseVector.hpp"
+#include "core/Output.hpp"
+#include "core/Workspace.hpp"
+#include "presolve/PresolveOptions.hpp"
+#include "presolve/PresolveRecord.hpp"
+#include "presolve/PresolveSkew_internal.hpp"
+#include "presolve/rows/RowSolve.hpp"
+#include "problems/MCP.hpp"
+
+namespace {
+
+constexpr double kTol = PRESOLVE_ROW_TOLERANCE;
+constexpr int kNameLength = 256;
+
+double Inf() { return Presolve_Infinity(); }
+
+// Row `row` has a non-zero linear entry in the unfixed column col.
+bool RowHasColumn(const PresolveView& v, std::int32_t row, std::int32_t col) {
+  for (std::int32_t k = v.RowBegin(row); k < v.RowEnd(row); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    if (v.entry_column[p] == col && Presolve_NonZero(v.value[p])) return true;
+  }
+  return false;
+}
+
+// Row j is linear in its unfixed columns and keeps F_j >= 0 (nonneg) or
+// F_j <= 0 at every point within the current bounds.
+bool KeepsCondition(const PresolveView& v, std::int32_t j, bool nonneg) {
+  for (std::int32_t k = v.RowBegin(j); k < v.RowEnd(j); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    if (v.entry_type[p] != 0 && !v.Fixed(v.entry_column[p])) return false;
+  }
+  const RowActivity a = Presolve_ActivityOf(v, j, v.lower, v.upper);
+  if (nonneg) return a.klo == 0 && a.lo - a.c >= -kTol;
+  return a.khi == 0 && a.hi - a.c <= kTol;
+}
+
+// The coefficient of column i in row j (the sum of its stored entries);
+// *linear is false when one of them is nonlinear.
+double CoefficientOf(const PresolveView& v, std::int32_t j, std::int32_t i, bool* linear) {
+  double sum = 0.0;
+  *linear = true;
+  for (std::int32_t k = v.RowBegin(j); k < v.RowEnd(j); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    if (v.entry_column[p] != i) continue;
+    sum += v.value[p];
+    if (v.entry_type[p] != 0) *linear = false;
+  }
+  return sum;
+}
+
+// Whether forcing row i at its lower (upper) activity bound keeps every
+// dropped row condition within reach of the postsolve (see the banner).
+bool ForceIsSound(MCP* mcp, std::int32_t i, bool lower) {
+  const PresolveView v = Presolve_View(mcp);
+  const bool zi_pinned = RowHasColumn(v, i, i);
+  if (!zi_pinned && !Skew_ColumnIsolated(v, i, i)) return false;
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    const double a = v.value[p];
+    if (j == i || v.Fixed(j) || !Presolve_NonZero(a)) continue;
+    // Pinned at its lower bound row j needs F_j >= 0, at its upper F_j <= 0.
+    const bool nonneg = lower ? a > 0 : a < 0;
+    if (KeepsCondition(v, j, nonneg)) continue;
+    if (zi_pinned) return false;
+    bool linear = false;
+    const double b = CoefficientOf(v, j, i, &linear);
+    if (!linear || !Presolve_NonZero(b)) return false;
+    // z_i moves down after Force_Lower and up after Force_Upper.
+    const bool raises_fj = lower ? b < 0 : b > 0;
+    if (raises_fj != nonneg) return false;
+  }
+  return true;
+}
+
+void ForceRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* count, bool lower,
+              const char* operation) {
+  const PresolveView v = Presolve_View(mcp);
+  const double inf = Inf();
+  *count += 1;
+  const double li = v.lower[i - 1];
+  const double ui = v.upper[i - 1];
+  const double zi = li > -inf ? li : (ui < inf ? ui : 0.0);
+  MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_FIX, i, zi);
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    const double a = v.value[p];
+    if (v.Fixed(j) || !Presolve_NonZero(a)) continue;
+    const bool to_lower = lower ? a > 0 : a < 0;
+    const double bound = to_lower ? v.lower[j - 1] : v.upper[j - 1];
+    if (!(std::fabs(bound) < inf)) Error_Report("Presolve_Skew", __LINE__, operation, "cannot happen");
+    *count += 1;
+    MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_BOUND, j, bound);
+  }
+  v.mark[i - 1] = 0;
+}
+
+// One row of the forcing pass over the current bounds; adds the variables
+// fixed by forcing to *forced and the redundant rows to *redundant.
+int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forced,
+                std::int32_t* redundant) {
+  const PresolveView v = Presolve_View(mcp);
+  if (v.Fixed(i)) {
+    v.mark[i - 1] = 0;
+    return MCP_CONTINUE;
+  }
+  const RowActivity act = Presolve_ActivityOf(v, i, v.lower, v.upper);
+  Skew_StoreActivity(Skew_CurrentActivity(), i, act);
+  if (act.klo != 0 && act.khi != 0) return MCP_CONTINUE;
+  double L = 0.0;
+  double U = 0.0;
+  Skew_EffectiveBounds(act, &L, &U);
+  const RowSense sense = Skew_Sense(v.lower[i - 1], v.upper[i - 1]);
+  const RowDecision decision = Skew_Decide(sense, L, U, act.c);
+  switch (decision) {
+    case RowDecision::kNone:
+      return MCP_CONTINUE;
+    case RowDecision::kInfeasible:
+      return Skew_ReportInfeasible(mcp, i, sense, RoundKind::kPlain, L, U, act.c);
+    case RowDecision::kForceLower:
+      if (ForceIsSound(mcp, i, true)) Force_Lower(mcp, level, i, forced);
+      return MCP_CONTINUE;
+    case RowDecision::kForceUpper:
+      if (ForceIsSound(mcp, i, false)) Force_Upper(mcp, level, i, forced);
+      return MCP_CONTINUE;
+    default:
+      if (Skew_RedundantIsNecessary(decision, L, U, act.c) || Skew_ColumnIsolated(v, i, 0)) {
+        *redundant += 1;
+        Skew_FixRedundant(mcp, level, i, decision);
+      }
+      return MCP_CONTINUE;
+  }
+}
+
+// A point of a solution set: the listed point, or the finite end of a
+// segment nearest to 0.
+double PickPoint(std::int32_t count, const double points[3]) {
+  if (count > 0) return points[0];
+  const double inf = Inf();
+  if (std::fabs(points[0]) < inf) return points[0];
+  if (std::fabs(points[1]) < inf) return points[1];
+  return 0.0;
+}
+
+DenseVector* CombinedLowerVector(MCP* mcp) { return mcp->lower_r; }
+DenseVector* CombinedUpperVector(MCP* mcp) { return mcp->upper_r; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Decisions and reports
+
+RowSense Skew_Sense(double l, double u) {
+  const double inf = Inf();
+  const bool lower_finite = l > -inf;
+  const bool upper_finite = u < inf;
+  if (!lower_finite && !upper_finite) return RowSense::kEquation;
+  if (!lower_finite) return RowSense::kLessEqual;
+  if (!upper_finite) return RowSense::kGreaterEqual;
+  return RowSense::kBoxed;
+}
+
+RowDecision Skew_Decide(RowSense sense, double L, double U, double c) {
+  switch (sense) {
+    case RowSense::kEquation:
+      if (U < c - kTol || L > c + kTol) return RowDecision::kInfeasible;
+      if (L >= c - kTol) return RowDecision::kForceLower;
+      if (U <= c + kTol) return RowDecision::kForceUpper;
+      return RowDecision::kNone;
+    case RowSense::kLessEqual:
+      if (L > c + kTol) return RowDecision::kInfeasible;
+      if (L >= c - kTol) return RowDecision::kForceLower;
+      if (U <= c + kTol) return RowDecision::kRedundantUpper;
+      return RowDecision::kNone;
+    case RowSense::kGreaterEqual:
+      if (U < c - kTol) return RowDecision::kInfeasible;
+      if (U <= c + kTol) return RowDecision::kForceUpper;
+      if (L >= c - kTol) return RowDecision::kRedundantLower;
+      return RowDecision::kNone;
+    case RowSense::kBoxed:
+      if (U <= c + kTol) return RowDecision::kBoxUpper;
+      if (L >= c - kTol) return RowDecision::kBoxLower;
+      return RowDecision::kNone;
+  }
+  return RowDecision::kNone;
+}
+
+bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c) {
+  if (decision == RowDecision::kRedundantUpper || decision == RowDecision::kBoxUpper) {
+    return U < c - kTol;
+  }
+  return L > c + kTol;
+}
+
+int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind round, double L,
+                          double U, double c) {
+  const char* label = "Equality";
+  if (sense == RowSense::kLessEqual) {
+    label = round == RoundKind::kRecursive ? "LE ineqaulity" : "LE inequality";
+  } else if (sense == RowSense::kGreaterEqual) {
+    label = "GE inequality";
+  }
+  const char* prefix = "";
+  if (round == RoundKind::kImplied) prefix = "implied ";
+  if (round == RoundKind::kRecursive) prefix = "recursive ";
+  char name[kNameLength];
+  MCP_FullConstraintName(mcp, i, name, kNameLength);
+  Output_Printf(OUTPUT_LOG, "%s (%s): %sinfeasible: rhs: %5.4e lb: %5.4e(%5.4e) ub: %5.4e(%5.4e)\n",
+                label, name, prefix, c, L, L - c, U, U - c);
+  return MCP_INFEASIBLE;
+}
+
+void Skew_EffectiveBounds(const RowActivity& a, double* L, double* U) {
+  const double inf = Inf();
+  *L = a.klo != 0 ? -inf : a.lo;
+  *U = a.khi != 0 ? inf : a.hi;
+}
+
+bool Skew_ColumnIsolated(const PresolveView& v, std::int32_t i, std::int32_t pinned) {
+  for (std::int32_t p = v.ColBegin(i); p < v.ColEnd(i); ++p) {
+    const std::int32_t r = v.row[p];
+    if (r == i || v.Fixed(r) || !Presolve_EntryCounts(v.entry_type[p], v.value[p])) continue;
+    if (pinned != 0 && r != pinned && RowHasColumn(v, pinned, r)) continue;
+    return false;
+  }
+  return true;
+}
+
+void Skew_FixRedundant(MCP* mcp, std::int32_t level, std::int32_t i, RowDecision decision) {
+  const bool upper = decision == RowDecision::kRedundantUpper || decision == RowDecision::kBoxUpper;
+  const bool boxed = decision == RowDecision::kBoxUpper || decision == RowDecision::kBoxLower;
+  const double value = upper ? DenseVector_Value(mcp->upper, i) : DenseVector_Value(mcp->lower, i);
+  MCP_FixVariable(mcp, level, i, boxed ? PRESOLVE_KIND_BOUND : PRESOLVE_KIND_FIX, i, value);
+}
+
+// ---------------------------------------------------------------------------
+// Candidate rows and classes
+
+std::int32_t MCP_MarkCandidateRows(MCP* mcp) {
+  const PresolveView v = Presolve_View(mcp);
+  std::int32_t count = 0;
+  for (std::int32_t i = 1; i <= v.n; ++i) {
+    v.mark[i - 1] = 0;
+    if (v.Fixed(i)) continue;
+    bool linear = true;
+    for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i) && linear; ++k) {
+      const std::int32_t p = v.row_entry[k] - 1;
+      if (v.entry_type[p] != 0 && !v.Fixed(v.entry_column[p])) linear = false;
+    }
+    if (linear) {
+      v.mark[i - 1] = 1;
+      count += 1;
+    }
+  }
+  return count;
+}
+
+std::int32_t MCP_CheckConstraintSets(MCP* mcp) {
+  const PresolveView v = Presolve_View(mcp);
+  std::int32_t count = 0;
+  for (std::int32_t i = 1; i <= v.n; ++i) {
+    if (v.row_type[i - 1] != 0) count += 1;
+  }
+  return count;
+}
+
+// ---------------------------------------------------------------------------
+// Short rows
+
+int Skew_ZeroRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* count) {
+  std::int32_t forced = 0;
+  std::int32_t redundant = 0;
+  const int status = ForceOneRow(mcp, level, i, &forced, &redundant);
+  *count = forced + redundant;
+  return status;
+}
+
+// Row i reads F_i = a z_i + b when its only active entry is z_i's own. For
+// a > 0 the solution is unique (the median of l_i, -b/a and u_i) and every
+// solution of the problem has it, so fixing z_i there is shared by all
+// solutions and keeps row i solved. Several solutions (a <= 0) make the fix
+// a choice, made only when z_i's column has no active entry in another live
+// row. No solution (possible only with an infinite bound) is infeasibility.
+int Skew_OneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* count) {
+  *count = 0;
+  double a[2] = {0.0, 0.0};
+  std::int32_t col[2] = {0, 0};
+  double l[2] = {0.0, 0.0};
+  double u[2] = {0.0, 0.0};
+  if (Presolve_RowTwo(mcp, i, &a[0], &col[0], &l[0], &u[0], &a[1], &col[1], &l[1], &u[1])) {
+    return MCP_CONTINUE;  // more than one active entry
+  }
+  if (col[0] != i) return MCP_CONTINUE;
+  const PresolveView v = Presolve_View(mcp);
+  const double b = v.f[i - 1] - a[0] * v.x[i - 1];
+  std::int32_t solutions = 0;
+  double points[3] = {0.0, 0.0, 0.0};
+  if (!Row_SolveOne(a[0], b, l[0], u[0], &solutions, points)) return MCP_CONTINUE;
+  if (solutions == 0) {
+    const RowActivity act = Presolve_ActivityOf(v, i, v.lower, v.upper);
+    double L = 0.0;
+    double U = 0.0;
+    Skew_EffectiveBounds(act, &L, &U);
+    return Skew_ReportInfeasible(mcp, i, Skew_Sense(l[0], u[0]), RoundKind::kPlain, L, U, act.c);
+  }
+  if (solutions != 1 && !Skew_ColumnIsolated(v, i, 0)) return MCP_CONTINUE;
+  MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_BOUND, i, PickPoint(solutions, points));
+  *count = 1;
+  return MCP_CONTINUE;
+}
+
+int Skew_TwoRow(MCP*, std::int32_t, std::int32_t, std::int32_t* count) {
+  *count = 0;
+  return MCP_CONTINUE;
+}
+
+// ---------------------------------------------------------------------------
+// Forcing rows
+
+void Force_Lower(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* count) {
+  ForceRow(mcp, level, i, count, true, "Force_Lower");
+}
+
+void Force_Upper(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* count) {
+  ForceRow(mcp, level, i, count, false, "Force_Upper");
+}
+
+int Skew_ForceRows(MCP* mcp, std::int32_t level, std::int32_t* forced, std::int32_t* redundant) {
+  *forced = 0;
+  *redundant = 0;
+  const std::int32_t n = mcp->n;
+  const ActivitySet current = Skew_CurrentActivity();
+  DenseVector_SetLength(current.lo, n);
+  DenseVector_SetLength(current.hi, n);
+  DenseVector_SetLength(current.c, n);
+  IDenseVector_SetLength(current.klo, n);
+  IDenseVector_SetLength(current.khi, n);
+  const std::int32_t* mark = Presolve_View(mcp).mark;
+  for (;;) {
+    std::int32_t f = 0;
+    std::int32_t r = 0;
+    for (std::int32_t i = 1; i <= n; ++i) {
+      if (mark[i - 1] == 0) continue;
+      const int status = ForceOneRow(mcp, level, i, &f, &r);
+      if (status != MCP_CONTINUE) return status;
+    }
+    *forced += f;
+    *redundant += r;
+    if (f + r == 0) return MCP_CONTINUE;
+  }
+}
+
+int Skew_DuplicateRows(MCP*, std::int32_t, std::int32_t* duplicated) {
+  *duplicated = 0;
+  return MCP_CONTINUE;
+}
+
+// ---------------------------------------------------------------------------
+// Bound rounds: entry and scratch
+
+int Skew_BoundRounds(MCP* mcp, std::int32_t level, std::int32_t* fixed, std::int32_t* forced,
+                     std::int32_t* redundant, std::int32_t* freed, std::int32_t* changes) {
+  *fixed = 0;
+  *forced = 0;
+  *redundant = 0;
+  *freed = 0;
+  *changes = 0;
+  DenseVector_Size(mcp->lower_r, mcp->n);
+  DenseVector_Size(mcp->upper_r, mcp->n);
+  const bool recursive = Presolve_OptionBool(PRESOLVE_RECURSIVE);
+  for (const std::int32_t row_class : {1, -1}) {
+    int status =
+        Skew_ImpliedRound(mcp, level, row_class, fixed, forced, redundant, freed, changes);
+    if (status != MCP_CONTINUE) return status;
+    if (!recursive) continue;
+    status = Skew_RecursiveRound(mcp, level, row_class, fixed, forced, redundant, freed, changes);
+    if (status != MCP_CONTINUE) return status;
+  }
+  return MCP_CONTINUE;
+}
+
+DerivedBounds Skew_ImpliedSet() {
+  return {Workspace_Vector(4), Workspace_Vector(5), Workspace_IVector(6), Workspace_IVector(7)};
+}
+
+DerivedBounds Skew_RecursiveSet() {
+  return {Workspace_Vector(9), Workspace_Vector(10), Workspace_IVector(10), Workspace_IVector(11)};
+}
+
+ActivitySet Skew_CurrentActivity() {
+  return {Workspace_Vector(1), Workspace_Vector(2), Workspace_Vector(3), Workspace_IVector(4),
+          Workspace_IVector(5)};
+}
+
+ActivitySet Skew_CombinedActivity() {
+  return {Workspace_Vector(6), Workspace_Vector(7), Workspace_Vector(8), Workspace_IVector(8),
+          Workspace_IVector(9)};
+}
+
+ActivitySet Skew_RecursiveActivity() {
+  return {Workspace_Vector(11), Workspace_Vector(12), Workspace_Vector(13), Workspace_IVector(12),
+          Workspace_IVector(13)};
+}
+
+void Skew_StoreActivity(const ActivitySet& s, std::int32_t i, const RowActivity& a) {
+  DenseVector_SetValue(s.lo, i, a.lo);
+  DenseVector_SetValue(s.hi, i, a.hi);
+  DenseVector_SetValue(s.c, i, a.c);
+  IDenseVector_SetValue(s.klo, i, a.klo);
+  IDenseVector_SetValue(s.khi, i, a.khi);
+}
+
+void Skew_Combine(MCP* mcp, std::int32_t j, bool recursive) {
+  const DerivedBounds implied = Skew_ImpliedSet();
+  double lo = DenseVector_Value(mcp->lower, j);
+  double up = DenseVector_Value(mcp->upper, j);
+  if (DenseVector_Value(implied.lower, j) > lo) lo = DenseVector_Value(implied.lower, j);
+  if (DenseVector_Value(implied.upper, j) < up) up = DenseVector_Value(implied.upper, j);
+  if (recursive) {
+    const DerivedBounds rec = Skew_RecursiveSet();
+    if (DenseVector_Value(rec.lower, j) > lo) lo = DenseVector_Value(rec.lower, j);
+    if (DenseVector_Value(rec.upper, j) < up) up = DenseVector_Value(rec.upper, j);
+  }
+  // A fixed column keeps its value: derived bounds say nothing more.
+  if (Presolve_IsFixed(mcp, j)) lo = up = DenseVector_Value(mcp->lower, j);
+  DenseVector_SetValue(CombinedLowerVector(mcp), j, lo);
+  DenseVector_SetValue(CombinedUpperVector(mcp), j, up);
+}
+
+void Skew_CombineAll(MCP* mcp, bool recursive) {
+  DenseVector_SetLength(CombinedLowerVector(mcp), mcp->n);
+  DenseVector_SetLength(CombinedUpperVector(mcp), mcp->n);
+  for (std::int32_t j = 1; j <= mcp->n; ++j) Skew_Combine(mcp, j, recursive);
+}
+
+void Skew_CombineRow(MCP* mcp, std::int32_t i, bool recursive) {
+  const PresolveView v = Presolve_View(mcp);
+  Skew_Combine(mcp, i, recursive);
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    Skew_Combine(mcp, v.entry_column[v.row_entry[k] - 1], recursive);
+  }
+}
+
+const double* Skew_CombinedLower(MCP* mcp) { return DenseVector_Array(CombinedLowerVector(mcp)); }
+const double* Skew_CombinedUpper(MCP* mcp) { return DenseVector_Array(CombinedUpperVector(mcp)); }
+
+bool Skew_ExplicitLower(MCP* mcp, std::int32_t level, std::int32_t j, const DerivedBounds& d,
+                        std::int32_t* changes) {
+  const double bound = DenseVector_Value(d.lower, j);
+  if (!(bound > DenseVector_Value(mcp->lower, j) + kTol)) return false;
+  Presolve_SetBounds(mcp, level, IDenseVector_Value(d.lower_row, j), PRESOLVE_KIND_FIX, j, bound,
+                     DenseVector_Value(mcp->upper, j));
+  *changes += 1;
+  return true;
+}
+
+bool Skew_ExplicitUpper(MCP* mcp, std::int32_t level, std::int32_t j, const DerivedBounds& d,
+                        std::int32_t* changes) {
+  const double bound = DenseVector_Value(d.upper, j);
+  if (!(bound < DenseVector_Value(mcp->upper, j) - kTol)) return false;
+  Presolve_SetBounds(mcp, level, IDenseVector_Value(d.upper_row, j), PRESOLVE_KIND_FIX, j,
+                     DenseVector_Value(mcp->lower, j), bound);
+  *changes += 1;
+  return true;
+}
+
+std::int32_t* Skew_FreedFlags() { return IDenseVector_Array(Workspace_IVector(14)); }
+
+void Skew_ForgetLower(const DerivedBounds& d, std::int32_t j) {
+  DenseVector_SetValue(d.lower, j, -Inf());
+  IDenseVector_SetValue(d.lower_row, j, 0);
+}
+
+void Skew_ForgetUpper(const DerivedBounds& d, std::int32_t j) {
+  DenseVector_SetValue(d.upper, j, Inf());
+  IDenseVector_SetValue(d.upper_row, j, 0);
+}

@@ -1,0 +1,184 @@
+// Presolve on against presolve off on thousands of small random box LCPs
+// with small-integer data (exact ties, rows at their activity bounds,
+// duplicate rows, fixed, free, one-sided and boxed variables), each solved
+// whole through Sarn_Solve with the presolve's invariant check on:
+//  - every point reported solved passes the check against the problem,
+//  - the caller's bounds come back bit for bit,
+//  - a problem the presolve calls infeasible has no solution (the
+//    brute-force enumerator decides),
+//  - every problem with a diagonally dominant M (one solution) is solved.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/Options.hpp"
+#include "fixtures/BoxLCP.hpp"
+#include "fixtures/ProblemAdapter.hpp"
+#include "fixtures/Problems.hpp"
+#include "presolve/PresolveDebug.hpp"
+#include "presolve/PresolveOptions.hpp"
+#include "solver/Information.hpp"
+#include "solver/Sarn.hpp"
+#include "support/TestSupport.hpp"
+
+namespace {
+
+constexpr double kTolerance = 1e-6;
+
+struct Outcome {
+  int code = 0;
+  std::vector<double> z, lower, upper;
+  bool reduced = false;  // the presolve changed the problem
+};
+
+class PresolveDifferentialTest : public LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    PresolveDebug_SetChecks(1);
+  }
+
+  // The presolve switches of one solve.
+  struct Switches {
+    bool presolve = true;
+    bool implied = false;
+    bool recursive = true;
+    bool tighten = false;
+  };
+
+  Outcome Solve(const LinearProblem& p, bool presolve) {
+    Switches on;
+    on.presolve = presolve;
+    return Solve(p, on, {});
+  }
+
+  Outcome Solve(const LinearProblem& p, const Switches& with, const std::vector<int>& row_types) {
+    Options_Default(options());
+    Presolve_OptionTable[PRESOLVE].bool_value = with.presolve ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE_IMPLIED].bool_value = with.implied ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE_RECURSIVE].bool_value = with.recursive ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE_TIGHTEN].bool_value = with.tighten ? 1 : 0;
+    output()->Clear();
+    ProblemAdapter adapter(AsNonlinear(p));
+    adapter.AllowPresolve(true, row_types);
+    Information info{};
+    info.output_mask = OUTPUT_LOG;
+    Outcome out;
+    try {
+      out.code = Sarn_Solve(adapter.mcp(), &info);
+    } catch (const SolverErrorException& error) {
+      ADD_FAILURE() << p.name << ": " << error.what() << output()->log();
+      return out;
+    }
+    out.z = adapter.Point();
+    const double* lower = DenseVector_Array(MCP_FullLower(adapter.mcp()));
+    const double* upper = DenseVector_Array(MCP_FullUpper(adapter.mcp()));
+    out.lower.assign(lower, lower + p.n);
+    out.upper.assign(upper, upper + p.n);
+    const std::string& log = output()->log();
+    out.reduced = log.find("Zero:") != std::string::npos ||
+                  log.find("Forced:") != std::string::npos ||
+                  log.find("Implied:") != std::string::npos;
+    return out;
+  }
+};
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// One problem both ways; counts the solves that presolve lost or won.
+struct Tally {
+  int solved_on = 0, solved_off = 0, infeasible_on = 0, lost = 0, reduced = 0;
+};
+
+void Compare(PresolveDifferentialTest* test, const LinearProblem& p, Tally* tally,
+             const Outcome& on, const Outcome& off) {
+  (void)test;
+  SCOPED_TRACE(p.name);
+  EXPECT_TRUE(SameBits(on.lower, p.lower) && SameBits(on.upper, p.upper))
+      << "bounds not restored";
+  if (on.code == TERMINATION_SOLVED) {
+    tally->solved_on += 1;
+    EXPECT_LE(ComplementarityViolation(p, on.z), kTolerance) << "solved with presolve";
+  }
+  if (off.code == TERMINATION_SOLVED) {
+    tally->solved_off += 1;
+    EXPECT_LE(ComplementarityViolation(p, off.z), kTolerance) << "solved without presolve";
+  }
+  if (on.code == TERMINATION_INFEASIBLE_BOUNDS) {
+    tally->infeasible_on += 1;
+    const BoxLCPEnumeration e = EnumerateBoxLCP(p);
+    EXPECT_NE(e.verdict, BoxLCPVerdict::kSolvable) << "presolve called a solvable problem infeasible";
+    EXPECT_NE(off.code, TERMINATION_SOLVED) << "presolve called a solved problem infeasible";
+  }
+  if (off.code == TERMINATION_SOLVED && on.code != TERMINATION_SOLVED) tally->lost += 1;
+  if (on.reduced) tally->reduced += 1;
+}
+
+TEST_F(PresolveDifferentialTest, RandomBoxLCPsAgreeWithAndWithoutPresolve) {
+  constexpr std::uint32_t kProblems = 3000;
+  Tally tally;
+  for (std::uint32_t seed = 1; seed <= kProblems; ++seed) {
+    const LinearProblem p = RandomBoxLCP(seed);
+    const Outcome on = Solve(p, true);
+    const Outcome off = Solve(p, false);
+    Compare(this, p, &tally, on, off);
+    if (HasFailure()) break;
+  }
+  RecordProperty("solved_with_presolve", tally.solved_on);
+  RecordProperty("solved_without_presolve", tally.solved_off);
+  std::printf("reduced %d; solved with presolve %d, without %d; infeasible by presolve %d; "
+              "lost %d\n",
+              tally.reduced, tally.solved_on, tally.solved_off, tally.infeasible_on, tally.lost);
+  // The problems must exercise the presolve.
+  EXPECT_GT(tally.reduced, static_cast<int>(kProblems) / 4);
+  EXPECT_GT(tally.infeasible_on, 0);
+}
+
+// Convex QPs in optimality form with their rows classed, so that the
+// implied and recursive bound rounds run too, in every combination of
+// their switches.
+TEST_F(PresolveDifferentialTest, ClassedQPsAgreeWithAndWithoutTheBoundRounds) {
+  Tally tally;
+  int implied = 0;
+  for (std::uint32_t seed = 1; seed <= 800; ++seed) {
+    const ClassedLCP c = RandomQPKKT(seed);
+    const Outcome off = Solve(c.problem, false);
+    for (const bool recursive : {true, false}) {
+      for (const bool tighten : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "recursive " << recursive << " tighten " << tighten);
+        Switches with;
+        with.implied = true;
+        with.recursive = recursive;
+        with.tighten = tighten;
+        const Outcome on = Solve(c.problem, with, c.row_types);
+        if (output()->log().find("Implied:") != std::string::npos) implied += 1;
+        Compare(this, c.problem, &tally, on, off);
+      }
+    }
+    if (HasFailure()) break;
+  }
+  std::printf("implied rounds changed %d; solved with presolve %d, without %d; infeasible by "
+              "presolve %d; lost %d\n",
+              implied, tally.solved_on, tally.solved_off, tally.infeasible_on, tally.lost);
+  EXPECT_GT(implied, 0);
+}
+
+TEST_F(PresolveDifferentialTest, DiagonallyDominantProblemsAreAlwaysSolved) {
+  BoxLCPShape shape;
+  shape.diagonally_dominant = true;
+  for (std::uint32_t seed = 1; seed <= 1000; ++seed) {
+    const LinearProblem p = RandomBoxLCP(seed, shape);
+    SCOPED_TRACE(p.name);
+    for (const bool presolve : {true, false}) {
+      const Outcome out = Solve(p, presolve);
+      EXPECT_EQ(out.code, TERMINATION_SOLVED) << "presolve " << presolve;
+      EXPECT_LE(ComplementarityViolation(p, out.z), kTolerance) << "presolve " << presolve;
+      EXPECT_TRUE(SameBits(out.lower, p.lower) && SameBits(out.upper, p.upper));
+    }
+    if (HasFailure()) break;
+  }
+}
+
+}  // namespace
