@@ -295,6 +295,7 @@ void RunUpdates(Factorization* f, Csc a, std::mt19937& rng, Result& res) {
 Result RunEngine(const Csc& a, std::int64_t problem_entries, bool updates, std::mt19937& rng) {
   Result res;
   Factorization_Defaults();
+  if (getenv("LUROOM")) Factorization_OptionTable[FACTORIZATION_LUROOM].double_value = atof(getenv("LUROOM"));
   Factorization* f = Factorization_Create(a.n, a.n, static_cast<std::int32_t>(problem_entries));
   double t0 = Now();
   if (Factor(f, a) != BASIS_FACTORED) std::printf("  engine : basis judged singular\n");
@@ -319,6 +320,7 @@ Result RunEngine(const Csc& a, std::int64_t problem_entries, bool updates, std::
 
 #ifdef SARN_HAVE_UMFPACK
 struct UmfResult {
+  double first = 0;  // symbolic + numeric of the first run
   double symbolic = 0, numeric = 0, solve = 0;
   std::int64_t fill = 0;
 };
@@ -345,6 +347,7 @@ UmfResult RunUmfpack(const Csc& a, std::mt19937& rng) {
     status = umfpack_di_numeric(a.start.data(), a.row.data(), a.value.data(), symbolic, &numeric,
                                 control, info);
     res.numeric = std::min(res.numeric, Now() - t0);
+    if (run == 0) res.first = res.symbolic + res.numeric;
     if (status != UMFPACK_OK) {
       std::printf("  umfpack numeric failed: %d\n", status);
       umfpack_di_free_symbolic(&symbolic);
@@ -410,10 +413,14 @@ void Report(const std::string& name, const Csc& a, std::int64_t problem_entries,
 #ifdef SARN_HAVE_UMFPACK
   const UmfResult u = RunUmfpack(a, rng);
   const double umf_factor = u.symbolic + u.numeric;
-  std::printf("  umfpack: factor %.4f s (symbolic %.4f + numeric %.4f), fill %lld, solve %.6f s\n",
-              umf_factor, u.symbolic, u.numeric, static_cast<long long>(u.fill), u.solve);
-  std::printf("  ratios : first factor / umfpack %.2f, factor again / umfpack %.2f",
-              r.factor_first / std::max(umf_factor, 1e-9), r.factor / std::max(umf_factor, 1e-9));
+  std::printf("  umfpack: factor %.4f s (best of 3: symbolic %.4f + numeric %.4f; first run "
+              "%.4f s), fill %lld, solve %.6f s\n",
+              umf_factor, u.symbolic, u.numeric, u.first, static_cast<long long>(u.fill),
+              u.solve);
+  std::printf("  ratios : first factor / umfpack %.2f (/ its first run %.2f), factor again / "
+              "umfpack %.2f",
+              r.factor_first / std::max(umf_factor, 1e-9), r.factor_first / std::max(u.first, 1e-9),
+              r.factor / std::max(umf_factor, 1e-9));
   if (updates) std::printf(", solve %.2f", r.solve / std::max(u.solve, 1e-9));
   std::printf("\n");
 #endif

@@ -139,9 +139,10 @@ std::int32_t OutOfStorage(LU_Core& s) {
   return LU_NO_STORAGE;
 }
 
-// Free positions between a file's end and the current slot.
+// Free positions between a file's end and the current slot (or the slot
+// being claimed).
 std::int64_t FreeBelowSlot(const LU_Core& s, std::int32_t file_end) {
-  return static_cast<std::int64_t>(s.slot_low) - 1 - file_end;
+  return static_cast<std::int64_t>(s.slot_low) - s.claim - 1 - file_end;
 }
 
 // After a file was compressed (its end file_end): true when the free space
@@ -159,7 +160,9 @@ bool RoomAfterCompress(LU_Core& s, std::int32_t file_end, std::int64_t need) {
 // below the factors: each file needs `need` free positions below the slot
 // and no end beyond the limit.
 std::int32_t MakeRoom(LU_Core& s, std::int32_t need) {
-  s.slot_low = s.fp - need;
+  // Until the room is there the slot is only claimed: a growth meanwhile
+  // moves the factors from the factor pointer on.
+  s.claim = need;
   double limit = s.space * s.last_compressed + s.m + s.n + 1000.0;
   std::int32_t max_end = ClampToInt(limit);
   if (FreeBelowSlot(s, s.col_end) < need || s.col_end > max_end) {
@@ -170,6 +173,8 @@ std::int32_t MakeRoom(LU_Core& s, std::int32_t need) {
     CompressRows(s);
     if (!RoomAfterCompress(s, s.row_end, need)) return OutOfStorage(s);
   }
+  s.claim = 0;
+  s.slot_low = s.fp - need;
   return LU_OK;
 }
 
@@ -531,7 +536,7 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.col_end = s.row_end = s.last_compressed = element_count;
   s.fp = s.keep ? s.usable + 1 : s.usable - n + 1;
   s.slot_low = s.fp;
-  s.u_first = s.l_first = 0;
+  s.claim = s.u_first = s.l_first = 0;
   s.active = element_count;
   s.stamp = 0;
   s.threshold = 0.0;

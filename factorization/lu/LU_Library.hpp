@@ -83,9 +83,10 @@ struct LU_Core {
   std::int32_t col_end, row_end;  // last positions of the column and row files
   std::int32_t last_compressed;   // length of the last compressed file
   std::int32_t fp;                // lowest position used by the factors
-  // The current pivot step's factor slot: its lowest position, its U row
+  // The current pivot step's factor slot: its lowest position (the factor
+  // pointer while it is only claimed, `claim` positions below it), its U row
   // and its L column (storage growth moves them with the factors).
-  std::int32_t slot_low, u_first, l_first;
+  std::int32_t slot_low, claim, u_first, l_first;
   std::int64_t active;            // entries given, plus the net change of eliminated rows
   std::int32_t stamp;             // update stamp of the elimination
   double threshold;               // rule 2: largest heap key / L bound
