@@ -89,10 +89,26 @@ void NegateStrictlyLower(std::int32_t size, double* d, std::int32_t lda) {
   }
 }
 
+// Number of zeros in the rows x columns block at b.
+std::int64_t CountZeros(std::int32_t rows, std::int32_t columns, const double* b,
+                        std::int32_t ldb) {
+  std::int64_t zeros = 0;
+  for (std::int32_t j = 0; j < columns; ++j) {
+    const double* x = b + static_cast<std::int64_t>(j) * ldb;
+    for (std::int32_t i = 0; i < rows; ++i) zeros += x[i] == 0.0;
+  }
+  return zeros;
+}
+
 // Columns k..last take the pivots panel_first..k-1: their rows in the panel
 // become rows of U (a solve with the panel's unit lower triangle), then the
 // rows below add the panel's multipliers times those rows. The block holds
 // the negated multipliers, so the triangle is negated around the solve.
+// The dense remainder of a sparse matrix starts out partly sparse: when at
+// least half of the new U entries are zero, each column is updated on its
+// own, skipping the multipliers of its zero entries; otherwise all columns
+// at once with a matrix product. Both add the same products in the same
+// order.
 void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
                     std::int32_t k, std::int32_t last) {
   const std::int32_t size = k - panel_first, columns = last - k + 1;
@@ -102,8 +118,20 @@ void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t pa
   NegateStrictlyLower(size, triangle, lda);
   Blas_DtrsmLowerUnit(size, columns, triangle, lda, u_rows, lda);
   NegateStrictlyLower(size, triangle, lda);
-  Blas_DgemmAdd(m - k + 1, columns, size, 1.0, Column(a, lda, panel_first) + (k - 1), lda,
-                u_rows, lda, Column(a, lda, k) + (k - 1), lda);
+  const double* multipliers = Column(a, lda, panel_first) + (k - 1);
+  if (2 * CountZeros(size, columns, u_rows, lda) >= static_cast<std::int64_t>(size) * columns) {
+    for (std::int32_t j = k; j <= last; ++j) {
+      double* x = Column(a, lda, j);
+      for (std::int32_t p = 0; p < size; ++p) {
+        const double u = x[panel_first - 1 + p];
+        if (u != 0.0) LU_Axpy(m - k + 1, u, multipliers + static_cast<std::int64_t>(p) * lda,
+                              x + (k - 1));
+      }
+    }
+    return;
+  }
+  Blas_DgemmAdd(m - k + 1, columns, size, 1.0, multipliers, lda, u_rows, lda,
+                Column(a, lda, k) + (k - 1), lda);
 }
 
 }  // namespace

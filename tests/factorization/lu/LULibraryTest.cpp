@@ -286,21 +286,25 @@ TEST(LULibraryTest, BlockedPartialKernelTakesThePivotsOfPivotByPivotElimination)
     std::int32_t m, n;
     std::vector<std::int32_t> zero_columns, tiny_columns;
     std::vector<std::pair<std::int32_t, std::int32_t>> copied_rows;  // (copy, original)
+    double density;  // share of non-zero entries (a sparse block keeps zero U entries)
   };
   const Case cases[] = {
-      {"square, three panels", 150, 150, {3, 64, 65}, {100}, {{20, 5}, {90, 40}}},
-      {"tall", 200, 130, {1, 128}, {64}, {{150, 2}}},
-      {"wide", 130, 200, {129, 130}, {66}, {{7, 6}, {100, 99}}},
-      {"one panel", 40, 40, {10}, {}, {{30, 3}}},
-      {"no retirements", 129, 129, {}, {}, {}},
+      {"square, three panels", 150, 150, {3, 64, 65}, {100}, {{20, 5}, {90, 40}}, 1.0},
+      {"tall", 200, 130, {1, 128}, {64}, {{150, 2}}, 1.0},
+      {"wide", 130, 200, {129, 130}, {66}, {{7, 6}, {100, 99}}, 1.0},
+      {"one panel", 40, 40, {10}, {}, {{30, 3}}, 1.0},
+      {"no retirements", 129, 129, {}, {}, {}, 1.0},
+      {"sparse block", 200, 200, {70}, {}, {{150, 12}}, 0.02},
   };
   const double tol = 1e-10;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::mt19937 rng(5100 + c.m + c.n);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::bernoulli_distribution present(c.density);
     lutest::Dense a(c.m, c.n);
-    for (auto& x : a.a) x = u(rng);
+    for (auto& x : a.a) x = present(rng) ? u(rng) : 0.0;
+    for (std::int32_t i = 1; i <= std::min(c.m, c.n); ++i) a(i, i) += 0.5;
     a(2, 1) = 3.0;  // exact ties in the first column
     a(5, 1) = -3.0;
     a(9, 1) = 3.0;
