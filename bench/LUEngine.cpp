@@ -295,7 +295,6 @@ void RunUpdates(Factorization* f, Csc a, std::mt19937& rng, Result& res) {
 Result RunEngine(const Csc& a, std::int64_t problem_entries, bool updates, std::mt19937& rng) {
   Result res;
   Factorization_Defaults();
-  if (getenv("LUROOM")) Factorization_OptionTable[FACTORIZATION_LUROOM].double_value = atof(getenv("LUROOM"));
   Factorization* f = Factorization_Create(a.n, a.n, static_cast<std::int32_t>(problem_entries));
   double t0 = Now();
   if (Factor(f, a) != BASIS_FACTORED) std::printf("  engine : basis judged singular\n");

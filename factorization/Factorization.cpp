@@ -89,16 +89,21 @@ void AllocateStorage(Factorization* f, std::int64_t length) {
   UseStorageBlock(f, NewStorageBlock(length), length);
 }
 
+// Growth of the storage during a factorization: each growth at least
+// triples it, so that a few growths reach any fill. Each copies only the
+// parts in use (and the first use of new memory is costly), so fewer and
+// larger growths are cheaper; the part never used costs address space only.
+constexpr double kGrowthFactor = 3.0;
+
 // The engine's storage growth during a factorization: a new block of at
-// least min_length slots, and at least (1 + factorization_luroom) times the
-// current length so that growths stay few, takes over the parts in use. The
-// work done so far is kept; no factorization starts over. Refuses (the
-// engine then reports the shortage) beyond the 32-bit range.
+// least min_length slots, and at least kGrowthFactor times the current
+// length, takes over the parts in use. The work done so far is kept; no
+// factorization starts over. Refuses (the engine then reports the shortage)
+// beyond the 32-bit range.
 bool GrowStorage(void* context, LU_Factors& lu, std::int64_t min_length, std::int32_t front_end,
                  std::int32_t back_start) {
   auto* f = static_cast<Factorization*>(context);
-  const double factor = 1.0 + OptionDouble(FACTORIZATION_LUROOM);
-  std::int64_t length = Truncate(factor * static_cast<double>(lu.storage_length));
+  std::int64_t length = Truncate(kGrowthFactor * static_cast<double>(lu.storage_length));
   if (length > kInt32Max) length = kInt32Max;
   if (length < min_length) length = min_length;
   if (length > kInt32Max || length <= lu.storage_length) return false;

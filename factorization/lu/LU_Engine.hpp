@@ -219,7 +219,11 @@ void LU_DefaultParams(LU_IntParams& ip, LU_RealParams& rp);
 // complete, singular_count columns judged singular and marked in col_umax),
 // LU_BAD_INDEX, LU_DUPLICATE, LU_NO_STORAGE (required_storage: how much is
 // needed; more than storage_length), LU_INCONSISTENT or LU_NO_DIAGONAL. After
-// success required_storage = l_length + u_length + 2(m + n).
+// success required_storage = l_length + u_length + 2(m + n). With f.grow set,
+// a shortage during the elimination grows the storage (f then points at the
+// new storage) and the factorization goes on; LU_NO_STORAGE comes only when
+// the storage fails the entry check, the hook refuses, or the final move of
+// the factors runs short.
 std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_count,
                        LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f);
 

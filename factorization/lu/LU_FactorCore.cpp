@@ -76,6 +76,11 @@ void CheckInvariants(const LU_Core& s, const char* where) {
     std::int32_t lo = c == 0 ? 1 : s.rcount[c], hi = c < s.n ? s.rcount[c + 1] - 1 : s.m;
     if (pos < lo || pos > hi) fail("row bucket", i, c);
   }
+  // Between pivot steps no row belongs to an L column: the elimination's
+  // update without tests relies on every multiplier being 0 then.
+  for (std::int32_t i = 1; i <= s.m; ++i) {
+    if (s.tags[i].l_position != 0 || s.tags[i].multiplier != 0.0) fail("row tag", i, 0);
+  }
   for (std::int32_t pos = 1; pos <= s.n; ++pos) {
     std::int32_t j = s.cperm[pos];
     if (s.cinv[j] != pos) fail("column inverse", j, pos);
