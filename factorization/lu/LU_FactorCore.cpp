@@ -415,11 +415,6 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   return LU_OK;
 }
 
-
-}  // namespace
-
-namespace {
-
 // Views of the storage arrays and of the areas the rule reserves at their
 // end (the row maxima of rule 1, the heap of rule 2).
 void BindStorage(LU_Core& s) {
@@ -707,10 +702,10 @@ ExistingUpdate UpdateExisting(LU_Core& s, std::int32_t j, double u, std::int32_t
   const std::int32_t first = s.cstart[j] - 1, end = first + s.clen[j];
   ExistingUpdate r;
   if (drop >= 0.0 && std::isfinite(u)) {
-    // Every entry of the file is above drop, so non-zero, and a row outside
-    // the pivot column has multiplier 0: a + 0 * u leaves its entry exactly
-    // as it is, and its stamp is never read. So the loop needs no test per
-    // entry, which a branch predictor cannot foresee.
+    // Every entry of the file is above drop (or NaN), so non-zero, and a row
+    // outside the pivot column has multiplier 0: a + 0 * u leaves its entry
+    // exactly as it is, and its stamp is never read. So the loop needs no
+    // test per entry, which a branch predictor cannot foresee.
     std::int32_t hits = 0;
     bool dropped = false;
     ColumnMax max;
