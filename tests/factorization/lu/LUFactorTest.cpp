@@ -283,6 +283,8 @@ TEST(LUFactorTest, GrowthDuringTheFactorizationGivesTheFactorsOfAmpleStorage) {
       {"tall", 160, 90, 5, LU_RULE_PARTIAL, true, 1.0},
       {"wide", 90, 160, 3, LU_RULE_PARTIAL, true, 1.0},
       {"pivots only", 150, 150, 4, LU_RULE_PARTIAL, false, 1.0},
+      {"pivots only, rook", 120, 120, 4, LU_RULE_ROOK, false, 1.0},
+      {"pivots only, complete", 120, 120, 4, LU_RULE_COMPLETE, false, 1.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
