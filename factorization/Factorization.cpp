@@ -84,16 +84,60 @@ void FreeStorage(Factorization* f) {
   f->lu.storage_length = 0;
 }
 
+// The three storage arrays in one new block of `length` (at least 1) slots.
+struct StorageBlock {
+  double* value;
+  std::int32_t* row_index;
+  std::int32_t* col_index;
+};
+
+StorageBlock NewStorageBlock(std::int64_t length) {
+  const std::int64_t slots = length > 0 ? length : 1;
+  char* block = static_cast<char*>(Memory_AllocateFactorsCount(slots, 16));
+  return StorageBlock{reinterpret_cast<double*>(block + 8 * slots),
+                      reinterpret_cast<std::int32_t*>(block),
+                      reinterpret_cast<std::int32_t*>(block + 4 * slots)};
+}
+
+void UseStorageBlock(Factorization* f, const StorageBlock& block, std::int64_t length) {
+  f->lu.lu_row_index = block.row_index;
+  f->lu.lu_col_index = block.col_index;
+  f->lu.lu_value = block.value;
+  f->lu.storage_length = static_cast<std::int32_t>(length);
+}
+
 void AllocateStorage(Factorization* f, std::int64_t length) {
   if (length > kInt32Max) Error_Report("Factorization", __LINE__, "Resize", "allocation failed");
   FreeStorage(f);
   f->factored = 0;
-  const std::int64_t slots = length > 0 ? length : 1;
-  char* block = static_cast<char*>(Memory_AllocateFactorsCount(slots, 16));
-  f->lu.lu_row_index = reinterpret_cast<std::int32_t*>(block);
-  f->lu.lu_col_index = reinterpret_cast<std::int32_t*>(block + 4 * slots);
-  f->lu.lu_value = reinterpret_cast<double*>(block + 8 * slots);
-  f->lu.storage_length = static_cast<std::int32_t>(length);
+  UseStorageBlock(f, NewStorageBlock(length), length);
+}
+
+// Growth of the storage during a factorization: each growth at least
+// triples it, so that a few growths reach any fill. Each copies only the
+// parts in use (and the first use of new memory is costly), so fewer and
+// larger growths are cheaper; the part never used costs address space only.
+constexpr double kGrowthFactor = 3.0;
+
+// The engine's storage growth during a factorization: a new block of at
+// least min_length slots, and at least kGrowthFactor times the current
+// length, takes over the parts in use. The work done so far is kept; no
+// factorization starts over. Refuses (the engine then reports the shortage)
+// beyond the 32-bit range.
+bool GrowStorage(void* context, LU_Factors& lu, std::int64_t min_length, std::int32_t front_end,
+                 std::int32_t back_start) {
+  auto* f = static_cast<Factorization*>(context);
+  std::int64_t length = Truncate(kGrowthFactor * static_cast<double>(lu.storage_length));
+  if (length > kInt32Max) length = kInt32Max;
+  if (length < min_length) length = min_length;
+  if (length > kInt32Max || length <= lu.storage_length) return false;
+  const StorageBlock block = NewStorageBlock(length);
+  LU_CopyStorage(lu, block.value, block.row_index, block.col_index,
+                 static_cast<std::int32_t>(length), front_end, back_start);
+  FreeStorage(f);
+  UseStorageBlock(f, block, length);
+  ++f->growths;
+  return true;
 }
 
 // The new array is obtained before the old one is freed: when the
@@ -283,6 +327,8 @@ Factorization* Factorization_Create(std::int32_t M, std::int32_t N, std::int32_t
   }
   LU_DefaultParams(f->ip, f->rp);
   ReadFactorParams(f);
+  f->lu.grow = GrowStorage;
+  f->lu.grow_context = f;
   return f;
 }
 
@@ -403,6 +449,7 @@ int Factorization_FactorStatus(int inform) {
 int Factorization_Factor(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
   f->singular_built = 0;
   f->attempts = 0;
+  f->growths = 0;
   f->entries = 0;
   ReadFactorParams(f);
   int status = BASIS_STORAGE;

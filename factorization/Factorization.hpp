@@ -34,6 +34,7 @@ struct Factorization {
   LU_IntParams ip;
   LU_RealParams rp;
   std::int32_t attempts;  // factorization attempts of the latest factor call
+  std::int32_t growths;   // storage growths inside the engine during the latest factor call
   std::int32_t updates;   // column updates since the latest factorization
   std::int32_t factored;  // 1 while the engine's arrays hold usable factors
   // Singular (row, column) pairs of the latest factorization.

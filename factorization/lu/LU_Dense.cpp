@@ -1,13 +1,18 @@
 // Dense phase of the LU factor core: once the active submatrix is dense and
 // fits twice below the factors, it is copied into a column-major block,
-// factored with level-1 BLAS kernels (partial or complete pivoting), and its
-// factors are appended to the factor area like those of sparse pivots.
+// factored (partial pivoting blocked into panels with level-3 BLAS for the
+// later columns; complete pivoting, which must see every column up to date
+// at each pivot, with level-1 BLAS), and its factors are appended to the
+// factor area like those of sparse pivots.
 #include <cmath>
 
 #include "factorization/lu/Blas.hpp"
 #include "factorization/lu/LU_Library.hpp"
 
 namespace {
+
+// Width of the panels of the blocked partial-pivoting kernel.
+constexpr std::int32_t kPanel = 64;
 
 double* Column(double* a, std::int32_t lda, std::int32_t j) {
   return a + static_cast<std::int64_t>(j - 1) * lda;
@@ -66,6 +71,69 @@ void EliminateDense(std::int32_t m, double* a, std::int32_t lda, std::int32_t k,
   }
 }
 
+// Pivots panel_first..k-1 applied to column x: each adds its multipliers
+// (rows p+1..m) times the column's entry in its row.
+void UpdateFromPanel(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
+                     std::int32_t k, double* x) {
+  for (std::int32_t p = panel_first; p < k; ++p) {
+    const double u = x[p - 1];
+    if (u != 0.0) LU_Axpy(m - p, u, Column(a, lda, p) + p, x + p);
+  }
+}
+
+// Negates the strictly lower part of the size by size block at d.
+void NegateStrictlyLower(std::int32_t size, double* d, std::int32_t lda) {
+  for (std::int32_t j = 0; j < size; ++j) {
+    double* x = d + static_cast<std::int64_t>(j) * lda;
+    for (std::int32_t i = j + 1; i < size; ++i) x[i] = -x[i];
+  }
+}
+
+// Number of zeros in the rows x columns block at b.
+std::int64_t CountZeros(std::int32_t rows, std::int32_t columns, const double* b,
+                        std::int32_t ldb) {
+  std::int64_t zeros = 0;
+  for (std::int32_t j = 0; j < columns; ++j) {
+    const double* x = b + static_cast<std::int64_t>(j) * ldb;
+    for (std::int32_t i = 0; i < rows; ++i) zeros += x[i] == 0.0;
+  }
+  return zeros;
+}
+
+// Columns k..last take the pivots panel_first..k-1: their rows in the panel
+// become rows of U (a solve with the panel's unit lower triangle), then the
+// rows below add the panel's multipliers times those rows. The block holds
+// the negated multipliers, so the triangle is negated around the solve.
+// The dense remainder of a sparse matrix starts out partly sparse: when at
+// least half of the new U entries are zero, each column is updated on its
+// own, skipping the multipliers of its zero entries; otherwise all columns
+// at once with a matrix product. Both add the same products in the same
+// order.
+void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
+                    std::int32_t k, std::int32_t last) {
+  const std::int32_t size = k - panel_first, columns = last - k + 1;
+  if (size < 1 || columns < 1) return;
+  double* triangle = Column(a, lda, panel_first) + (panel_first - 1);
+  double* u_rows = Column(a, lda, k) + (panel_first - 1);
+  NegateStrictlyLower(size, triangle, lda);
+  Blas_DtrsmLowerUnit(size, columns, triangle, lda, u_rows, lda);
+  NegateStrictlyLower(size, triangle, lda);
+  const double* multipliers = Column(a, lda, panel_first) + (k - 1);
+  if (2 * CountZeros(size, columns, u_rows, lda) >= static_cast<std::int64_t>(size) * columns) {
+    for (std::int32_t j = k; j <= last; ++j) {
+      double* x = Column(a, lda, j);
+      for (std::int32_t p = 0; p < size; ++p) {
+        const double u = x[panel_first - 1 + p];
+        if (u != 0.0) LU_Axpy(m - k + 1, u, multipliers + static_cast<std::int64_t>(p) * lda,
+                              x + (k - 1));
+      }
+    }
+    return;
+  }
+  Blas_DgemmAdd(m - k + 1, columns, size, 1.0, multipliers, lda, u_rows, lda,
+                Column(a, lda, k) + (k - 1), lda);
+}
+
 }  // namespace
 
 void LU_Scale(std::int32_t n, double alpha, double* x) { Blas_Dscal(n, alpha, x); }
@@ -77,21 +145,18 @@ void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y) {
 std::int32_t LU_DenseFactorPartial(std::int32_t m, std::int32_t n, double* a, std::int32_t lda,
                                    double tol, LU_Array<std::int32_t> row_order,
                                    LU_Array<std::int32_t> col_order) {
-  // Same arithmetic as pivot-by-pivot elimination, in the same order per
-  // element, but the updates of a panel of pivots are applied to each later
-  // column in one pass while that column stays in cache. A column of the
-  // panel is brought up to date just before its pivot is chosen.
-  constexpr std::int32_t kPanel = 32;
+  // Right-looking blocked elimination: a panel of columns is factored one
+  // column at a time (each brought up to date with the panel's earlier
+  // pivots just before its pivot is chosen, so the choices are those of
+  // pivot-by-pivot elimination), then the later columns take the panel's
+  // pivots at once with level-3 kernels.
   std::int32_t last = n, k = 1;
   while (k <= m && k <= last) {
     const std::int32_t panel_first = k;
     while (k - panel_first < kPanel && k <= m && k <= last) {
       LU_Poll();
       double* x = Column(a, lda, k);
-      for (std::int32_t p = panel_first; p < k; ++p) {
-        const double u = x[p - 1];
-        if (u != 0.0) LU_Axpy(m - p, u, Column(a, lda, p) + p, x + p);
-      }
+      UpdateFromPanel(m, a, lda, panel_first, k, x);
       const std::int32_t pivot_row = Blas_Idamax(m - k + 1, x + k - 1) + k - 1;
       if (std::fabs(x[pivot_row - 1]) <= tol) {
         RetireColumn(m, a, lda, k, k, last, col_order);
@@ -102,13 +167,7 @@ std::int32_t LU_DenseFactorPartial(std::int32_t m, std::int32_t n, double* a, st
       LU_Scale(m - k, -1.0 / x[k - 1], x + k);
       ++k;
     }
-    for (std::int32_t j = k; j <= last; ++j) {
-      double* x = Column(a, lda, j);
-      for (std::int32_t p = panel_first; p < k; ++p) {
-        const double u = x[p - 1];
-        if (u != 0.0) LU_Axpy(m - p, u, Column(a, lda, p) + p, x + p);
-      }
-    }
+    UpdateTrailing(m, a, lda, panel_first, k, last);
   }
   return k - 1;
 }

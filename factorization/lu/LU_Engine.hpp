@@ -148,6 +148,21 @@ enum LU_ReplaceNew : std::int32_t {
 // nothing).
 constexpr std::int32_t LU_CHECK_PIVOTS = 1;
 
+struct LU_Factors;
+
+// Storage growth inside a factorization, provided by the caller (optional).
+// When the storage runs short even after compressing, the factorization
+// calls it with a minimum length and the two parts of the storage in use:
+// positions 1..front_end (the row and column files) and back_start..
+// storage_length (the factors and the areas the rule reserves). The caller
+// obtains storage of at least min_length positions, copies the parts over
+// with LU_CopyStorage (the front to the same positions, the back to the end
+// of the new storage), points the storage arrays and storage_length of f at
+// it and releases the old storage. It returns false (f untouched) when it
+// cannot; the factorization then reports LU_NO_STORAGE as without it.
+using LU_GrowStorage = bool (*)(void* context, LU_Factors& f, std::int64_t min_length,
+                                std::int32_t front_end, std::int32_t back_start);
+
 // The caller-owned arrays. Lengths: the storage arrays storage_length each
 // (the back-end allocates them as one block of 16 * storage_length bytes);
 // the row arrays at least m, the column arrays at least n, work at least
@@ -170,7 +185,17 @@ struct LU_Factors {
   std::int32_t* col_perm_inv;     // n: used by the factorization only
   double* col_umax;               // n
   std::int32_t* work;             // LU_WorkLength(m, n): scratch of the factorization
+  LU_GrowStorage grow = nullptr;  // optional: storage growth during a factorization
+  void* grow_context = nullptr;   // passed to grow
 };
+
+// Copies the parts in use of from's storage arrays into val, ri and ci of
+// `length` positions: positions 1..front_end to the same positions and
+// back_start..from.storage_length to the end (length - from.storage_length
+// positions further on). Needs length >= from.storage_length and front_end <
+// back_start.
+void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::int32_t* ci,
+                    std::int32_t length, std::int32_t front_end, std::int32_t back_start);
 
 // Length of the integer scratch array `work` for an m by n matrix (64-bit,
 // so that the caller can check it against the 32-bit range).
@@ -194,7 +219,11 @@ void LU_DefaultParams(LU_IntParams& ip, LU_RealParams& rp);
 // complete, singular_count columns judged singular and marked in col_umax),
 // LU_BAD_INDEX, LU_DUPLICATE, LU_NO_STORAGE (required_storage: how much is
 // needed; more than storage_length), LU_INCONSISTENT or LU_NO_DIAGONAL. After
-// success required_storage = l_length + u_length + 2(m + n).
+// success required_storage = l_length + u_length + 2(m + n). With f.grow set,
+// a shortage during the elimination grows the storage (f then points at the
+// new storage) and the factorization goes on; LU_NO_STORAGE comes only when
+// the storage fails the entry check, the hook refuses, or the final move of
+// the factors runs short.
 std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_count,
                        LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f);
 

@@ -125,10 +125,6 @@ std::int32_t MoveFactors(LU_Core& s, LU_IntParams& ip) {
 
 }  // namespace
 
-std::int64_t LU_WorkLength(std::int32_t m, std::int32_t n) {
-  return 4 * static_cast<std::int64_t>(m) + 2 * static_cast<std::int64_t>(n);
-}
-
 std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_count,
                        LU_IntParams& ip, LU_RealParams& rp, LU_Factors& f) {
   ResetOutputs(m, ip, rp);

@@ -11,6 +11,7 @@
 // and col_len = -(L length + 1).
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #ifdef LU_DEBUG_CHECK
 #include <cstdio>
@@ -75,6 +76,11 @@ void CheckInvariants(const LU_Core& s, const char* where) {
     std::int32_t lo = c == 0 ? 1 : s.rcount[c], hi = c < s.n ? s.rcount[c + 1] - 1 : s.m;
     if (pos < lo || pos > hi) fail("row bucket", i, c);
   }
+  // Between pivot steps no row belongs to an L column: the elimination's
+  // update without tests relies on every multiplier being 0 then.
+  for (std::int32_t i = 1; i <= s.m; ++i) {
+    if (s.tags[i].l_position != 0 || s.tags[i].multiplier != 0.0) fail("row tag", i, 0);
+  }
   for (std::int32_t pos = 1; pos <= s.n; ++pos) {
     std::int32_t j = s.cperm[pos];
     if (s.cinv[j] != pos) fail("column inverse", j, pos);
@@ -138,19 +144,42 @@ std::int32_t OutOfStorage(LU_Core& s) {
   return LU_NO_STORAGE;
 }
 
-// Compression before a pivot step whose slot starts at slot_low: each file
-// needs `need` free positions below the slot and no end beyond the limit.
-std::int32_t MakeRoom(LU_Core& s, std::int32_t slot_low, std::int32_t need) {
+// Free positions between a file's end and the current slot (or the slot
+// being claimed).
+std::int64_t FreeBelowSlot(const LU_Core& s, std::int32_t file_end) {
+  return static_cast<std::int64_t>(s.slot_low) - s.claim - 1 - file_end;
+}
+
+// After a file was compressed (its end file_end): true when the free space
+// below the slot holds `need` positions, growing the storage first when the
+// caller provides growth and either the space is short or it is smaller than
+// the file itself (so that compressions do not follow each other closely).
+bool RoomAfterCompress(LU_Core& s, std::int32_t file_end, std::int64_t need) {
+  const std::int64_t free = FreeBelowSlot(s, file_end);
+  const std::int64_t wanted = need + file_end;
+  if (free < wanted) LU_GrowCore(s, wanted - free);
+  return FreeBelowSlot(s, file_end) >= need;
+}
+
+// Compression before a pivot step whose slot of `need` positions lies just
+// below the factors: each file needs `need` free positions below the slot
+// and no end beyond the limit.
+std::int32_t MakeRoom(LU_Core& s, std::int32_t need) {
+  // Until the room is there the slot is only claimed: a growth meanwhile
+  // moves the factors from the factor pointer on.
+  s.claim = need;
   double limit = s.space * s.last_compressed + s.m + s.n + 1000.0;
   std::int32_t max_end = ClampToInt(limit);
-  if (slot_low - 1 - s.col_end < need || s.col_end > max_end) {
+  if (FreeBelowSlot(s, s.col_end) < need || s.col_end > max_end) {
     CompressColumns(s);
-    if (slot_low - 1 - s.col_end < need) return OutOfStorage(s);
+    if (!RoomAfterCompress(s, s.col_end, need)) return OutOfStorage(s);
   }
-  if (slot_low - 1 - s.row_end < need || s.row_end > max_end) {
+  if (FreeBelowSlot(s, s.row_end) < need || s.row_end > max_end) {
     CompressRows(s);
-    if (slot_low - 1 - s.row_end < need) return OutOfStorage(s);
+    if (!RoomAfterCompress(s, s.row_end, need)) return OutOfStorage(s);
   }
+  s.claim = 0;
+  s.slot_low = s.fp - need;
   return LU_OK;
 }
 
@@ -174,10 +203,9 @@ void RemoveDropped(LU_Core& s, std::int32_t j) {
 }
 
 // True when column j can take `extra` entries right after its last one.
-bool ColumnGrowsInPlace(const LU_Core& s, std::int32_t j, std::int32_t extra,
-                        std::int32_t slot_low) {
+bool ColumnGrowsInPlace(const LU_Core& s, std::int32_t j, std::int32_t extra) {
   std::int32_t next = s.cstart[j] + s.clen[j];
-  if (next - 1 == s.col_end) return slot_low - 1 - s.col_end >= extra;
+  if (next - 1 == s.col_end) return FreeBelowSlot(s, s.col_end) >= extra;
   if (next + extra - 1 > s.col_end) return false;
   for (std::int32_t p = next; p < next + extra; ++p) {
     if (s.ri[p] != 0) return false;
@@ -186,15 +214,16 @@ bool ColumnGrowsInPlace(const LU_Core& s, std::int32_t j, std::int32_t extra,
 }
 
 // Makes room for `extra` new entries of column j, moving it to the end of the
-// column file (compressing first when needed). Returns 0 or 7.
-std::int32_t PlaceColumn(LU_Core& s, std::int32_t j, std::int32_t extra, std::int32_t slot_low) {
-  if (ColumnGrowsInPlace(s, j, extra, slot_low)) return LU_OK;
+// column file (compressing, and growing the storage, first when needed).
+// Returns 0 or 7.
+std::int32_t PlaceColumn(LU_Core& s, std::int32_t j, std::int32_t extra) {
+  if (ColumnGrowsInPlace(s, j, extra)) return LU_OK;
   std::int32_t len = s.clen[j];
-  if (slot_low - 1 - s.col_end < len + extra) {
+  if (FreeBelowSlot(s, s.col_end) < len + extra) {
     CompressColumns(s);
     LU_Poll();
-    if (ColumnGrowsInPlace(s, j, extra, slot_low)) return LU_OK;
-    if (slot_low - 1 - s.col_end < len + extra) return OutOfStorage(s);
+    if (ColumnGrowsInPlace(s, j, extra)) return LU_OK;
+    if (!RoomAfterCompress(s, s.col_end, len + extra)) return OutOfStorage(s);
   }
   std::int32_t from = s.cstart[j], to = s.col_end + 1;
   for (std::int32_t t = 0; t < len; ++t) {
@@ -258,9 +287,11 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   s.l_length += c - 1;
   s.u_length += r;
   const std::int32_t slot = r + c - 1;
-  const std::int32_t slot_low = s.fp - slot;
-  std::int32_t result = MakeRoom(s, slot_low, slot);
+  std::int32_t result = MakeRoom(s, slot);
   if (result != LU_OK) return result;
+  // Storage growth moves the slot along with the factors: positions in it
+  // are read from s after every step that may grow the storage.
+  const std::int32_t slot_low = s.slot_low;
 
   // The pivot goes to the front of its row pattern and of its column.
   const std::int32_t rs = s.rstart[i], cs = s.cstart[j];
@@ -286,6 +317,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
   // U row: the pivot, then the pivot row's other entries, each taken out of
   // its column.
   const std::int32_t u_first = slot_low;
+  s.u_first = u_first;
   const double apivot = std::fabs(pivot);
   if (apivot > s.diag_max) s.diag_max = apivot;
   if (apivot < s.diag_min) s.diag_min = apivot;
@@ -304,8 +336,10 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
     if (std::fabs(a) > s.u_max) s.u_max = std::fabs(a);
   }
 
-  // L column: multipliers of the pivot column's other rows.
+  // L column: multipliers of the pivot column's other rows, also scattered
+  // into the rows' tags for the elimination.
   const std::int32_t l_first = slot_low + r;
+  s.l_first = l_first;
   const double inverse = 1.0 / pivot;
   s.rold[i] = r;
   for (std::int32_t t = 1; t < c; ++t) {
@@ -316,6 +350,7 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
     s.ri[l] = row;
     s.ci[l] = i;
     if (std::fabs(multiplier) > s.l_max) s.l_max = std::fabs(multiplier);
+    s.tags[row].multiplier = multiplier;
     s.LPos(row) = t;
     s.rold[row] = s.rlen[row];
     RowDropColumn(s, row, j);
@@ -331,31 +366,32 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
 
   if (r > 1) {
     LU_Poll();
-    result = LU_EliminateStep(s, u_first, r, l_first, c - 1, slot_low, keep_maxima);
-    if (result == LU_OK) result = LU_PendingFill(s, u_first, r, l_first, c - 1, slot_low);
+    result = LU_EliminateStep(s, r, c - 1, keep_maxima);
+    if (result == LU_OK) result = LU_PendingFill(s, r, c - 1);
     if (result != LU_OK) return result;
   }
+  const std::int32_t u_row = s.u_first, l_column = s.l_first;
 
   // Count buckets: the columns of the pivot row, then the pivot row and the
   // rows of the pivot column (pivot row and column go to count 0, where they
   // collect in pivot order). The active count follows the rows the pivot
   // eliminated: each lost its entry in the pivot column and gained its
   // fill-ins.
-  LU_UpdateOrdering(r, s.ci.Shifted(u_first - 1), s.cold, s.clen, s.ccount, s.m, s.cperm,
+  LU_UpdateOrdering(r, s.ci.Shifted(u_row - 1), s.cold, s.clen, s.ccount, s.m, s.cperm,
                     s.cinv);
   std::int32_t pivot_row[1] = {i};
   LU_UpdateOrdering(1, LU_Array<const std::int32_t>(pivot_row), s.rold, s.rlen, s.rcount, s.n,
                     s.rperm, s.rinv);
-  s.active += LU_UpdateOrdering(c - 1, s.ri.Shifted(l_first - 1), s.rold, s.rlen, s.rcount, s.n,
-                                s.rperm, s.rinv);
+  s.active += LU_UpdateOrdering(c - 1, s.ri.Shifted(l_column - 1), s.rold, s.rlen, s.rcount,
+                                s.n, s.rperm, s.rinv);
 
   if (keep_maxima) {
-    if (s.rule == LU_RULE_ROOK) LU_RowMax(s, c - 1, s.ri.Shifted(l_first - 1));
+    if (s.rule == LU_RULE_ROOK) LU_RowMax(s, c - 1, s.ri.Shifted(l_column - 1));
     // The elimination moved each column's largest entry to its front.
     if (r > 1) {
       if (s.rule == LU_RULE_COMPLETE) {
         for (std::int32_t t = 1; t < r; ++t) {
-          std::int32_t jj = s.ci[u_first + t];
+          std::int32_t jj = s.ci[u_row + t];
           double key = s.clen[jj] > 0 ? std::fabs(s.val[s.cstart[jj]]) : 0.0;
           LU_HeapChange(s.heap_key, s.heap_col, s.heap_pos, s.heap_length, s.heap_pos[jj], key,
                         jj);
@@ -366,26 +402,95 @@ std::int32_t PivotStep(LU_Core& s, std::int32_t i, std::int32_t j, std::int64_t 
 
   s.rlen[i] = -r;
   s.clen[j] = -c;
-  for (std::int32_t t = 1; t < c; ++t) s.LPos(s.ri[l_first + t - 1]) = 0;
+  for (std::int32_t t = 1; t < c; ++t) {
+    LU_RowTag& tag = s.tags[s.ri[l_column + t - 1]];
+    tag.l_position = 0;
+    tag.multiplier = 0.0;
+  }
   CheckInvariants(s, "pivot step");
-  if (s.keep) s.fp = slot_low;
-  if (slot_low <= s.col_end || slot_low <= s.row_end) return LU_INCONSISTENT;
+  if (s.keep) s.fp = s.slot_low;
+  const std::int32_t low = s.slot_low;
+  s.slot_low = s.fp;
+  if (low <= s.col_end || low <= s.row_end) return LU_INCONSISTENT;
   return LU_OK;
 }
 
+// Views of the storage arrays and of the areas the rule reserves at their
+// end (the row maxima of rule 1, the heap of rule 2).
+void BindStorage(LU_Core& s) {
+  const LU_Factors& f = *s.factors;
+  s.val = LU_View(f.lu_value);
+  s.ri = LU_View(f.lu_row_index);
+  s.ci = LU_View(f.lu_col_index);
+  s.rowmax = s.val.Shifted(static_cast<std::int64_t>(s.storage) - s.m);
+  s.heap_key = s.val.Shifted(static_cast<std::int64_t>(s.storage) - s.n);
+  s.heap_col = s.ri.Shifted(static_cast<std::int64_t>(s.storage) - s.n);
+  s.heap_pos = s.ci.Shifted(static_cast<std::int64_t>(s.storage) - s.n);
+}
+
+// Offset (in int32 elements) of the row tags in the work array: after the
+// integer scratch, rounded up so that the doubles of the tags are aligned.
+std::int64_t TagOffset(const std::int32_t* work, std::int32_t m, std::int32_t n) {
+  std::int64_t offset = 3 * static_cast<std::int64_t>(m) + 2 * static_cast<std::int64_t>(n);
+  const auto address = reinterpret_cast<std::uintptr_t>(work + offset);
+  if (address % alignof(LU_RowTag) != 0) ++offset;
+  return offset;
+}
 
 }  // namespace
 
+std::int64_t LU_WorkLength(std::int32_t m, std::int32_t n) {
+  // Integer scratch 3m + 2n, the row tags (4 int32 each) and one element to
+  // align them.
+  return 3 * static_cast<std::int64_t>(m) + 2 * static_cast<std::int64_t>(n) +
+         4 * static_cast<std::int64_t>(m) + 1;
+}
+
+void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::int32_t* ci,
+                    std::int32_t length, std::int32_t front_end, std::int32_t back_start) {
+  const std::int64_t front = front_end > 0 ? front_end : 0;
+  const std::int64_t back = static_cast<std::int64_t>(from.storage_length) - back_start + 1;
+  const std::int64_t shift = static_cast<std::int64_t>(length) - from.storage_length;
+  std::copy(from.lu_value, from.lu_value + front, val);
+  std::copy(from.lu_row_index, from.lu_row_index + front, ri);
+  std::copy(from.lu_col_index, from.lu_col_index + front, ci);
+  if (back <= 0) return;
+  const std::int64_t at = back_start - 1;
+  std::copy(from.lu_value + at, from.lu_value + at + back, val + at + shift);
+  std::copy(from.lu_row_index + at, from.lu_row_index + at + back, ri + at + shift);
+  std::copy(from.lu_col_index + at, from.lu_col_index + at + back, ci + at + shift);
+}
+
+bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
+  LU_Factors& f = *s.factors;
+  if (f.grow == nullptr || extra <= 0) return false;
+  const std::int32_t old_length = s.storage;
+  const std::int64_t min_length = static_cast<std::int64_t>(old_length) + extra;
+  if (min_length > kIntMax) return false;
+  const std::int32_t front = std::max(s.col_end, s.row_end);
+  const std::int32_t back = std::min(s.fp, s.slot_low);
+  if (!f.grow(f.grow_context, f, min_length, front, back)) return false;
+  // The factors, the reserved areas and the current slot moved up by the
+  // growth; the files stayed where they were.
+  const std::int32_t delta = f.storage_length - old_length;
+  s.storage += delta;
+  s.usable += delta;
+  s.fp += delta;
+  s.slot_low += delta;
+  s.u_first += delta;
+  s.l_first += delta;
+  BindStorage(s);
+  return delta >= extra;
+}
+
 void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
                   const LU_IntParams& ip, const LU_RealParams& rp, LU_Factors& f, LU_Core& s) {
+  s.factors = &f;
   s.m = m;
   s.n = n;
   s.maxmn = std::max(m, n);
   s.storage = f.storage_length;
   s.element_count = element_count;
-  s.val = LU_View(f.lu_value);
-  s.ri = LU_View(f.lu_row_index);
-  s.ci = LU_View(f.lu_col_index);
   s.rperm = LU_View(f.row_perm);
   s.cperm = LU_View(f.col_perm);
   s.rlen = LU_View(f.row_len);
@@ -398,12 +503,15 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.cinv = LU_View(f.col_perm_inv);
   s.cmax = LU_View(f.col_umax);
   LU_Array<std::int32_t> work = LU_View(f.work);
-  s.row_tags = f.work;
-  s.pend = work.Shifted(2 * static_cast<std::int64_t>(m));
-  s.rold = work.Shifted(3 * static_cast<std::int64_t>(m));
-  s.cold = work.Shifted(4 * static_cast<std::int64_t>(m));
-  s.cpend = work.Shifted(4 * static_cast<std::int64_t>(m) + n);
-  for (std::int32_t i = 1; i <= m; ++i) s.LPos(i) = s.Mark(i) = s.pend[i] = 0;
+  s.pend = work;
+  s.rold = work.Shifted(m);
+  s.cold = work.Shifted(2 * static_cast<std::int64_t>(m));
+  s.cpend = work.Shifted(2 * static_cast<std::int64_t>(m) + n);
+  s.tags = LU_View(reinterpret_cast<LU_RowTag*>(f.work + TagOffset(f.work, m, n)));
+  for (std::int32_t i = 1; i <= m; ++i) {
+    s.tags[i] = LU_RowTag{0.0, 0, 0};
+    s.pend[i] = 0;
+  }
   for (std::int32_t j = 1; j <= n; ++j) s.cpend[j] = 0;
 
   std::int32_t rule = ip[LU_Int::pivot_rule];
@@ -411,10 +519,7 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.usable = s.storage;
   if (s.rule == LU_RULE_ROOK) s.usable -= m;
   if (s.rule == LU_RULE_COMPLETE) s.usable -= n;
-  s.rowmax = s.val.Shifted(static_cast<std::int64_t>(s.storage) - m);
-  s.heap_key = s.val.Shifted(static_cast<std::int64_t>(s.storage) - n);
-  s.heap_col = s.ri.Shifted(static_cast<std::int64_t>(s.storage) - n);
-  s.heap_pos = s.ci.Shifted(static_cast<std::int64_t>(s.storage) - n);
+  BindStorage(s);
   s.heap_length = 0;
 
   s.keep = ip[LU_Int::keep_factors] != 0;
@@ -430,6 +535,8 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
 
   s.col_end = s.row_end = s.last_compressed = element_count;
   s.fp = s.keep ? s.usable + 1 : s.usable - n + 1;
+  s.slot_low = s.fp;
+  s.claim = s.u_first = s.l_first = 0;
   s.active = element_count;
   s.stamp = 0;
   s.threshold = 0.0;
@@ -562,124 +669,173 @@ std::int32_t ColumnMaxPosition(const LU_Core& s, std::int32_t j) {
   return best;
 }
 
+// The first largest magnitude of a column met so far, scanning positions in
+// increasing order, and its position (0 when none).
+struct ColumnMax {
+  double value = -1.0;
+  std::int32_t at = 0;
+  void Take(double magnitude, std::int32_t p) {
+    if (magnitude > value) {
+      value = magnitude;
+      at = p;
+    }
+  }
+};
+
+// What updating a column's existing entries found: the entries in rows of
+// the pivot column, whether one became negligible, and the column maximum.
+struct ExistingUpdate {
+  std::int32_t hits = 0;
+  bool dropped = false;
+  ColumnMax max;
+};
+
+// Existing entries of column j: a += multiplier(row) * u for each entry in a
+// row of the pivot column, whose tag then carries the stamp.
+ExistingUpdate UpdateExisting(LU_Core& s, std::int32_t j, double u, std::int32_t stamp) {
+  // Local copies of the bases and the tolerance (stores into the arrays
+  // cannot change them); plain pointers address element 1 at offset 0.
+  double* const val = s.val.base;
+  const std::int32_t* const ri = s.ri.base;
+  LU_RowTag* const tags = s.tags.base;
+  const double drop = s.drop;
+  const std::int32_t first = s.cstart[j] - 1, end = first + s.clen[j];
+  ExistingUpdate r;
+  if (drop >= 0.0 && std::isfinite(u)) {
+    // Every entry of the file is above drop (or NaN), so non-zero, and a row
+    // outside the pivot column has multiplier 0: a + 0 * u leaves its entry
+    // exactly as it is, and its stamp is never read. So the loop needs no
+    // test per entry, which a branch predictor cannot foresee.
+    std::int32_t hits = 0;
+    bool dropped = false;
+    ColumnMax max;
+    for (std::int32_t p = first; p < end; ++p) {
+      LU_RowTag& tag = tags[ri[p] - 1];
+      const double a = val[p] + tag.multiplier * u;
+      val[p] = a;
+      tag.stamp = stamp;
+      hits += tag.l_position != 0;
+      const double magnitude = std::fabs(a);
+      dropped |= magnitude <= drop;
+      max.Take(magnitude, p + 1);
+    }
+    r.hits = hits;
+    r.dropped = dropped;
+    r.max = max;
+    return r;
+  }
+  for (std::int32_t p = first; p < end; ++p) {
+    LU_RowTag& tag = tags[ri[p] - 1];
+    if (tag.l_position == 0) {
+      r.max.Take(std::fabs(val[p]), p + 1);
+      continue;
+    }
+    const double a = val[p] + tag.multiplier * u;
+    val[p] = a;
+    tag.stamp = stamp;
+    ++r.hits;
+    const double magnitude = std::fabs(a);
+    r.dropped |= magnitude <= drop;
+    r.max.Take(magnitude, p + 1);
+  }
+  return r;
+}
+
+// Fill-in of column j: every row of the pivot column without an entry in it
+// (tag not stamped) gets multiplier * u when that exceeds the drop
+// tolerance, appended in L column order; `most` is the number of such rows.
+// Returns 0 or 7.
+std::int32_t AppendFill(LU_Core& s, std::int32_t j, double u, std::int32_t stamp,
+                        std::int32_t l_count, std::int32_t most, ColumnMax& max) {
+  const std::int32_t start = s.cstart[j];
+  const std::int32_t result = PlaceColumn(s, j, most);
+  if (result != LU_OK) return result;
+  if (max.at != 0) max.at += s.cstart[j] - start;
+  // First the candidates are compacted into the room made, without a test
+  // per row: each is written at the next position, which advances only when
+  // it is kept (at most `most` are kept; a write past the room goes to a
+  // sink). Then the kept ones are entered in their rows.
+  double* const val = s.val.base;
+  std::int32_t* const ri = s.ri.base;
+  const LU_RowTag* const tags = s.tags.base;
+  const double* const multipliers = val + (s.l_first - 1);
+  const std::int32_t* const lrows = ri + (s.l_first - 1);
+  const double drop = s.drop;
+  const std::int32_t p0 = s.cstart[j] + s.clen[j], limit = p0 + most;
+  double value_sink = 0.0;
+  std::int32_t row_sink = 0;
+  std::int32_t p = p0;
+  for (std::int32_t l = 0; l < l_count; ++l) {
+    const std::int32_t row = lrows[l];
+    const double a = multipliers[l] * u;
+    const bool keep = (tags[row - 1].stamp != stamp) & (std::fabs(a) > drop);
+    const bool inside = p < limit;
+    *(inside ? &val[p - 1] : &value_sink) = a;
+    *(inside ? &ri[p - 1] : &row_sink) = row;
+    p += keep;
+  }
+  if (p < limit) ri[p - 1] = 0;  // a candidate written there was not kept
+  for (std::int32_t q = p0; q < p; ++q) {
+    EnterFill(s, ri[q - 1], j, q);
+    max.Take(std::fabs(val[q - 1]), q);
+  }
+  s.clen[j] = p - s.cstart[j];
+  if (p - 1 > s.col_end) s.col_end = p - 1;
+  return LU_OK;
+}
+
+// Moves the first largest entry of column j to its front (max: the one met
+// while updating, unless the column closed up over dropped entries).
+void LargestFirst(LU_Core& s, std::int32_t j, bool dropped, const ColumnMax& max) {
+  const std::int32_t first = s.cstart[j];
+  const std::int32_t best = dropped ? ColumnMaxPosition(s, j) : max.at;
+  if (best > first) {
+    std::swap(s.val[best], s.val[first]);
+    std::swap(s.ri[best], s.ri[first]);
+    // A pending fill-in remembers the offset of the first one in its
+    // column; the swap may move a pending entry before it.
+    if (s.cpend[j] != 0 && s.ri[first] > s.m) s.cpend[j] = 1;
+  }
+}
+
 }  // namespace
 
-std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
-                              std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low,
+std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_count, std::int32_t l_count,
                               bool max_first) {
   // Without an L column nothing in the other columns changes; only the
   // column maxima, when kept, need the walk below. Skipping it matters for
   // a long (dense) column met by many singleton pivots.
   if (l_count == 0 && !max_first) return LU_OK;
   for (std::int32_t t = 1; t < u_count; ++t) {
-    const std::int32_t j = s.ci[u_first + t];
-    const double u = s.val[u_first + t];
+    // The U row is read through s: storage growth may move it.
+    const std::int32_t j = s.ci[s.u_first + t];
+    const double u = s.val[s.u_first + t];
     const std::int32_t stamp = ++s.stamp;
-    // The loops work on local copies of the array bases and the tolerance
-    // (stores into the arrays cannot change them); plain pointers address
-    // element 1 at offset 0.
-    double* const val = s.val.base;
-    const std::int32_t* const ri = s.ri.base;
-    std::int32_t* const tags = s.row_tags;  // row i: L position at 2i-2, stamp at 2i-1
-    const double* const multipliers = val + (l_first - 1);  // entry l at [l - 1]
-    const double drop = s.drop;
-
-    // The column's first largest entry is tracked on the way, separately
-    // for the entries the step leaves alone and for the touched ones.
-    double touched_max = -1.0, other_max = -1.0;
-    std::int32_t touched_at = 0, other_at = 0;
-
-    // Existing entries in rows of the pivot column are updated.
-    bool dropped = false;
-    std::int32_t hits = 0;
-    for (std::int32_t p = s.cstart[j] - 1, e = p + s.clen[j]; p < e; ++p) {
-      const std::int32_t row = ri[p];
-      const std::int32_t l = tags[2 * row - 2];
-      if (l == 0) {
-        const double magnitude = std::fabs(val[p]);
-        if (magnitude > other_max) {
-          other_max = magnitude;
-          other_at = p + 1;
-        }
-        continue;
-      }
-      const double a = val[p] + multipliers[l - 1] * u;
-      val[p] = a;
-      tags[2 * row - 1] = stamp;
-      ++hits;
-      const double magnitude = std::fabs(a);
-      dropped |= magnitude <= drop;
-      if (magnitude > touched_max) {
-        touched_max = magnitude;
-        touched_at = p + 1;
-      }
-    }
-    if (dropped) RemoveDropped(s, j);
-
-    // Fill-in goes to the other rows of the pivot column: room for all of
-    // them, then the entries above the drop tolerance.
-    const std::int32_t most = l_count - hits;
+    ExistingUpdate update = UpdateExisting(s, j, u, stamp);
+    if (update.dropped) RemoveDropped(s, j);
+    const std::int32_t most = l_count - update.hits;
     if (most > 0) {
-      const std::int32_t start = s.cstart[j];
-      std::int32_t result = PlaceColumn(s, j, most, slot_low);
+      const std::int32_t result = AppendFill(s, j, u, stamp, l_count, most, update.max);
       if (result != LU_OK) return result;
-      if (touched_at != 0) touched_at += s.cstart[j] - start;
-      if (other_at != 0) other_at += s.cstart[j] - start;
-      std::int32_t p = s.cstart[j] + s.clen[j];
-      const std::int32_t* const lrows = s.ri.base + (l_first - 1);
-      for (std::int32_t l = 0; l < l_count; ++l) {
-        const std::int32_t row = lrows[l];
-        if (s.Mark(row) == stamp) continue;
-        const double a = multipliers[l] * u;
-        const double magnitude = std::fabs(a);
-        if (!(magnitude > drop)) continue;
-        s.val[p] = a;
-        EnterFill(s, row, j, p);
-        if (magnitude > touched_max) {
-          touched_max = magnitude;
-          touched_at = p;
-        }
-        ++p;
-      }
-      s.clen[j] = p - s.cstart[j];
-      if (p - 1 > s.col_end) s.col_end = p - 1;
     }
-
-    if (!max_first || s.clen[j] == 0) continue;
-    const std::int32_t first = s.cstart[j];
-    std::int32_t best;
-    if (dropped) {
-      best = ColumnMaxPosition(s, j);  // the column closed up
-    } else if (touched_max > other_max ||
-               (touched_max == other_max && touched_at < other_at)) {
-      best = touched_at;
-    } else {
-      best = other_at;
-    }
-    if (best > first) {
-      std::swap(s.val[best], s.val[first]);
-      std::swap(s.ri[best], s.ri[first]);
-      // A pending fill-in remembers the offset of the first one in its
-      // column; the swap may move a pending entry before it.
-      if (s.cpend[j] != 0 && s.ri[first] > s.m) s.cpend[j] = 1;
-    }
+    if (max_first && s.clen[j] > 0) LargestFirst(s, j, update.dropped, update.max);
   }
   return LU_OK;
 }
 
-std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
-                            std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low) {
+std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_count, std::int32_t l_count) {
   std::int64_t room = 0;
   for (std::int32_t l = 0; l < l_count; ++l) {
-    std::int32_t row = s.ri[l_first + l];
+    std::int32_t row = s.ri[s.l_first + l];
     if (s.pend[row] > 0) room += s.rlen[row] + s.pend[row];
   }
   if (room == 0) return LU_OK;
-  if (slot_low - 1 - s.row_end < room) {
+  if (FreeBelowSlot(s, s.row_end) < room) {
     CompressRows(s);
-    if (slot_low - 1 - s.row_end < room) return OutOfStorage(s);
+    if (!RoomAfterCompress(s, s.row_end, room)) return OutOfStorage(s);
   }
   // Every growing row moves to the end with room for its pending entries.
+  const std::int32_t l_first = s.l_first, u_first = s.u_first;
   for (std::int32_t l = 0; l < l_count; ++l) {
     std::int32_t row = s.ri[l_first + l];
     if (s.pend[row] == 0) continue;

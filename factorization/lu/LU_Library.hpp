@@ -37,11 +37,23 @@ inline LU_Array<T> LU_View(T* block) {
   return LU_Array<T>(block);
 }
 
+// Per-row scratch of the elimination, one record per row so that a pivot
+// step reads all of it with one memory access: the multiplier of the row in
+// the current L column (0 for a row outside it), the row's position (+1) in
+// that column (0 outside it) and the update stamp of the column last
+// updated in the row.
+struct LU_RowTag {
+  double multiplier;
+  std::int32_t l_position;
+  std::int32_t stamp;
+};
+
 // Working state of one factorization: the arrays as 1-based views, the
 // parameters read at the start, the file ends and the outputs accumulated.
 // LU_Factor builds it with LU_CoreSetup; the routines that take it are steps
 // of the factorization.
 struct LU_Core {
+  LU_Factors* factors;  // the caller's arrays (their storage may be replaced by growth)
   std::int32_t m, n, maxmn;
   std::int32_t storage;  // storage_length
   std::int32_t usable;   // storage less the area the rule reserves
@@ -51,14 +63,13 @@ struct LU_Core {
   LU_Array<std::int32_t> rperm, cperm, rlen, clen, rstart, cstart;
   LU_Array<std::int32_t> rcount, ccount, rinv, cinv;
   LU_Array<double> cmax;
-  // Scratch: per row the position in the current L column and an update
-  // stamp (kept side by side, as the elimination reads both), pending
-  // fill-ins and the count before the pivot step; per column the count
-  // before the pivot step and the offset (+1) of its first pending fill-in.
-  std::int32_t* row_tags;  // 2m entries: LPos(i), Mark(i)
+  // Scratch: per row its tag record, pending fill-ins and the count before
+  // the pivot step; per column the count before the pivot step and the
+  // offset (+1) of its first pending fill-in.
+  LU_Array<LU_RowTag> tags;
   LU_Array<std::int32_t> pend, rold, cold, cpend;
-  std::int32_t& LPos(std::int32_t i) const { return row_tags[2 * static_cast<std::int64_t>(i) - 2]; }
-  std::int32_t& Mark(std::int32_t i) const { return row_tags[2 * static_cast<std::int64_t>(i) - 1]; }
+  std::int32_t& LPos(std::int32_t i) const { return tags[i].l_position; }
+  std::int32_t& Mark(std::int32_t i) const { return tags[i].stamp; }
   // Rule 1: row maxima; rule 2: heap keys, heap columns, heap positions.
   LU_Array<double> rowmax, heap_key;
   LU_Array<std::int32_t> heap_col, heap_pos;
@@ -72,6 +83,10 @@ struct LU_Core {
   std::int32_t col_end, row_end;  // last positions of the column and row files
   std::int32_t last_compressed;   // length of the last compressed file
   std::int32_t fp;                // lowest position used by the factors
+  // The current pivot step's factor slot: its lowest position (the factor
+  // pointer while it is only claimed, `claim` positions below it), its U row
+  // and its L column (storage growth moves them with the factors).
+  std::int32_t slot_low, claim, u_first, l_first;
   std::int64_t active;            // entries given, plus the net change of eliminated rows
   std::int32_t stamp;             // update stamp of the elimination
   double threshold;               // rule 2: largest heap key / L bound
@@ -170,21 +185,26 @@ LU_Candidate LU_SearchDiagonal(const LU_Core& s);
 // stops at merit 0 and after the 40th column.
 LU_Candidate LU_SearchHeap(const LU_Core& s, double threshold);
 
-// Eliminates the pivot row from the columns of the U row at factor positions
-// u_first..u_first + u_count - 1 (the pivot at u_first), using the L column
-// at positions l_first..l_first + l_count - 1; the column file stays below
-// slot_low. With max_first each column's largest entry (the first on ties)
-// is moved to its front. Returns 0, or 7 when the column file cannot hold a
-// column even after compressing.
-std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
-                              std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low,
+// Eliminates the pivot row from the columns of the current step's U row
+// (u_count entries from s.u_first, the pivot first), using its L column
+// (l_count entries from s.l_first, each row's multiplier scattered into its
+// tag); the column file stays below s.slot_low. With max_first each column's
+// largest entry (the first on ties) is moved to its front. Returns 0, or 7
+// when the column file cannot hold a column even after compressing (and
+// growing, when the caller provides growth).
+std::int32_t LU_EliminateStep(LU_Core& s, std::int32_t u_count, std::int32_t l_count,
                               bool max_first);
 
-// Appends the pending fill-ins of the rows of the L column at
-// l_first..l_first + l_count - 1 to the row file (moving each growing row to
-// its end) and unmarks them in the columns of the U row. Returns 0 or 7.
-std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_first, std::int32_t u_count,
-                            std::int32_t l_first, std::int32_t l_count, std::int32_t slot_low);
+// Appends the pending fill-ins of the rows of the current step's L column to
+// the row file (moving each growing row to its end) and unmarks them in the
+// columns of its U row. Returns 0 or 7.
+std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_count, std::int32_t l_count);
+
+// Storage growth through the caller's hook when free space below the factors
+// is short: grows the storage by at least `extra` positions, moving the
+// factors, the reserved areas and the current slot to its new end. False
+// when there is no hook or it refused.
+bool LU_GrowCore(LU_Core& s, std::int64_t extra);
 
 // Compresses a file of `count` items (entries of item x at
 // starts(x)..starts(x) + lengths(x) - 1 of index, and of values when given;

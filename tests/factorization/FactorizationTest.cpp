@@ -334,6 +334,49 @@ TEST_F(FactorizationTest, StorageShortageResizesAndRetries) {
   EXPECT_NE(output()->log(), "");
 }
 
+// The first factorization of a basis whose factors outgrow the storage of
+// the sizing rule grows the storage while it runs and keeps its work: one
+// attempt, no retry message, and the next factorization of a like basis
+// finds the storage it needs. A basis that the sizing rule covers never
+// grows.
+TEST_F(FactorizationTest, FirstFactorizationGrowsItsStorageInsteadOfStartingOver) {
+  struct Case {
+    const char* name;
+    int n;
+    double density;   // of the block beside the unit columns
+    bool must_grow;
+  };
+  const Case cases[] = {
+      {"fill far beyond the entries", 150, 0.04, true},
+      {"dense block", 80, 0.6, true},
+      {"fill the sizing rule covers", 60, 0.0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    output()->Clear();
+    std::mt19937 rng(610 + c.n);
+    Matrix problem = RandomUnitAndBlock(c.n, c.density, &rng);
+    std::vector<int> block;
+    for (int k = 1; k <= c.n; ++k) block.push_back(c.n + k);
+    IVectorPtr cols = MakeIVector(block);
+    BasisPtr basis(Basis_Create(c.n, 2 * c.n, SparseMatrix_NNZ(problem.A.get())));
+    const Factorization* f = static_cast<const Factorization*>(Basis_Handle(basis.get()));
+    const std::int32_t created = f->lu.storage_length;
+    ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_FACTORED);
+    EXPECT_EQ(f->attempts, 1);
+    EXPECT_EQ(f->growths > 0, c.must_grow) << f->growths;
+    EXPECT_EQ(f->lu.storage_length > created, c.must_grow);
+    EXPECT_EQ(output()->status().find("refactorization: 1"), std::string::npos)
+        << output()->status();
+    CheckSolves(basis.get(), BasisOf(problem.dense, block), &rng, "after growth");
+    // The storage the growth left covers the same basis again.
+    ASSERT_EQ(Basis_Factor(basis.get(), problem.A.get(), cols.get()), BASIS_FACTORED);
+    EXPECT_EQ(f->attempts, 1);
+    EXPECT_EQ(f->growths, 0);
+    CheckSolves(basis.get(), BasisOf(problem.dense, block), &rng, "again");
+  }
+}
+
 // The growth rule, step by step on one record (created with L = 250 for
 // 100 entries): the engine's requirement, the room factor, the fill of the
 // latest factorization, and the room raise on a retry that already has

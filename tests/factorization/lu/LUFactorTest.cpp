@@ -256,6 +256,111 @@ TEST(LUFactorTest, TightStorageCompressesAndStillFactorsCorrectly) {
   EXPECT_EQ(CheckFactors(tight, a), "");
 }
 
+// Storage growth during the factorization keeps the work done: started from
+// the least storage the entry check accepts, the factorization grows its
+// storage as often as it must and ends with the very factors (pivots,
+// values, counts) that ample storage gives. Two things may depend on the
+// storage by design and are kept out so that the runs must agree exactly:
+// the dense switch (it waits until the remainder fits), and dropped entries
+// (a dropped entry's place in its row goes to the row's last column, and
+// whether a fill-in is already in the row then depends on the free space
+// after it); a negative drop tolerance drops nothing.
+TEST(LUFactorTest, GrowthDuringTheFactorizationGivesTheFactorsOfAmpleStorage) {
+  struct Case {
+    const char* name;
+    std::int32_t m, n;
+    int per_column;
+    std::int32_t rule;
+    bool keep;
+    double factor;  // growth beyond the minimum asked for
+  };
+  const Case cases[] = {
+      {"partial, minimum growth", 150, 150, 4, LU_RULE_PARTIAL, true, 1.0},
+      {"partial, doubling", 150, 150, 4, LU_RULE_PARTIAL, true, 2.0},
+      {"rook (row maxima at the end)", 120, 120, 4, LU_RULE_ROOK, true, 1.0},
+      {"complete (heap at the end)", 120, 120, 4, LU_RULE_COMPLETE, true, 1.0},
+      {"diagonal", 120, 120, 4, LU_RULE_DIAGONAL, true, 1.5},
+      {"tall", 160, 90, 5, LU_RULE_PARTIAL, true, 1.0},
+      {"wide", 90, 160, 3, LU_RULE_PARTIAL, true, 1.0},
+      {"pivots only", 150, 150, 4, LU_RULE_PARTIAL, false, 1.0},
+      {"pivots only, rook", 120, 120, 4, LU_RULE_ROOK, false, 1.0},
+      {"pivots only, complete", 120, 120, 4, LU_RULE_COMPLETE, false, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mt19937 rng(4100 + c.m + c.n + c.rule);
+    const std::vector<Triple> t = lutest::RandomSparse(rng, c.m, c.n, c.per_column, true);
+    const std::int64_t least = lutest::EntryStorage(c.m, c.n, t.size());
+    auto setup = [&](Engine& e) {
+      e.ip[LU_Int::keep_factors] = c.keep ? 1 : 0;
+      // No dense switch: the active count the density test reads may exceed
+      // the area of the active submatrix, so the thresholds are out of reach.
+      e.rp[LU_Real::density_1] = e.rp[LU_Real::density_2] = 1e30;
+      e.rp[LU_Real::drop_tolerance] = -1.0;
+    };
+    Engine ample(c.m, c.n, 200 * least, c.rule);
+    setup(ample);
+    const std::int32_t expected = ample.Factor(t);
+    ASSERT_TRUE(expected == LU_OK || expected == LU_SINGULAR) << expected;
+    Engine grown(c.m, c.n, least, c.rule);
+    setup(grown);
+    grown.EnableGrowth(c.factor);
+    ASSERT_EQ(grown.Factor(t), expected);
+    EXPECT_GT(grown.growths, 0);
+    EXPECT_LT(grown.f.storage_length, ample.f.storage_length);
+    for (LU_Int k : {LU_Int::rank, LU_Int::l_length, LU_Int::u_length, LU_Int::merit_sum,
+                     LU_Int::singular_count, LU_Int::u_triangle_size, LU_Int::l_triangle_size,
+                     LU_Int::dense1_columns, LU_Int::l_column_count}) {
+      EXPECT_EQ(grown.I(k), ample.I(k)) << static_cast<int>(k);
+    }
+    EXPECT_EQ(grown.row_perm, ample.row_perm);
+    EXPECT_EQ(grown.col_perm, ample.col_perm);
+    EXPECT_EQ(grown.col_umax, ample.col_umax);
+    if (!c.keep) continue;
+    EXPECT_EQ(lutest::CheckLayout(grown), "");
+    const Dense ug = lutest::UDense(grown), ua = lutest::UDense(ample);
+    EXPECT_EQ(ug.a, ua.a);
+    // The L entries, column by column from the end of the storage.
+    const std::int32_t llen = grown.I(LU_Int::l_length);
+    for (std::int32_t q = 1; q <= llen; ++q) {
+      const size_t g = static_cast<size_t>(grown.f.storage_length - q);
+      const size_t a = static_cast<size_t>(ample.f.storage_length - q);
+      ASSERT_EQ(grown.value[g], ample.value[a]) << q;
+      ASSERT_EQ(grown.row_index[g], ample.row_index[a]) << q;
+      ASSERT_EQ(grown.col_index[g], ample.col_index[a]) << q;
+    }
+  }
+}
+
+// A growth that the caller refuses leaves the shortage to the caller, as
+// without growth: result 7 with a larger storage requirement; the same
+// matrix with growth reaching the dense phase still factors correctly.
+TEST(LUFactorTest, RefusedGrowthReportsTheShortageAndGrowthReachesTheDensePhase) {
+  std::mt19937 rng(4200);
+  const std::int32_t n = 180;
+  const std::vector<Triple> t = lutest::RandomSparse(rng, n, n, 6, true);
+  const Dense a = lutest::ToDense(n, n, t);
+  const std::int64_t least = lutest::EntryStorage(n, n, t.size());
+  for (std::int32_t rule = 0; rule <= 3; ++rule) {
+    SCOPED_TRACE(rule);
+    Engine refused(n, n, least, rule);
+    refused.EnableGrowth(1.0);
+    refused.refuse_growth = true;
+    ASSERT_EQ(refused.Factor(t), LU_NO_STORAGE);
+    EXPECT_GT(refused.I(LU_Int::required_storage), refused.f.storage_length);
+    EXPECT_EQ(refused.growths, 0);
+
+    Engine grown(n, n, least, rule);
+    grown.EnableGrowth(1.75);
+    const std::int32_t r = grown.Factor(t);
+    if (rule == LU_RULE_DIAGONAL && r == LU_NO_DIAGONAL) continue;
+    ASSERT_TRUE(r == LU_OK || r == LU_SINGULAR) << r;
+    EXPECT_GT(grown.growths, 0);
+    EXPECT_GT(grown.I(LU_Int::dense2_columns), 0);
+    EXPECT_EQ(CheckFactors(grown, a), "");
+  }
+}
+
 struct InputCase {
   const char* name;
   std::int32_t m, n;

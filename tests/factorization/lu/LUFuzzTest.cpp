@@ -137,4 +137,62 @@ TEST(LUFuzzTest, ArbitraryInputsNeverBreakTheEngine) {
   EXPECT_GT(updated, 1000);
 }
 
+// Larger matrices, sparse and dense parts mixed, so that many reach the
+// dense phase with a remainder of several panels; random rules, density
+// thresholds and drop tolerances, storage from the least the entry check
+// accepts to ample, with and without storage growth. Every accepted
+// factorization rebuilds the matrix.
+TEST(LUFuzzTest, LargeMatricesThroughTheDensePhaseAndStorageGrowth) {
+  Fuzzer fz;
+  int dense_tails = 0, grown = 0, factored = 0;
+  for (int iteration = 0; iteration < 100; ++iteration) {
+    const std::int32_t m = fz.Int(60, 180), n = fz.Chance(0.7) ? m : fz.Int(60, 180);
+    SCOPED_TRACE("iteration " + std::to_string(iteration));
+    // A sparse part with a few dense rows and columns that fill in.
+    std::vector<Triple> t = lutest::RandomSparse(fz.rng, m, n, fz.Int(1, 6), fz.Chance(0.5));
+    std::vector<char> taken(static_cast<size_t>(m) * n, 0);
+    for (const Triple& e : t) taken[static_cast<size_t>(e.col - 1) * m + (e.row - 1)] = 1;
+    const std::int32_t dense_lines = fz.Int(0, 12);
+    for (std::int32_t d = 0; d < dense_lines; ++d) {
+      const bool row = fz.Chance(0.5);
+      const std::int32_t at = row ? fz.Int(1, m) : fz.Int(1, n);
+      for (std::int32_t k = 1; k <= (row ? n : m); ++k) {
+        const std::int32_t i = row ? at : k, j = row ? k : at;
+        char& mark = taken[static_cast<size_t>(j - 1) * m + (i - 1)];
+        if (mark || !fz.Chance(0.8)) continue;
+        mark = 1;
+        t.push_back({i, j, std::uniform_real_distribution<double>(-1.0, 1.0)(fz.rng)});
+      }
+    }
+    const lutest::Dense a = lutest::ToDense(m, n, t);
+    const std::int64_t least = lutest::EntryStorage(m, n, t.size());
+    const std::int32_t scale = static_cast<std::int32_t>(least);
+    const std::int64_t storage = fz.Chance(0.5) ? least + fz.Int(0, scale) : least * fz.Int(2, 30);
+    Engine e(m, n, storage, fz.Int(0, 3));
+    e.ip[LU_Int::search_limit] = fz.Int(1, 6);
+    e.rp[LU_Real::l_factor_limit] = fz.Pick({2.0, 10.0});
+    e.rp[LU_Real::drop_tolerance] = fz.Pick({0.0, 1e-14});
+    e.rp[LU_Real::density_1] = fz.Pick({0.05, 0.3});
+    e.rp[LU_Real::density_2] = fz.Pick({0.1, 0.5});
+    if (fz.Chance(0.6)) e.EnableGrowth(fz.Pick({1.0, 1.75, 3.0}));
+    const std::int32_t r = e.Factor(t);
+    ASSERT_TRUE(r == LU_OK || r == LU_SINGULAR || r == LU_NO_STORAGE || r == LU_NO_DIAGONAL) << r;
+    if (r == LU_NO_STORAGE) {
+      ASSERT_EQ(e.f.grow, nullptr);  // growth never leaves a shortage behind
+      ASSERT_GT(static_cast<std::int64_t>(e.I(LU_Int::required_storage)), e.f.storage_length);
+      continue;
+    }
+    if (r == LU_NO_DIAGONAL) continue;
+    ++factored;
+    grown += e.growths > 0;
+    dense_tails += e.I(LU_Int::dense2_columns) > 64;
+    ASSERT_EQ(lutest::CheckFactors(e, a, 1e-8), "")
+        << m << " x " << n << " rule " << e.I(LU_Int::pivot_rule) << " storage " << storage
+        << " growths " << e.growths << " dense tail " << e.I(LU_Int::dense2_columns);
+  }
+  EXPECT_GT(factored, 60);
+  EXPECT_GT(grown, 15);
+  EXPECT_GT(dense_tails, 10);
+}
+
 }  // namespace

@@ -160,6 +160,40 @@ struct Engine {
     return r;
   }
 
+  // Storage growth during a factorization through the engine's hook: each
+  // growth gives max(min_length, factor * current length) positions, unless
+  // refused. The engine must not move once growth is on (the hook keeps a
+  // pointer to it).
+  int growths = 0;
+  double growth_factor = 1.0;
+  bool refuse_growth = false;
+  void EnableGrowth(double factor) {
+    growth_factor = factor;
+    f.grow = &Engine::Grow;
+    f.grow_context = this;
+  }
+  static bool Grow(void* context, LU_Factors& lu, std::int64_t min_length, std::int32_t front_end,
+                   std::int32_t back_start) {
+    Engine& e = *static_cast<Engine*>(context);
+    EXPECT_EQ(&lu, &e.f);
+    EXPECT_GT(min_length, lu.storage_length);
+    EXPECT_LT(front_end, back_start);
+    if (e.refuse_growth) return false;
+    const std::int64_t length = std::max<std::int64_t>(
+        min_length, static_cast<std::int64_t>(e.growth_factor * lu.storage_length));
+    std::vector<double> v(static_cast<size_t>(length));
+    std::vector<std::int32_t> ri(static_cast<size_t>(length)), ci(static_cast<size_t>(length));
+    LU_CopyStorage(lu, v.data(), ri.data(), ci.data(), static_cast<std::int32_t>(length),
+                   front_end, back_start);
+    e.value.swap(v);
+    e.row_index.swap(ri);
+    e.col_index.swap(ci);
+    e.f.storage_length = static_cast<std::int32_t>(length);
+    e.Bind();
+    ++e.growths;
+    return true;
+  }
+
   std::int32_t I(LU_Int k) const { return ip[k]; }
   double R(LU_Real k) const { return rp[k]; }
   std::int32_t RowPerm(std::int32_t k) const { return row_perm[k - 1]; }

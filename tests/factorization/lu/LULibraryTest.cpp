@@ -241,4 +241,107 @@ TEST(LULibraryTest, DenseKernelsFactorTheBlock) {
   }
 }
 
+// Pivot-by-pivot partial pivoting by the rules of the dense phase: at
+// column k the first largest magnitude of rows k..m is the pivot; a column
+// whose largest is at most tol takes the place of the last remaining column,
+// which comes to position k (the retired column's rows k..m become 0), and
+// the test repeats. Multipliers are stored negated below the pivots.
+std::int32_t PivotByPivot(lutest::Dense& a, double tol, std::vector<std::int32_t>& rows,
+                          std::vector<std::int32_t>& cols) {
+  const std::int32_t m = a.m, n = a.n;
+  std::int32_t last = n, k = 1;
+  while (k <= m && k <= last) {
+    std::int32_t p = k;
+    for (std::int32_t i = k + 1; i <= m; ++i) {
+      if (std::fabs(a(i, k)) > std::fabs(a(p, k))) p = i;
+    }
+    if (std::fabs(a(p, k)) <= tol) {
+      for (std::int32_t i = 1; i <= m; ++i) std::swap(a(i, k), a(i, last));
+      std::swap(cols[k - 1], cols[last - 1]);
+      for (std::int32_t i = k; i <= m; ++i) a(i, last) = 0.0;
+      --last;
+      continue;
+    }
+    rows[k - 1] = p;
+    for (std::int32_t j = 1; j <= n; ++j) std::swap(a(k, j), a(p, j));
+    const double inverse = -1.0 / a(k, k);
+    for (std::int32_t i = k + 1; i <= m; ++i) a(i, k) *= inverse;
+    for (std::int32_t j = k + 1; j <= last; ++j) {
+      for (std::int32_t i = k + 1; i <= m; ++i) a(i, j) += a(i, k) * a(k, j);
+    }
+    ++k;
+  }
+  return k - 1;
+}
+
+// The blocked partial-pivoting kernel (panels, then a level-3 update of the
+// later columns) takes exactly the pivots of pivot-by-pivot elimination:
+// the same rows on exact ties (the first of equal magnitudes, from rows that
+// are copies of each other up to sign), the same retired columns (zero and
+// negligible ones, some at the edges of panels, and columns that become
+// negligible once the copied rows are eliminated), the same factors.
+TEST(LULibraryTest, BlockedPartialKernelTakesThePivotsOfPivotByPivotElimination) {
+  struct Case {
+    const char* name;
+    std::int32_t m, n;
+    std::vector<std::int32_t> zero_columns, tiny_columns;
+    std::vector<std::pair<std::int32_t, std::int32_t>> copied_rows;  // (copy, original)
+    double density;  // share of non-zero entries (a sparse block keeps zero U entries)
+  };
+  const Case cases[] = {
+      {"square, three panels", 150, 150, {3, 64, 65}, {100}, {{20, 5}, {90, 40}}, 1.0},
+      {"tall", 200, 130, {1, 128}, {64}, {{150, 2}}, 1.0},
+      {"wide", 130, 200, {129, 130}, {66}, {{7, 6}, {100, 99}}, 1.0},
+      {"one panel", 40, 40, {10}, {}, {{30, 3}}, 1.0},
+      {"no retirements", 129, 129, {}, {}, {}, 1.0},
+      {"sparse block", 200, 200, {70}, {}, {{150, 12}}, 0.02},
+  };
+  const double tol = 1e-10;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mt19937 rng(5100 + c.m + c.n);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::bernoulli_distribution present(c.density);
+    lutest::Dense a(c.m, c.n);
+    for (auto& x : a.a) x = present(rng) ? u(rng) : 0.0;
+    for (std::int32_t i = 1; i <= std::min(c.m, c.n); ++i) a(i, i) += 0.5;
+    a(2, 1) = 3.0;  // exact ties in the first column
+    a(5, 1) = -3.0;
+    a(9, 1) = 3.0;
+    for (std::int32_t j : c.zero_columns) {
+      for (std::int32_t i = 1; i <= c.m; ++i) a(i, j) = 0.0;
+    }
+    for (std::int32_t j : c.tiny_columns) {
+      for (std::int32_t i = 1; i <= c.m; ++i) a(i, j) = 1e-12 * u(rng);
+    }
+    for (const auto& copy : c.copied_rows) {
+      for (std::int32_t j = 1; j <= c.n; ++j) a(copy.first, j) = -a(copy.second, j);
+    }
+    lutest::Dense blocked = a, reference = a;
+    std::vector<std::int32_t> rows(c.m, 0), cols(c.n), ref_rows(c.m, 0), ref_cols(c.n);
+    for (std::int32_t j = 1; j <= c.n; ++j) cols[j - 1] = ref_cols[j - 1] = j;
+    const std::int32_t pivots = LU_DenseFactorPartial(c.m, c.n, blocked.a.data(), c.m, tol,
+                                                      LU_View(rows.data()), LU_View(cols.data()));
+    const std::int32_t ref_pivots = PivotByPivot(reference, tol, ref_rows, ref_cols);
+    ASSERT_EQ(pivots, ref_pivots);
+    EXPECT_EQ(rows, ref_rows);
+    EXPECT_EQ(cols, ref_cols);
+    for (size_t q = 0; q < a.a.size(); ++q) {
+      ASSERT_NEAR(blocked.a[q], reference.a[q], 1e-12 * (1.0 + std::fabs(reference.a[q]))) << q;
+    }
+    const bool first_column_kept =
+        std::find(c.zero_columns.begin(), c.zero_columns.end(), 1) == c.zero_columns.end();
+    if (first_column_kept) {
+      EXPECT_EQ(rows[0], 2);  // the first of the tied rows
+    }
+    // Each copied row lowers the rank of the rows, each zeroed or tiny column
+    // that of the columns: those columns (or the ones that became negligible
+    // in their place) were retired.
+    const std::int32_t row_rank = c.m - static_cast<std::int32_t>(c.copied_rows.size());
+    const std::int32_t col_rank =
+        c.n - static_cast<std::int32_t>(c.zero_columns.size() + c.tiny_columns.size());
+    EXPECT_LE(pivots, std::min(row_rank, col_rank));
+  }
+}
+
 }  // namespace

@@ -27,8 +27,10 @@ TEST(LUSolveTest, ForwardAndTransposedSolvesAgreeWithLapack) {
     int per_column;
     bool diagonal;
   };
-  const Case cases[] = {{1, 1, true}, {8, 2, true}, {60, 3, true}, {40, 40, false},
-                        {150, 4, false}};
+  // The last two reach the dense phase with a remainder of several panels
+  // of the blocked dense kernel.
+  const Case cases[] = {{1, 1, true},       {8, 2, true},    {60, 3, true}, {40, 40, false},
+                        {150, 4, false},    {200, 200, false}, {260, 30, true}};
   for (std::int32_t rule = 0; rule <= 3; ++rule) {
     for (const Case& c : cases) {
       SCOPED_TRACE("rule " + std::to_string(rule) + " n " + std::to_string(c.n));
