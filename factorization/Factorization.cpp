@@ -113,8 +113,9 @@ void AllocateStorage(Factorization* f, std::int64_t length) {
   UseStorageBlock(f, NewStorageBlock(length), length);
 }
 
-// Growth of the storage during a factorization: each growth at least
-// triples it, so that a few growths reach any fill. Each copies only the
+// Growth of the storage during a factorization: each growth triples it (up
+// to what any factor of the basis can use), so that a few growths reach any
+// fill. Each copies only the
 // parts in use (and the first use of new memory is costly), so fewer and
 // larger growths are cheaper; the part never used costs address space only.
 constexpr double kGrowthFactor = 3.0;
@@ -128,6 +129,8 @@ bool GrowStorage(void* context, LU_Factors& lu, std::int64_t min_length, std::in
                  std::int32_t back_start) {
   auto* f = static_cast<Factorization*>(context);
   std::int64_t length = Truncate(kGrowthFactor * static_cast<double>(lu.storage_length));
+  // No more than any factor of the basis can use, unless the engine needs it.
+  length = Fit(length, f->max_rows, f->max_cols, min_length);
   if (length > kInt32Max) length = kInt32Max;
   if (length < min_length) length = min_length;
   if (length > kInt32Max || length <= lu.storage_length) return false;
