@@ -12,7 +12,7 @@
 #include "presolve/PresolveQueue.hpp"
 #include "presolve/PresolveUtil.hpp"
 #include "presolve/Presolve_internal.hpp"
-#include "presolve/RowPass.hpp"
+#include "presolve/rows/RowDuplicates.hpp"
 #include "problems/MCP.hpp"
 
 namespace {

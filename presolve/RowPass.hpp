@@ -1,12 +1,11 @@
 // The row pass of the presolve: the one entry through which the presolve
-// driver runs the row presolve, and the postsolve of the row presolve's
-// duplicate-row merges. Until the row presolve is in place the pass changes
-// nothing.
+// driver runs the row presolve. Each level recounts the active entries,
+// marks the linear rows and runs the forcing rows, the row blocks and the
+// duplicate rows; after a level that reduced something it raises the level
+// counter, resets the point and evaluates F again.
 #pragma once
 
 #include <cstdint>
-
-#include "core/RecordStack.hpp"
 
 struct MCP;
 
@@ -17,7 +16,3 @@ struct MCP;
 // undefined after a change), MCP_INFEASIBLE (9) or MCP_OTHER_FAILURE (10),
 // which the driver hands on unchanged.
 int MCPR(MCP* mcp, std::int32_t* level, std::int32_t* changed);
-
-// Postsolve of a duplicate-row merge of the row presolve: first is the
-// kind-1 record pushed first, second the kind-100 record on top of it.
-void Row_PostsolveDuplicate(MCP* mcp, const PresolveRecord& first, const PresolveRecord& second);

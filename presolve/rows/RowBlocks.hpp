@@ -1,0 +1,38 @@
+// Row blocks: the queue of candidate rows, the gathering of the square
+// linear block of at most four rows that a row belongs to, and the dispatch
+// of each block to the rule for its size.
+#pragma once
+
+#include <cstdint>
+
+struct MCP;
+
+// The gathered block of k <= 4 rows. rows[j] names both the j-th variable
+// and the j-th row; rows[0] is the row the block was gathered for.
+// coef[i][j] is the coefficient of variable rows[j] in row rows[i];
+// constant[i] = F(rows[i]) - sum_j coef[i][j] * savedX(rows[j]). Slots
+// beyond k are 0.
+struct RowBlock {
+  std::int32_t rows[4];
+  double lower[4];
+  double upper[4];
+  double coef[4][4];
+  double constant[4];
+};
+
+// A block rule: (mcp, level, rows, lower, upper, coef, constant, its own
+// counter, the bound counter WBd) -> status.
+using RowBlockRule = int (*)(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower,
+                             double* upper, double (*coef)[4], double* constant,
+                             std::int32_t* counter, std::int32_t* wbd);
+
+// Recomputes the counted entries of every row (blockCount).
+void Row_CountBlockEntries(MCP* mcp);
+// Resets the queue and fills it with the linear rows of fewer than five
+// counted entries, in increasing order.
+void Row_FillQueue(MCP* mcp);
+// Takes rows from the queue until it is empty, gathering and solving their
+// blocks. The five counters are set to 0 on entry. Returns ROW_CONTINUE,
+// ROW_INFEASIBLE or ROW_CANNOT.
+int Row_Blocks(MCP* mcp, std::int32_t level, std::int32_t* one, std::int32_t* two,
+               std::int32_t* thr, std::int32_t* qua, std::int32_t* wbd);
