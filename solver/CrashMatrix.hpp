@@ -1,0 +1,73 @@
+// CrashMatrix: the Newton matrix of the crash phase, kept factored in the
+// Workspace's timed basis from one crash step to the next.
+//
+// For active-set codes status (n entries: BASIS_BASIC for a free variable,
+// BASIS_LOWER or BASIS_UPPER for one held at a bound) and a proximal term
+// mu, column j of the n x n matrix B is
+//   J(:, j) + mu e_j   for a free j (every row 1..n of J),
+//   e_j                for a held j.
+// With the free variables I ordered first and the held ones A after them,
+// B = [J_II + mu I, 0; J_AI, I], so the first block of B y = r solves
+// (J_II + mu I) y_I = r_I whatever r_A is: y_I is the Newton direction of
+// the free block. One variable changing its membership is exactly one
+// column replacement of B, which the basis layer does by updating the
+// factors it has (Basis_Replace).
+//
+// The matrix the basis reads, the Workspace matrix, holds both candidate
+// columns of every variable: column j (1..n) is J(:, j) + mu e_j and column
+// n + j is e_j; the basis column vector (cols, n entries, 1-based values)
+// picks j or n + j for position j. It is built from J and mu only, so the
+// factors stay valid for as long as J and mu stay what they were.
+//
+// The factors are brought up to date by column replacements when J (same
+// pattern, same values) and mu have not changed, the basis holds factors,
+// and the memberships that changed fit both within what the update limit
+// (factorization_update_limit) still allows and within a tenth of n;
+// otherwise B is factored afresh. A solve with updated factors is checked
+// against B, and B is factored afresh when the check shows more than
+// rounding error.
+#pragma once
+
+#include <cstdint>
+
+struct DenseVector;
+struct FunctionJacobian;
+struct IDenseVector;
+struct SparseMatrix;
+
+struct CrashMatrix {
+  IDenseVector* cols;            // basis columns (n entries), the caller's scratch
+  DenseVector* work;             // n entries of scratch for the accuracy check
+  bool factored;                 // the basis holds factors of B for cols, J and mu
+  double mu;                     // proximal term inside the free columns
+  std::int32_t updates;          // column replacements since the latest factorization
+  std::int32_t factorizations;   // factorizations from scratch so far (counts for reports)
+  std::int32_t total_updates;    // column replacements so far
+};
+
+// A record without factors over the caller's scratch vectors.
+CrashMatrix CrashMatrix_Start(IDenseVector* cols, DenseVector* work);
+
+// The proximal term to use when the schedule asks for target: the one
+// inside the factors when they exist and target lies within a factor of 10
+// below it (a slightly larger proximal term only damps the step a little,
+// and keeping it keeps the factors), else target itself.
+double CrashMatrix_Proximal(const CrashMatrix* matrix, double target);
+
+// Brings the basis to the factors of B for status (n entries), the
+// Jacobian of FJ and mu. Returns 1 when B is nonsingular, 0 when it is
+// singular (the record then holds no factors).
+int CrashMatrix_Prepare(CrashMatrix* matrix, FunctionJacobian* FJ, const IDenseVector* status,
+                        double mu);
+
+// y := B^-1 r (n entries each; y may not be r). With updated factors the
+// result is checked: when |B y - r| exceeds 1e-10 (|B| |y| + |r|) in the
+// largest entry, B is factored afresh and solved again. Returns 1, or 0 when
+// that fresh factorization finds B singular.
+int CrashMatrix_Solve(CrashMatrix* matrix, DenseVector* y, DenseVector* r);
+
+// Drops the factors when the Jacobian of the next point differs from the
+// one they were built from (pattern or any value within rows and columns
+// 1..n); a linear problem keeps them.
+void CrashMatrix_NextJacobian(CrashMatrix* matrix, const SparseMatrix* before,
+                              const SparseMatrix* after);
