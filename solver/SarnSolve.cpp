@@ -57,6 +57,11 @@ struct RunCounters {
 // StopCode's answer when no test ends the solve (no TerminationCode is 0).
 constexpr int kGoOn = 0;
 
+// The restarts after a point where F or J is undefined; every other restart
+// comes from a stall.
+constexpr const char* kFunctionUndefined = "Restart: Function evaluation undefined.\n";
+constexpr const char* kPointUndefined = "Current point undefined. Restarting.\n";
+
 // TakeStep's step code when the stabilisation is off (NMS_Step's codes are
 // not negative).
 constexpr int kNoNmsStep = -1;
@@ -149,7 +154,7 @@ const char* TakeStep(MCP* mcp, DriverWorkspace* ws, int lc, RunCounters* c, Info
     step->step_length = 1.0;
     Sarn_NewtonPoint(ws->lcp, ws->x);
     DenseVector_Mid(ws->x, ws->x, MCP_Lower(mcp), MCP_Upper(mcp));
-    if (!MCP_Function(mcp, ws->x, Pair())) return "Restart: Function evaluation undefined.\n";
+    if (!MCP_Function(mcp, ws->x, Pair())) return kFunctionUndefined;
     ws->function_evaluations += 1;
     return nullptr;
   }
@@ -221,7 +226,7 @@ const char* MajorIteration(MCP* mcp, DriverWorkspace* ws, RunCounters* c, Inform
 
   const int defined = MCP_Jacobian(mcp, ws->x, Pair());
   ws->jacobian_evaluations += 1;
-  if (!defined) return "Current point undefined. Restarting.\n";
+  if (!defined) return kPointUndefined;
   MCP_NormalMapPoint(mcp, ws->y, ws->x, Pair());
   NextStartControls(ws, c);
   Sarn_UpdateResidual(mcp, ws);
@@ -287,6 +292,13 @@ int Iterate(MCP* mcp, DriverWorkspace* ws, Information* info, void* timer) {
     Interrupt_Check();
     const char* restart = MajorIteration(mcp, ws, &counters, &step);
     if (restart == nullptr) continue;
+    // A stall at the rounding floor ends the solve with the best point:
+    // no restart can get below it.
+    if (restart != kFunctionUndefined && restart != kPointUndefined &&
+        Sarn_AtRoundingFloor(ws)) {
+      Error_Warning("Residual at the rounding floor of the arithmetic: no further progress.\n");
+      return TERMINATION_NO_PROGRESS;
+    }
     Error_Warning("%s", restart);
     if (!Sarn_Restart(mcp)) return TERMINATION_NO_PROGRESS;
     ws->restarts += 1;
