@@ -16,7 +16,9 @@
 // system or a failed search raises it (crash_proximal_increase_factor, at
 // most crash_proximal_maximum) and tries again; after each step it shrinks
 // by crash_proximal_shrink_factor and is dropped below
-// crash_proximal_minimum. The phase stops after crash_iteration_limit
+// crash_proximal_minimum. A step whose scheduled mu lies within a factor of
+// 10 below the one in the factors uses that one and keeps the factors. The
+// phase stops after crash_iteration_limit
 // steps, when the residual falls below crash_convergence_tolerance, when a
 // step changes fewer than crash_nbchange_limit active-set memberships, when
 // no step can be found, or at an interrupt.
