@@ -240,12 +240,13 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   DenseVector* g = differentiable ? Scratch(3, n) : nullptr;
   DenseVector* accepted = Scratch(4, n);
   DenseVector* target = Scratch(5, n);
-  CrashMatrix matrix = CrashMatrix_Start(IScratch(1, n), Scratch(7, n));
+  CrashMatrix matrix = CrashMatrix_Start(IScratch(1, n), Scratch(7, n), Scratch(8, n));
   struct Tally {
     CrashMatrix* matrix;
     ~Tally() {
       statistics.factorizations = matrix->factorizations;
       statistics.updates = matrix->total_updates;
+      statistics.refinements = matrix->refinements;
     }
   } tally{&matrix};
   for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
@@ -257,7 +258,6 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     SearchResult result{};
     bool found = false;
     for (int attempt = 0; attempt < kAttempts && !found; ++attempt) {
-      mu = CrashMatrix_Proximal(&matrix, mu);
       if (CrashMatrix_Prepare(&matrix, FJ, status, mu) &&
           NewtonTarget(mcp, &matrix, x, FJ, status, target)) {
         found = Search_Between(mcp, &p, x, x, target, g, f, f, trial, accepted, &result) != 0;

@@ -7,7 +7,7 @@
 // active variables held,
 //   (J_II + mu I) d_I = -F_I,  d_A = 0,
 // through the timed basis of the Workspace (kept factored from step to step
-// and updated by column replacements while J and mu stay the same, see
+// and updated by column replacements while J stays the same, see
 // solver/CrashMatrix.hpp), and searches along the line or
 // the projected arc towards x + d (monotone Armijo on the crash merit
 // function, at most crash_minor_iteration_limit trials). The proximal term
@@ -16,9 +16,7 @@
 // system or a failed search raises it (crash_proximal_increase_factor, at
 // most crash_proximal_maximum) and tries again; after each step it shrinks
 // by crash_proximal_shrink_factor and is dropped below
-// crash_proximal_minimum. A step whose scheduled mu lies within a factor of
-// 10 below the one in the factors uses that one and keeps the factors. The
-// phase stops after crash_iteration_limit
+// crash_proximal_minimum. The phase stops after crash_iteration_limit
 // steps, when the residual falls below crash_convergence_tolerance, when a
 // step changes fewer than crash_nbchange_limit active-set memberships, when
 // no step can be found, or at an interrupt.
@@ -35,8 +33,8 @@
 //
 // Scratch: Workspace vectors 1 (direction), 2 (right-hand side), 3 (merit
 // gradient), 4 (accepted point), 5 (x + d), 6 (solution of the system), 7
-// (accuracy check), integer vectors 1 (basis columns) and 2 (active set),
-// the matrix and the timed basis. The phase
+// and 8 (refinement of a solve with kept factors), integer vectors 1 (basis
+// columns) and 2 (active set), the matrix and the timed basis. The phase
 // holds a Workspace reference and a trial function-Jacobian pair while it
 // runs and releases both on every path out.
 #pragma once
@@ -49,12 +47,14 @@ struct Information;
 struct MCP;
 
 // What the latest Crash_Newton did: its steps, the factorizations of its
-// Newton matrix from scratch and the column replacements that updated them.
+// Newton matrix from scratch, the column replacements that updated them and
+// the refinement steps (one extra solve each) of solves with kept factors.
 // Zero before the first crash; kept after it for the caller to read.
 struct CrashStatistics {
   std::int32_t steps;
   std::int32_t factorizations;
   std::int32_t updates;
+  std::int32_t refinements;
 };
 CrashStatistics Crash_GetStatistics();
 

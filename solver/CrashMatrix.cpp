@@ -19,14 +19,15 @@
 
 namespace {
 
-// A proximal term within this factor below the one in the factors keeps them.
-constexpr double kProximalBand = 0.1;
 // More changed memberships than this fraction of n are cheaper as one fresh
 // factorization than as that many updates.
 constexpr double kManyChanges = 0.1;
-// Largest backward error of a solve with updated factors, relative to
-// |B| |y| + |r|.
+// Largest backward error of a solve with factors that are not fresh
+// factors of B itself, relative to |B| |y| + |r|.
 constexpr double kSolveAccuracy = 1e-10;
+// Refinement steps a solve may take before B is factored afresh; a step
+// that does not halve the error ends the refinement early.
+constexpr int kRefineSteps = 8;
 
 // The basis column of position j (1-based) under status.
 std::int32_t ColumnOf(const std::int32_t* codes, std::int32_t j, std::int32_t n) {
@@ -116,6 +117,13 @@ int Refactor(CrashMatrix* matrix) {
   return matrix->factored ? 1 : 0;
 }
 
+// Factors afresh with the proximal term asked for.
+int Rebuild(CrashMatrix* matrix, std::int32_t n) {
+  BuildMatrix(matrix->J, n, matrix->target);
+  matrix->mu = matrix->target;
+  return Refactor(matrix);
+}
+
 // Positions whose basis column differs from the one status asks for.
 std::int32_t Changes(const CrashMatrix* matrix, const IDenseVector* status) {
   const std::int32_t n = IDenseVector_Length(status);
@@ -162,19 +170,21 @@ int Replace(CrashMatrix* matrix, const IDenseVector* status) {
   return 1;
 }
 
-// Largest |B y - r| against the largest |B| |y| + |r|: true when within
-// rounding.
-bool Accurate(const CrashMatrix* matrix, const DenseVector* y, const DenseVector* r) {
+// work := r - B y for B of the latest Prepare (its proximal term target
+// rather than the one inside A). Returns the largest entry of it against
+// the largest entry of |B| |y| + |r|: within rounding when at most
+// kSolveAccuracy, and NaN makes it fail that test.
+double Residual(const CrashMatrix* matrix, const DenseVector* y, const DenseVector* r) {
   const SparseMatrix* A = Workspace_Matrix();
   const std::int32_t n = DenseVector_Length(r);
   if (DenseVector_Capacity(matrix->work) < 2 * n) DenseVector_Size(matrix->work, 2 * n);
-  DenseVector_SetLength(matrix->work, 2 * n);
-  double* product = DenseVector_Array(matrix->work);
-  double* size = product + n;
+  DenseVector_SetLength(matrix->work, n);
+  double* residual = DenseVector_Array(matrix->work);
+  double* size = residual + n;
   const double* ys = DenseVector_Array(y);
   const double* rs = DenseVector_Array(r);
   for (std::int32_t i = 0; i < n; ++i) {
-    product[i] = -rs[i];
+    residual[i] = rs[i];
     size[i] = std::fabs(rs[i]);
   }
   const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(A));
@@ -182,21 +192,42 @@ bool Accurate(const CrashMatrix* matrix, const DenseVector* y, const DenseVector
   const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
   const double* value = DenseVector_Array(SparseMatrix_Values(A));
   const std::int32_t* c = IDenseVector_Array(matrix->cols);
+  const double shift = matrix->target - matrix->mu;
   for (std::int32_t k = 0; k < n; ++k) {
     const std::int32_t j = c[k];
     for (std::int32_t p = start[j - 1]; p < start[j - 1] + length[j - 1]; ++p) {
-      product[row[p - 1] - 1] += value[p - 1] * ys[k];
+      residual[row[p - 1] - 1] -= value[p - 1] * ys[k];
       size[row[p - 1] - 1] += std::fabs(value[p - 1] * ys[k]);
     }
+    if (j == k + 1) residual[k] -= shift * ys[k];
   }
   double error = 0.0;
   double scale = 0.0;
   for (std::int32_t i = 0; i < n; ++i) {
-    error = std::fmax(error, std::fabs(product[i]));
+    error = std::fmax(error, std::fabs(residual[i]));
     scale = std::fmax(scale, size[i]);
   }
-  // Written so that a NaN error fails the check.
-  return error <= kSolveAccuracy * scale;
+  if (std::isnan(error)) return error;
+  return scale > 0.0 ? error / scale : error;
+}
+
+// Refines y towards B^-1 r with the factors in the basis. Returns true once
+// y is within rounding.
+bool Refine(CrashMatrix* matrix, DenseVector* y, const DenseVector* r) {
+  const std::int32_t n = DenseVector_Length(r);
+  double previous = std::numeric_limits<double>::infinity();
+  for (int step = 0;; ++step) {
+    const double error = Residual(matrix, y, r);
+    if (error <= kSolveAccuracy) return true;
+    if (!(error <= 0.5 * previous) || step == kRefineSteps) return false;
+    previous = error;
+    if (DenseVector_Capacity(matrix->correction) < n) DenseVector_Size(matrix->correction, n);
+    Basis_Solve(Workspace_Basis(), matrix->correction, matrix->work);
+    matrix->refinements += 1;
+    double* ys = DenseVector_Array(y);
+    const double* dy = DenseVector_Array(matrix->correction);
+    for (std::int32_t i = 0; i < n; ++i) ys[i] += dy[i];
+  }
 }
 
 bool SameColumns(const SparseMatrix* a, const SparseMatrix* b) {
@@ -226,39 +257,33 @@ bool SameColumns(const SparseMatrix* a, const SparseMatrix* b) {
 
 }  // namespace
 
-CrashMatrix CrashMatrix_Start(IDenseVector* cols, DenseVector* work) {
-  return CrashMatrix{cols, work, false, 0.0, 0, 0, 0};
-}
-
-double CrashMatrix_Proximal(const CrashMatrix* matrix, double target) {
-  if (matrix->factored && target <= matrix->mu && target >= kProximalBand * matrix->mu) {
-    return matrix->mu;
-  }
-  return target;
+CrashMatrix CrashMatrix_Start(IDenseVector* cols, DenseVector* work, DenseVector* correction) {
+  return CrashMatrix{cols, work, correction, nullptr, false, 0.0, 0.0, 0, 0, 0, 0};
 }
 
 int CrashMatrix_Prepare(CrashMatrix* matrix, FunctionJacobian* FJ, const IDenseVector* status,
                         double mu) {
   const std::int32_t n = IDenseVector_Length(status);
-  if (!matrix->factored || !(mu == matrix->mu)) {
-    BuildMatrix(FunctionJacobian_Jacobian(FJ), n, mu);
-    matrix->mu = mu;
+  matrix->J = FunctionJacobian_Jacobian(FJ);
+  matrix->target = mu;
+  if (!matrix->factored || !(mu <= matrix->mu && mu >= 0.0)) {
     SetColumns(matrix->cols, status);
-    return Refactor(matrix);
+    return Rebuild(matrix, n);
   }
   const std::int32_t changes = Changes(matrix, status);
   if (changes == 0) return 1;
   if (changes > UpdateRoom(matrix, n)) {
     SetColumns(matrix->cols, status);
-    return Refactor(matrix);
+    return Rebuild(matrix, n);
   }
   return Replace(matrix, status);
 }
 
 int CrashMatrix_Solve(CrashMatrix* matrix, DenseVector* y, DenseVector* r) {
   Basis_Solve(Workspace_Basis(), y, r);
-  if (matrix->updates == 0 || Accurate(matrix, y, r)) return 1;
-  if (!Refactor(matrix)) return 0;
+  const bool fresh = matrix->updates == 0 && matrix->target == matrix->mu;
+  if (fresh || Refine(matrix, y, r)) return 1;
+  if (!Rebuild(matrix, DenseVector_Length(r))) return 0;
   Basis_Solve(Workspace_Basis(), y, r);
   return 1;
 }

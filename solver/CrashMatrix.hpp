@@ -20,12 +20,15 @@
 // factors stay valid for as long as J and mu stay what they were.
 //
 // The factors are brought up to date by column replacements when J (same
-// pattern, same values) and mu have not changed, the basis holds factors,
-// and the memberships that changed fit both within what the update limit
+// pattern, same values) has not changed, the basis holds factors, and the
+// memberships that changed fit both within what the update limit
 // (factorization_update_limit) still allows and within a tenth of n;
-// otherwise B is factored afresh. A solve with updated factors is checked
-// against B, and B is factored afresh when the check shows more than
-// rounding error.
+// otherwise B is factored afresh. A smaller proximal term than the one
+// inside the factors keeps them too: the solve then refines the direction
+// for the smaller term with the factors it has. A solve with updated factors
+// or for another proximal term is checked against the matrix it stands for,
+// and when a few refinement steps cannot bring it within rounding, the
+// matrix is factored afresh for the term asked for.
 #pragma once
 
 #include <cstdint>
@@ -37,35 +40,36 @@ struct SparseMatrix;
 
 struct CrashMatrix {
   IDenseVector* cols;            // basis columns (n entries), the caller's scratch
-  DenseVector* work;             // n entries of scratch for the accuracy check
+  DenseVector* work;             // 2n entries of scratch for the refinement
+  DenseVector* correction;       // n entries of scratch for the refinement
+  const SparseMatrix* J;         // the Jacobian of the latest Prepare
   bool factored;                 // the basis holds factors of B for cols, J and mu
   double mu;                     // proximal term inside the free columns
+  double target;                 // proximal term of the latest Prepare (at most mu)
   std::int32_t updates;          // column replacements since the latest factorization
   std::int32_t factorizations;   // factorizations from scratch so far (counts for reports)
   std::int32_t total_updates;    // column replacements so far
+  std::int32_t refinements;      // refinement steps so far
 };
 
 // A record without factors over the caller's scratch vectors.
-CrashMatrix CrashMatrix_Start(IDenseVector* cols, DenseVector* work);
+CrashMatrix CrashMatrix_Start(IDenseVector* cols, DenseVector* work, DenseVector* correction);
 
-// The proximal term to use when the schedule asks for target: the one
-// inside the factors when they exist and target lies within a factor of 10
-// below it (a slightly larger proximal term only damps the step a little,
-// and keeping it keeps the factors), else target itself.
-double CrashMatrix_Proximal(const CrashMatrix* matrix, double target);
-
-// Brings the basis to the factors of B for status (n entries), the
-// Jacobian of FJ and mu. Returns 1 when B is nonsingular, 0 when it is
+// Brings the basis to factors that serve B for status (n entries), the
+// Jacobian of FJ and mu: factors of that very matrix, or, when mu is
+// smaller than the proximal term inside the factors, factors that differ
+// from it only in that term. Returns 1 when B is nonsingular, 0 when it is
 // singular (the record then holds no factors).
 int CrashMatrix_Prepare(CrashMatrix* matrix, FunctionJacobian* FJ, const IDenseVector* status,
                         double mu);
 
-// y := B^-1 r (n entries each; y may not be r). With updated factors the
-// result is checked: when |B y - r| exceeds 1e-10 (|B| |y| + |r|) in the
-// largest entry, B is factored afresh and solved again. Returns 1, or 0 when
-// that fresh factorization finds B singular.
+// y := B^-1 r (n entries each; y may not be r) for B of the latest Prepare.
+// Unless the factors are fresh factors of that very B, the result is
+// refined until |B y - r| is within 1e-10 (|B| |y| + |r|) in its largest
+// entry; when that takes more than a few steps or stops converging, B is
+// factored afresh and solved again. Returns 1, or 0 when that fresh
+// factorization finds B singular.
 int CrashMatrix_Solve(CrashMatrix* matrix, DenseVector* y, DenseVector* r);
-
 // Drops the factors when the Jacobian of the next point differs from the
 // one they were built from (pattern or any value within rows and columns
 // 1..n); a linear problem keeps them.

@@ -47,12 +47,24 @@ int LogFrequency() {
 // Counters that live only in one run of the loop and restart from 0 after
 // every restart: unsolved subproblems in a row (A drives the start controls
 // of the pivoting method, B the gradient-step request) and stationary steps
-// in a row (S).
+// in a row (S), and major iterations in a row that did not bring the best
+// residual down by a tenth (stalled).
 struct RunCounters {
   int A = 0;
   int B = 0;
   int S = 0;
+  int stalled = 0;
 };
+
+// Stalled iterations after which a residual at the rounding floor ends the
+// solve.
+constexpr int kStallLimit = 5;
+// An iteration that leaves the best residual above this fraction of the
+// one before it has stalled.
+constexpr double kStallProgress = 0.9;
+
+constexpr const char* kRoundingFloor =
+    "Residual at the rounding floor of the arithmetic: no further progress.\n";
 
 // StopCode's answer when no test ends the solve (no TerminationCode is 0).
 constexpr int kGoOn = 0;
@@ -229,7 +241,9 @@ const char* MajorIteration(MCP* mcp, DriverWorkspace* ws, RunCounters* c, Inform
   if (!defined) return kPointUndefined;
   MCP_NormalMapPoint(mcp, ws->y, ws->x, Pair());
   NextStartControls(ws, c);
+  const double best_before = ws->best_residual;
   Sarn_UpdateResidual(mcp, ws);
+  c->stalled = ws->best_residual < kStallProgress * best_before ? 0 : c->stalled + 1;
   if (!EnoughProgress(ws)) return "Not enough progress. Restarting.\n";
 
   if (logged) {
@@ -289,6 +303,10 @@ int Iterate(MCP* mcp, DriverWorkspace* ws, Information* info, void* timer) {
   for (;;) {
     const int code = StopCode(ws, timer);
     if (code != kGoOn) return code;
+    if (counters.stalled >= kStallLimit && Sarn_AtRoundingFloor(ws)) {
+      Error_Warning("%s", kRoundingFloor);
+      return TERMINATION_NO_PROGRESS;
+    }
     Interrupt_Check();
     const char* restart = MajorIteration(mcp, ws, &counters, &step);
     if (restart == nullptr) continue;
@@ -296,7 +314,7 @@ int Iterate(MCP* mcp, DriverWorkspace* ws, Information* info, void* timer) {
     // no restart can get below it.
     if (restart != kFunctionUndefined && restart != kPointUndefined &&
         Sarn_AtRoundingFloor(ws)) {
-      Error_Warning("Residual at the rounding floor of the arithmetic: no further progress.\n");
+      Error_Warning("%s", kRoundingFloor);
       return TERMINATION_NO_PROGRESS;
     }
     Error_Warning("%s", restart);
