@@ -28,6 +28,12 @@ constexpr double kSolveAccuracy = 1e-10;
 // Refinement steps a solve may take before B is factored afresh; a step
 // that does not halve the error ends the refinement early.
 constexpr int kRefineSteps = 8;
+// Factorizations that take at least this many seconds are long enough to
+// time: the factors are then kept only while the updates and refinement
+// solves since the factorization took less time than it did.
+constexpr double kTimedFactorization = 0.01;
+
+double BasisSeconds() { return Basis_Seconds(Workspace_Basis()); }
 
 // The basis column of position j (1-based) under status.
 std::int32_t ColumnOf(const std::int32_t* codes, std::int32_t j, std::int32_t n) {
@@ -112,9 +118,29 @@ void SetColumns(IDenseVector* cols, const IDenseVector* status) {
 int Refactor(CrashMatrix* matrix) {
   matrix->factorizations += 1;
   matrix->updates = 0;
+  matrix->kept_seconds = 0.0;
+  matrix->kept_operations = 0;
+  const double before = BasisSeconds();
   matrix->factored =
       Basis_Factor(Workspace_Basis(), Workspace_Matrix(), matrix->cols) == BASIS_FACTORED;
+  matrix->factor_seconds = BasisSeconds() - before;
   return matrix->factored ? 1 : 0;
+}
+
+// Work on kept factors: operations updates or refinement solves that took
+// seconds in all.
+void KeptWork(CrashMatrix* matrix, std::int32_t operations, double seconds) {
+  matrix->kept_operations += operations;
+  matrix->kept_seconds += seconds;
+}
+
+// True when changes more updates would, at the average time of the work
+// on the kept factors so far, take the factors past the time of a fresh
+// factorization.
+bool CheaperAfresh(const CrashMatrix* matrix, std::int32_t changes) {
+  if (matrix->factor_seconds < kTimedFactorization || matrix->kept_operations == 0) return false;
+  const double each = matrix->kept_seconds / matrix->kept_operations;
+  return matrix->kept_seconds + changes * each > matrix->factor_seconds;
 }
 
 // Factors afresh with the proximal term asked for.
@@ -153,15 +179,20 @@ int Replace(CrashMatrix* matrix, const IDenseVector* status) {
     const std::int32_t column = ColumnOf(codes, j, n);
     if (c[j - 1] == column) continue;
     c[j - 1] = column;
+    const double before = BasisSeconds();
     const int result = Basis_Replace(Workspace_Basis(), Workspace_Matrix(), matrix->cols, j);
     if (result == BASIS_UPDATED) {
       matrix->updates += 1;
       matrix->total_updates += 1;
+      KeptWork(matrix, 1, BasisSeconds() - before);
       continue;
     }
     // The basis factored B afresh instead.
     matrix->factorizations += 1;
     matrix->updates = 0;
+    matrix->kept_seconds = 0.0;
+    matrix->kept_operations = 0;
+    matrix->factor_seconds = BasisSeconds() - before;
     if (result != BASIS_REBUILT) {
       matrix->factored = false;
       return 0;
@@ -222,8 +253,10 @@ bool Refine(CrashMatrix* matrix, DenseVector* y, const DenseVector* r) {
     if (!(error <= 0.5 * previous) || step == kRefineSteps) return false;
     previous = error;
     if (DenseVector_Capacity(matrix->correction) < n) DenseVector_Size(matrix->correction, n);
+    const double before = BasisSeconds();
     Basis_Solve(Workspace_Basis(), matrix->correction, matrix->work);
     matrix->refinements += 1;
+    KeptWork(matrix, 1, BasisSeconds() - before);
     double* ys = DenseVector_Array(y);
     const double* dy = DenseVector_Array(matrix->correction);
     for (std::int32_t i = 0; i < n; ++i) ys[i] += dy[i];
@@ -258,7 +291,7 @@ bool SameColumns(const SparseMatrix* a, const SparseMatrix* b) {
 }  // namespace
 
 CrashMatrix CrashMatrix_Start(IDenseVector* cols, DenseVector* work, DenseVector* correction) {
-  return CrashMatrix{cols, work, correction, nullptr, false, 0.0, 0.0, 0, 0, 0, 0};
+  return CrashMatrix{cols, work, correction, nullptr, false, 0.0, 0.0, 0, 0, 0, 0, 0.0, 0.0, 0};
 }
 
 int CrashMatrix_Prepare(CrashMatrix* matrix, FunctionJacobian* FJ, const IDenseVector* status,
@@ -272,7 +305,7 @@ int CrashMatrix_Prepare(CrashMatrix* matrix, FunctionJacobian* FJ, const IDenseV
   }
   const std::int32_t changes = Changes(matrix, status);
   if (changes == 0) return 1;
-  if (changes > UpdateRoom(matrix, n)) {
+  if (changes > UpdateRoom(matrix, n) || CheaperAfresh(matrix, changes)) {
     SetColumns(matrix->cols, status);
     return Rebuild(matrix, n);
   }

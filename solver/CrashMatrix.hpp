@@ -21,9 +21,13 @@
 //
 // The factors are brought up to date by column replacements when J (same
 // pattern, same values) has not changed, the basis holds factors, and the
-// memberships that changed fit both within what the update limit
-// (factorization_update_limit) still allows and within a tenth of n;
-// otherwise B is factored afresh. A smaller proximal term than the one
+// memberships that changed fit within what the update limit
+// (factorization_update_limit) still allows, within a tenth of n and, once
+// a factorization took long enough to time (10 ms), within the time it
+// took: the updates and refinement solves on kept factors, at their
+// average time so far, stop when they would take longer than a fresh
+// factorization did; otherwise B is factored afresh. The timing decides
+// only between two ways to the same directions. A smaller proximal term than the one
 // inside the factors keeps them too: the solve then refines the direction
 // for the smaller term with the factors it has. A solve with updated factors
 // or for another proximal term is checked against the matrix it stands for,
@@ -50,6 +54,9 @@ struct CrashMatrix {
   std::int32_t factorizations;   // factorizations from scratch so far (counts for reports)
   std::int32_t total_updates;    // column replacements so far
   std::int32_t refinements;      // refinement steps so far
+  double factor_seconds;         // basis time of the latest factorization
+  double kept_seconds;           // basis time of the updates and refinements since
+  std::int32_t kept_operations;  // updates and refinement solves since
 };
 
 // A record without factors over the caller's scratch vectors.
