@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/IDenseVector.hpp"
+#include "core/Timer.hpp"
 #include "core/SparseMatrix.hpp"
 #include "factorization/Basis.hpp"
 #include "factorization/FactorizationOptions.hpp"
@@ -158,6 +159,32 @@ TEST_F(CrashMatrixTest, FactorsAfreshWhenUpdatesDoNotPay) {
     EXPECT_LT(NewtonError(second, Direction(&m, second), c.mu), 1e-10) << c.label;
     Release(&m);
   }
+}
+
+// A clock under which every call into the basis takes 20 ms: a
+// factorization is long enough to time, and each update costs as much as
+// it. After one update, a second one would take the kept factors past the
+// time of a fresh factorization, so the matrix is factored afresh.
+TEST_F(CrashMatrixTest, UpdatesStopWhenTheyTakeLongerThanAFactorization) {
+  Timer_Interface slow{nullptr, [](void*) -> void* { return new int(0); },
+                       [](void*, void* h) { delete static_cast<int*>(h); }, [](void*, void*) {},
+                       [](void*, void*) { return 0.02; }};
+  Timer_SetInterface(&slow);
+  StartPlanted();
+  CrashMatrix m = Fresh();
+  ASSERT_EQ(CrashMatrix_Prepare(&m, FJ_, Codes(Pattern()), kMu), 1);
+  ASSERT_EQ(CrashMatrix_Prepare(&m, FJ_, Codes(Flipped(Pattern(), 1)), kMu), 1);
+  EXPECT_EQ(m.total_updates, 1);
+  EXPECT_EQ(m.factorizations, 1);
+  const std::vector<int> third = Flipped(Pattern(), 2);
+  ASSERT_EQ(CrashMatrix_Prepare(&m, FJ_, Codes(third), kMu), 1);
+  EXPECT_EQ(m.total_updates, 1);
+  EXPECT_EQ(m.factorizations, 2);
+  EXPECT_LT(NewtonError(third, Direction(&m, third), kMu), 1e-10);
+  Release(&m);
+  TearDown();
+  Timer_Reset();
+  SetUp();
 }
 
 // A smaller proximal term than the one inside the factors keeps them and
