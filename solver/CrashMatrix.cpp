@@ -136,7 +136,7 @@ void KeptWork(CrashMatrix* matrix, std::int32_t operations, double seconds) {
 
 // True when changes more updates would, at the average time of the work
 // on the kept factors so far, take the factors past the time of a fresh
-// factorization.
+// factorization (with changes 0: when they are past it already).
 bool CheaperAfresh(const CrashMatrix* matrix, std::int32_t changes) {
   if (matrix->factor_seconds < kTimedFactorization || matrix->kept_operations == 0) return false;
   const double each = matrix->kept_seconds / matrix->kept_operations;
@@ -169,8 +169,8 @@ std::int64_t UpdateRoom(const CrashMatrix* matrix, std::int32_t n) {
   return left < share ? left : share;
 }
 
-// Replaces every changed column by an update. Returns 0 when an update
-// left B singular.
+// Replaces every changed column by an update, or factors afresh once the
+// updates took longer than a factorization. Returns 0 when B is singular.
 int Replace(CrashMatrix* matrix, const IDenseVector* status) {
   const std::int32_t n = IDenseVector_Length(status);
   const std::int32_t* codes = IDenseVector_Array(status);
@@ -185,7 +185,9 @@ int Replace(CrashMatrix* matrix, const IDenseVector* status) {
       matrix->updates += 1;
       matrix->total_updates += 1;
       KeptWork(matrix, 1, BasisSeconds() - before);
-      continue;
+      if (!CheaperAfresh(matrix, 0)) continue;
+      SetColumns(matrix->cols, status);
+      return Rebuild(matrix, n);
     }
     // The basis factored B afresh instead.
     matrix->factorizations += 1;
