@@ -27,12 +27,12 @@
 // took: the updates and refinement solves on kept factors, at their
 // average time so far, stop when they would take longer than a fresh
 // factorization did; otherwise B is factored afresh. The timing decides
-// only between two ways to the same directions. A smaller proximal term than the one
-// inside the factors keeps them too: the solve then refines the direction
-// for the smaller term with the factors it has. A solve with updated factors
-// or for another proximal term is checked against the matrix it stands for,
-// and when a few refinement steps cannot bring it within rounding, the
-// matrix is factored afresh for the term asked for.
+// only between two ways to the same directions. A smaller proximal term
+// than the one inside the factors keeps them too: the solve then refines
+// the direction for the smaller term with the factors it has. A solve with
+// updated factors or for another proximal term is checked against the
+// matrix it stands for, and when a few refinement steps cannot bring it
+// within rounding, the matrix is factored afresh for the term asked for.
 #pragma once
 
 #include <cstdint>
