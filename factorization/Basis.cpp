@@ -11,6 +11,8 @@ namespace {
 
 const Basis_Interface empty_table = {};
 const Basis_Interface* current = &empty_table;
+// Work done through every Basis of the process since the latest reset.
+BasisCounters counters = {};
 
 // Adds the time of one back-end call to the Basis: the timer is restarted
 // right before the call and read right after it.
@@ -88,13 +90,25 @@ void Basis_Size(Basis* basis, std::int32_t m, std::int32_t n, std::int32_t nnz) 
 
 int Basis_Factor(Basis* basis, SparseMatrix* A, IDenseVector* cols) {
   auto factor = Require(basis, &Basis_Interface::factor, "No basis factor routine.\n");
-  return Timed(basis, [&] { return factor(basis->handle, A, cols); });
+  const int status = Timed(basis, [&] { return factor(basis->handle, A, cols); });
+  counters.factorizations += 1;
+  return status;
 }
 
 int Basis_Replace(Basis* basis, SparseMatrix* A, IDenseVector* cols, std::int32_t k) {
   auto replace = Require(basis, &Basis_Interface::replace, "No basis replace routine.\n");
-  return Timed(basis, [&] { return replace(basis->handle, A, cols, k); });
+  const int status = Timed(basis, [&] { return replace(basis->handle, A, cols, k); });
+  if (status == BASIS_UPDATED) {
+    counters.updates += 1;
+  } else {
+    counters.factorizations += 1;
+  }
+  return status;
 }
+
+BasisCounters Basis_GetCounters() { return counters; }
+
+void Basis_ResetCounters() { counters = BasisCounters{}; }
 
 int Basis_Solve(Basis* basis, DenseVector* x, DenseVector* b) {
   auto solve = Require(basis, &Basis_Interface::solve, "No basis solve routine.\n");

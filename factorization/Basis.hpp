@@ -88,6 +88,19 @@ int Basis_NumSingular(Basis* basis);
 // The k-th (1-based) singular (row, column) pair of the last factorization.
 void Basis_GetSingular(Basis* basis, std::int32_t k, std::int32_t* row, std::int32_t* column);
 
+// What the Basis records of the process did since the latest
+// Basis_ResetCounters: factorizations from scratch (every factor call, and
+// every replace that rebuilt the factors instead of updating them) and
+// column replacements done by an update of the factors. The counts are
+// process-wide and only ever grow between resets; a caller who wants the
+// work of one solve resets them before it and reads them after it.
+struct BasisCounters {
+  std::int64_t factorizations;
+  std::int64_t updates;
+};
+BasisCounters Basis_GetCounters();
+void Basis_ResetCounters();
+
 // Line `line` of the current back-end's banner into buffer (size bytes);
 // without a table or banner slot writes "" and returns 0. Never fails.
 int Basis_Banner(std::int32_t line, char* buffer, std::int32_t size);

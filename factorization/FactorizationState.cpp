@@ -7,6 +7,8 @@ namespace {
 
 const StateEntry kList[] = {
     {"Basis", "factorization/Basis.cpp:current", Basis_ForgetState, Basis_StateAtRest, nullptr},
+    {"Basis counters", "factorization/Basis.cpp:counters", nullptr, nullptr,
+     "work counts kept for the caller to read; Basis_ResetCounters clears them"},
     {"Factorization options",
      "factorization/FactorizationOptions.cpp:printers factorization/FactorizationOptions.cpp:parsers "
      "factorization/FactorizationOptions.cpp:Factorization_OptionTable "

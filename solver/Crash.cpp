@@ -2,8 +2,6 @@
 // optional proximal term, and the perturbation-only variant.
 #include "solver/Crash.hpp"
 
-#include <limits>
-
 #include "core/DenseVector.hpp"
 #include "core/Error.hpp"
 #include "core/FunctionJacobian.hpp"
@@ -14,9 +12,9 @@
 #include "core/SparseMatrix.hpp"
 #include "core/Workspace.hpp"
 #include "factorization/Basis.hpp"
-#include "factorization/WorkspaceBasis.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"
+#include "solver/CrashMatrix.hpp"
 #include "solver/Information.hpp"
 #include "solver/SarnOptions.hpp"
 #include "solver/Search.hpp"
@@ -48,7 +46,11 @@ struct Holding {
   Holding& operator=(const Holding&) = delete;
 };
 
+// Work of the latest Crash_Newton, for the caller to read.
+CrashStatistics statistics = {};
+
 void ZeroCounts(Information* record) {
+  statistics = CrashStatistics{};
   record->crash_iterations = 0;
   record->function_evaluations = 0;
   record->jacobian_evaluations = 0;
@@ -108,75 +110,12 @@ std::int32_t UpdateActiveSet(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, IDe
   return changes;
 }
 
-// M := J_II + mu I on the free block, unit columns for the active
-// variables, rows of active variables dropped from the free columns;
-// factored through the timed basis. Returns 1 when M is nonsingular.
-int FactorNewtonMatrix(FunctionJacobian* FJ, const IDenseVector* status, double mu) {
-  SparseMatrix* J = FunctionJacobian_Jacobian(FJ);
-  const std::int32_t n = IDenseVector_Length(status);
-  const std::int32_t* codes = IDenseVector_Array(status);
-  const std::int64_t need = static_cast<std::int64_t>(SparseMatrix_NNZ(J)) + n;
-  SparseMatrix* M = Workspace_Matrix();
-  if (need > SparseMatrix_NNZCapacity(M) || n > SparseMatrix_ColCapacity(M)) {
-    if (need > std::numeric_limits<std::int32_t>::max()) {
-      Error_Report("Crash", __LINE__, "Newton", "system too large");
-    }
-    SparseMatrix_Resize(M, n, n, static_cast<std::int32_t>(need));
-  }
-  SparseMatrix_SetSize(M, n, n, static_cast<std::int32_t>(need));
-  std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(M));
-  std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(M));
-  std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(M));
-  double* value = DenseVector_Array(SparseMatrix_Values(M));
-  const std::int32_t* jstart = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* jlength = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* jrow = IDenseVector_Array(SparseMatrix_RowIndex(J));
-  const double* jvalue = DenseVector_Array(SparseMatrix_Values(J));
-  const std::int32_t jcols = SparseMatrix_Cols(J);
-
-  std::int32_t count = 0;
-  for (std::int32_t j = 1; j <= n; ++j) {
-    start[j - 1] = count + 1;
-    if (codes[j - 1] != kFree) {
-      row[count] = j;
-      value[count] = 1.0;
-      ++count;
-    } else {
-      bool diagonal = false;
-      if (j <= jcols) {
-        for (std::int32_t p = jstart[j - 1]; p < jstart[j - 1] + jlength[j - 1]; ++p) {
-          const std::int32_t i = jrow[p - 1];
-          if (i < 1 || i > n || codes[i - 1] != kFree) continue;
-          row[count] = i;
-          value[count] = jvalue[p - 1];
-          if (i == j && !diagonal) {
-            value[count] += mu;
-            diagonal = true;
-          }
-          ++count;
-        }
-      }
-      if (!diagonal) {
-        row[count] = j;
-        value[count] = mu;
-        ++count;
-      }
-    }
-    length[j - 1] = count - start[j - 1] + 1;
-  }
-  SparseMatrix_SetNNZ(M, count);
-  SparseMatrix_SetFlags(M, SPARSE_DIAGONAL | SPARSE_PACKED);
-
-  IDenseVector* columns = IScratch(1, n);
-  IDenseVector_Ramp(columns, n, 1, 1);
-  return Basis_Factor(Workspace_Basis(), M, columns) == BASIS_FACTORED ? 1 : 0;
-}
-
 // target := x + d with d the Newton direction of the factored system: an
 // active variable moves onto its bound, d_A = bound - x_A, and the free
-// ones follow from (J_II + mu I) d_I = -F_I - J_IA d_A.
-void NewtonTarget(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, const IDenseVector* status,
-                  DenseVector* target) {
+// ones follow from (J_II + mu I) d_I = -F_I - J_IA d_A. Returns 0 when the
+// system turned out singular.
+int NewtonTarget(MCP* mcp, CrashMatrix* matrix, DenseVector* x, FunctionJacobian* FJ,
+                 const IDenseVector* status, DenseVector* target) {
   const std::int32_t n = DenseVector_Length(x);
   DenseVector* rhs = Scratch(2, n);
   DenseVector* d = Scratch(1, n);
@@ -186,8 +125,10 @@ void NewtonTarget(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, const IDenseVe
   const double* f = DenseVector_Array(FunctionJacobian_Function(FJ));
   const std::int32_t* codes = IDenseVector_Array(status);
   double* r = DenseVector_Array(rhs);
+  double* step = DenseVector_Array(d);
   for (std::int32_t i = 0; i < n; ++i) {
-    r[i] = codes[i] == kFree ? -f[i] : (codes[i] == kAtLower ? l[i] : u[i]) - xs[i];
+    step[i] = codes[i] == kFree ? 0.0 : (codes[i] == kAtLower ? l[i] : u[i]) - xs[i];
+    r[i] = codes[i] == kFree ? -f[i] : 0.0;
   }
   const SparseMatrix* J = FunctionJacobian_Jacobian(FJ);
   const std::int32_t* jstart = IDenseVector_Array(SparseMatrix_ColStart(J));
@@ -196,14 +137,21 @@ void NewtonTarget(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, const IDenseVe
   const double* jvalue = DenseVector_Array(SparseMatrix_Values(J));
   const std::int32_t columns = SparseMatrix_Cols(J) < n ? SparseMatrix_Cols(J) : n;
   for (std::int32_t j = 0; j < columns; ++j) {
-    if (codes[j] == kFree || r[j] == 0.0) continue;
+    if (step[j] == 0.0) continue;
     for (std::int32_t p = jstart[j]; p < jstart[j] + jlength[j]; ++p) {
       const std::int32_t i = jrow[p - 1];
-      if (i >= 1 && i <= n && codes[i - 1] == kFree) r[i - 1] -= jvalue[p - 1] * r[j];
+      if (i >= 1 && i <= n && codes[i - 1] == kFree) r[i - 1] -= jvalue[p - 1] * step[j];
     }
   }
-  Basis_Solve(Workspace_Basis(), d, rhs);
+  // The solve fills the held rows with -J_AI d_I; they keep bound - x.
+  DenseVector* y = Scratch(6, n);
+  if (!CrashMatrix_Solve(matrix, y, rhs)) return 0;
+  const double* ys = DenseVector_Array(y);
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (codes[i] == kFree) step[i] = ys[i];
+  }
   DenseVector_Add(target, x, d);
+  return 1;
 }
 
 // The next proximal term after a failed attempt; returns mu itself when it
@@ -292,6 +240,15 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   DenseVector* g = differentiable ? Scratch(3, n) : nullptr;
   DenseVector* accepted = Scratch(4, n);
   DenseVector* target = Scratch(5, n);
+  CrashMatrix matrix = CrashMatrix_Start(IScratch(1, n), Scratch(7, n), Scratch(8, n));
+  struct Tally {
+    CrashMatrix* matrix;
+    ~Tally() {
+      statistics.factorizations = matrix->factorizations;
+      statistics.updates = matrix->total_updates;
+      statistics.refinements = matrix->refinements;
+    }
+  } tally{&matrix};
   for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
     if (Interrupt_Check()) break;
     if (residual < tolerance) break;
@@ -301,8 +258,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     SearchResult result{};
     bool found = false;
     for (int attempt = 0; attempt < kAttempts && !found; ++attempt) {
-      if (FactorNewtonMatrix(FJ, status, mu)) {
-        NewtonTarget(mcp, x, FJ, status, target);
+      if (CrashMatrix_Prepare(&matrix, FJ, status, mu) &&
+          NewtonTarget(mcp, &matrix, x, FJ, status, target)) {
         found = Search_Between(mcp, &p, x, x, target, g, f, f, trial, accepted, &result) != 0;
         record->function_evaluations += result.function_evaluations;
       }
@@ -326,10 +283,14 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     record->jacobian_evaluations += 1;
     if (!defined) break;
 
-    // Commit the point together with its F and J.
+    // Commit the point together with its F and J; the factors go with a
+    // Jacobian that moved.
+    CrashMatrix_NextJacobian(&matrix, FunctionJacobian_Jacobian(FJ),
+                             FunctionJacobian_Jacobian(trial));
     DenseVector_CloneFull(x, accepted);
     FunctionJacobian_Copy(FJ, trial);
     record->crash_iterations += 1;
+    statistics.steps = record->crash_iterations;
 
     residual = ResidualAt(mcp, code, x, FJ);
     const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
@@ -342,6 +303,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   }
   record->mstep_request = record->crash_iterations > 0 ? 1 : 0;
 }
+
+CrashStatistics Crash_GetStatistics() { return statistics; }
 
 void Crash_Perturb(MCP* mcp, Information* record, DenseVector* x, FunctionJacobian* FJ) {
   ZeroCounts(record);

@@ -6,7 +6,9 @@
 // with F_i < 0) and the rest, solves the Newton system of the rest with the
 // active variables held,
 //   (J_II + mu I) d_I = -F_I,  d_A = 0,
-// through the timed basis of the Workspace, and searches along the line or
+// through the timed basis of the Workspace (kept factored from step to step
+// and updated by column replacements while J stays the same, see
+// solver/CrashMatrix.hpp), and searches along the line or
 // the projected arc towards x + d (monotone Armijo on the crash merit
 // function, at most crash_minor_iteration_limit trials). The proximal term
 // mu starts at min(crash_proximal_merit_factor * residual,
@@ -30,16 +32,31 @@
 // one line every output_crash_iterations_frequency steps.
 //
 // Scratch: Workspace vectors 1 (direction), 2 (right-hand side), 3 (merit
-// gradient), 4 (accepted point), 5 (x + d), integer vectors 1 (basis
+// gradient), 4 (accepted point), 5 (x + d), 6 (solution of the system), 7
+// and 8 (refinement of a solve with kept factors), integer vectors 1 (basis
 // columns) and 2 (active set), the matrix and the timed basis. The phase
 // holds a Workspace reference and a trial function-Jacobian pair while it
 // runs and releases both on every path out.
 #pragma once
 
+#include <cstdint>
+
 struct DenseVector;
 struct FunctionJacobian;
 struct Information;
 struct MCP;
+
+// What the latest Crash_Newton did: its steps, the factorizations of its
+// Newton matrix from scratch, the column replacements that updated them and
+// the refinement steps (one extra solve each) of solves with kept factors.
+// Zero before the first crash; kept after it for the caller to read.
+struct CrashStatistics {
+  std::int32_t steps;
+  std::int32_t factorizations;
+  std::int32_t updates;
+  std::int32_t refinements;
+};
+CrashStatistics Crash_GetStatistics();
 
 // Projected Newton crash. crash_method automatic or pnewton runs it;
 // bdiff and smooth run it after the warning

@@ -47,15 +47,32 @@ int LogFrequency() {
 // Counters that live only in one run of the loop and restart from 0 after
 // every restart: unsolved subproblems in a row (A drives the start controls
 // of the pivoting method, B the gradient-step request) and stationary steps
-// in a row (S).
+// in a row (S), and major iterations in a row that did not bring the best
+// residual down by a tenth (stalled).
 struct RunCounters {
   int A = 0;
   int B = 0;
   int S = 0;
+  int stalled = 0;
 };
+
+// Stalled iterations after which a residual at the rounding floor ends the
+// solve.
+constexpr int kStallLimit = 5;
+// An iteration that leaves the best residual above this fraction of the
+// one before it has stalled.
+constexpr double kStallProgress = 0.9;
+
+constexpr const char* kRoundingFloor =
+    "Residual at the rounding floor of the arithmetic: no further progress.\n";
 
 // StopCode's answer when no test ends the solve (no TerminationCode is 0).
 constexpr int kGoOn = 0;
+
+// The restarts after a point where F or J is undefined; every other restart
+// comes from a stall.
+constexpr const char* kFunctionUndefined = "Restart: Function evaluation undefined.\n";
+constexpr const char* kPointUndefined = "Current point undefined. Restarting.\n";
 
 // TakeStep's step code when the stabilisation is off (NMS_Step's codes are
 // not negative).
@@ -149,7 +166,7 @@ const char* TakeStep(MCP* mcp, DriverWorkspace* ws, int lc, RunCounters* c, Info
     step->step_length = 1.0;
     Sarn_NewtonPoint(ws->lcp, ws->x);
     DenseVector_Mid(ws->x, ws->x, MCP_Lower(mcp), MCP_Upper(mcp));
-    if (!MCP_Function(mcp, ws->x, Pair())) return "Restart: Function evaluation undefined.\n";
+    if (!MCP_Function(mcp, ws->x, Pair())) return kFunctionUndefined;
     ws->function_evaluations += 1;
     return nullptr;
   }
@@ -221,10 +238,12 @@ const char* MajorIteration(MCP* mcp, DriverWorkspace* ws, RunCounters* c, Inform
 
   const int defined = MCP_Jacobian(mcp, ws->x, Pair());
   ws->jacobian_evaluations += 1;
-  if (!defined) return "Current point undefined. Restarting.\n";
+  if (!defined) return kPointUndefined;
   MCP_NormalMapPoint(mcp, ws->y, ws->x, Pair());
   NextStartControls(ws, c);
+  const double best_before = ws->best_residual;
   Sarn_UpdateResidual(mcp, ws);
+  c->stalled = ws->best_residual < kStallProgress * best_before ? 0 : c->stalled + 1;
   if (!EnoughProgress(ws)) return "Not enough progress. Restarting.\n";
 
   if (logged) {
@@ -284,9 +303,20 @@ int Iterate(MCP* mcp, DriverWorkspace* ws, Information* info, void* timer) {
   for (;;) {
     const int code = StopCode(ws, timer);
     if (code != kGoOn) return code;
+    if (counters.stalled >= kStallLimit && Sarn_AtRoundingFloor(ws)) {
+      Error_Warning("%s", kRoundingFloor);
+      return TERMINATION_NO_PROGRESS;
+    }
     Interrupt_Check();
     const char* restart = MajorIteration(mcp, ws, &counters, &step);
     if (restart == nullptr) continue;
+    // A stall at the rounding floor ends the solve with the best point:
+    // no restart can get below it.
+    if (restart != kFunctionUndefined && restart != kPointUndefined &&
+        Sarn_AtRoundingFloor(ws)) {
+      Error_Warning("%s", kRoundingFloor);
+      return TERMINATION_NO_PROGRESS;
+    }
     Error_Warning("%s", restart);
     if (!Sarn_Restart(mcp)) return TERMINATION_NO_PROGRESS;
     ws->restarts += 1;

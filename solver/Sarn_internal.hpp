@@ -33,3 +33,11 @@ double Sarn_ResidualAt(MCP* mcp, DenseVector* x);
 // the scratch pair) into ws->residual; the best triple takes the current
 // one when the residual is below the best so far.
 void Sarn_UpdateResidual(MCP* mcp, DriverWorkspace* ws);
+
+// True when the residual has come down to what rounding allows at the
+// current point: the best residual is at most 10 times eps times the two
+// norm of |J| |x| + |F - J x| (for a linear problem |M| |x| + |q|, the size
+// of the rounding error in evaluating F itself), with x the current point
+// and J, F from the scratch pair. A solve that stalls there cannot get
+// better by restarting.
+bool Sarn_AtRoundingFloor(DriverWorkspace* ws);

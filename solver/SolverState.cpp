@@ -18,6 +18,8 @@ const StateEntry kList[] = {
      "solver/NMS.cpp:state solver/NMS.cpp:merit_code solver/NMS.cpp:watchdog_count "
      "solver/NMS.cpp:saved_reference_factor solver/NMS.cpp:merit_at_x",
      NMS_ForgetState, NMS_StateAtRest, nullptr},
+    {"Crash", "solver/Crash.cpp:statistics", nullptr, nullptr,
+     "counts of the latest crash phase, kept for the caller to read and replaced by the next"},
     {"LMCP", "solver/LMCP.cpp:lmcp_interface", nullptr, nullptr,
      "the linearised problem's callback table, handed out by address and never written"},
     {"Sarn options",

@@ -76,7 +76,7 @@ struct Slots {
   static int Replace(void* h, SparseMatrix*, IDenseVector*, std::int32_t k) {
     clock_state.now += kCost[4];
     Log(static_cast<Handle*>(h), ("replace" + std::to_string(k)).c_str());
-    return BASIS_UPDATED;
+    return k < 1 ? BASIS_REBUILT : BASIS_UPDATED;
   }
   static int Solve(void* h, DenseVector*, DenseVector*) {
     clock_state.now += kCost[5];
@@ -179,6 +179,30 @@ TEST_F(BasisTest, EveryTimedSlotAddsExactlyItsOwnTime) {
   Basis_Destroy(basis);
   EXPECT_EQ(backend.calls.front(), "A:create:1");
   EXPECT_EQ(backend.calls.back(), "A:destroy:1");
+}
+
+// Factorizations from scratch (factor calls and replacements that rebuilt)
+// and updates, over every Basis of the process, until the next reset.
+TEST_F(BasisTest, CountersAddUpTheWorkOfEveryBasis) {
+  Basis_SetInterface(&table_a_);
+  Basis* first = Basis_Create(2, 2, 2);
+  Basis* second = Basis_Create(2, 2, 2);
+  Basis_ResetCounters();
+  Basis_Factor(first, nullptr, nullptr);
+  Basis_Factor(second, nullptr, nullptr);
+  Basis_Replace(first, nullptr, nullptr, 1);
+  Basis_Replace(second, nullptr, nullptr, 2);
+  Basis_Replace(second, nullptr, nullptr, 0);  // rebuilt by the back-end
+  Basis_Solve(first, nullptr, nullptr);
+  BasisCounters c = Basis_GetCounters();
+  EXPECT_EQ(c.factorizations, 3);
+  EXPECT_EQ(c.updates, 2);
+  Basis_ResetCounters();
+  c = Basis_GetCounters();
+  EXPECT_EQ(c.factorizations, 0);
+  EXPECT_EQ(c.updates, 0);
+  Basis_Destroy(first);
+  Basis_Destroy(second);
 }
 
 TEST_F(BasisTest, ABasisStaysWithTheTableItWasCreatedWith) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 
+#include "factorization/Basis.hpp"
 #include "solver/SarnOptions.hpp"
 #include "tests/solver/DriverFixture.hpp"
 
@@ -151,6 +152,47 @@ TEST_F(ConvergenceTest, PivotingAloneSolvesTheObstacleProblem) {
   EXPECT_EQ(info.major_iterations, 1);
   EXPECT_EQ(info.restarts, 0);
   EXPECT_LE(ComplementarityViolation(obstacle, adapter.Point()), 1e-6);
+}
+
+// A tolerance at or below what rounding lets the residual reach: the solve
+// ends once the residual stalls there, with the best point and an honest
+// code (solved only when the tolerance was met), in about the work of a
+// solve with the default tolerance instead of restarts and thousands of
+// pivots.
+TEST_F(ConvergenceTest, ToleranceBelowTheRoundingFloorEndsPromptlyWithTheBestPoint) {
+  const LinearProblem obstacle = Obstacle(100);
+  Information plain;
+  std::int64_t plain_factorizations = 0;
+  {
+    ProblemAdapter adapter(AsNonlinear(obstacle));
+    Basis_ResetCounters();
+    ASSERT_EQ(Solve(adapter, &plain), TERMINATION_SOLVED);
+    plain_factorizations = Basis_GetCounters().factorizations;
+  }
+  for (const char* tolerance : {"convergence_tolerance 1e-9", "convergence_tolerance 1e-12",
+                                "convergence_tolerance 1e-15"}) {
+    SCOPED_TRACE(tolerance);
+    Options_Default(options());
+    Set(tolerance);
+    output()->Clear();
+    ProblemAdapter adapter(AsNonlinear(obstacle));
+    Information info;
+    Basis_ResetCounters();
+    const int code = Solve(adapter, &info);
+    const std::vector<double> z = adapter.Point();
+    const bool met = info.residual < Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
+    EXPECT_EQ(code, met ? TERMINATION_SOLVED : TERMINATION_NO_PROGRESS);
+    if (!met) {
+      EXPECT_EQ(Count(output()->status(), "rounding floor"), 1);
+    }
+    EXPECT_EQ(info.restarts, 0);
+    EXPECT_LE(info.major_iterations, plain.major_iterations + 11);
+    EXPECT_LE(info.minor_iterations, plain.minor_iterations + 2 * 11);
+    EXPECT_LE(Basis_GetCounters().factorizations, 3 * plain_factorizations);
+    EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), z));
+    EXPECT_LE(info.residual, 2.0 * plain.residual);
+    EXPECT_LE(ComplementarityViolation(obstacle, z), 1e-6);
+  }
 }
 
 // Each problem under many single changes of the options: whatever the
