@@ -30,6 +30,16 @@ class RowForceRig : public PresolveRig {
     }
   }
 
+  // Declares the stored entry (row, col) (1-based) nonlinear.
+  static void MarkEntryNonlinear(MCP* mcp, int row, int col) {
+    const PresolveView v = Presolve_View(mcp);
+    std::int32_t* type = IDenseVector_Array(MCP_PresolveEntryType(mcp));
+    for (std::int32_t k = v.RowBegin(row); k < v.RowEnd(row); ++k) {
+      const std::int32_t p = v.row_entry[k] - 1;
+      if (v.entry_column[p] == col) type[p] = 1;
+    }
+  }
+
   // The start of a level, then the forcing rows: the working point is x,
   // the counts and linear marks are fresh.
   static int Force(MCP* mcp, std::int32_t* fix, std::int32_t level = 1) {
