@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "fixtures/BoxLCP.hpp"
 #include "presolve/RowBlockRig.hpp"
 #include "presolve/rows/RowBlockTwo.hpp"
 
@@ -61,7 +62,10 @@ class RowBlockTwoTest : public RowBlockRig {
   void CheckAgainstProblem(MCP* mcp, int status) {
     const bool solvable = !BruteForce(original_).empty();
     if (status == ROW_INFEASIBLE) {
+      // Exact enumeration finds no solution either (or gives up on data
+      // that are not integers).
       EXPECT_FALSE(solvable);
+      EXPECT_NE(EnumerateBoxLCP(problem_).verdict, BoxLCPVerdict::kSolvable);
     }
     if (solvable) {
       EXPECT_TRUE(SolveRestAndPostsolve(mcp));
