@@ -104,7 +104,8 @@ TEST_F(RowBlockTwoTest, EachOutcome) {
        kNone, 0, 2,
        "TwoRow y Range Bounds Variables\n     x[    2] lb =  0.0000e+00 ub =  2.0000e+00 "
        "(f[    2])\nTwoRow x Lower Fixes Variables\n     x[    1] =  0.0000e+00 (f[    1])\n"},
-      {"the same with x reaching out, y inside: y nearest the saved point", range_y_inside, {0, 1.25, 0},
+      {"the same with x reaching out, y inside: y nearest the saved point", range_y_inside,
+       {0, 1.25, 0},
        ROW_HANDLED, 2, 0, 0, 1.25, 1.25, 1.25, "TwoRowCol x Lower Fixes Variables\n"},
       {"y fixed on a line, x nowhere else", line, {0.75, 0, 0}, ROW_HANDLED, 2, 0, 0.75, 1, 1, 1,
        "TwoRowCol y Mid Fixes Variables\n"},
