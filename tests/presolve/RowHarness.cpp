@@ -13,7 +13,6 @@
 #include "core/RecordStack.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "presolve/PresolveRecord.hpp"
-#include "presolve/RowPass.hpp"
 #include "problems/MCP.hpp"
 
 namespace {
@@ -235,7 +234,7 @@ MCP* RowHarness::PassToFixedPoint(const LinearProblem& p, const RowSettings& set
   run->calls = 0;
   try {
     while (changed != 0 && run->status == MCP_CONTINUE && run->calls < kMaxPassCalls) {
-      run->status = MCPR(mcp, &level, &changed);
+      run->status = settings.pass(mcp, &level, &changed);
       run->calls += 1;
     }
   } catch (const SolverErrorException& error) {

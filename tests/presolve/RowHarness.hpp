@@ -11,12 +11,14 @@
 // Vectors here are 0-based; the library's are 1-based.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fixtures/BoxLCP.hpp"
 #include "fixtures/Problems.hpp"
 #include "presolve/PresolveRig.hpp"
+#include "presolve/RowPass.hpp"
 
 // Active-set enumeration of the box LCP F(z) = M z + q over the bounds l,
 // u (which may differ from the problem's own), in doubles with dense
@@ -51,7 +53,12 @@ struct RowRun {
   std::vector<std::string> faults;             // pass conditions that failed
 };
 
+// The row pass the harness runs (MCPR; the harness's own tests put faulty
+// passes here).
+using RowPassFunction = int (*)(MCP* mcp, std::int32_t* level, std::int32_t* changed);
+
 struct RowSettings {
+  RowPassFunction pass = &MCPR;
   int trace_level = 2;          // output_presolve_level
   bool project_implied = true;  // presolve_project_implied
   std::vector<double> start;    // start point (empty: 0), projected onto the bounds
