@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
+#include <random>
 #include <sstream>
 
 #include "core/DenseVector.hpp"
@@ -31,35 +33,45 @@ Dense DenseOfProblem(const LinearProblem& p) {
   return m;
 }
 
-enum class Place { kLower, kUpper, kBetween, kFixed };
+// Where an assignment puts a variable: at a bound with F of the matching
+// sign, at a bound with F = 0 as well, between its bounds with F = 0, or
+// at its fixed value.
+enum class Place { kLower, kLowerZero, kUpper, kUpperZero, kBetween, kFixed };
 
 bool Finite(double v) { return std::fabs(v) < kInf; }
 
-std::vector<Place> PlacesOf(double l, double u) {
+// With faces, the places that pin F = 0 at a bound are tried as well:
+// every solution set of an assignment then has a face whose equations
+// alone describe it, so solving the equations (undetermined unknowns at 0)
+// reaches a solution whenever one exists.
+std::vector<Place> PlacesOf(double l, double u, bool faces) {
   if (l == u) return {Place::kFixed};
   std::vector<Place> places;
   if (Finite(l)) places.push_back(Place::kLower);
   if (Finite(u)) places.push_back(Place::kUpper);
   places.push_back(Place::kBetween);
+  if (faces && Finite(l)) places.push_back(Place::kLowerZero);
+  if (faces && Finite(u)) places.push_back(Place::kUpperZero);
   return places;
 }
 
-// Solves a[r] . x = a[r][b] for the b unknowns by Gauss-Jordan elimination
-// with partial pivoting; unknowns without a pivot are 0. False when the
-// system is inconsistent.
-bool SolveSquare(Dense a, int b, std::vector<double>* x) {
+// Solves the rows of a (unknowns, then the right-hand side in column b) by
+// Gauss-Jordan elimination with partial pivoting; unknowns without a pivot
+// are 0. False when the rows are inconsistent.
+bool SolveRows(Dense a, int b, std::vector<double>* x) {
+  const int rows = static_cast<int>(a.size());
   std::vector<int> pivot_col;
   int rank = 0;
-  for (int c = 0; c < b && rank < b; ++c) {
+  for (int c = 0; c < b && rank < rows; ++c) {
     int pivot = rank;
-    for (int r = rank; r < b; ++r) {
+    for (int r = rank; r < rows; ++r) {
       if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
     }
     if (!(std::fabs(a[pivot][c]) > 1e-11)) continue;
     std::swap(a[pivot], a[rank]);
     const double inv = 1.0 / a[rank][c];
     for (double& v : a[rank]) v *= inv;
-    for (int r = 0; r < b; ++r) {
+    for (int r = 0; r < rows; ++r) {
       if (r == rank || a[r][c] == 0.0) continue;
       const double f = a[r][c];
       for (int cc = 0; cc <= b; ++cc) a[r][cc] -= f * a[rank][cc];
@@ -67,7 +79,7 @@ bool SolveSquare(Dense a, int b, std::vector<double>* x) {
     pivot_col.push_back(c);
     ++rank;
   }
-  for (int r = rank; r < b; ++r) {
+  for (int r = rank; r < rows; ++r) {
     if (std::fabs(a[r][b]) > 1e-8) return false;
   }
   x->assign(b, 0.0);
@@ -75,23 +87,28 @@ bool SolveSquare(Dense a, int b, std::vector<double>* x) {
   return true;
 }
 
+bool AtLower(Place p) { return p == Place::kLower || p == Place::kLowerZero || p == Place::kFixed; }
+bool AtUpper(Place p) { return p == Place::kUpper || p == Place::kUpperZero; }
+bool ZeroF(Place p) { return p == Place::kBetween || p == Place::kLowerZero || p == Place::kUpperZero; }
+
 // The point of one assignment of places, or false when it has none (or
 // breaks a bound or a sign condition).
 bool PointOf(const Dense& m, const LinearProblem& p, const std::vector<double>& l,
              const std::vector<double>& u, const std::vector<Place>& place,
              std::vector<double>* z) {
   const int n = p.n;
-  std::vector<int> between;
+  std::vector<int> between, zero_rows;
   z->assign(n, 0.0);
   for (int j = 0; j < n; ++j) {
     if (place[j] == Place::kBetween) between.push_back(j);
-    if (place[j] == Place::kUpper) (*z)[j] = u[j];
-    if (place[j] == Place::kLower || place[j] == Place::kFixed) (*z)[j] = l[j];
+    if (ZeroF(place[j])) zero_rows.push_back(j);
+    if (AtUpper(place[j])) (*z)[j] = u[j];
+    if (AtLower(place[j])) (*z)[j] = l[j];
   }
   const int b = static_cast<int>(between.size());
-  Dense a(b, std::vector<double>(b + 1, 0.0));
-  for (int r = 0; r < b; ++r) {
-    const int i = between[r];
+  Dense a(zero_rows.size(), std::vector<double>(b + 1, 0.0));
+  for (size_t r = 0; r < zero_rows.size(); ++r) {
+    const int i = zero_rows[r];
     double rhs = -p.q[i];
     for (int j = 0; j < n; ++j) {
       if (place[j] != Place::kBetween) rhs -= m[i][j] * (*z)[j];
@@ -100,7 +117,7 @@ bool PointOf(const Dense& m, const LinearProblem& p, const std::vector<double>& 
     a[r][b] = rhs;
   }
   std::vector<double> x;
-  if (!SolveSquare(a, b, &x)) return false;
+  if (!SolveRows(a, b, &x)) return false;
   for (int c = 0; c < b; ++c) (*z)[between[c]] = x[c];
   const std::vector<double> f = p.F(*z);
   return ComplementarityViolation(l, u, *z, f) <= kEnumerationTolerance * 100;
@@ -114,6 +131,30 @@ bool Known(const std::vector<std::vector<double>>& points, const std::vector<dou
   }
   return false;
 }
+
+// Enumerates the assignments (with or without the face places) into *out.
+void Enumerate(const LinearProblem& p, const std::vector<double>& lower,
+               const std::vector<double>& upper, int limit, bool faces,
+               EnumeratedSolutions* out) {
+  const int n = p.n;
+  std::vector<std::vector<Place>> choices(n);
+  for (int j = 0; j < n; ++j) choices[j] = PlacesOf(lower[j], upper[j], faces);
+  const Dense m = DenseOfProblem(p);
+  std::vector<int> pick(n, 0);
+  std::vector<Place> place(n);
+  std::vector<double> z;
+  for (;;) {
+    for (int j = 0; j < n; ++j) place[j] = choices[j][pick[j]];
+    if (PointOf(m, p, lower, upper, place, &z) && !Known(out->points, z)) {
+      out->points.push_back(z);
+      if (static_cast<int>(out->points.size()) >= limit) return;
+    }
+    int j = 0;
+    while (j < n && ++pick[j] == static_cast<int>(choices[j].size())) pick[j++] = 0;
+    if (j == n) return;
+  }
+}
+
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
@@ -150,6 +191,101 @@ LinearProblem IntegerRows(const LinearProblem& p) {
   return out;
 }
 
+
+// Generator of the random block problems.
+class Draw {
+ public:
+  explicit Draw(std::uint32_t seed) : rng_(seed) {}
+  int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < p; }
+  int NonZero(int magnitude) { return Chance(0.5) ? Int(1, magnitude) : -Int(1, magnitude); }
+  std::mt19937& rng() { return rng_; }
+
+ private:
+  std::mt19937 rng_;
+};
+
+void DrawBlock(Draw* d, int first, int size, Dense* m) {
+  const bool dominant = d->Chance(0.5);
+  for (int i = first; i < first + size; ++i) {
+    double off = 0.0;
+    for (int j = first; j < first + size; ++j) {
+      if (j != i && d->Chance(0.7)) (*m)[i][j] = d->NonZero(3);
+      off += j == i ? 0.0 : std::fabs((*m)[i][j]);
+    }
+    if (dominant) {
+      (*m)[i][i] = off + d->Int(1, 2);
+    } else if (d->Chance(0.7)) {
+      (*m)[i][i] = d->NonZero(3);
+    }
+  }
+}
+
+void DrawCoupled(Draw* d, int first, int n, Dense* m) {
+  for (int i = first; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      if (d->Chance(j == i ? 0.7 : 0.3)) (*m)[i][j] = d->NonZero(3);
+    }
+  }
+}
+
+void DrawBound(Draw* d, double* l, double* u) {
+  std::discrete_distribution<int> kind({0.5, 1.5, 3.0, 1.0, 2.0});
+  switch (kind(d->rng())) {
+    case 0: *l = *u = d->Int(-1, 1); return;
+    case 1: *l = -kInf; *u = kInf; return;
+    case 2: *l = d->Int(-1, 1); *u = kInf; return;
+    case 3: *l = -kInf; *u = d->Int(-1, 2); return;
+    default: *l = d->Int(-2, 1); *u = *l + d->Int(1, 3); return;
+  }
+}
+
+// q := w - M z around a point z with w complementary to it.
+void Plant(Draw* d, const Dense& m, const std::vector<double>& l, const std::vector<double>& u,
+           std::vector<double>* q) {
+  const int n = static_cast<int>(q->size());
+  std::vector<double> z(n), w(n);
+  for (int j = 0; j < n; ++j) {
+    const int side = d->Int(0, 2);
+    if (l[j] == u[j]) {
+      z[j] = l[j];
+      w[j] = d->Int(-2, 2);
+    } else if (side == 0 && Finite(l[j])) {
+      z[j] = l[j];
+      w[j] = d->Int(0, 2);
+    } else if (side == 1 && Finite(u[j])) {
+      z[j] = u[j];
+      w[j] = -d->Int(0, 2);
+    } else {
+      const double lo = Finite(l[j]) ? l[j] : -3.0, hi = Finite(u[j]) ? u[j] : 3.0;
+      z[j] = std::floor((lo + hi) / 2.0);
+      w[j] = 0.0;
+    }
+  }
+  for (int i = 0; i < n; ++i) {
+    double mz = 0.0;
+    for (int j = 0; j < n; ++j) mz += m[i][j] * z[j];
+    (*q)[i] = w[i] - mz;
+  }
+}
+
+// Row r2 := k row r1 (q too, or off by one); sometimes column r2 := k'
+// column r1 as well, so that the pair can merge.
+void Duplicate(Draw* d, Dense* m, std::vector<double>* q) {
+  const int n = static_cast<int>(q->size());
+  const int r1 = d->Int(0, n - 1);
+  int r2 = d->Int(0, n - 2);
+  if (r2 >= r1) ++r2;
+  const int factors[] = {1, -1, 2};
+  const int k = factors[d->Int(0, 2)];
+  if (d->Chance(0.5)) {
+    const int kc = factors[d->Int(0, 2)];
+    for (int i = 0; i < n; ++i) (*m)[i][r2] = kc * (*m)[i][r1];
+  }
+  for (int j = 0; j < n; ++j) (*m)[r2][j] = k * (*m)[r1][j];
+  (*q)[r2] = k * (*q)[r1] + (d->Chance(0.7) ? 0 : d->NonZero(1));
+}
+
 }  // namespace
 
 // Whether the problem has a solution: exact when its rows scale to integer
@@ -166,29 +302,15 @@ EnumeratedSolutions EnumerateSolutions(const LinearProblem& p, const std::vector
                                        const std::vector<double>& upper, int limit,
                                        int max_unfixed) {
   EnumeratedSolutions out;
-  const int n = p.n;
-  std::vector<std::vector<Place>> choices(n);
   int unfixed = 0;
-  for (int j = 0; j < n; ++j) {
-    choices[j] = PlacesOf(lower[j], upper[j]);
-    if (choices[j][0] != Place::kFixed) ++unfixed;
-  }
+  for (int j = 0; j < p.n; ++j) unfixed += lower[j] != upper[j] ? 1 : 0;
   if (unfixed > max_unfixed) return out;
   out.decided = true;
-  const Dense m = DenseOfProblem(p);
-  std::vector<int> pick(n, 0);
-  std::vector<Place> place(n);
-  std::vector<double> z;
-  for (;;) {
-    for (int j = 0; j < n; ++j) place[j] = choices[j][pick[j]];
-    if (PointOf(m, p, lower, upper, place, &z) && !Known(out.points, z)) {
-      out.points.push_back(z);
-      if (static_cast<int>(out.points.size()) >= limit) return out;
-    }
-    int j = 0;
-    while (j < n && ++pick[j] == static_cast<int>(choices[j].size())) pick[j++] = 0;
-    if (j == n) return out;
-  }
+  // The plain places find the solutions of most problems quickly; the face
+  // places make the search complete.
+  Enumerate(p, lower, upper, limit, false, &out);
+  if (out.points.empty()) Enumerate(p, lower, upper, limit, true, &out);
+  return out;
 }
 
 LinearProblem PermuteProblem(const LinearProblem& p, const std::vector<int>& perm) {
@@ -211,6 +333,37 @@ LinearProblem PermuteProblem(const LinearProblem& p, const std::vector<int>& per
     if (!p.solution.empty()) out.solution.push_back(p.solution[perm[k]]);
   }
   out.solvable = p.solvable;
+  return out;
+}
+
+LinearProblem RandomRowBlockLCP(std::uint32_t seed, int max_n) {
+  Draw d(seed);
+  const int n = d.Int(1, max_n);
+  const int coupled = std::min(n - 1, d.Int(0, 2));
+  Dense m(n, std::vector<double>(n, 0.0));
+  int first = 0;
+  while (first < n - coupled) {
+    const int size = std::min(n - coupled - first, d.Int(1, 3));
+    DrawBlock(&d, first, size, &m);
+    first += size;
+  }
+  DrawCoupled(&d, n - coupled, n, &m);
+  std::vector<double> l(n), u(n), q(n);
+  for (int j = 0; j < n; ++j) DrawBound(&d, &l[j], &u[j]);
+  if (l[0] == u[0]) u[0] = l[0] + 2.0;  // never all fixed: nothing would be left to solve
+  if (d.Chance(0.5)) {
+    Plant(&d, m, l, u, &q);
+  } else {
+    for (double& v : q) v = d.Int(-4, 4);
+  }
+  if (n >= 2 && d.Chance(0.4)) Duplicate(&d, &m, &q);
+  std::vector<std::vector<double>> rows(m.begin(), m.end());
+  const LinearProblem blocks = Lcp(rows, q, l, u, "row blocks " + std::to_string(seed));
+  std::vector<int> perm(n);
+  std::iota(perm.begin(), perm.end(), 0);
+  std::shuffle(perm.begin(), perm.end(), d.rng());
+  LinearProblem out = PermuteProblem(blocks, perm);
+  out.name = blocks.name;
   return out;
 }
 

@@ -40,6 +40,14 @@ BoxLCPVerdict VerdictOf(const LinearProblem& p);
 // variable perm[k] of p (M -> P M P', q, bounds and solution alike).
 LinearProblem PermuteProblem(const LinearProblem& p, const std::vector<int>& perm);
 
+// A random box LCP of at most max_n variables with integer data, made of
+// independent square blocks of 1, 2 and 3 rows (P-matrix or arbitrary),
+// a coupled part of up to 2 rows that reaches into the blocks' columns,
+// mixed bounds (free, one-sided, boxed, fixed), q planted around a chosen
+// solution or drawn freely, duplicate rows (and proportional columns)
+// injected, variables shuffled. The name records the seed.
+LinearProblem RandomRowBlockLCP(std::uint32_t seed, int max_n = 8);
+
 // What one run of the harness saw.
 struct RowRun {
   int status = 0;          // the row pass's last status

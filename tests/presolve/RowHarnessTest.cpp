@@ -98,6 +98,13 @@ TEST_F(RowHarnessTest, EnumerationFindsEverySolution) {
   const LinearProblem none = Lcp({{0}}, {1}, {-I}, {I});
   EXPECT_TRUE(EnumerateSolutions(none, none.lower, none.upper, 10).points.empty());
   EXPECT_EQ(VerdictOf(none), BoxLCPVerdict::kInfeasible);
+  // Free variables whose equations leave a line of solutions, none of them
+  // with the undetermined unknowns at 0 unless a sign condition is pinned.
+  const LinearProblem line = RandomRowBlockLCP(354);
+  EXPECT_EQ(VerdictOf(line), BoxLCPVerdict::kSolvable);
+  const EnumeratedSolutions found = EnumerateSolutions(line, line.lower, line.upper, 1);
+  ASSERT_EQ(found.points.size(), 1u);
+  EXPECT_LE(ComplementarityViolation(line, found.points[0]), 1e-9);
   // Rows with halves are scaled to integers for the exact verdict.
   EXPECT_EQ(VerdictOf(Lcp({{1}}, {-0.5}, {0}, {I})), BoxLCPVerdict::kSolvable);
 }
