@@ -146,8 +146,8 @@ ThreeRowDecision ThrRowChoose(const ThreeRowArgs& blk) {
   return d;
 }
 
-int ThrRowCoherent(MCP* mcp, std::int32_t level, std::int32_t* fixCount,
-                   std::int32_t* boundCount, const ThreeRowArgs& blk) {
+int ThrRowCoherent(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::int32_t* boundCount,
+                   const ThreeRowArgs& blk) {
   const ThreeRowDecision d = ThrRowChoose(blk);
   return ThreeRow_Apply(mcp, level, fixCount, boundCount, d.block, d.plan);
 }

@@ -35,5 +35,5 @@ ThreeRowDecision ThrRowChoose(const ThreeRowArgs& blk);
 
 // ThrRowChoose carried out on the problem. Returns ROW_CONTINUE (nothing
 // changed), ROW_HANDLED (variables fixed) or ROW_INFEASIBLE (reported).
-int ThrRowCoherent(MCP* mcp, std::int32_t level, std::int32_t* fixCount,
-                   std::int32_t* boundCount, const ThreeRowArgs& blk);
+int ThrRowCoherent(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::int32_t* boundCount,
+                   const ThreeRowArgs& blk);

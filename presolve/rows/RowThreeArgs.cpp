@@ -63,8 +63,8 @@ ThreeRowPlan ThreeRow_FixTwo(const char* label, int slot1, double value1, int sl
   return plan;
 }
 
-ThreeRowPlan ThreeRow_BoundFirst(ThreeRowPlan plan, const char* boundLabel, int slot,
-                                 double lower, double upper) {
+ThreeRowPlan ThreeRow_BoundFirst(ThreeRowPlan plan, const char* boundLabel, int slot, double lower,
+                                 double upper) {
   plan.action = THREE_BOUND_FIX;
   plan.boundLabel = boundLabel;
   plan.boundSlot = slot;
@@ -88,8 +88,8 @@ void PrintNote(MCP* mcp, const ThreeRowArgs& blk, const ThreeRowPlan& plan) {
   char names[3][kRowNameLength];
   for (int j = 0; j < 3; ++j) Row_ConstraintName(mcp, blk.var[j], names[j]);
   if (plan.note == THREE_NOTE_INFINITE) {
-    Output_Printf(OUTPUT_LOG, "ThrRowEqn (%s, %s, %s): Infinite solutions.\n", names[0],
-                  names[1], names[2]);
+    Output_Printf(OUTPUT_LOG, "ThrRowEqn (%s, %s, %s): Infinite solutions.\n", names[0], names[1],
+                  names[2]);
   } else {
     Output_Printf(OUTPUT_LOG, "ThrRowEqn (%s, %s, %s): %d solutions\n", names[0], names[1],
                   names[2], plan.solutions);
@@ -122,8 +122,8 @@ double ThreeRow_Nearest(double s0, double p, double s1) {
   return s1 < p ? p : (s0 < s1 ? s0 : s1);
 }
 
-int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount,
-                   std::int32_t* boundCount, const ThreeRowArgs& blk, const ThreeRowPlan& plan) {
+int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::int32_t* boundCount,
+                   const ThreeRowArgs& blk, const ThreeRowPlan& plan) {
   if (plan.action == THREE_LEAVE) {
     PrintNote(mcp, blk, plan);
     return ROW_CONTINUE;

@@ -57,12 +57,12 @@ struct ThreeRowPlan {
   std::int32_t count = 0;       // items of the fix list
   std::int32_t slot[3] = {0, 0, 0};
   double value[3] = {0.0, 0.0, 0.0};
-  std::int32_t boundSlot = 0;   // THREE_BOUND_FIX: the slot bounded first
+  std::int32_t boundSlot = 0;  // THREE_BOUND_FIX: the slot bounded first
   double boundLower = 0.0;
   double boundUpper = 0.0;
   const char* boundLabel = nullptr;
   ThreeRowNote note = THREE_NOTE_NONE;
-  std::int32_t solutions = 0;   // THREE_NOTE_COUNT: the number printed
+  std::int32_t solutions = 0;  // THREE_NOTE_COUNT: the number printed
 };
 
 // Plans.
@@ -72,11 +72,10 @@ ThreeRowPlan ThreeRow_Infeasible(const char* label);
 ThreeRowPlan ThreeRow_FixAll(const char* label, double x, double y, double z);
 // Fix of one slot, or of two slots in the order given.
 ThreeRowPlan ThreeRow_FixOne(const char* label, int slot, double value);
-ThreeRowPlan ThreeRow_FixTwo(const char* label, int slot1, double value1, int slot2,
-                             double value2);
+ThreeRowPlan ThreeRow_FixTwo(const char* label, int slot1, double value1, int slot2, double value2);
 // plan preceded by the bound step of slot to [lower, upper].
-ThreeRowPlan ThreeRow_BoundFirst(ThreeRowPlan plan, const char* boundLabel, int slot,
-                                 double lower, double upper);
+ThreeRowPlan ThreeRow_BoundFirst(ThreeRowPlan plan, const char* boundLabel, int slot, double lower,
+                                 double upper);
 
 // A coefficient counts when it differs from 0 by more than jactol (an
 // infinite coefficient counts).
@@ -104,5 +103,5 @@ double ThreeRow_Nearest(double s0, double p, double s1);
 // not finite leaves the block alone (such a point lies outside every box, so
 // the block cannot be settled here). Returns ROW_CONTINUE, ROW_HANDLED or
 // ROW_INFEASIBLE.
-int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount,
-                   std::int32_t* boundCount, const ThreeRowArgs& blk, const ThreeRowPlan& plan);
+int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::int32_t* boundCount,
+                   const ThreeRowArgs& blk, const ThreeRowPlan& plan);

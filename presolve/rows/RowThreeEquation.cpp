@@ -134,8 +134,8 @@ bool PlanEdge(const ThreeRowArgs& blk, const Reduced& red, const RowTolerance& t
     if (ThreeRow_Inside(blk, w, tol)) {
       *plan = ThreeRow_FixAll(e.closedLabel, x, y, z);
     } else if (e.n < 0) {
-      *plan = ThreeRow_BoundFirst(ThreeRow_FixTwo(e.pairLabel, e.v, e.vb, Z, z), e.rangeLabel,
-                                  w, e.S[0], e.S[1]);
+      *plan = ThreeRow_BoundFirst(ThreeRow_FixTwo(e.pairLabel, e.v, e.vb, Z, z), e.rangeLabel, w,
+                                  e.S[0], e.S[1]);
     } else {
       return false;
     }
@@ -146,8 +146,8 @@ bool PlanEdge(const ThreeRowArgs& blk, const Reduced& red, const RowTolerance& t
   } else if (e.n < 0) {
     // Fixing v alone leaves z tied to the partner's range.
     *plan = skipPartial ? ThreeRow_Leave()
-                        : ThreeRow_BoundFirst(ThreeRow_FixOne(e.ownLabel, e.v, e.vb),
-                                              e.rangeLabel, w, e.S[0], e.S[1]);
+                        : ThreeRow_BoundFirst(ThreeRow_FixOne(e.ownLabel, e.v, e.vb), e.rangeLabel,
+                                              w, e.S[0], e.S[1]);
   } else {
     return false;
   }
@@ -222,8 +222,7 @@ void Require(bool holds, int line, const char* text) {
 
 // What is left: a unique solution is fixed, anything else left alone.
 ThreeRowPlan PlanRest(const TwoSolution& sol, const ThreeRowArgs& blk, const Reduced& red) {
-  if (sol.nsol_xl < 0 || sol.nsol_xu < 0 || sol.nsol_yl < 0 || sol.nsol_yu < 0 ||
-      sol.nsol_eq < 0) {
+  if (sol.nsol_xl < 0 || sol.nsol_xu < 0 || sol.nsol_yl < 0 || sol.nsol_yu < 0 || sol.nsol_eq < 0) {
     ThreeRowPlan plan = ThreeRow_Leave();
     plan.note = THREE_NOTE_INFINITE;
     return plan;

@@ -158,8 +158,8 @@ ThreeRowPlan FreeOfEquations(const ThreeRowArgs& blk, const RowTolerance& tol) {
       RowCompare_Ne(blk.b[2], 0.0, tol.zerotol, tol.infinity)) {
     return ThreeRow_Infeasible("ThrRowEqnZer");
   }
-  const bool allInside = ThreeRow_Inside(blk, X, tol) && ThreeRow_Inside(blk, Y, tol) &&
-                         ThreeRow_Inside(blk, Z, tol);
+  const bool allInside =
+      ThreeRow_Inside(blk, X, tol) && ThreeRow_Inside(blk, Y, tol) && ThreeRow_Inside(blk, Z, tol);
   const double(&m)[3][3] = blk.a;
   if (ThreeRow_Counts(m[0][1], tol) || ThreeRow_Counts(m[0][2], tol)) {
     if (!allInside) return ThreeRow_Leave();

@@ -157,7 +157,8 @@ Enumeration Enumerate(const ThreeRowArgs& blk) {
       if (!pivot) freeCols[nfree++] = c;
     }
     const int steps = nfree == 0 ? 1 : 49;
-    const int total = nfree == 0 ? 1 : (nfree == 1 ? steps : (nfree == 2 ? steps * steps : steps * steps * steps));
+    int total = 1;
+    for (int f = 0; f < nfree; ++f) total *= steps;
     for (int s = 0; s < total; ++s) {
       double value[3] = {0, 0, 0};
       int rest = s;
@@ -214,7 +215,9 @@ void ExpectSound(const ThreeRowArgs& input, const ThreeRowArgs& ordered,
   }
   ASSERT_FALSE(e.points.empty()) << "a reduction for a block without solutions";
   Vec3 fixed{NAN, NAN, NAN};
-  for (int k = 0; k < plan.count; ++k) fixed[SlotOf(input, ordered.var[plan.slot[k]])] = plan.value[k];
+  for (int k = 0; k < plan.count; ++k) {
+    fixed[SlotOf(input, ordered.var[plan.slot[k]])] = plan.value[k];
+  }
   // A value shared by every solution may be fixed; any other only when its
   // column lies inside the block.
   for (int j = 0; j < 3; ++j) {
@@ -231,7 +234,9 @@ void ExpectSound(const ThreeRowArgs& input, const ThreeRowArgs& ordered,
     bool extends = false;
     for (const Vec3& p : e.points) {
       bool agrees = true;
-      for (int j = 0; j < 3; ++j) agrees = agrees && (std::isnan(fixed[j]) || std::fabs(p[j] - fixed[j]) <= 1e-7);
+      for (int j = 0; j < 3; ++j) {
+        agrees = agrees && (std::isnan(fixed[j]) || std::fabs(p[j] - fixed[j]) <= 1e-7);
+      }
       extends = extends || agrees;
     }
     EXPECT_TRUE(extends) << "no solution has the fixed values";
@@ -376,6 +381,8 @@ TEST_F(RowThreeTest, EachPatternOfFreeVariablesGoesToItsRuleInItsOrder) {
        {1, 2, 3}, {1, 2, 3}},
       {"x's own coefficient at jactol does not count", {-F, -F, 0}, {F, F, F},
        {{{1e-12, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {1, 3, 2}, {1, 3, 2}},
+      {"y's own coefficient infinite counts", {0, -F, 0}, {F, F, F},
+       {{{1, 0, 0}, {0, 1e20, 0}, {0, 0, 1}}}, {1, 3, 2}, {1, 3, 2}},
       {"x, y coupled both ways but x's own coefficient counts", {-F, -F, 0}, {F, F, F},
        {{{1, 1, 0}, {1, 0, 0}, {0, 0, 1}}}, {2, 3, 1}, {2, 3, 1}},
       {"x, y coupled both ways", {-F, -F, 0}, {F, F, F}, {{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}},
@@ -537,8 +544,8 @@ TEST_F(RowThreeTest, CoupledEquationsLeaveOnePieceInX) {
   ThreeRowArgs tie = three;
   tie.saved[0] = 0.5;
   // The same with z = x: z's column must be inside as well.
-  const ThreeRowArgs threeZx = Block({0, -F, -F}, {2, F, F},
-                                     {{{-1, 0, 0}, {-1, 0, 1}, {0, 1, 0}}}, {1, 0, -2}, {1.4, 0, 0});
+  const ThreeRowArgs threeZx =
+      Block({0, -F, -F}, {2, F, F}, {{{-1, 0, 0}, {-1, 0, 1}, {0, 1, 0}}}, {1, 0, -2}, {1.4, 0, 0});
   // F_x = 0 on [0, 2]: every x; the saved 3 projects to 2.
   const ThreeRowArgs segment = Block({0, -F, -F}, {2, F, F}, {{{0, 0, 0}, {0, 0, 1}, {0, 1, 0}}},
                                      {0, -1, -2}, {3, 0, 0});
