@@ -123,8 +123,21 @@ inline std::vector<std::vector<double>> BruteForce(const DenseLcp& p) {
   return found;
 }
 
+// What one block phase returned and counted.
+struct BlockRun {
+  int status;
+  std::int32_t one, two, thr, qua, wbd;
+};
+
 class RowBlockRig : public PresolveRig {
  protected:
+  // One block phase over the queue Ready filled.
+  static BlockRun RunBlocks(MCP* mcp, std::int32_t level = 1) {
+    BlockRun run{};
+    run.status = Row_Blocks(mcp, level, &run.one, &run.two, &run.thr, &run.qua, &run.wbd);
+    return run;
+  }
+
   // Dense form of the problem given to Ready (columns read off F).
   DenseLcp Dense(const LinearProblem& p) {
     DenseLcp d;
