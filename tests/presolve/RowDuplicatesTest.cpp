@@ -246,6 +246,25 @@ TEST_F(RowDuplicatesTest, EveryOutcomeKeepsTheSolutionsOfTheOriginalProblem) {
   }
 }
 
+TEST_F(RowDuplicatesTest, TraceLevelsChooseWhatIsPrinted) {
+  // Both free, same constants, columns alike: x2 is fixed (see above).
+  const LinearProblem p = Lcp({{1, 1}, {2, 2}}, {-1, -2}, {-kInf, -kInf}, {kInf, kInf});
+  ASSERT_EQ(Run(Ready(p, {}, 3)), ROW_CONTINUE);
+  EXPECT_TRUE(Logged(CheckLine(1, 2) +
+                     "     -1.0000e+20 <= x[   1] <=  1.0000e+20 :  1.0000e+00*x[   1] +  "
+                     "1.0000e+00*x[   2] + -1.0000e+00 == 0\n"))
+      << Log();
+  ASSERT_EQ(Run(Ready(p, {}, 1)), ROW_CONTINUE);
+  EXPECT_EQ(dup_, 1);
+  EXPECT_EQ(Log(), "");
+  // Infeasibility is reported down to level 0.
+  const LinearProblem apart = Lcp({{1, 1}, {2, 2}}, {-1, -3}, {-kInf, -kInf}, {kInf, kInf});
+  ASSERT_EQ(Run(Ready(apart, {}, 0)), ROW_INFEASIBLE);
+  EXPECT_EQ(Log(), "DuplicateRow Upper Infinite Value\n     f[    2]\n");
+  ASSERT_EQ(Run(Ready(apart, {}, -1)), ROW_INFEASIBLE);
+  EXPECT_EQ(Log(), "");
+}
+
 TEST_F(RowDuplicatesTest, MergeRecordsSitDirectlyOneAboveTheOther) {
   const RuleCase& c = kRuleCases[3];  // opposite rows and columns
   MCP* mcp = Ready(Lcp(c.m, c.q, c.l, c.u));
