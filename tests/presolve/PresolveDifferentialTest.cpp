@@ -79,7 +79,7 @@ class PresolveDifferentialTest : public LibraryTest {
     out.lower.assign(lower, lower + p.n);
     out.upper.assign(upper, upper + p.n);
     const std::string& log = output()->log();
-    out.reduced = log.find("Zero:") != std::string::npos ||
+    out.reduced = log.find("MCPR:") != std::string::npos || log.find("Zero:") != std::string::npos ||
                   log.find("Forced:") != std::string::npos ||
                   log.find("Implied:") != std::string::npos;
     return out;

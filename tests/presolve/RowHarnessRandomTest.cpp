@@ -45,6 +45,10 @@ TEST_F(RowHarnessRandomTest, RandomBlockProblemsReduceSoundly) {
               tally.problems, tally.changed, tally.fixed, tally.infeasible, tally.cannot,
               tally.carried);
   EXPECT_EQ(tally.cannot, 0);
+  // The problems must exercise the rules.
+  EXPECT_GT(tally.changed, static_cast<int>(kProblems) / 2);
+  EXPECT_GT(tally.infeasible, 0);
+  EXPECT_GT(tally.carried, 0);
 }
 
 }  // namespace
