@@ -157,7 +157,7 @@ std::int32_t Row_MarkLinear(MCP* mcp) {
     }
     for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
       const std::int32_t p = v.row_entry[k] - 1;
-      if (v.entry_type[p] == ENTRY_NONLINEAR && !v.Fixed(v.entry_column[p])) {
+      if (!Row_EntryLinear(v.entry_type[p]) && !v.Fixed(v.entry_column[p])) {
         mark[i - 1] = 0;
         break;
       }

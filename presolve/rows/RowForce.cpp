@@ -53,7 +53,7 @@ RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
     const std::int32_t j = v.entry_column[p];
     const double a = v.value[p];
     if (v.Fixed(j)) continue;
-    if (v.entry_type[p] == ENTRY_NONLINEAR) {
+    if (!Row_EntryLinear(v.entry_type[p])) {
       s.nonlinear = true;
       return s;
     }

@@ -47,7 +47,7 @@ RowShape OwnTerm(const PresolveView& v, const double* saved, std::int32_t j,
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t c = v.entry_column[p];
     if (v.Fixed(c) || !Row_EntryCounts(v.entry_type[p], v.value[p], tol.jactol)) continue;
-    if (v.entry_type[p] == ENTRY_NONLINEAR) return RowShape::kNonlinear;
+    if (!Row_EntryLinear(v.entry_type[p])) return RowShape::kNonlinear;
     if (c != j) return RowShape::kOther;
     *d = v.value[p];
     *bj = v.f[j - 1] - *d * saved[j - 1];
@@ -122,7 +122,7 @@ int Row_ForceSingle(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* 
     const double a = v.value[p];
     if (v.Fixed(j) || !Row_EntryCounts(v.entry_type[p], a, tol.jactol)) continue;
     // The row is marked linear: a nonlinear entry here is an inconsistency.
-    if (v.entry_type[p] == ENTRY_NONLINEAR) return ROW_CANNOT;
+    if (!Row_EntryLinear(v.entry_type[p])) return ROW_CANNOT;
     const double b = v.f[i - 1] - a * RowForce_Saved(mcp)[j - 1];
     if (j == i) return Row_ForceOne(mcp, level, i, v.lower[i - 1], v.upper[i - 1], a, b, counter);
     return Row_ForceOneImply(mcp, level, i, j, a, b, counter);

@@ -31,7 +31,7 @@ void FollowMove(const PresolveView& v, std::int32_t var, double d) {
   if (d == 0.0) return;
   for (std::int32_t p = v.ColBegin(var); p < v.ColEnd(var); ++p) {
     const std::int32_t r = v.row[p];
-    if (v.Fixed(r) || v.entry_type[p] == ENTRY_NONLINEAR) continue;
+    if (v.Fixed(r) || !Row_EntryLinear(v.entry_type[p])) continue;
     v.f[r - 1] += v.value[p] * d;
   }
 }
@@ -71,7 +71,7 @@ const char* Sense(double lower, double upper, double inf) {
 IDenseVector* Row_LinearMark() { return Workspace_IVector(3); }
 
 bool Row_EntryCounts(std::int32_t type, double a, double jactol) {
-  return type == ENTRY_NONLINEAR || !(std::fabs(a) <= jactol);
+  return !Row_EntryLinear(type) || !(std::fabs(a) <= jactol);
 }
 
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }

@@ -38,6 +38,11 @@ inline bool Row_Fixed(MCP* mcp, std::int32_t j) {
   return DenseVector_Value(MCP_FullLower(mcp), j) == DenseVector_Value(MCP_FullUpper(mcp), j);
 }
 
+// An entry is linear when its type (MCP_EntryType) declares it constant;
+// any other type is taken for nonlinear, so that no rule ever treats an
+// entry as constant that the caller did not declare so.
+inline bool Row_EntryLinear(std::int32_t type) { return type == ENTRY_CONSTANT; }
+
 // An entry of type type (MCP_EntryType) and value a counts (is active, with
 // its row and column unfixed) when it is nonlinear or a differs from 0 by
 // more than jactol (an infinite a counts).
