@@ -14,17 +14,19 @@ namespace {
 
 const double kNone = std::numeric_limits<double>::quiet_NaN();
 
-// Rows 1 and 2 form the block in x1, x2; row 3 is e1*x1 + e2*x2 + x3 - 0.5
-// with x3 in [0, 1], so e1 (e2) != 0 makes column 1 (2) reach out.
+// Rows 1 and 2 form the block in x1, x2; row 3 is e1*x1 + e2*x2 + d3*x3 +
+// c3 with x3 in [l3, u3] (by default x3 - 0.5 on [0, 1], which any x1, x2
+// leave solvable), so e1 (e2) != 0 makes column 1 (2) reach out.
 struct Block {
   double a11, a12, b1, a21, a22, b2;
   double lx, ux, ly, uy;
   double e1, e2;
+  double d3 = 1, c3 = -0.5, l3 = 0, u3 = 1;
 };
 
 LinearProblem WithOutsideRow(const Block& b) {
-  return Lcp({{b.a11, b.a12, 0}, {b.a21, b.a22, 0}, {b.e1, b.e2, 1}}, {b.b1, b.b2, -0.5},
-             {b.lx, b.ly, 0}, {b.ux, b.uy, 1});
+  return Lcp({{b.a11, b.a12, 0}, {b.a21, b.a22, 0}, {b.e1, b.e2, b.d3}}, {b.b1, b.b2, b.c3},
+             {b.lx, b.ly, b.l3}, {b.ux, b.uy, b.u3});
 }
 
 struct Case {
@@ -143,18 +145,27 @@ TEST_F(RowBlockTwoTest, EachOutcome) {
 }
 
 // Random small-integer blocks, boxes with finite and infinite ends, with
-// and without columns reaching out.
+// and without columns reaching out into a random third row (which, without
+// its own variable, is an equation that a careless choice among several
+// solutions breaks).
 TEST_F(RowBlockTwoTest, RandomBlocksAgainstBruteForce) {
   std::mt19937 rng(20261211);
-  std::uniform_int_distribution<int> coef(-2, 2), constant(-3, 3), box(0, 4), link(0, 1);
+  std::uniform_int_distribution<int> coef(-1, 1), constant(-2, 2), box(0, 4), link(0, 1);
   const double lows[] = {-kInf, 0, -kInf, 0, -1};
   const double highs[] = {kInf, kInf, 0, 2, 1};
   int fixed = 0, infeasible = 0;
-  for (int trial = 0; trial < 400; ++trial) {
+  for (int trial = 0; trial < 1000; ++trial) {
     const int bx = box(rng), by = box(rng);
     Block b{double(coef(rng)), double(coef(rng)), double(constant(rng)),
             double(coef(rng)), double(coef(rng)), double(constant(rng)),
             lows[bx], highs[bx], lows[by], highs[by], double(link(rng)), double(link(rng))};
+    const int b3 = box(rng);
+    b.d3 = link(rng);
+    b.c3 = constant(rng);
+    // Without its own variable and with x3 >= 0, row 3 asks e1*x1 + e2*x2
+    // + c3 >= 0 (an equation with x3 free would have no vertex solution).
+    b.l3 = b.d3 == 0 ? 0 : lows[b3];
+    b.u3 = b.d3 == 0 ? kInf : highs[b3];
     // Row 1 needs an entry so that the block reaches x2 through it or row 2.
     if (b.a12 == 0 && b.a21 == 0) b.a12 = 1;
     SCOPED_TRACE(testing::Message() << "trial " << trial << ": " << b.a11 << " " << b.a12 << " "
