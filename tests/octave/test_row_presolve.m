@@ -1,8 +1,8 @@
 function test_row_presolve()
   % lcpgate on a box LCP of 4000 variables: 3000 in independent one- and
   % two-row P-matrix blocks with mixed bounds, around a coupled monotone
-  % core of 1000 variables. The presolve must settle the blocks, leaving a
-  % problem about the size of the core, and the point that comes back must
+  % core of 1000 variables. The presolve must settle the blocks (the row
+  % pass the two-row ones), leaving a problem about the size of the core, and the point that comes back must
   % solve the whole problem, with the presolve on and off.
   [Mb, qb, lb_b, ub_b] = row_blocks(3000, 7);
   [Mc, qc, lb_c, ub_c] = planted_lcp(1000, 11);
@@ -25,6 +25,9 @@ function test_row_presolve()
       expect(~isempty(size_line), '%s: no preprocessed size in the log', label);
       reduced = str2double(size_line{1});
       expect(reduced <= 1050, '%s: %d variables left after the presolve', label, reduced);
+      % The two-row blocks are the row pass's to settle.
+      two = regexp(log_text(), 'MCPR: One:\s*\d+ Two:\s*(\d+)', 'tokens', 'once');
+      expect(~isempty(two) && str2double(two{1}) > 0, '%s: the row pass fixed no two-row block', label);
     end
   end
 end
