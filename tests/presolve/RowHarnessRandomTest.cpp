@@ -5,6 +5,7 @@
 // real, and "cannot handle" (status 10) must never come back.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "RowHarness.hpp"
 
@@ -49,6 +50,33 @@ TEST_F(RowHarnessRandomTest, RandomBlockProblemsReduceSoundly) {
   EXPECT_GT(tally.changed, static_cast<int>(kProblems) / 2);
   EXPECT_GT(tally.infeasible, 0);
   EXPECT_GT(tally.carried, 0);
+}
+
+// The same problems with each row (and its q) scaled by 0.5, 3, 1e-3,
+// 1e3, 1 or 0.1, which keeps every solution. Rounding in a fixed value or
+// in a row's constant, a few units in the last place of terms near 1e4,
+// exceeds the absolute zero tolerance (1e-12): a few problems in 30 000 are
+// then called infeasible although they are solvable (OneRow, TwoRow,
+// ThrRowEqn and the duplicate-row rule were each seen). Disabled until the
+// rules compare values with a tolerance that follows the size of the
+// terms.
+TEST_F(RowHarnessRandomTest, DISABLED_ScaledRowsReduceSoundly) {
+  const double factors[] = {0.5, 3.0, 1e-3, 1e3, 1.0, 0.1};
+  int faulty = 0;
+  for (std::uint32_t seed = 1; seed <= 30000; ++seed) {
+    LinearProblem p = RandomRowBlockLCP(seed * 104729u + 7, 9);
+    std::vector<double> scale(p.n);
+    for (int i = 0; i < p.n; ++i) scale[i] = factors[(seed * 31u + i * 7u) % 6];
+    for (int j = 0; j < p.n; ++j) {
+      for (int k = p.M.start[j]; k < p.M.start[j + 1]; ++k) p.M.value[k] *= scale[p.M.index[k]];
+    }
+    for (int i = 0; i < p.n; ++i) p.q[i] *= scale[i];
+    RowSettings settings;
+    settings.trace_level = 0;
+    const RowRun run = RunRows(p, settings);
+    if (!run.faults.empty() && ++faulty <= 5) ADD_FAILURE() << p.name << ": " << Describe(run);
+  }
+  EXPECT_EQ(faulty, 0);
 }
 
 }  // namespace
