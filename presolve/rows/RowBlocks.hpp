@@ -26,13 +26,35 @@ using RowBlockRule = int (*)(MCP* mcp, std::int32_t level, std::int32_t* rows, d
                              double* upper, double (*coef)[4], double* constant,
                              std::int32_t* counter, std::int32_t* wbd);
 
-// Recomputes the counted entries of every row (blockCount).
+// Recomputes blockCount, the counted entries of every row (Workspace integer
+// vector 6, length n): entries in unfixed columns of unfixed rows that are
+// nonlinear or whose coefficient exceeds jactol in magnitude.
 void Row_CountBlockEntries(MCP* mcp);
-// Resets the queue and fills it with the linear rows of fewer than five
-// counted entries, in increasing order.
+// Resets the queue (presolve/PresolveQueue.hpp: n slots, head 1, count 0)
+// and fills it with the linear-marked rows of fewer than five counted
+// entries, in increasing order.
 void Row_FillQueue(MCP* mcp);
 // Takes rows from the queue until it is empty, gathering and solving their
 // blocks. The five counters are set to 0 on entry. Returns ROW_CONTINUE,
 // ROW_INFEASIBLE or ROW_CANNOT.
 int Row_Blocks(MCP* mcp, std::int32_t level, std::int32_t* one, std::int32_t* two,
                std::int32_t* thr, std::int32_t* qua, std::int32_t* wbd);
+
+// Gathers the block of row (1-based) into the five arrays (all four slots
+// written, unused ones 0): the rows reached from row through the pairing of
+// variable i with row i, closed, with their counted entries. Returns k
+// (1..4), -1 (more than four variables, or a row with more than four
+// counted entries), -2 (a row of the block not linear-marked) or -3 (a
+// nonlinear entry in an unfixed column of a block row).
+int GetBlock(MCP* mcp, std::int32_t row, std::int32_t* rows, double* lower, double* upper,
+             double (*coef)[4], double* constant);
+
+// For the block reductions: row r (1-based) lost one counted entry. Lowers
+// blockCount(r) and appends r to the queue when it is linear-marked, not
+// queued and now has fewer than five counted entries. Valid after
+// Row_CountBlockEntries and Row_FillQueue of the current level.
+void Row_BlockEntryGone(std::int32_t r);
+
+// For the block reductions: row r (1-based) leaves the block phase for
+// good (its variable was fixed): blockCount(r) := 0.
+void Row_BlockRowGone(std::int32_t r);
