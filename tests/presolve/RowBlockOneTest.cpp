@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "fixtures/BoxLCP.hpp"
 #include "presolve/RowBlockRig.hpp"
 #include "presolve/rows/RowBlockOne.hpp"
 
@@ -96,7 +97,10 @@ TEST_F(RowBlockOneTest, EachShapeOfTheSolutionSet) {
     // solution survives every fix.
     const bool solvable = !BruteForce(original_).empty();
     if (status == ROW_INFEASIBLE) {
+      // Exact enumeration finds no solution either (or gives up on data
+      // that are not integers).
       EXPECT_FALSE(solvable);
+      EXPECT_NE(EnumerateBoxLCP(problem_).verdict, BoxLCPVerdict::kSolvable);
     }
     if (solvable) {
       EXPECT_TRUE(SolveRestAndPostsolve(mcp));

@@ -260,7 +260,8 @@ TEST_F(RowBlockReduceTest, ReportsPrintTheRowsTermByTermAtLevelThree) {
   EXPECT_EQ(Log(),
             "      0.0000e+00 <= x[   1] <=  1.0000e+01 :  1.0000e+00*x[   1] +  1.0000e+00*x[   4]"
             " +  1.0000e+00*x[   5] +  1.0000e+00 ?= 0\n"
-            "      0.0000e+00 <= x[   4] <=  1.0000e+01 :  4.0000e+00*x[   4] + -3.0000e+00 ?= 0\n");
+            "      0.0000e+00 <= x[   4] <=  1.0000e+01 :  4.0000e+00*x[   4]"
+            " + -3.0000e+00 ?= 0\n");
   // At level 2 nothing is printed term by term.
   output()->Clear();
   Presolve_OptionTable[OUTPUT_PRESOLVE_LEVEL].int_value = 2;

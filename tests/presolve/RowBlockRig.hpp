@@ -147,7 +147,9 @@ class RowBlockRig : public PresolveRig {
     d.u = p.upper;
     d.m.assign(p.n * p.n, 0.0);
     for (int j = 0; j < p.n; ++j) {
-      for (int k = p.M.start[j]; k < p.M.start[j + 1]; ++k) d.m[p.M.index[k] * p.n + j] = p.M.value[k];
+      for (int k = p.M.start[j]; k < p.M.start[j + 1]; ++k) {
+        d.m[p.M.index[k] * p.n + j] = p.M.value[k];
+      }
     }
     return d;
   }

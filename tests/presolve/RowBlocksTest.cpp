@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "fixtures/BoxLCP.hpp"
 #include "presolve/Presolve_internal.hpp"
 #include "presolve/RowBlockRig.hpp"
 
@@ -198,31 +199,37 @@ TEST_F(RowBlocksTest, PhasesOnProblemsWithKnownAnswers) {
   }
 }
 
+// A sparse problem of five variables: small integers, a diagonal entry
+// (maybe 0) and up to two more per row, boxes with finite and infinite ends.
+LinearProblem RandomSparse(std::mt19937* rng) {
+  std::uniform_int_distribution<int> coef(-2, 2), constant(-3, 3), box(0, 4), column(0, 4),
+      extra(0, 2);
+  const double lows[] = {-kInf, 0, -kInf, 0, -1};
+  const double highs[] = {kInf, kInf, 0, 2, 1};
+  constexpr int n = 5;
+  std::vector<std::vector<double>> rows(n, std::vector<double>(n, 0.0));
+  std::vector<double> q(n), l(n), u(n);
+  for (int i = 0; i < n; ++i) {
+    rows[i][i] = coef(*rng);
+    for (int e = extra(*rng); e > 0; --e) rows[i][column(*rng)] = coef(*rng);
+    q[i] = constant(*rng);
+    const int b = box(*rng);
+    l[i] = lows[b];
+    u[i] = highs[b];
+  }
+  return Lcp(rows, q, l, u);
+}
+
 // Random sparse problems of five variables through whole phases: the
 // phase never gives up, keeps its counts, reports infeasibility only for
 // problems without a solution, and leaves a problem whose solution
 // postsolves to a solution of the original one.
 TEST_F(RowBlocksTest, RandomPhasesAgainstBruteForce) {
   std::mt19937 rng(1211);
-  std::uniform_int_distribution<int> coef(-2, 2), constant(-3, 3), box(0, 4), column(0, 4),
-      extra(0, 2);
-  const double lows[] = {-kInf, 0, -kInf, 0, -1};
-  const double highs[] = {kInf, kInf, 0, 2, 1};
-  constexpr int n = 5;
   int reduced = 0, infeasible = 0;
   for (int trial = 0; trial < 300; ++trial) {
-    std::vector<std::vector<double>> rows(n, std::vector<double>(n, 0.0));
-    std::vector<double> q(n), l(n), u(n);
-    for (int i = 0; i < n; ++i) {
-      rows[i][i] = coef(rng);
-      for (int e = extra(rng); e > 0; --e) rows[i][column(rng)] = coef(rng);
-      q[i] = constant(rng);
-      const int b = box(rng);
-      l[i] = lows[b];
-      u[i] = highs[b];
-    }
     SCOPED_TRACE(testing::Message() << "trial " << trial);
-    MCP* mcp = Ready(Lcp(rows, q, l, u), {}, 0);
+    MCP* mcp = Ready(RandomSparse(&rng), {}, 0);
     const BlockRun run = RunBlocks(mcp);
     ASSERT_TRUE(run.status == ROW_CONTINUE || run.status == ROW_INFEASIBLE) << run.status;
     EXPECT_EQ(run.qua, 0);
@@ -231,7 +238,7 @@ TEST_F(RowBlocksTest, RandomPhasesAgainstBruteForce) {
     ExpectConsistent(mcp);
     const bool solvable = !BruteForce(original_).empty();
     if (run.status == ROW_INFEASIBLE) {
-      EXPECT_FALSE(solvable);
+      EXPECT_EQ(EnumerateBoxLCP(problem_).verdict, BoxLCPVerdict::kInfeasible);
     } else {
       EXPECT_EQ(PresolveQueue_Count(), 0);
     }
@@ -242,6 +249,47 @@ TEST_F(RowBlocksTest, RandomPhasesAgainstBruteForce) {
   }
   EXPECT_GT(reduced, 100) << reduced;
   EXPECT_GT(infeasible, 10) << infeasible;
+}
+
+// Whole solves with the presolve on (the row pass, blocks included) and
+// off: a point returned as solved solves the caller's problem, an
+// infeasible end is backed by exact enumeration, and the presolve loses no
+// problem that the solver alone solves.
+TEST_F(RowBlocksTest, WholeSolvesWithThePresolveOnAndOff) {
+  std::vector<LinearProblem> problems = {
+      Lcp({{2, 1, 0}, {1, 2, 0}, {1, 0, -1}}, {-2, -2.5, 1}, {0, 0, 0}, {kInf, kInf, 2}),
+      Lcp({{2, 1, 0, 0}, {1, 2, 0, 0}, {1, 0, -1, 0}, {0, 0, 1, 1}}, {-2, -2.5, 1, -1},
+          {0, 0, 0, 0}, {kInf, kInf, 2, kInf}),
+      Lcp({{1, -1, 0}, {1, 0, 0}, {0, 1, 1}}, {2, 0, -1}, {0, 0, 0}, {kInf, 5, kInf}),
+  };
+  std::mt19937 rng(2026);
+  for (int k = 0; k < 60; ++k) problems.push_back(RandomSparse(&rng));
+  int solved = 0, infeasible = 0, blocks = 0;
+  for (size_t k = 0; k < problems.size(); ++k) {
+    SCOPED_TRACE(testing::Message() << "problem " << k);
+    const LinearProblem& p = problems[k];
+    std::vector<double> on, off;
+    Presolve_OptionTable[PRESOLVE].bool_value = 1;
+    output()->Clear();
+    const int with = SolveWhole(p, &on);
+    blocks += Logged("MCPR: One:") ? 1 : 0;
+    Presolve_OptionTable[PRESOLVE].bool_value = 0;
+    const int without = SolveWhole(p, &off);
+    if (with == TERMINATION_SOLVED) {
+      EXPECT_LE(ComplementarityViolation(p, on), 1e-8);
+      solved += 1;
+    }
+    if (with == TERMINATION_INFEASIBLE_BOUNDS) {
+      EXPECT_EQ(EnumerateBoxLCP(p).verdict, BoxLCPVerdict::kInfeasible);
+      infeasible += 1;
+    }
+    if (without == TERMINATION_SOLVED) {
+      EXPECT_EQ(with, TERMINATION_SOLVED);
+    }
+  }
+  EXPECT_GT(solved, 20) << solved;
+  EXPECT_GT(infeasible, 5) << infeasible;
+  EXPECT_GT(blocks, 5) << blocks;  // the row pass reduced something
 }
 
 }  // namespace
