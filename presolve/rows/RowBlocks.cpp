@@ -72,7 +72,7 @@ int GatherRow(const PresolveView& v, std::int32_t j, double jactol, std::int32_t
     const std::int32_t c = v.entry_column[p];
     if (v.Fixed(c)) continue;
     // A linear-marked row has no nonlinear entry in an unfixed column.
-    if (v.entry_type[p] == ENTRY_NONLINEAR) return -3;
+    if (!Row_EntryLinear(v.entry_type[p])) return -3;
     const double a = v.value[p];
     if (std::fabs(a) <= jactol) continue;
     std::int32_t m = Find(rows, *k, c);

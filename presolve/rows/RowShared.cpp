@@ -1,15 +1,77 @@
-// What every family of the row presolve shares.
+// What every family of the row presolve shares: marks, tests, names, the
+// primitive fix and bound changes and the printout of a row.
 #include "presolve/rows/RowShared.hpp"
 
 #include <cmath>
 
+#include "core/DenseVector.hpp"
+#include "core/Output.hpp"
+#include "core/RecordStack.hpp"
 #include "core/Workspace.hpp"
 #include "presolve/PresolveOptions.hpp"
+#include "presolve/PresolveRecord.hpp"
+#include "presolve/Presolve_internal.hpp"
+#include "presolve/rows/RowCompare.hpp"
+
+namespace {
+
+// The working point, element j at offset j - 1.
+double* Saved(MCP* mcp) { return DenseVector_Array(MCP_PresolveSavedX(mcp)); }
+
+void PushRecord(MCP* mcp, const PresolveView& v, std::int32_t level, std::int32_t row,
+                std::int32_t kind, std::int32_t var, double aux) {
+  const PresolveRecord record = {v.lower[var - 1], v.upper[var - 1], aux, row, var, level, kind};
+  RecordStack_Push(MCP_PresolveStack(mcp), record);
+}
+
+// savedX(var) moved by d: F of every unfixed row follows along the linear
+// entries of column var. A zero move changes nothing (not even through an
+// infinite coefficient).
+void FollowMove(const PresolveView& v, std::int32_t var, double d) {
+  if (d == 0.0) return;
+  for (std::int32_t p = v.ColBegin(var); p < v.ColEnd(var); ++p) {
+    const std::int32_t r = v.row[p];
+    if (v.Fixed(r) || !Row_EntryLinear(v.entry_type[p])) continue;
+    v.f[r - 1] += v.value[p] * d;
+  }
+}
+
+// Row var leaves the problem: its counted entries leave their columns.
+void DropRowFromColumns(const PresolveView& v, std::int32_t var, double jactol) {
+  for (std::int32_t k = v.RowBegin(var); k < v.RowEnd(var); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t c = v.entry_column[p];
+    if (v.Fixed(c) || !Row_EntryCounts(v.entry_type[p], v.value[p], jactol)) continue;
+    v.col_count[c - 1] -= 1;
+  }
+}
+
+// Column var leaves the problem: its counted entries leave their rows.
+void DropColumnFromRows(const PresolveView& v, std::int32_t var, double jactol,
+                        RowEntryGone on_gone) {
+  for (std::int32_t p = v.ColBegin(var); p < v.ColEnd(var); ++p) {
+    const std::int32_t r = v.row[p];
+    if (v.Fixed(r) || !Row_EntryCounts(v.entry_type[p], v.value[p], jactol)) continue;
+    v.row_count[r - 1] -= 1;
+    if (on_gone != nullptr) on_gone(r);
+  }
+}
+
+const char* Sense(double lower, double upper, double inf) {
+  const bool lower_inf = !RowCompare_Finite(lower, inf);
+  const bool upper_inf = !RowCompare_Finite(upper, inf);
+  if (lower_inf && upper_inf) return " == 0\n";
+  if (lower_inf) return " <= 0\n";
+  if (upper_inf) return " >= 0\n";
+  return " ?= 0\n";
+}
+
+}  // namespace
 
 IDenseVector* Row_LinearMark() { return Workspace_IVector(3); }
 
 bool Row_EntryCounts(std::int32_t type, double a, double jactol) {
-  return type == ENTRY_NONLINEAR || !(std::fabs(a) <= jactol);
+  return !Row_EntryLinear(type) || !(std::fabs(a) <= jactol);
 }
 
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }
@@ -22,4 +84,71 @@ const char* Row_VariableName(const MCP* mcp, std::int32_t j, char* buffer) {
 const char* Row_ConstraintName(const MCP* mcp, std::int32_t i, char* buffer) {
   MCP_FullConstraintName(mcp, i, buffer, kRowNameLength);
   return buffer;
+}
+
+bool Row_FixAt(MCP* mcp, std::int32_t level, std::int32_t row, std::int32_t kind,
+               std::int32_t var, double value, double aux, RowEntryGone on_gone) {
+  const PresolveView v = Presolve_View(mcp);
+  // A fixed variable has its record already, and its entries left the
+  // counts then: taking them out again would count them twice.
+  if (v.Fixed(var)) return false;
+  const double jactol = RowTolerance_Current().jactol;
+  double* saved = Saved(mcp);
+  PushRecord(mcp, v, level, row, kind, var, aux);
+  const double d = value - saved[var - 1];
+  v.lower[var - 1] = value;
+  v.upper[var - 1] = value;
+  saved[var - 1] = value;
+  DropRowFromColumns(v, var, jactol);
+  FollowMove(v, var, d);
+  DropColumnFromRows(v, var, jactol, on_gone);
+  v.row_count[var - 1] = 0;
+  v.col_count[var - 1] = 0;
+  v.mark[var - 1] = 0;
+  return true;
+}
+
+void Row_BoundTo(MCP* mcp, std::int32_t level, std::int32_t row, std::int32_t kind,
+                 std::int32_t var, double lower, double upper, double aux) {
+  const PresolveView v = Presolve_View(mcp);
+  PushRecord(mcp, v, level, row, kind, var, aux);
+  double* saved = Saved(mcp);
+  const double old = saved[var - 1];
+  const double moved = RowCompare_Median(lower, old, upper);
+  v.lower[var - 1] = lower;
+  v.upper[var - 1] = upper;
+  saved[var - 1] = moved;
+  FollowMove(v, var, moved - old);
+}
+
+void Row_PrintRow(MCP* mcp, std::int32_t r) {
+  const RowTolerance tol = RowTolerance_Current();
+  const PresolveView v = Presolve_View(mcp);
+  if (v.Fixed(r)) return;
+  const double* saved = Saved(mcp);
+  const double lower = v.lower[r - 1];
+  const double upper = v.upper[r - 1];
+  double constant = v.f[r - 1];
+  bool first = true;
+  for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t c = v.entry_column[p];
+    const double a = v.value[p];
+    if (v.Fixed(c) || RowCompare_Eq(a, 0.0, tol.jactol, tol.infinity)) continue;
+    if (first) {
+      Output_Printf(OUTPUT_LOG, "     % 5.4e <= x[%4d] <= % 5.4e : % 5.4e*x[%4d]", lower, r,
+                    upper, a, c);
+    } else {
+      Output_Printf(OUTPUT_LOG, " + % 5.4e*x[%4d]", a, c);
+    }
+    first = false;
+    constant -= a * saved[c - 1];
+  }
+  if (first) {
+    Output_Printf(OUTPUT_LOG, "     % 5.4e <= x[%4d] <= % 5.4e : % 5.4e", lower, r, upper,
+                  constant);
+  } else {
+    Output_Printf(OUTPUT_LOG, " + % 5.4e", constant);
+  }
+  Output_Printf(OUTPUT_LOG, "%s", Sense(lower, upper, tol.infinity));
 }

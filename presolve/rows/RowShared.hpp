@@ -1,8 +1,12 @@
 // What every family of the row presolve shares: its status codes, the marks
 // of the linear rows, the tests for a fixed variable and for an entry that
-// counts, the trace level and the names used in reports.
+// counts, the trace level, the names used in reports, and the primitive
+// changes every family makes to the problem (fix a variable, narrow its
+// bounds) with the printout of a row.
 //
 // All indices are 1-based. Row i of the Jacobian pairs with variable i.
+// The working point of the row rules is savedX (MCP_PresolveSavedX); F of
+// every unfixed linear row holds F at savedX while a level runs.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +38,11 @@ inline bool Row_Fixed(MCP* mcp, std::int32_t j) {
   return DenseVector_Value(MCP_FullLower(mcp), j) == DenseVector_Value(MCP_FullUpper(mcp), j);
 }
 
+// An entry is linear when its type (MCP_EntryType) declares it constant;
+// any other type is taken for nonlinear, so that no rule ever treats an
+// entry as constant that the caller did not declare so.
+inline bool Row_EntryLinear(std::int32_t type) { return type == ENTRY_CONSTANT; }
+
 // An entry of type type (MCP_EntryType) and value a counts (is active, with
 // its row and column unfixed) when it is nonlinear or a differs from 0 by
 // more than jactol (an infinite a counts).
@@ -46,3 +55,37 @@ int Row_TraceLevel();
 // kRowNameLength characters; the buffer is returned.
 const char* Row_VariableName(const MCP* mcp, std::int32_t j, char* buffer);
 const char* Row_ConstraintName(const MCP* mcp, std::int32_t i, char* buffer);
+
+// ---------------------------------------------------------------------------
+// Primitive changes (no checks, no reports: the callers check and report)
+
+// Called with each unfixed row r that loses a counted entry (its row count
+// has just been lowered) when a variable is fixed.
+using RowEntryGone = void (*)(std::int32_t r);
+
+// Fixes the unfixed variable var at value (finite; the caller checked it):
+// pushes the record {old lower, old upper, aux, row, var, level, kind};
+// lower = upper = savedX(var) = value; every unfixed column with a counted
+// entry in row var loses one from its column count; F of every unfixed row
+// with a linear entry in column var follows the move of savedX(var) (also
+// along entries within jactol of 0), and every unfixed row with a counted
+// entry in column var loses one from its row count (on_gone, when not null,
+// is called for it); var's own counts and linear mark become 0. Nonlinear
+// entries leave F alone (the row pass evaluates F again after the level).
+// Returns false, changing nothing, when var is fixed already.
+bool Row_FixAt(MCP* mcp, std::int32_t level, std::int32_t row, std::int32_t kind,
+               std::int32_t var, double value, double aux, RowEntryGone on_gone);
+
+// Gives variable var the bounds [lower, upper] (the caller decided that they
+// change something): pushes the record {old lower, old upper, aux, row, var,
+// level, kind}, moves savedX(var) to the median of lower, savedX(var) and
+// upper, and lets F of every unfixed row with a linear entry in column var
+// follow that move. Counts and marks do not change.
+void Row_BoundTo(MCP* mcp, std::int32_t level, std::int32_t row, std::int32_t kind,
+                 std::int32_t var, double lower, double upper, double aux);
+
+// Prints row r term by term on the log when variable r is unfixed, whatever
+// the trace level: its bounds, the terms of the unfixed columns whose
+// coefficients are not zero (jactol), the constant at savedX, and the sense
+// the bounds give it (" == 0", " <= 0", " >= 0" or " ?= 0").
+void Row_PrintRow(MCP* mcp, std::int32_t r);

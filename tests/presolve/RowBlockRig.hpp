@@ -138,19 +138,16 @@ class RowBlockRig : public PresolveRig {
     return run;
   }
 
-  // Dense form of the problem given to Ready (columns read off F).
-  DenseLcp Dense(const LinearProblem& p) {
+  // Dense form of the problem given to Ready.
+  static DenseLcp Dense(const LinearProblem& p) {
     DenseLcp d;
     d.n = p.n;
-    d.q = p.F(std::vector<double>(p.n, 0.0));
+    d.q = p.q;
     d.l = p.lower;
     d.u = p.upper;
     d.m.assign(p.n * p.n, 0.0);
     for (int j = 0; j < p.n; ++j) {
-      std::vector<double> e(p.n, 0.0);
-      e[j] = 1.0;
-      const std::vector<double> f = p.F(e);
-      for (int i = 0; i < p.n; ++i) d.m[i * p.n + j] = f[i] - d.q[i];
+      for (int k = p.M.start[j]; k < p.M.start[j + 1]; ++k) d.m[p.M.index[k] * p.n + j] = p.M.value[k];
     }
     return d;
   }

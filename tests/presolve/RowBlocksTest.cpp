@@ -2,6 +2,7 @@
 // gathering of a row's block (sizes 1 to 4 and the refusals), and the
 // dispatch of whole phases on small problems whose solutions are known,
 // checked against the problem itself after postsolve.
+#include <random>
 #include <vector>
 
 #include "presolve/Presolve_internal.hpp"
@@ -195,6 +196,52 @@ TEST_F(RowBlocksTest, PhasesOnProblemsWithKnownAnswers) {
     EXPECT_TRUE(Solves(original_, pc.fixed));
     EXPECT_TRUE(SolveRestAndPostsolve(mcp));
   }
+}
+
+// Random sparse problems of five variables through whole phases: the
+// phase never gives up, keeps its counts, reports infeasibility only for
+// problems without a solution, and leaves a problem whose solution
+// postsolves to a solution of the original one.
+TEST_F(RowBlocksTest, RandomPhasesAgainstBruteForce) {
+  std::mt19937 rng(1211);
+  std::uniform_int_distribution<int> coef(-2, 2), constant(-3, 3), box(0, 4), column(0, 4),
+      extra(0, 2);
+  const double lows[] = {-kInf, 0, -kInf, 0, -1};
+  const double highs[] = {kInf, kInf, 0, 2, 1};
+  constexpr int n = 5;
+  int reduced = 0, infeasible = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<std::vector<double>> rows(n, std::vector<double>(n, 0.0));
+    std::vector<double> q(n), l(n), u(n);
+    for (int i = 0; i < n; ++i) {
+      rows[i][i] = coef(rng);
+      for (int e = extra(rng); e > 0; --e) rows[i][column(rng)] = coef(rng);
+      q[i] = constant(rng);
+      const int b = box(rng);
+      l[i] = lows[b];
+      u[i] = highs[b];
+    }
+    SCOPED_TRACE(testing::Message() << "trial " << trial);
+    MCP* mcp = Ready(Lcp(rows, q, l, u), {}, 0);
+    const BlockRun run = RunBlocks(mcp);
+    ASSERT_TRUE(run.status == ROW_CONTINUE || run.status == ROW_INFEASIBLE) << run.status;
+    EXPECT_EQ(run.qua, 0);
+    reduced += run.one + run.two + run.wbd > 0 ? 1 : 0;
+    infeasible += run.status == ROW_INFEASIBLE ? 1 : 0;
+    ExpectConsistent(mcp);
+    const bool solvable = !BruteForce(original_).empty();
+    if (run.status == ROW_INFEASIBLE) {
+      EXPECT_FALSE(solvable);
+    } else {
+      EXPECT_EQ(PresolveQueue_Count(), 0);
+    }
+    if (solvable) {
+      EXPECT_TRUE(SolveRestAndPostsolve(mcp));
+    }
+    if (HasFailure()) break;
+  }
+  EXPECT_GT(reduced, 100) << reduced;
+  EXPECT_GT(infeasible, 10) << infeasible;
 }
 
 }  // namespace
