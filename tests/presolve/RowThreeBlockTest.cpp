@@ -119,6 +119,13 @@ std::vector<BlockCase> Cases() {
       {"two coupled equations, no solution",
        Lcp({{0, 0, 0}, {1, 0, 1}, {0, 1, 0}}, {-1, -1, -2}, {0, -I, -I}, {I, I, I}), 2,
        ROW_INFEASIBLE, 0, 0, {"ThrRowEqnTwoInfeasible\n"}, {no, no, no}},
+      // Row 3 fixes x1 = 2; row 2, x2's equation, is left with the fixed
+      // x4 alone and reads 1: no solution, although x2 and x3 could absorb
+      // row 1.
+      {"equation in x1 alone with the other equation a non-zero constant",
+       Lcp({{1, 1, 1, 0}, {0, 0, 0, 1}, {1, 0, 0, 0}, {0, 0, 0, 1}}, {0, 0, -2, 0},
+           {0, -I, -I, 1}, {5, I, I, 1}),
+       1, ROW_INFEASIBLE, 0, 0, {"ThrRowEqnZerInfeasible\n"}, {no, no, no, 1}},
       // Row 3 would set x2 = -(2e10 - 1)/1e-11, beyond infinity, although
       // x1 can take the slack: the block is left alone, not called
       // infeasible.
