@@ -4,10 +4,12 @@
 // brute force and put back through postsolve solves the original problem,
 // an infeasible block is reported with nothing changed, and a block that
 // cannot be settled in finite values is left as it is. Whole solves with
-// the presolve on and off both end at solutions.
+// the presolve on (the row pass reaching the three-row rules) and off both
+// end at solutions.
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -177,6 +179,7 @@ TEST_F(RowThreeBlockTest, EachRuleReducesTheProblemSoThatPostsolveSolvesIt) {
 }
 
 TEST_F(RowThreeBlockTest, WholeSolvesWithAndWithoutPresolveEndAtSolutions) {
+  int reached = 0;  // solves in which the row pass used a three-row rule
   for (const BlockCase& c : Cases()) {
     if (c.status != ROW_HANDLED) continue;
     SCOPED_TRACE(c.what);
@@ -184,10 +187,42 @@ TEST_F(RowThreeBlockTest, WholeSolvesWithAndWithoutPresolveEndAtSolutions) {
     for (int presolve : {0, 1}) {
       Presolve_OptionTable[PRESOLVE].bool_value = presolve;
       std::vector<double> z;
+      output()->Clear();
       EXPECT_EQ(SolveWhole(c.problem, &z), 1) << "presolve " << presolve << "\n" << Log();
       EXPECT_TRUE(Solves(dense, z)) << "presolve " << presolve;
+      if (presolve && std::regex_search(Log(), std::regex("MCPR: .* Thr: +[1-9]"))) ++reached;
     }
   }
+  // All but the block that the two-row rule settles first.
+  EXPECT_GE(reached, 4);
+}
+
+// A random problem of four variables: rows 1-3 a block of small integers
+// (free, half-bounded and boxed variables; row 1 reaches all three), row 4
+// reading the block's columns at random and taking any slack through
+// x4 >= 0.
+LinearProblem RandomProblem(std::mt19937* rng) {
+  const double lows[5] = {-kInf, 0, 0, -kInf, -1};
+  const double highs[5] = {kInf, kInf, 2, 1, 1};
+  const double coefs[7] = {-2, -1, 0, 0, 1, 1, 2};
+  auto pick = [rng](int n) { return static_cast<int>((*rng)() % static_cast<unsigned>(n)); };
+  std::vector<std::vector<double>> m(4, std::vector<double>(4, 0.0));
+  std::vector<double> q(4), l(4), u(4);
+  for (int i = 0; i < 3; ++i) {
+    const int kind = pick(3) == 0 ? 0 : pick(5);
+    l[i] = lows[kind];
+    u[i] = highs[kind];
+    q[i] = 0.5 * (pick(7) - 3);
+    for (int j = 0; j < 3; ++j) m[i][j] = coefs[pick(7)];
+    m[3][i] = pick(2) == 0 ? 0.0 : coefs[pick(7)];
+  }
+  if (m[0][1] == 0) m[0][1] = 1;
+  if (m[1][2] == 0) m[1][2] = -1;
+  m[3][3] = 1;
+  q[3] = 0;
+  l[3] = 0;
+  u[3] = kInf;
+  return Lcp(m, q, l, u);
 }
 
 // Random blocks of three rows inside a four-variable problem: row 4 reads
@@ -198,31 +233,10 @@ TEST_F(RowThreeBlockTest, WholeSolvesWithAndWithoutPresolveEndAtSolutions) {
 // variables were fixed leaves a rest that postsolve turns into a solution
 // of the original problem.
 TEST_F(RowThreeBlockTest, RandomBlocksInsideALargerProblemStaySolvable) {
-  const double lows[5] = {-kInf, 0, 0, -kInf, -1};
-  const double highs[5] = {kInf, kInf, 2, 1, 1};
-  const double coefs[7] = {-2, -1, 0, 0, 1, 1, 2};
   std::mt19937 rng(1211);
-  auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   int fixed = 0, infeasible = 0;
   for (int trial = 0; trial < 1500 && !HasFailure(); ++trial) {
-    std::vector<std::vector<double>> m(4, std::vector<double>(4, 0.0));
-    std::vector<double> q(4), l(4), u(4);
-    for (int i = 0; i < 3; ++i) {
-      const int kind = pick(3) == 0 ? 0 : pick(5);
-      l[i] = lows[kind];
-      u[i] = highs[kind];
-      q[i] = 0.5 * (pick(7) - 3);
-      for (int j = 0; j < 3; ++j) m[i][j] = coefs[pick(7)];
-      m[3][i] = pick(2) == 0 ? 0.0 : coefs[pick(7)];
-    }
-    // Chain the rows so that row 1 reaches all three variables.
-    if (m[0][1] == 0) m[0][1] = 1;
-    if (m[1][2] == 0) m[1][2] = -1;
-    m[3][3] = 1;
-    q[3] = 0;
-    l[3] = 0;
-    u[3] = kInf;
-    const LinearProblem p = Lcp(m, q, l, u);
+    const LinearProblem p = RandomProblem(&rng);
     SCOPED_TRACE("trial " + std::to_string(trial));
     thr_ = wbd_ = 0;
     MCP* mcp = Ready(p, {}, -1);
@@ -253,6 +267,51 @@ TEST_F(RowThreeBlockTest, RandomBlocksInsideALargerProblemStaySolvable) {
   }
   EXPECT_GT(fixed, 300);
   EXPECT_GT(infeasible, 50);
+}
+
+// The same problems solved whole with the presolve on and off: a problem
+// solved without the presolve is solved with it, every point reported
+// solved solves the problem, and a presolve that calls a problem
+// infeasible is right.
+TEST_F(RowThreeBlockTest, RandomProblemsSolvedWholeWithAndWithoutPresolve) {
+  std::mt19937 rng(2026);
+  int infeasible = 0;
+  int reached = 0;  // solves in which the row pass used a three-row rule
+  for (int trial = 0; trial < 300 && !HasFailure(); ++trial) {
+    const LinearProblem p = RandomProblem(&rng);
+    const DenseLcp dense = Dense(p);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    int codes[2];
+    for (int presolve : {0, 1}) {
+      Presolve_OptionTable[PRESOLVE].bool_value = presolve;
+      std::vector<double> z;
+      output()->Clear();
+      codes[presolve] = SolveWhole(p, &z);
+      if (presolve && std::regex_search(Log(), std::regex("MCPR: .* Thr: +[1-9]"))) ++reached;
+      if (codes[presolve] == 1) {
+        EXPECT_TRUE(Solves(dense, z, 1e-6)) << "presolve " << presolve;
+      }
+    }
+    if (codes[0] == 1) {
+      EXPECT_EQ(codes[1], 1) << Log();
+    }
+    if (codes[1] == 7 || codes[1] == 9) {
+      // Row 4 takes any slack, so the problem is infeasible exactly when
+      // its block of rows 1-3 is.
+      ThreeRowArgs blk;
+      for (int i = 0; i < 3; ++i) {
+        blk.var[i] = i + 1;
+        blk.lower[i] = dense.l[i];
+        blk.upper[i] = dense.u[i];
+        blk.b[i] = dense.q[i];
+        for (int j = 0; j < 3; ++j) blk.a[i][j] = dense.m[i * 4 + j];
+      }
+      EXPECT_TRUE(BlockHasNoSolution(blk)) << Log();
+      ++infeasible;
+    }
+  }
+  EXPECT_GT(infeasible, 10);
+  EXPECT_GT(reached, 100);
 }
 
 }  // namespace
