@@ -69,6 +69,15 @@ class PresolveRig : public LibraryTest {
     return Prepare(AsNonlinear(p), row_types);
   }
 
+  // The same from the start point start (n values, projected onto the
+  // bounds by the start) instead of 0.
+  MCP* PrepareFrom(const LinearProblem& p, const std::vector<double>& start) {
+    problem_ = p;
+    NonlinearProblem nonlinear = AsNonlinear(p);
+    if (!start.empty()) nonlinear.start = start;
+    return Prepare(nonlinear);
+  }
+
   // The same for a problem given by its evaluation (its Jacobian entries
   // reported constant).
   MCP* Prepare(const NonlinearProblem& p, const std::vector<int>& row_types = {}) {

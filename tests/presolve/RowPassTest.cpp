@@ -164,6 +164,42 @@ TEST_F(RowPassTest, FUndefinedAfterAChangedLevelEndsThePassAtTheRaisedLevel) {
   EXPECT_EQ(X(mcp), (std::vector<double>{2}));
 }
 
+// Blocks that fix variables send the level back to the forcing rows, on
+// the counts and marks the fixings kept, without a recount.
+TEST_F(RowPassTest, BlockFixingsRunTheForcingRowsAgainInTheSameLevel) {
+  // Rows 1-2 form a block with the one solution (0.5, 1); only with x1 =
+  // 0.5 is F3 = x1 + x4 + x5 - 0.25 above 0 over the box, fixing x3 = 0.
+  // Rows 4 and 5 are declared nonlinear.
+  const LinearProblem p = Lcp({{2, 1, 0, 0, 0},
+                               {1, 2, 0, 0, 0},
+                               {1, 0, 0, 1, 1},
+                               {0, 0, 0, 2, 0},
+                               {0, 0, 0, 0, 2}},
+                              {-2, -2.5, -0.25, -1, -1}, std::vector<double>(5, 0),
+                              {kInf, kInf, kInf, 1, 1});
+  SetTrace(2);
+  MCP* mcp = Prepare(p);
+  MarkNonlinear(mcp, {4, 5});
+  const Pass r = Run(mcp);
+  EXPECT_EQ(r.status, MCP_CONTINUE);
+  EXPECT_EQ(r.level, 2);
+  EXPECT_EQ(adapter().function_calls, 1);
+  EXPECT_EQ(Lower(mcp), (std::vector<double>{0.5, 1, 0, 0, 0}));
+  EXPECT_EQ(Upper(mcp), (std::vector<double>{0.5, 1, 0, 1, 1}));
+  const std::string log = Log();
+  const size_t first = log.find("MCPR: Level:  1 Linear Rows:    3\n");
+  const size_t blocks = log.find("MCPR: One:    0 Two:    2 Thr:    0 Qua:    0 WBd:    0 Fix:    0");
+  const size_t again = log.find("MCPR: Level:  1 Linear Rows:    1\n");
+  const size_t forced = log.find("Force Row Lower Fixes Variables\n     x[    3]");
+  const size_t summary = log.find(kFixOne);
+  EXPECT_LT(first, blocks) << log;
+  EXPECT_LT(blocks, again) << log;
+  EXPECT_LT(again, forced) << log;
+  EXPECT_LT(forced, summary) << log;
+  EXPECT_NE(summary, std::string::npos) << log;
+  EXPECT_EQ(log.find("MCPR: Level:  2"), std::string::npos) << log;
+}
+
 // With presolve_project_implied on, x takes the working point the rules
 // placed every variable in; off, x keeps its values projected onto the new
 // bounds. The forcing rules move the working point exactly there, so both
