@@ -11,6 +11,10 @@ struct SparseMatrix;
 // fixed point; only differences mean anything.
 double Bench_Now();
 
+// Processor seconds of this process since an arbitrary fixed point: less
+// sensitive than the wall clock to other work on a busy machine.
+double Bench_ProcessorNow();
+
 // Solver errors throw (the message in the exception), and the log, status
 // and listing files are closed: the programs print their own tables.
 void Bench_QuietLibrary();

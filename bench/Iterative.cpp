@@ -397,7 +397,9 @@ int main(int argc, char** argv) {
   Options_CommonTable[COMMON_GMRES_UPDATE_FREQUENCY].int_value = k.restart + 1;
   std::printf("n = %d, tolerance %.0e, best of %d\n\n", n, k.tolerance, k.repetitions);
   const std::string list = "," + methods + ",";
-  auto wanted = [&list](const char* m) { return list.find("," + std::string(m) + ",") != std::string::npos; };
+  auto wanted = [&list](const char* m) {
+    return list.find("," + std::string(m) + ",") != std::string::npos;
+  };
   if (wanted("cg")) BenchCG(k);
   for (const NonsymmetricMethod& method : kNonsymmetric) {
     if (wanted(method.option)) BenchNonsymmetric(k, method);
