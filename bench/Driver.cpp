@@ -7,7 +7,7 @@
 // solve (start, iterations, reports, finish).
 #include <benchmark/benchmark.h>
 
-#include "core/Error.hpp"
+#include "BenchCommon.hpp"
 #include "core/Options.hpp"
 #include "core/Output.hpp"
 #include "fixtures/ProblemAdapter.hpp"
@@ -22,10 +22,7 @@ namespace {
 // for nnz Jacobian entries; the options are set afresh for each run, as a
 // gateway does.
 void Solve(benchmark::State& state, const NonlinearProblem& problem, int nnz) {
-  Error_SetInterface(Error_ThrowingInterface());
-  Output_SetLogFile(nullptr);
-  Output_SetStatusFile(nullptr);
-  Output_SetListingFile(nullptr);
+  Bench_QuietLibrary();
   Options* options = Sarn_CreateOptions();
   Sarn_AddOptions(options);
   Information info{};

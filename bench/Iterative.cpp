@@ -9,7 +9,6 @@
 // Usage: bench_Iterative [grid side, default 500 (n = 250000)] [repetitions, default 3]
 //                        [convection c, default 0.05] [methods, default "cg,bicgstab,gmres,lsqr"]
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchCommon.hpp"
 #include "core/DenseVector.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/Options.hpp"
@@ -36,11 +36,6 @@
 #endif
 
 namespace {
-
-struct Triplet {
-  int row, col;
-  double value;
-};
 
 struct Problem {
   std::string name;
@@ -95,43 +90,13 @@ Problem LeastSquares(int n) {
 
 // The library's packed compressed-column form; duplicate positions summed.
 SparseMatrix* LibraryMatrix(const Problem& p) {
-  std::vector<Triplet> e = p.entries;
-  std::sort(e.begin(), e.end(), [](const Triplet& a, const Triplet& b) {
-    return a.col != b.col ? a.col < b.col : a.row < b.row;
-  });
-  std::vector<Triplet> merged;
-  for (const Triplet& t : e) {
-    if (!merged.empty() && merged.back().row == t.row && merged.back().col == t.col) {
-      merged.back().value += t.value;
-    } else {
-      merged.push_back(t);
-    }
-  }
-  const int nnz = static_cast<int>(merged.size());
-  SparseMatrix* A = SparseMatrix_Create(p.n, p.n, nnz);
-  SparseMatrix_SetSize(A, p.n, p.n, nnz);
-  std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(A));
-  std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(A));
-  std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
-  double* value = DenseVector_Array(SparseMatrix_Values(A));
-  for (int j = 0; j < p.n; ++j) length[j] = 0;
-  for (int k = 0; k < nnz; ++k) {
-    if (k == 0 || merged[k].col != merged[k - 1].col) start[merged[k].col] = k + 1;
-    ++length[merged[k].col];
-    row[k] = merged[k].row + 1;
-    value[k] = merged[k].value;
-  }
-  for (int j = 0; j < p.n; ++j) {
-    if (length[j] == 0) start[j] = 1;
-  }
-  SparseMatrix_SetFlags(A, SPARSE_PACKED);
-  return A;
+  return Bench_LibraryMatrix(ColumnMatrix::FromTriplets(p.n, p.n, p.entries));
 }
 
 double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
+  const double start = Bench_Now();
   work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return Bench_Now() - start;
 }
 
 struct Result {
@@ -325,65 +290,60 @@ void BenchCG(const Bench& k) {
 }
 
 #ifdef SARN_HAVE_EIGEN
-template <class Preconditioner>
-void EigenBiCGSTAB(const Bench& k, const Result& ours) {
-  Eigen::BiCGSTAB<EigenMatrix, Preconditioner> solver;
+template <class Solver>
+void EigenNonsymmetric(const Bench& k, Solver& solver, const char* label, const Result& ours) {
   const Result theirs = RunEigen(k.convection, k.C, k.eC, solver, k.tolerance, k.repetitions);
-  Print("Eigen BiCGSTAB", "", theirs);
+  Print(label, "", theirs);
   Compare(ours, theirs);
 }
-#endif
 
-void BenchBiCGSTAB(const Bench& k) {
-  Preconditioner right = RightDiagonal();
-  for (bool with_diagonal : {false, true}) {
-    std::printf("BiCGSTAB, %s, %s\n",
-                with_diagonal ? "diagonal preconditioner" : "no preconditioner",
-                k.convection.name.c_str());
-    const Result ours = RunLibrary(k.convection, k.C, [&](Iterative_Params* p, SparseMatrix* A,
-                                                          DenseVector* b, DenseVector* x) {
-      p->use_preconditioner = with_diagonal ? 1 : 0;
-      Iterative_BICGSTAB(p, &right, A, b, x);
-    }, k.tolerance, k.repetitions);
-    Print("library Iterative_BICGSTAB", with_diagonal ? "right" : "", ours);
-#ifdef SARN_HAVE_EIGEN
-    if (with_diagonal) {
-      EigenBiCGSTAB<ColumnNormDiagonal>(k, ours);
-    } else {
-      EigenBiCGSTAB<Eigen::IdentityPreconditioner>(k, ours);
-    }
-#endif
+// Eigen's counterpart of a nonsymmetric method, with the given preconditioner.
+template <class Preconditioner>
+void EigenCounterpart(const Bench& k, bool gmres, const Result& ours) {
+  if (gmres) {
+    Eigen::GMRES<EigenMatrix, Preconditioner> solver;
+    solver.set_restart(k.restart);
+    EigenNonsymmetric(k, solver, "Eigen GMRES", ours);
+  } else {
+    Eigen::BiCGSTAB<EigenMatrix, Preconditioner> solver;
+    EigenNonsymmetric(k, solver, "Eigen BiCGSTAB", ours);
   }
 }
-
-#ifdef SARN_HAVE_EIGEN
-template <class Preconditioner>
-void EigenGMRES(const Bench& k, const Result& ours) {
-  Eigen::GMRES<EigenMatrix, Preconditioner> solver;
-  solver.set_restart(k.restart);
-  const Result theirs = RunEigen(k.convection, k.C, k.eC, solver, k.tolerance, k.repetitions);
-  Print("Eigen GMRES", "", theirs);
-  Compare(ours, theirs);
-}
 #endif
 
-void BenchGMRES(const Bench& k) {
+// The nonsymmetric methods, each run on the convection matrix without and
+// with the right-side diagonal preconditioner.
+struct NonsymmetricMethod {
+  const char* option;   // its name in the method list
+  const char* title;
+  const char* library;  // the library's routine
+  bool gmres;           // restarted: the cycle length is printed and set on Eigen's side
+  void (*solve)(Iterative_Params*, Preconditioner*, SparseMatrix*, DenseVector*, DenseVector*);
+};
+
+const NonsymmetricMethod kNonsymmetric[] = {
+    {"bicgstab", "BiCGSTAB", "library Iterative_BICGSTAB", false, Iterative_BICGSTAB},
+    {"gmres", "GMRES", "library Iterative_GMRES", true, Iterative_GMRES},
+};
+
+void BenchNonsymmetric(const Bench& k, const NonsymmetricMethod& method) {
   Preconditioner right = RightDiagonal();
   for (bool with_diagonal : {false, true}) {
-    std::printf("GMRES, %d Krylov vectors per cycle, %s, %s\n", k.restart,
-                with_diagonal ? "diagonal preconditioner" : "no preconditioner",
+    std::printf("%s, ", method.title);
+    if (method.gmres) std::printf("%d Krylov vectors per cycle, ", k.restart);
+    std::printf("%s, %s\n", with_diagonal ? "diagonal preconditioner" : "no preconditioner",
                 k.convection.name.c_str());
     const Result ours = RunLibrary(k.convection, k.C, [&](Iterative_Params* p, SparseMatrix* A,
                                                           DenseVector* b, DenseVector* x) {
       p->use_preconditioner = with_diagonal ? 1 : 0;
-      Iterative_GMRES(p, &right, A, b, x);
+      method.solve(p, &right, A, b, x);
     }, k.tolerance, k.repetitions);
-    Print("library Iterative_GMRES", with_diagonal ? "right" : "", ours);
+    Print(method.library, with_diagonal ? "right" : "", ours);
 #ifdef SARN_HAVE_EIGEN
     if (with_diagonal) {
-      EigenGMRES<ColumnNormDiagonal>(k, ours);
+      EigenCounterpart<ColumnNormDiagonal>(k, method.gmres, ours);
     } else {
-      EigenGMRES<Eigen::IdentityPreconditioner>(k, ours);
+      EigenCounterpart<Eigen::IdentityPreconditioner>(k, method.gmres, ours);
     }
 #endif
   }
@@ -437,10 +397,13 @@ int main(int argc, char** argv) {
   Options_CommonTable[COMMON_GMRES_UPDATE_FREQUENCY].int_value = k.restart + 1;
   std::printf("n = %d, tolerance %.0e, best of %d\n\n", n, k.tolerance, k.repetitions);
   const std::string list = "," + methods + ",";
-  auto wanted = [&list](const char* m) { return list.find("," + std::string(m) + ",") != std::string::npos; };
+  auto wanted = [&list](const char* m) {
+    return list.find("," + std::string(m) + ",") != std::string::npos;
+  };
   if (wanted("cg")) BenchCG(k);
-  if (wanted("bicgstab")) BenchBiCGSTAB(k);
-  if (wanted("gmres")) BenchGMRES(k);
+  for (const NonsymmetricMethod& method : kNonsymmetric) {
+    if (wanted(method.option)) BenchNonsymmetric(k, method);
+  }
   if (wanted("lsqr")) BenchLSQR(k);
   SparseMatrix_Destroy(k.L);
   SparseMatrix_Destroy(k.C);

@@ -12,12 +12,12 @@
 // seconds inside the basis back-end, the ratio of the whole pivot to the
 // basis work, and the largest violation of the solution check. The problems
 // come from the test fixtures.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "BenchCommon.hpp"
 #include "core/Options.hpp"
 #include "core/Timer.hpp"
 #include "core/Workspace.hpp"
@@ -37,15 +37,11 @@ namespace {
 // --- a timer with nanosecond resolution, so that the basis time of each
 // replacement and solve is measured, not rounded to milliseconds ---------------
 
-using Clock = std::chrono::steady_clock;
-
-void* FineCreate(void*) { return new Clock::time_point(Clock::now()); }
-void FineDestroy(void*, void* handle) { delete static_cast<Clock::time_point*>(handle); }
-void FineStart(void*, void* handle) { *static_cast<Clock::time_point*>(handle) = Clock::now(); }
-double FineQuery(void*, void* handle) {
-  return std::chrono::duration<double>(Clock::now() - *static_cast<Clock::time_point*>(handle))
-      .count();
-}
+double* Started(void* handle) { return static_cast<double*>(handle); }
+void* FineCreate(void*) { return new double(Bench_Now()); }
+void FineDestroy(void*, void* handle) { delete Started(handle); }
+void FineStart(void*, void* handle) { *Started(handle) = Bench_Now(); }
+double FineQuery(void*, void* handle) { return Bench_Now() - *Started(handle); }
 Timer_Interface fine_timer{nullptr, FineCreate, FineDestroy, FineStart, FineQuery};
 
 // Variables strictly between their bounds.
@@ -79,9 +75,9 @@ void Measure(PlainLCP& p, const char* start_name, int factor_given, bool dense, 
   info.output_mask = 0;
   info.factor_given_basis = factor_given;
   info.start_from_given_basis = 0;
-  const auto begin = Clock::now();
+  const double begin = Bench_Now();
   const int code = Lemke_Method(lcp, &info);
-  const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+  const double seconds = Bench_Now() - begin;
   const double basis_seconds = Basis_Seconds(basis) - basis_before;
   const int pivots = info.major_iterations;
 

@@ -13,12 +13,11 @@
 // the presolve on, the presolve's share of it, the nanoseconds per entry
 // and level, the termination code and the largest violation of the
 // solution check. The problems come from the test fixtures.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "core/Error.hpp"
+#include "BenchCommon.hpp"
 #include "core/Options.hpp"
 #include "core/Output.hpp"
 #include "core/RecordStack.hpp"
@@ -33,12 +32,6 @@
 #include "solver/SarnOptions.hpp"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
 
 // k copies of the five-variable block z1 free with F1 = z2 + z3; z2, z3 in
 // [0, 1] with F = 0; z4 >= 0 with F4 = 2; z5 in [0, 5] with F5 = 2 z5 + z2
@@ -80,9 +73,9 @@ Run Measure(const LinearProblem& p) {
     Presolve_OptionTable[PRESOLVE].bool_value = 0;
     MCP_Start(adapter.mcp());
     Presolve_OptionTable[PRESOLVE].bool_value = 1;
-    const Clock::time_point start = Clock::now();
+    const double start = Bench_Now();
     MCP_Presolve(adapter.mcp());
-    run.presolve = Seconds(start);
+    run.presolve = Bench_Now() - start;
     RecordStack* stack = MCP_PresolveStack(adapter.mcp());
     run.records = RecordStack_Count(stack) - 1;
     PresolveRecord top;
@@ -93,9 +86,9 @@ Run Measure(const LinearProblem& p) {
   adapter.AllowPresolve(true);
   Information info{};
   info.output_mask = OUTPUT_LOG;
-  const Clock::time_point start = Clock::now();
+  const double start = Bench_Now();
   run.code = Sarn_Solve(adapter.mcp(), &info);
-  run.solve = Seconds(start);
+  run.solve = Bench_Now() - start;
   run.violation = ComplementarityViolation(p, adapter.Point());
   return run;
 }
@@ -116,10 +109,7 @@ int main(int argc, char** argv) {
   const int m = argc > 1 ? std::atoi(argv[1]) : 200;
   const int n = argc > 2 ? std::atoi(argv[2]) : 10000;
   const int blocks = argc > 3 ? std::atoi(argv[3]) : 20000;
-  Error_SetInterface(Error_ThrowingInterface());
-  Output_SetLogFile(nullptr);
-  Output_SetStatusFile(nullptr);
-  Output_SetListingFile(nullptr);
+  Bench_QuietLibrary();
   Options* options = Sarn_CreateOptions();
   Sarn_AddOptions(options);
   Options_Default(options);
