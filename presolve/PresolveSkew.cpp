@@ -527,3 +527,42 @@ void Skew_ForgetUpper(const DerivedBounds& d, std::int32_t j) {
   DenseVector_SetValue(d.upper, j, Inf());
   IDenseVector_SetValue(d.upper_row, j, 0);
 }
+
+int Skew_CombinedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
+                           const CombinedRound& round, std::int32_t* forced,
+                           std::int32_t* redundant, std::int32_t* changes) {
+  const PresolveView v = Presolve_View(mcp);
+  Skew_CombineAll(mcp, round.recursive);
+  for (std::int32_t i = 1; i <= v.n; ++i) {
+    if (v.mark[i - 1] == 0 || v.row_type[i - 1] != row_class || v.Fixed(i)) continue;
+    Skew_CombineRow(mcp, i, round.recursive);
+    const RowActivity act =
+        Presolve_ActivityOf(v, i, Skew_CombinedLower(mcp), Skew_CombinedUpper(mcp));
+    Skew_StoreActivity(round.store, i, act);
+    if (act.klo != 0 && act.khi != 0) continue;
+    double L = 0.0;
+    double U = 0.0;
+    Skew_EffectiveBounds(act, &L, &U);
+    const RowSense sense = Skew_Sense(v.lower[i - 1], v.upper[i - 1]);
+    const RowDecision decision = Skew_Decide(sense, L, U, act.c);
+    switch (decision) {
+      case RowDecision::kNone:
+        break;
+      case RowDecision::kInfeasible:
+        return Skew_ReportInfeasible(mcp, i, sense, round.kind, L, U, act.c);
+      case RowDecision::kForceLower:
+      case RowDecision::kForceUpper:
+        round.pin(mcp, level, i, forced, changes, decision == RowDecision::kForceLower);
+        break;
+      case RowDecision::kRedundantLower:
+      case RowDecision::kRedundantUpper:
+        round.redundant(mcp, level, i, redundant, changes);
+        break;
+      default:
+        *redundant += 1;
+        Skew_FixRedundant(mcp, level, i, decision);
+        break;
+    }
+  }
+  return MCP_CONTINUE;
+}

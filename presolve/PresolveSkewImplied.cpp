@@ -151,46 +151,12 @@ void ImpliedPin(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
 }
 
 // One sweep over the class's rows with the activity over the combined
-// bounds, recomputed for each row just before its decision.
+// bounds.
 int ImpliedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class, std::int32_t* forced,
                      std::int32_t* redundant, std::int32_t* changes) {
-  const PresolveView v = Presolve_View(mcp);
-  Skew_CombineAll(mcp, false);
-  const ActivitySet store = Skew_CombinedActivity();
-  for (std::int32_t i = 1; i <= v.n; ++i) {
-    if (v.mark[i - 1] == 0 || v.row_type[i - 1] != row_class || v.Fixed(i)) continue;
-    Skew_CombineRow(mcp, i, false);
-    const RowActivity act =
-        Presolve_ActivityOf(v, i, Skew_CombinedLower(mcp), Skew_CombinedUpper(mcp));
-    Skew_StoreActivity(store, i, act);
-    if (act.klo != 0 && act.khi != 0) continue;
-    double L = 0.0;
-    double U = 0.0;
-    Skew_EffectiveBounds(act, &L, &U);
-    const RowSense sense = Skew_Sense(v.lower[i - 1], v.upper[i - 1]);
-    const RowDecision decision = Skew_Decide(sense, L, U, act.c);
-    switch (decision) {
-      case RowDecision::kNone:
-        break;
-      case RowDecision::kInfeasible:
-        return Skew_ReportInfeasible(mcp, i, sense, RoundKind::kImplied, L, U, act.c);
-      case RowDecision::kForceLower:
-        ImpliedPin(mcp, level, i, forced, changes, true);
-        break;
-      case RowDecision::kForceUpper:
-        ImpliedPin(mcp, level, i, forced, changes, false);
-        break;
-      case RowDecision::kRedundantLower:
-      case RowDecision::kRedundantUpper:
-        Implied_Redundant(mcp, level, i, redundant, changes);
-        break;
-      default:
-        *redundant += 1;
-        Skew_FixRedundant(mcp, level, i, decision);
-        break;
-    }
-  }
-  return MCP_CONTINUE;
+  const CombinedRound round = {false, Skew_CombinedActivity(), RoundKind::kImplied, ImpliedPin,
+                               Implied_Redundant};
+  return Skew_CombinedForceRows(mcp, level, row_class, round, forced, redundant, changes);
 }
 
 // Column j of row r is a candidate of the free-column rule: its only

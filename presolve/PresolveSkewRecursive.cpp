@@ -163,45 +163,13 @@ void RecursiveRedundant(MCP* mcp, std::int32_t level, std::int32_t i, std::int32
   Implied_FixRow(mcp, level, i, redundant);
 }
 
+// One sweep over the class's rows with the activity over the combined
+// bounds, recursive ones included.
 int RecursiveForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
                        std::int32_t* forced, std::int32_t* redundant, std::int32_t* changes) {
-  const PresolveView v = Presolve_View(mcp);
-  Skew_CombineAll(mcp, true);
-  const ActivitySet store = Skew_RecursiveActivity();
-  for (std::int32_t i = 1; i <= v.n; ++i) {
-    if (v.mark[i - 1] == 0 || v.row_type[i - 1] != row_class || v.Fixed(i)) continue;
-    Skew_CombineRow(mcp, i, true);
-    const RowActivity act =
-        Presolve_ActivityOf(v, i, Skew_CombinedLower(mcp), Skew_CombinedUpper(mcp));
-    Skew_StoreActivity(store, i, act);
-    if (act.klo != 0 && act.khi != 0) continue;
-    double L = 0.0;
-    double U = 0.0;
-    Skew_EffectiveBounds(act, &L, &U);
-    const RowSense sense = Skew_Sense(v.lower[i - 1], v.upper[i - 1]);
-    const RowDecision decision = Skew_Decide(sense, L, U, act.c);
-    switch (decision) {
-      case RowDecision::kNone:
-        break;
-      case RowDecision::kInfeasible:
-        return Skew_ReportInfeasible(mcp, i, sense, RoundKind::kRecursive, L, U, act.c);
-      case RowDecision::kForceLower:
-        RecursivePin(mcp, level, i, forced, changes, true);
-        break;
-      case RowDecision::kForceUpper:
-        RecursivePin(mcp, level, i, forced, changes, false);
-        break;
-      case RowDecision::kRedundantLower:
-      case RowDecision::kRedundantUpper:
-        RecursiveRedundant(mcp, level, i, redundant, changes);
-        break;
-      default:
-        *redundant += 1;
-        Skew_FixRedundant(mcp, level, i, decision);
-        break;
-    }
-  }
-  return MCP_CONTINUE;
+  const CombinedRound round = {true, Skew_RecursiveActivity(), RoundKind::kRecursive,
+                               RecursivePin, RecursiveRedundant};
+  return Skew_CombinedForceRows(mcp, level, row_class, round, forced, redundant, changes);
 }
 
 int RecursiveFreeColumn(MCP* mcp, std::int32_t level, std::int32_t r, std::int32_t j,

@@ -113,6 +113,28 @@ void Skew_CombineRow(MCP* mcp, std::int32_t i, bool recursive);
 const double* Skew_CombinedLower(MCP* mcp);
 const double* Skew_CombinedUpper(MCP* mcp);
 
+// What a sweep over combined bounds does with the rows it decides: the
+// combined bounds to use (recursive ones too or not), where the row
+// activities are kept, the round that reports an infeasible row, and the
+// actions for a forcing row (at its lower side when lower is set) and a
+// redundant one.
+struct CombinedRound {
+  bool recursive;
+  ActivitySet store;
+  RoundKind kind;
+  void (*pin)(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forced,
+              std::int32_t* changes, bool lower);
+  void (*redundant)(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* redundant,
+                    std::int32_t* changes);
+};
+
+// One sweep over the class's candidate rows with the activity over the
+// combined bounds, recomputed for each row just before its decision.
+// Returns MCP_CONTINUE, or the infeasibility report's status.
+int Skew_CombinedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
+                           const CombinedRound& round, std::int32_t* forced,
+                           std::int32_t* redundant, std::int32_t* changes);
+
 // Makes a derived bound of column j explicit when it tightens the current
 // one by more than the tolerance (record kind 0, second index the bound's
 // row); counts the change. Returns true when a bound was set.
