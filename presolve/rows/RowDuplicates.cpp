@@ -2,6 +2,7 @@
 // columns, and the pairing of the rows inside each group.
 #include "presolve/rows/RowDuplicates.hpp"
 
+#include <cmath>
 #include <cstdint>
 
 #include "core/IDenseVector.hpp"
@@ -40,10 +41,11 @@ struct CountedWalk {
   std::int32_t next;  // list position (0-based) of the next entry
   std::int32_t end;
   double constant;
+  double scale;  // of the terms that formed the constant
 };
 
 CountedWalk StartWalk(const DupView& d, std::int32_t row) {
-  return {d.v.RowBegin(row), d.v.RowEnd(row), d.v.f[row - 1]};
+  return {d.v.RowBegin(row), d.v.RowEnd(row), d.v.f[row - 1], std::fabs(d.v.f[row - 1])};
 }
 
 // Moves to the next counted entry: its column and coefficient. False when
@@ -54,7 +56,9 @@ bool NextCounted(const DupView& d, CountedWalk* w, std::int32_t* column, double*
     if (!d.Counted(p)) continue;
     *column = d.v.entry_column[p];
     *a = d.v.value[p];
-    w->constant -= *a * d.saved_x[*column - 1];
+    const double term = *a * d.saved_x[*column - 1];
+    w->constant -= term;
+    w->scale += std::fabs(term);
     return true;
   }
   return false;
@@ -220,7 +224,8 @@ int Row_DuplicatePair(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
     const bool more_i = NextCounted(d, &wi, &ci, &b_i);
     const bool more_r = NextCounted(d, &wr, &cr, &b_r);
     if (!more_i && !more_r) {
-      return DuplicateRow(mcp, level, i, a_i, wi.constant, r, a_r, wr.constant, dup, dbd);
+      return DuplicateRow(mcp, level, i, a_i, Row_RoundedZero(wi.constant, wi.scale), r, a_r,
+                          Row_RoundedZero(wr.constant, wr.scale), dup, dbd);
     }
     if (more_i != more_r || ci != cr) return ROW_CONTINUE;
     if (RowCompare_Ne(b_i / a_i, b_r / a_r, d.tol.zerotol, d.tol.infinity)) return ROW_CONTINUE;

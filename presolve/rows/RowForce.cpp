@@ -3,6 +3,8 @@
 // with at most one counted entry are in RowForceOne.cpp.
 #include "presolve/rows/RowForce.hpp"
 
+#include <cmath>
+
 #include "core/Output.hpp"
 #include "presolve/Presolve_internal.hpp"
 #include "presolve/rows/RowCompare.hpp"
@@ -48,6 +50,7 @@ RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
                 const RowTolerance& tol) {
   RowScan s;
   s.b = v.f[i - 1];
+  double scale = std::fabs(s.b);  // of the terms that form b
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
@@ -62,8 +65,10 @@ RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
     if (j == i) s.diag = a;
     AddTerm(a, v.lower[j - 1], v.upper[j - 1], tol.infinity, &s);
     s.b -= a * saved[j - 1];
+    scale += std::fabs(a * saved[j - 1]);
     if (s.lo_inf >= 2 && s.hi_inf >= 2) break;
   }
+  s.b = Row_RoundedZero(s.b, scale);
   return s;
 }
 

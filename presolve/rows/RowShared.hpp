@@ -56,6 +56,19 @@ int Row_TraceLevel();
 const char* Row_VariableName(const MCP* mcp, std::int32_t j, char* buffer);
 const char* Row_ConstraintName(const MCP* mcp, std::int32_t i, char* buffer);
 
+// A row's value formed by adding terms: value is the computed sum and scale
+// the sum of the magnitudes of the terms (and of any value it started
+// from). A sum that cancels to within a few units in the last place of that
+// scale is exactly 0: the absolute zero tolerance cannot tell such rounding
+// apart from a real value once the terms are large (a fixed value a few
+// units in the last place off, met by terms near 1e4, leaves about 1e-12),
+// and a rule would then call a solvable row infeasible. Any other value,
+// and every value with a non-finite scale, comes back unchanged.
+double Row_RoundedZero(double value, double scale);
+
+// value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
+double Row_RoundedDifference(double value, double term);
+
 // ---------------------------------------------------------------------------
 // Primitive changes (no checks, no reports: the callers check and report)
 
