@@ -33,9 +33,7 @@ void FollowMove(const PresolveView& v, std::int32_t var, double d) {
   for (std::int32_t p = v.ColBegin(var); p < v.ColEnd(var); ++p) {
     const std::int32_t r = v.row[p];
     if (v.Fixed(r) || !Row_EntryLinear(v.entry_type[p])) continue;
-    const double term = v.value[p] * d;
-    const double old = v.f[r - 1];
-    v.f[r - 1] = Row_RoundedZero(old + term, std::fabs(old) + std::fabs(term));
+    v.f[r - 1] = Row_RoundedDifference(v.f[r - 1], -v.value[p] * d);
   }
 }
 

@@ -9,6 +9,7 @@
 // every unfixed linear row holds F at savedX while a level runs.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "core/IDenseVector.hpp"
@@ -68,6 +69,23 @@ double Row_RoundedZero(double value, double scale);
 
 // value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
 double Row_RoundedDifference(double value, double term);
+
+// A row's constant formed by taking terms from a start value (F at savedX
+// less the terms of the row's variables), with the scale of what formed it.
+struct RowSum {
+  double value;
+  double scale;  // |start| plus the magnitudes of the terms taken
+};
+
+inline RowSum RowSum_Start(double start) { return {start, std::fabs(start)}; }
+
+inline void RowSum_Take(RowSum* sum, double term) {
+  sum->value -= term;
+  sum->scale += std::fabs(term);
+}
+
+// The sum, exactly 0 when it cancels to rounding (Row_RoundedZero).
+inline double RowSum_Value(const RowSum& sum) { return Row_RoundedZero(sum.value, sum.scale); }
 
 // ---------------------------------------------------------------------------
 // Primitive changes (no checks, no reports: the callers check and report)
