@@ -2,7 +2,8 @@
 // of the linear rows, the tests for a fixed variable and for an entry that
 // counts, the trace level, the names used in reports, and the primitive
 // changes every family makes to the problem (fix a variable, narrow its
-// bounds) with the printout of a row.
+// bounds) with the printout of a row, and the sums that form a row's value,
+// where a cancellation to rounding is exactly 0.
 //
 // All indices are 1-based. Row i of the Jacobian pairs with variable i.
 // The working point of the row rules is savedX (MCP_PresolveSavedX); F of
