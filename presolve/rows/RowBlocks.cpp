@@ -144,8 +144,9 @@ int GetBlock(MCP* mcp, std::int32_t row, std::int32_t* rows, double* lower, doub
   }
   const double* saved = DenseVector_Array(MCP_PresolveSavedX(mcp));
   for (std::int32_t i = 0; i < k; ++i) {
-    constant[i] = v.f[rows[i] - 1];
-    for (std::int32_t m = 0; m < k; ++m) constant[i] -= coef[i][m] * saved[rows[m] - 1];
+    RowSum sum = RowSum_Start(v.f[rows[i] - 1]);
+    for (std::int32_t m = 0; m < k; ++m) RowSum_Take(&sum, coef[i][m] * saved[rows[m] - 1]);
+    constant[i] = RowSum_Value(sum);
   }
   if (Row_TraceLevel() >= 3) TraceBlock(row, k, rows, lower, upper, coef, constant);
   return k;

@@ -39,11 +39,11 @@ DupView MakeView(MCP* mcp) {
 struct CountedWalk {
   std::int32_t next;  // list position (0-based) of the next entry
   std::int32_t end;
-  double constant;
+  RowSum constant;
 };
 
 CountedWalk StartWalk(const DupView& d, std::int32_t row) {
-  return {d.v.RowBegin(row), d.v.RowEnd(row), d.v.f[row - 1]};
+  return {d.v.RowBegin(row), d.v.RowEnd(row), RowSum_Start(d.v.f[row - 1])};
 }
 
 // Moves to the next counted entry: its column and coefficient. False when
@@ -54,7 +54,7 @@ bool NextCounted(const DupView& d, CountedWalk* w, std::int32_t* column, double*
     if (!d.Counted(p)) continue;
     *column = d.v.entry_column[p];
     *a = d.v.value[p];
-    w->constant -= *a * d.saved_x[*column - 1];
+    RowSum_Take(&w->constant, *a * d.saved_x[*column - 1]);
     return true;
   }
   return false;
@@ -220,7 +220,8 @@ int Row_DuplicatePair(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
     const bool more_i = NextCounted(d, &wi, &ci, &b_i);
     const bool more_r = NextCounted(d, &wr, &cr, &b_r);
     if (!more_i && !more_r) {
-      return DuplicateRow(mcp, level, i, a_i, wi.constant, r, a_r, wr.constant, dup, dbd);
+      return DuplicateRow(mcp, level, i, a_i, RowSum_Value(wi.constant), r, a_r,
+                          RowSum_Value(wr.constant), dup, dbd);
     }
     if (more_i != more_r || ci != cr) return ROW_CONTINUE;
     if (RowCompare_Ne(b_i / a_i, b_r / a_r, d.tol.zerotol, d.tol.infinity)) return ROW_CONTINUE;

@@ -78,14 +78,20 @@ Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c) {
   return s;
 }
 
+// F_Y at s = end (finite). The end is the other row's zero, so a value
+// that cancels to rounding is that row's zero as well: exactly 0.
+double ValueAt(const Side& y, double end) {
+  return Row_RoundedDifference(y.c, -y.a * end);
+}
+
 // The least (*m) and greatest (*big_m) value of F_Y while s ranges over the
 // interval of the other row X; an infinite end of that interval gives an
 // infinite end of the range.
 void RangeOver(const Pair& p, const Side& y, const Side& x, double* m, double* big_m) {
   const double low_end = y.a > 0 ? x.lo : x.hi;
   const double high_end = y.a > 0 ? x.hi : x.lo;
-  *m = p.Finite(low_end) ? y.a * low_end + y.c : -kUnbounded;
-  *big_m = p.Finite(high_end) ? y.a * high_end + y.c : kUnbounded;
+  *m = p.Finite(low_end) ? ValueAt(y, low_end) : -kUnbounded;
+  *big_m = p.Finite(high_end) ? ValueAt(y, high_end) : kUnbounded;
 }
 
 int Fix(const Pair& p, const Side& s, double value, const char* label) {
@@ -211,8 +217,9 @@ int DuplicateRow(MCP* mcp, std::int32_t level, std::int32_t i, double a_i, doubl
   p.i = MakeSide(mcp, p, i, a_i, c_i);
   p.r = MakeSide(mcp, p, r, a_r, c_r);
   // F_i where F_r = 0, and F_r where F_i = 0.
-  const double d_i = c_i - a_i * c_r / a_r;
-  const double d_r = c_r - a_r * c_i / a_i;
+  // Rows equal up to rounding in their ratio give exactly 0.
+  const double d_i = Row_RoundedDifference(c_i, a_i * c_r / a_r);
+  const double d_r = Row_RoundedDifference(c_r, a_r * c_i / a_i);
   int status = kNoFix;
   if (p.i.free) {
     status = Settle(p, p.r, d_r);

@@ -47,7 +47,7 @@ void AddTerm(double a, double lower, double upper, double inf, RowScan* s) {
 RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
                 const RowTolerance& tol) {
   RowScan s;
-  s.b = v.f[i - 1];
+  RowSum b = RowSum_Start(v.f[i - 1]);
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
@@ -61,9 +61,10 @@ RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
     s.count += 1;
     if (j == i) s.diag = a;
     AddTerm(a, v.lower[j - 1], v.upper[j - 1], tol.infinity, &s);
-    s.b -= a * saved[j - 1];
+    RowSum_Take(&b, a * saved[j - 1]);
     if (s.lo_inf >= 2 && s.hi_inf >= 2) break;
   }
+  s.b = RowSum_Value(b);
   return s;
 }
 

@@ -50,7 +50,7 @@ RowShape OwnTerm(const PresolveView& v, const double* saved, std::int32_t j,
     if (!Row_EntryLinear(v.entry_type[p])) return RowShape::kNonlinear;
     if (c != j) return RowShape::kOther;
     *d = v.value[p];
-    *bj = v.f[j - 1] - *d * saved[j - 1];
+    *bj = Row_RoundedDifference(v.f[j - 1], *d * saved[j - 1]);
   }
   return RowShape::kOnlyOwn;
 }
@@ -123,7 +123,7 @@ int Row_ForceSingle(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* 
     if (v.Fixed(j) || !Row_EntryCounts(v.entry_type[p], a, tol.jactol)) continue;
     // The row is marked linear: a nonlinear entry here is an inconsistency.
     if (!Row_EntryLinear(v.entry_type[p])) return ROW_CANNOT;
-    const double b = v.f[i - 1] - a * RowForce_Saved(mcp)[j - 1];
+    const double b = Row_RoundedDifference(v.f[i - 1], a * RowForce_Saved(mcp)[j - 1]);
     if (j == i) return Row_ForceOne(mcp, level, i, v.lower[i - 1], v.upper[i - 1], a, b, counter);
     return Row_ForceOneImply(mcp, level, i, j, a, b, counter);
   }

@@ -3,6 +3,7 @@
 #include "presolve/rows/RowShared.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "core/DenseVector.hpp"
 #include "core/Output.hpp"
@@ -32,7 +33,7 @@ void FollowMove(const PresolveView& v, std::int32_t var, double d) {
   for (std::int32_t p = v.ColBegin(var); p < v.ColEnd(var); ++p) {
     const std::int32_t r = v.row[p];
     if (v.Fixed(r) || !Row_EntryLinear(v.entry_type[p])) continue;
-    v.f[r - 1] += v.value[p] * d;
+    v.f[r - 1] = Row_RoundedDifference(v.f[r - 1], -v.value[p] * d);
   }
 }
 
@@ -72,6 +73,19 @@ IDenseVector* Row_LinearMark() { return Workspace_IVector(3); }
 
 bool Row_EntryCounts(std::int32_t type, double a, double jactol) {
   return !Row_EntryLinear(type) || !(std::fabs(a) <= jactol);
+}
+
+double Row_RoundedZero(double value, double scale) {
+  // A few roundings (a solved value, its product, the sums) each within one
+  // unit in the last place of the scale.
+  constexpr double kRoundings = 16.0;
+  const double ulp = std::numeric_limits<double>::epsilon();
+  if (!std::isfinite(scale) || !(std::fabs(value) <= kRoundings * ulp * scale)) return value;
+  return 0.0;
+}
+
+double Row_RoundedDifference(double value, double term) {
+  return Row_RoundedZero(value - term, std::fabs(value) + std::fabs(term));
 }
 
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }

@@ -2,13 +2,15 @@
 // of the linear rows, the tests for a fixed variable and for an entry that
 // counts, the trace level, the names used in reports, and the primitive
 // changes every family makes to the problem (fix a variable, narrow its
-// bounds) with the printout of a row.
+// bounds) with the printout of a row, and the sums that form a row's value,
+// where a cancellation to rounding is exactly 0.
 //
 // All indices are 1-based. Row i of the Jacobian pairs with variable i.
 // The working point of the row rules is savedX (MCP_PresolveSavedX); F of
 // every unfixed linear row holds F at savedX while a level runs.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "core/IDenseVector.hpp"
@@ -55,6 +57,36 @@ int Row_TraceLevel();
 // kRowNameLength characters; the buffer is returned.
 const char* Row_VariableName(const MCP* mcp, std::int32_t j, char* buffer);
 const char* Row_ConstraintName(const MCP* mcp, std::int32_t i, char* buffer);
+
+// A row's value formed by adding terms: value is the computed sum and scale
+// the sum of the magnitudes of the terms (and of any value it started
+// from). A sum that cancels to within a few units in the last place of that
+// scale is exactly 0: the absolute zero tolerance cannot tell such rounding
+// apart from a real value once the terms are large (a fixed value a few
+// units in the last place off, met by terms near 1e4, leaves about 1e-12),
+// and a rule would then call a solvable row infeasible. Any other value,
+// and every value with a non-finite scale, comes back unchanged.
+double Row_RoundedZero(double value, double scale);
+
+// value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
+double Row_RoundedDifference(double value, double term);
+
+// A row's constant formed by taking terms from a start value (F at savedX
+// less the terms of the row's variables), with the scale of what formed it.
+struct RowSum {
+  double value;
+  double scale;  // |start| plus the magnitudes of the terms taken
+};
+
+inline RowSum RowSum_Start(double start) { return {start, std::fabs(start)}; }
+
+inline void RowSum_Take(RowSum* sum, double term) {
+  sum->value -= term;
+  sum->scale += std::fabs(term);
+}
+
+// The sum, exactly 0 when it cancels to rounding (Row_RoundedZero).
+inline double RowSum_Value(const RowSum& sum) { return Row_RoundedZero(sum.value, sum.scale); }
 
 // ---------------------------------------------------------------------------
 // Primitive changes (no checks, no reports: the callers check and report)

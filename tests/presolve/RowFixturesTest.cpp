@@ -275,12 +275,12 @@ TEST_F(RowFixturesTest, WholeSolvesAgreeWithAndWithoutPresolve) {
 }
 
 // A three-row block fixes x3 at 2 up to rounding (2 + 4e-16); row 4,
-// F4 = -4000 x3 + 8000 with x4 free and its column empty, is then left
+// F4 = -4000 x3 + 8000 with x4 free and its column empty, would be left
 // with the constant -1.8e-12, beyond the absolute zero tolerance, and the
-// one-row rule calls the problem infeasible, although (1, -1, 2, any x4)
-// solves it; the whole solve ends "infeasible" too. Disabled until values
-// are compared with a tolerance that follows the size of the terms.
-TEST_F(RowFixturesTest, DISABLED_RoundingInAFixedValueIsNoInfeasibility) {
+// one-row rule would call the problem infeasible, although (1, -1, 2, any
+// x4) solves it. A row value that cancels to the rounding of its terms is
+// 0, so the row vanishes and the solve succeeds.
+TEST_F(RowFixturesTest, RoundingInAFixedValueIsNoInfeasibility) {
   const LinearProblem p =
       Lcp({{0.4, 0.3, 0, 0}, {0, 0.004, -0.002, 0}, {-3, 1, 5, 0}, {0, 0, -4000, 0}},
           {-0.1, 0.007, -6, 8000}, {0, -I, 1, -I}, {I, -1, 3, I}, "rounding");
