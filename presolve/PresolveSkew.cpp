@@ -566,3 +566,29 @@ int Skew_CombinedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
   }
   return MCP_CONTINUE;
 }
+
+void Skew_PinRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forced,
+                 std::int32_t* changes, bool lower, const char* operation,
+                 void (*tighten)(MCP* mcp, std::int32_t level, std::int32_t j, bool lower,
+                                 std::int32_t* changes)) {
+  const PresolveView v = Presolve_View(mcp);
+  const double* lo = Skew_CombinedLower(mcp);
+  const double* up = Skew_CombinedUpper(mcp);
+  const double inf = Inf();
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    const double a = v.value[p];
+    if (v.Fixed(j) || !Presolve_NonZero(a) || lo[j - 1] == up[j - 1]) continue;
+    const bool at_lower = lower == (a > 0);
+    if (at_lower ? !(lo[j - 1] > -inf) : !(up[j - 1] < inf)) {
+      Error_Report("Presolve_Skew", __LINE__, operation, "cannot happen");
+    }
+    tighten(mcp, level, j, at_lower, changes);
+  }
+  if (lower) {
+    Force_Lower(mcp, level, i, forced);
+  } else {
+    Force_Upper(mcp, level, i, forced);
+  }
+}

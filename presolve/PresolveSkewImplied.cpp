@@ -120,34 +120,23 @@ void FixAtMeet(MCP* mcp, std::int32_t level, std::int32_t j, double lo, double u
   *changes += 1;
 }
 
+// The implied bound of column j on the given side made explicit.
+void ImpliedTighten(MCP* mcp, std::int32_t level, std::int32_t j, bool lower,
+                    std::int32_t* changes) {
+  const DerivedBounds d = Skew_ImpliedSet();
+  if (lower) {
+    Skew_ExplicitLower(mcp, level, j, d, changes);
+  } else {
+    Skew_ExplicitUpper(mcp, level, j, d, changes);
+  }
+}
+
 // Explicit bounds of row i's columns on the side of its lower (upper)
 // activity bound over the combined bounds, then the row pinned there.
 void ImpliedPin(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forced,
                 std::int32_t* changes, bool lower) {
-  const PresolveView v = Presolve_View(mcp);
-  const DerivedBounds d = Skew_ImpliedSet();
-  const double* lo = Skew_CombinedLower(mcp);
-  const double* up = Skew_CombinedUpper(mcp);
-  const double inf = Inf();
-  const char* operation = lower ? "Implied_Lower" : "Implied_Upper";
-  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
-    const std::int32_t p = v.row_entry[k] - 1;
-    const std::int32_t j = v.entry_column[p];
-    const double a = v.value[p];
-    if (v.Fixed(j) || !Presolve_NonZero(a) || lo[j - 1] == up[j - 1]) continue;
-    if (lower == (a > 0)) {
-      if (!(lo[j - 1] > -inf)) Error_Report("Presolve_Skew", __LINE__, operation, "cannot happen");
-      Skew_ExplicitLower(mcp, level, j, d, changes);
-    } else {
-      if (!(up[j - 1] < inf)) Error_Report("Presolve_Skew", __LINE__, operation, "cannot happen");
-      Skew_ExplicitUpper(mcp, level, j, d, changes);
-    }
-  }
-  if (lower) {
-    Force_Lower(mcp, level, i, forced);
-  } else {
-    Force_Upper(mcp, level, i, forced);
-  }
+  Skew_PinRow(mcp, level, i, forced, changes, lower,
+              lower ? "Implied_Lower" : "Implied_Upper", ImpliedTighten);
 }
 
 // One sweep over the class's rows with the activity over the combined

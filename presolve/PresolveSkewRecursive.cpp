@@ -19,8 +19,6 @@ namespace {
 
 constexpr double kTol = PRESOLVE_ROW_TOLERANCE;
 
-double Inf() { return Presolve_Infinity(); }
-
 // The coefficient of the first stored entry of row s in column j (0.0 when
 // none).
 double EntryOf(MCP* mcp, std::int32_t s, std::int32_t j) {
@@ -112,31 +110,24 @@ int ApplyRecursive(MCP* mcp, std::int32_t level, std::int32_t* fixed, std::int32
   return MCP_CONTINUE;
 }
 
+// The combined bound of column j on the given side made explicit when it
+// tightens the current one by more than the tolerance.
+void RecursiveTighten(MCP* mcp, std::int32_t level, std::int32_t j, bool lower,
+                      std::int32_t* changes) {
+  const PresolveView v = Presolve_View(mcp);
+  if (lower) {
+    if (Skew_CombinedLower(mcp)[j - 1] > v.lower[j - 1] + kTol) {
+      Recursive_BoundLower(mcp, level, j, changes);
+    }
+  } else if (v.upper[j - 1] - kTol > Skew_CombinedUpper(mcp)[j - 1]) {
+    Recursive_BoundUpper(mcp, level, j, changes);
+  }
+}
+
 void RecursivePin(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forced,
                   std::int32_t* changes, bool lower) {
-  const PresolveView v = Presolve_View(mcp);
-  const double* lo = Skew_CombinedLower(mcp);
-  const double* up = Skew_CombinedUpper(mcp);
-  const double inf = Inf();
-  const char* operation = lower ? "Recursive_Lower" : "Recursive_Upper";
-  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
-    const std::int32_t p = v.row_entry[k] - 1;
-    const std::int32_t j = v.entry_column[p];
-    const double a = v.value[p];
-    if (v.Fixed(j) || !Presolve_NonZero(a) || lo[j - 1] == up[j - 1]) continue;
-    if (lower == (a > 0)) {
-      if (!(lo[j - 1] > -inf)) Error_Report("Presolve_Skew", __LINE__, operation, "cannot happen");
-      if (lo[j - 1] > v.lower[j - 1] + kTol) Recursive_BoundLower(mcp, level, j, changes);
-    } else {
-      if (!(up[j - 1] < inf)) Error_Report("Presolve_Skew", __LINE__, operation, "cannot happen");
-      if (v.upper[j - 1] - kTol > up[j - 1]) Recursive_BoundUpper(mcp, level, j, changes);
-    }
-  }
-  if (lower) {
-    Force_Lower(mcp, level, i, forced);
-  } else {
-    Force_Upper(mcp, level, i, forced);
-  }
+  Skew_PinRow(mcp, level, i, forced, changes, lower,
+              lower ? "Recursive_Lower" : "Recursive_Upper", RecursiveTighten);
 }
 
 // The recursive bounds that row i gave, made explicit and forgotten.

@@ -113,6 +113,17 @@ void Skew_CombineRow(MCP* mcp, std::int32_t i, bool recursive);
 const double* Skew_CombinedLower(MCP* mcp);
 const double* Skew_CombinedUpper(MCP* mcp);
 
+// Row i forced to the side of its lower (upper, when lower is false)
+// activity bound over the combined bounds: tighten(mcp, level, j, side,
+// changes) for each unfixed, non-zero column j not fixed by its combined
+// bounds, on the side that attains the bound (its combined bound there must
+// be finite: else an internal error naming operation), then the row is
+// pinned there.
+void Skew_PinRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forced,
+                 std::int32_t* changes, bool lower, const char* operation,
+                 void (*tighten)(MCP* mcp, std::int32_t level, std::int32_t j, bool lower,
+                                 std::int32_t* changes));
+
 // What a sweep over combined bounds does with the rows it decides: the
 // combined bounds to use (recursive ones too or not), where the row
 // activities are kept, the round that reports an infeasible row, and the
