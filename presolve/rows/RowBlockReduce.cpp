@@ -13,17 +13,6 @@
 
 namespace {
 
-// The first item of a list that cannot be fixed: its reason, or nullptr.
-const char* FixFault(const PresolveView& v, std::int32_t var, double value,
-                     const RowTolerance& tol) {
-  if (!RowCompare_Finite(value, tol.infinity)) return " Infinite Value";
-  if (RowCompare_Gt(v.lower[var - 1], value, tol.zerotol, tol.infinity) ||
-      RowCompare_Gt(value, v.upper[var - 1], tol.zerotol, tol.infinity)) {
-    return " Infeasible";
-  }
-  return nullptr;
-}
-
 const char* BoundFault(double lower, double upper, const RowTolerance& tol) {
   if (lower >= tol.infinity) return " Lower PInfinity";
   if (upper <= -tol.infinity) return " Upper MInfinity";
@@ -31,45 +20,16 @@ const char* BoundFault(double lower, double upper, const RowTolerance& tol) {
   return nullptr;
 }
 
-// The rows printed under a report line, at trace level 3 and above.
-void PrintRowIfTraced(MCP* mcp, std::int32_t row) {
-  if (Row_TraceLevel() >= 3) Row_PrintBlockRows(mcp, &row, 1);
-}
-
-// "%s%s\n" and the names of the rows, printed when the trace level is at
-// least threshold.
-void PrintRowsReport(MCP* mcp, const std::int32_t* rows, std::int32_t count, const char* label,
-                     const char* text, int threshold) {
-  if (Row_TraceLevel() < threshold) return;
-  char name[kRowNameLength];
-  Output_Printf(OUTPUT_LOG, "%s%s\n", label, text);
-  for (std::int32_t i = 0; i < count; ++i) {
-    Output_Printf(OUTPUT_LOG, "     %s\n", Row_ConstraintName(mcp, rows[i], name));
-    PrintRowIfTraced(mcp, rows[i]);
-  }
-}
-
 }  // namespace
 
 int Row_BlockFixKind(MCP* mcp, std::int32_t level, const std::int32_t* rows, std::int32_t kind,
                      const std::int32_t* vars, const double* values, double aux,
                      std::int32_t count, const char* label, std::int32_t* counter) {
-  const RowTolerance tol = RowTolerance_Current();
-  const PresolveView v = Presolve_View(mcp);
   for (std::int32_t i = 0; i < count; ++i) {
-    const char* fault = FixFault(v, vars[i], values[i], tol);
+    const char* fault = Row_ValueFault(mcp, vars[i], values[i]);
     if (fault != nullptr) return Row_BlockInfeasible(mcp, &rows[i], 1, label, fault);
   }
-  if (Row_TraceLevel() >= 2) {
-    char variable[kRowNameLength];
-    char constraint[kRowNameLength];
-    Output_Printf(OUTPUT_LOG, "%s Fixes Variables\n", label);
-    for (std::int32_t i = 0; i < count; ++i) {
-      Output_Printf(OUTPUT_LOG, "     %s = % 5.4e (%s)\n", Row_VariableName(mcp, vars[i], variable),
-                    values[i], Row_ConstraintName(mcp, rows[i], constraint));
-      PrintRowIfTraced(mcp, rows[i]);
-    }
-  }
+  Row_ReportValues(mcp, rows, vars, values, count, label, "Fixes Variables");
   for (std::int32_t i = 0; i < count; ++i) {
     Row_BlockFixVariable(mcp, level, rows[i], kind, vars[i], values[i], aux, counter);
   }
@@ -100,17 +60,7 @@ int Row_BlockBoundKind(MCP* mcp, std::int32_t level, const std::int32_t* rows, s
     const char* fault = BoundFault(lowers[i], uppers[i], tol);
     if (fault != nullptr) return Row_BlockInfeasible(mcp, &rows[i], 1, label, fault);
   }
-  if (Row_TraceLevel() >= 2) {
-    char variable[kRowNameLength];
-    char constraint[kRowNameLength];
-    Output_Printf(OUTPUT_LOG, "%s Bounds Variables\n", label);
-    for (std::int32_t i = 0; i < count; ++i) {
-      Output_Printf(OUTPUT_LOG, "     %s lb = % 5.4e ub = % 5.4e (%s)\n",
-                    Row_VariableName(mcp, vars[i], variable), lowers[i], uppers[i],
-                    Row_ConstraintName(mcp, rows[i], constraint));
-      PrintRowIfTraced(mcp, rows[i]);
-    }
-  }
+  Row_ReportBounds(mcp, rows, vars, lowers, uppers, count, label);
   for (std::int32_t i = 0; i < count; ++i) {
     Row_BlockBoundVariable(mcp, level, rows[i], kind, vars[i], lowers[i], uppers[i], aux, force,
                            counter);
@@ -145,17 +95,16 @@ void Row_BlockBoundVariable(MCP* mcp, std::int32_t level, std::int32_t row, std:
 
 int Row_BlockReport(MCP* mcp, const std::int32_t* rows, std::int32_t count, const char* label,
                     const char* suffix) {
-  PrintRowsReport(mcp, rows, count, label, suffix, 2);
+  Row_ReportRows(mcp, rows, count, label, suffix, 2);
   return ROW_CONTINUE;
 }
 
 int Row_BlockInfeasible(MCP* mcp, const std::int32_t* rows, std::int32_t count, const char* label,
                         const char* reason) {
-  PrintRowsReport(mcp, rows, count, label, reason, 0);
+  Row_ReportRows(mcp, rows, count, label, reason, 0);
   return ROW_INFEASIBLE;
 }
 
 void Row_PrintBlockRows(MCP* mcp, const std::int32_t* rows, std::int32_t count) {
-  if (Row_TraceLevel() < 3) return;
-  for (std::int32_t i = 0; i < count; ++i) Row_PrintRow(mcp, rows[i]);
+  Row_PrintRows(mcp, rows, count);
 }

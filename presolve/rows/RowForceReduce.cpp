@@ -11,60 +11,14 @@
 
 namespace {
 
-constexpr const char* kInfinite = " Infinite Value";
-constexpr const char* kInfeasible = " Infeasible";
-
-// The reason a value cannot be given to variable j, or nullptr.
-const char* ValueFault(MCP* mcp, std::int32_t j, double value, const RowTolerance& tol) {
-  if (!RowCompare_Finite(value, tol.infinity)) return kInfinite;
-  const double lower = DenseVector_Value(MCP_FullLower(mcp), j);
-  const double upper = DenseVector_Value(MCP_FullUpper(mcp), j);
-  if (RowCompare_Gt(lower, value, tol.zerotol, tol.infinity) ||
-      RowCompare_Gt(value, upper, tol.zerotol, tol.infinity)) {
-    return kInfeasible;
-  }
-  return nullptr;
-}
-
 // Checks the values of a list; reports the first failing item's row.
 int CheckValues(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
                 const double* values, std::int32_t count, const char* label) {
-  const RowTolerance tol = RowTolerance_Current();
   for (std::int32_t k = 0; k < count; ++k) {
-    const char* fault = ValueFault(mcp, vars[k], values[k], tol);
+    const char* fault = Row_ValueFault(mcp, vars[k], values[k]);
     if (fault != nullptr) return Row_ReportInfeasible(mcp, &rows[k], 1, label, fault);
   }
   return ROW_CONTINUE;
-}
-
-// "%s <heading>" and one line per item, each row printed under its line.
-void ReportValues(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
-                  const double* values, std::int32_t count, const char* label,
-                  const char* heading) {
-  if (Row_TraceLevel() < 2) return;
-  char variable[kRowNameLength];
-  char constraint[kRowNameLength];
-  Output_Printf(OUTPUT_LOG, "%s %s\n", label, heading);
-  for (std::int32_t k = 0; k < count; ++k) {
-    Output_Printf(OUTPUT_LOG, "     %s = % 5.4e (%s)\n", Row_VariableName(mcp, vars[k], variable),
-                  values[k], Row_ConstraintName(mcp, rows[k], constraint));
-    Row_Print(mcp, &rows[k], 1);
-  }
-}
-
-void ReportBounds(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
-                  const double* lowers, const double* uppers, std::int32_t count,
-                  const char* label) {
-  if (Row_TraceLevel() < 2) return;
-  char variable[kRowNameLength];
-  char constraint[kRowNameLength];
-  Output_Printf(OUTPUT_LOG, "%s Bounds Variables\n", label);
-  for (std::int32_t k = 0; k < count; ++k) {
-    Output_Printf(OUTPUT_LOG, "     %s lb = % 5.4e ub = % 5.4e (%s)\n",
-                  Row_VariableName(mcp, vars[k], variable), lowers[k], uppers[k],
-                  Row_ConstraintName(mcp, rows[k], constraint));
-    Row_Print(mcp, &rows[k], 1);
-  }
 }
 
 }  // namespace
@@ -78,7 +32,7 @@ int Row_FixVariables(MCP* mcp, std::int32_t level, const std::int32_t* rows,
                      const std::int32_t* vars, const double* values, std::int32_t count,
                      const char* label, std::int32_t* counter) {
   if (CheckValues(mcp, rows, vars, values, count, label) != ROW_CONTINUE) return ROW_INFEASIBLE;
-  ReportValues(mcp, rows, vars, values, count, label, "Fixes Variables");
+  Row_ReportValues(mcp, rows, vars, values, count, label, "Fixes Variables");
   for (std::int32_t k = 0; k < count; ++k) {
     Row_FixVariable(mcp, level, rows[k], PRESOLVE_KIND_BOUND, vars[k], values[k], counter);
   }
@@ -108,7 +62,7 @@ int Row_BoundVariables(MCP* mcp, std::int32_t level, const std::int32_t* rows,
   const RowTolerance tol = RowTolerance_Current();
   for (std::int32_t k = 0; k < count; ++k) {
     if (RowCompare_Gt(lowers[k], uppers[k], tol.zerotol, tol.infinity)) {
-      return Row_ReportInfeasible(mcp, &rows[k], 1, label, kInfeasible);
+      return Row_ReportInfeasible(mcp, &rows[k], 1, label, " Infeasible");
     }
     const std::int32_t j = vars[k];
     // A bound looser than the current one is no reduction a consistent rule
@@ -121,7 +75,7 @@ int Row_BoundVariables(MCP* mcp, std::int32_t level, const std::int32_t* rows,
       return ROW_CONTINUE;
     }
   }
-  ReportBounds(mcp, rows, vars, lowers, uppers, count, label);
+  Row_ReportBounds(mcp, rows, vars, lowers, uppers, count, label);
   for (std::int32_t k = 0; k < count; ++k) {
     Row_BoundVariable(mcp, level, rows[k], PRESOLVE_KIND_BOUND, vars[k], lowers[k],
                       uppers[k], counter);
@@ -132,23 +86,16 @@ int Row_BoundVariables(MCP* mcp, std::int32_t level, const std::int32_t* rows,
 int Row_ReportImplied(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
                       const double* values, std::int32_t count, const char* label) {
   if (CheckValues(mcp, rows, vars, values, count, label) != ROW_CONTINUE) return ROW_INFEASIBLE;
-  ReportValues(mcp, rows, vars, values, count, label, "Implies Variables");
+  Row_ReportValues(mcp, rows, vars, values, count, label, "Implies Variables");
   return ROW_CONTINUE;
 }
 
 int Row_ReportInfeasible(MCP* mcp, const std::int32_t* rows, std::int32_t count,
                          const char* label, const char* reason) {
-  if (Row_TraceLevel() < 0) return ROW_INFEASIBLE;
-  char name[kRowNameLength];
-  Output_Printf(OUTPUT_LOG, "%s%s\n", label, reason);
-  for (std::int32_t k = 0; k < count; ++k) {
-    Output_Printf(OUTPUT_LOG, "     %s\n", Row_ConstraintName(mcp, rows[k], name));
-    Row_Print(mcp, &rows[k], 1);
-  }
+  Row_ReportRows(mcp, rows, count, label, reason, 0);
   return ROW_INFEASIBLE;
 }
 
 void Row_Print(MCP* mcp, const std::int32_t* rows, std::int32_t count) {
-  if (Row_TraceLevel() < 3) return;
-  for (std::int32_t k = 0; k < count; ++k) Row_PrintRow(mcp, rows[k]);
+  Row_PrintRows(mcp, rows, count);
 }

@@ -166,3 +166,60 @@ void Row_PrintRow(MCP* mcp, std::int32_t r) {
   }
   Output_Printf(OUTPUT_LOG, "%s", Sense(lower, upper, tol.infinity));
 }
+
+const char* Row_ValueFault(MCP* mcp, std::int32_t j, double value) {
+  const RowTolerance tol = RowTolerance_Current();
+  if (!RowCompare_Finite(value, tol.infinity)) return " Infinite Value";
+  const double lower = DenseVector_Value(MCP_FullLower(mcp), j);
+  const double upper = DenseVector_Value(MCP_FullUpper(mcp), j);
+  if (RowCompare_Gt(lower, value, tol.zerotol, tol.infinity) ||
+      RowCompare_Gt(value, upper, tol.zerotol, tol.infinity)) {
+    return " Infeasible";
+  }
+  return nullptr;
+}
+
+void Row_PrintRows(MCP* mcp, const std::int32_t* rows, std::int32_t count) {
+  if (Row_TraceLevel() < 3) return;
+  for (std::int32_t k = 0; k < count; ++k) Row_PrintRow(mcp, rows[k]);
+}
+
+void Row_ReportRows(MCP* mcp, const std::int32_t* rows, std::int32_t count, const char* label,
+                    const char* text, int threshold) {
+  if (Row_TraceLevel() < threshold) return;
+  char name[kRowNameLength];
+  Output_Printf(OUTPUT_LOG, "%s%s\n", label, text);
+  for (std::int32_t k = 0; k < count; ++k) {
+    Output_Printf(OUTPUT_LOG, "     %s\n", Row_ConstraintName(mcp, rows[k], name));
+    Row_PrintRows(mcp, &rows[k], 1);
+  }
+}
+
+void Row_ReportValues(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
+                      const double* values, std::int32_t count, const char* label,
+                      const char* heading) {
+  if (Row_TraceLevel() < 2) return;
+  char variable[kRowNameLength];
+  char constraint[kRowNameLength];
+  Output_Printf(OUTPUT_LOG, "%s %s\n", label, heading);
+  for (std::int32_t k = 0; k < count; ++k) {
+    Output_Printf(OUTPUT_LOG, "     %s = % 5.4e (%s)\n", Row_VariableName(mcp, vars[k], variable),
+                  values[k], Row_ConstraintName(mcp, rows[k], constraint));
+    Row_PrintRows(mcp, &rows[k], 1);
+  }
+}
+
+void Row_ReportBounds(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
+                      const double* lowers, const double* uppers, std::int32_t count,
+                      const char* label) {
+  if (Row_TraceLevel() < 2) return;
+  char variable[kRowNameLength];
+  char constraint[kRowNameLength];
+  Output_Printf(OUTPUT_LOG, "%s Bounds Variables\n", label);
+  for (std::int32_t k = 0; k < count; ++k) {
+    Output_Printf(OUTPUT_LOG, "     %s lb = % 5.4e ub = % 5.4e (%s)\n",
+                  Row_VariableName(mcp, vars[k], variable), lowers[k], uppers[k],
+                  Row_ConstraintName(mcp, rows[k], constraint));
+    Row_PrintRows(mcp, &rows[k], 1);
+  }
+}

@@ -121,3 +121,28 @@ void Row_BoundTo(MCP* mcp, std::int32_t level, std::int32_t row, std::int32_t ki
 // coefficients are not zero (jactol), the constant at savedX, and the sense
 // the bounds give it (" == 0", " <= 0", " >= 0" or " ?= 0").
 void Row_PrintRow(MCP* mcp, std::int32_t r);
+
+// ---------------------------------------------------------------------------
+// Reports shared by the forcing-row and block reductions. All print on the
+// log; rows are printed term by term under their line at trace level 3.
+
+// The reason value cannot be given to variable j (" Infinite Value" when it
+// is not finite, " Infeasible" when it lies outside j's bounds by more than
+// zerotol), or nullptr.
+const char* Row_ValueFault(MCP* mcp, std::int32_t j, double value);
+// Rows printed term by term (Row_PrintRow), at trace level 3 and above.
+void Row_PrintRows(MCP* mcp, const std::int32_t* rows, std::int32_t count);
+// "%s%s\n" with label and text, then each row's name, at trace level
+// threshold and above.
+void Row_ReportRows(MCP* mcp, const std::int32_t* rows, std::int32_t count, const char* label,
+                    const char* text, int threshold);
+// "%s %s\n" with label and heading, then "     %s = % 5.4e (%s)\n" per item,
+// at trace level 2 and above.
+void Row_ReportValues(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
+                      const double* values, std::int32_t count, const char* label,
+                      const char* heading);
+// "%s Bounds Variables\n", then "     %s lb = % 5.4e ub = % 5.4e (%s)\n"
+// per item, at trace level 2 and above.
+void Row_ReportBounds(MCP* mcp, const std::int32_t* rows, const std::int32_t* vars,
+                      const double* lowers, const double* uppers, std::int32_t count,
+                      const char* label);
