@@ -2,6 +2,8 @@
 // optional proximal term, and the perturbation-only variant.
 #include "solver/Crash.hpp"
 
+#include <limits>
+
 #include "core/DenseVector.hpp"
 #include "core/Error.hpp"
 #include "core/FunctionJacobian.hpp"
@@ -14,6 +16,7 @@
 #include "factorization/Basis.hpp"
 #include "problems/MCP.hpp"
 #include "problems/Residual.hpp"
+#include "solver/CrashFront.hpp"
 #include "solver/CrashMatrix.hpp"
 #include "solver/Information.hpp"
 #include "solver/SarnOptions.hpp"
@@ -26,6 +29,8 @@ namespace {
 constexpr int kAttempts = 6;
 // The proximal term a failed attempt without one starts from, at least.
 constexpr double kFirstProximal = 1e-8;
+// Corrections of a widened free set per step.
+constexpr int kCorrections = 3;
 
 // Active-set codes: BASIS_BASIC (free), BASIS_LOWER, BASIS_UPPER.
 constexpr std::int32_t kFree = BASIS_BASIC;
@@ -154,6 +159,25 @@ int NewtonTarget(MCP* mcp, CrashMatrix* matrix, DenseVector* x, FunctionJacobian
   return 1;
 }
 
+// The merits of the latest points: a step is accepted against the largest
+// of them (a nonmonotone line search). The merit of an active-set step need
+// not fall at every step even where the steps make progress: while a
+// region of held variables shrinks one layer at a time, the merit can grow
+// at the full step and fall only at a shortened one, which stops the
+// widening of the free set (a widened set is kept only with a full step).
+struct MeritHistory {
+  static constexpr int kLength = 5;
+  double values[kLength] = {};
+  int count = 0;
+  void Add(double f) { values[count++ % kLength] = f; }
+  double Reference(double f) const {
+    double largest = f;
+    const int stored = count < kLength ? count : kLength;
+    for (int k = 0; k < stored; ++k) largest = values[k] > largest ? values[k] : largest;
+    return largest;
+  }
+};
+
 // The next proximal term after a failed attempt; returns mu itself when it
 // cannot grow.
 double IncreaseProximal(double mu, double residual) {
@@ -167,6 +191,69 @@ double IncreaseProximal(double mu, double residual) {
   }
   if (next > maximum) next = maximum;
   return next > mu ? next : mu;
+}
+
+// The point of least merit so far.
+struct BestPoint {
+  DenseVector* x;  // n entries of scratch
+  double merit = std::numeric_limits<double>::infinity();
+  void Offer(double f, const DenseVector* point) {
+    if (!(f < merit)) return;
+    merit = f;
+    DenseVector_CloneFull(x, point);
+  }
+  // Whether the best point has a smaller merit than f.
+  bool Improves(double f) const { return merit < f; }
+};
+
+// What a crash step reads and the scratch it writes.
+struct StepContext {
+  MCP* mcp;
+  const SearchParameters* p;
+  CrashMatrix* matrix;
+  CrashFront* front;
+  IDenseVector* status;  // memberships of the step (n entries)
+  DenseVector* g;        // merit gradient at x (differentiable merits only)
+  DenseVector* target;   // the Newton point x + d
+  DenseVector* accepted; // the point the search accepts
+  FunctionJacobian* trial;
+  Information* record;
+};
+
+// Searches from x (merit f, reference merit reference) toward the Newton
+// point of the step's memberships with the proximal term *mu, and with
+// larger ones while the system is singular or the search fails. A widened
+// free set first gives back to the active set the widened variables that
+// the direction takes beyond a bound, and is kept only with a full step:
+// a widened set that fails returns false at once, for the caller to retract
+// it. Returns whether a point was accepted (into c->accepted).
+bool FindStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, double f, double reference,
+              double residual, double* mu, SearchResult* result) {
+  int corrections = 0;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    ++statistics.systems;
+    const bool solved = CrashMatrix_Prepare(c->matrix, FJ, c->status, *mu) &&
+                        NewtonTarget(c->mcp, c->matrix, x, FJ, c->status, c->target);
+    if (solved && c->front->count > 0 && corrections < kCorrections &&
+        CrashFront_Overshoot(c->front, c->target, MCP_Lower(c->mcp), MCP_Upper(c->mcp),
+                             c->status) > 0) {
+      ++corrections;
+      --attempt;
+      continue;
+    }
+    bool found = false;
+    if (solved) {
+      found = Search_Between(c->mcp, c->p, x, x, c->target, c->g, f, reference, c->trial,
+                             c->accepted, result) != 0;
+      c->record->function_evaluations += result->function_evaluations;
+    }
+    if (c->front->count > 0) return found && result->step >= 1.0;
+    if (found) return true;
+    const double larger = IncreaseProximal(*mu, residual);
+    if (!(larger > *mu)) return false;
+    *mu = larger;
+  }
+  return false;
 }
 
 void LogHeader(int mode) {
@@ -241,6 +328,10 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   DenseVector* accepted = Scratch(4, n);
   DenseVector* target = Scratch(5, n);
   CrashMatrix matrix = CrashMatrix_Start(IScratch(1, n), Scratch(7, n), Scratch(8, n));
+  MeritHistory history;
+  BestPoint best{Scratch(9, n)};
+  CrashFront front = CrashFront_Start(IScratch(3, n), IScratch(4, n), IScratch(5, n));
+  StepContext step{mcp, &p, &matrix, &front, status, g, target, accepted, trial, record};
   struct Tally {
     CrashMatrix* matrix;
     ~Tally() {
@@ -255,23 +346,23 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
 
     const double f = differentiable ? Search_MeritGradient(mcp, code, x, FJ, g)
                                     : Search_Merit(mcp, code, x, FJ);
+    history.Add(f);
+    best.Offer(f, x);
     SearchResult result{};
-    bool found = false;
-    for (int attempt = 0; attempt < kAttempts && !found; ++attempt) {
-      if (CrashMatrix_Prepare(&matrix, FJ, status, mu) &&
-          NewtonTarget(mcp, &matrix, x, FJ, status, target)) {
-        found = Search_Between(mcp, &p, x, x, target, g, f, f, trial, accepted, &result) != 0;
-        record->function_evaluations += result.function_evaluations;
-      }
-      if (found) break;
-      const double larger = IncreaseProximal(mu, residual);
-      if (!(larger > mu)) break;
-      mu = larger;
-    }
+    const double step_mu = mu;
+    bool found = FindStep(&step, x, FJ, f, history.Reference(f), residual, &mu, &result);
     if (!found && all_free) {
       all_free = false;
       mu = initial_mu;
       UpdateActiveSet(mcp, x, FJ, status, true);
+      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, false);
+      --iteration;
+      continue;
+    }
+    if (!found && front.count > 0) {
+      // The widened set led nowhere: the step again with the rule's own.
+      CrashFront_Retract(&front, status);
+      mu = step_mu;
       --iteration;
       continue;
     }
@@ -294,12 +385,25 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
 
     residual = ResidualAt(mcp, code, x, FJ);
     const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
+    if (changes >= change_limit) {
+      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0);
+    }
     if (iteration % frequency == 0) {
       LogLine(mode, iteration, changes, record, residual, result.step, mu);
     }
     if (changes < change_limit) break;
     mu *= shrink;
     if (mu < smallest) mu = 0.0;
+  }
+  // A nonmonotone search may end above a merit it passed: the phase hands
+  // on the best point it saw.
+  if (best.Improves(Search_Merit(mcp, code, x, FJ))) {
+    record->function_evaluations += 1;
+    record->jacobian_evaluations += 1;
+    if (MCP_Jacobian(mcp, best.x, trial)) {
+      DenseVector_CloneFull(x, best.x);
+      FunctionJacobian_Copy(FJ, trial);
+    }
   }
   record->mstep_request = record->crash_iterations > 0 ? 1 : 0;
 }

@@ -2,15 +2,25 @@
 // solution's active set before the first major iteration.
 //
 // Crash_Newton is a projected Newton method. At x it splits the variables
-// into the active set (at the lower bound with F_i > 0, at the upper bound
-// with F_i < 0) and the rest, solves the Newton system of the rest with the
-// active variables held,
-//   (J_II + mu I) d_I = -F_I,  d_A = 0,
+// into the active set (by the semismooth rule on x - mid(l, u, x - F): held
+// at the lower bound where x - F is at or below it and F_i > 0, at the
+// upper bound where x - F is at or above it and F_i < 0) and the rest,
+// solves the Newton system of the rest with the active variables moved
+// onto their bounds,
+//   (J_II + mu I) d_I = -F_I - J_IA d_A,
 // through the timed basis of the Workspace (kept factored from step to step
 // and updated by column replacements while J stays the same, see
-// solver/CrashMatrix.hpp), and searches along the line or
-// the projected arc towards x + d (monotone Armijo on the crash merit
-// function, at most crash_minor_iteration_limit trials). The proximal term
+// solver/CrashMatrix.hpp), and searches along the line or the projected arc
+// towards x + d (nonmonotone Armijo on the crash merit function against the
+// largest merit of the latest five points, at most
+// crash_minor_iteration_limit trials). The first step takes every variable
+// as free (a full Newton step that the projection cuts back to the bounds);
+// when it fails, the active set of the start point is used. When the active
+// set moves as a front, the free set of the next step is widened along it
+// (solver/CrashFront.hpp); a widened set whose direction takes widened
+// variables beyond a bound gives them back to the active set and solves
+// again (three times at most), and one that yields no full step is dropped
+// for the rule's own set. The proximal term
 // mu starts at min(crash_proximal_merit_factor * residual,
 // crash_proximal_initial_maximum) with crash_perturb, else at 0; a singular
 // system or a failed search raises it (crash_proximal_increase_factor, at
@@ -19,7 +29,8 @@
 // crash_proximal_minimum. The phase stops after crash_iteration_limit
 // steps, when the residual falls below crash_convergence_tolerance, when a
 // step changes fewer than crash_nbchange_limit active-set memberships, when
-// no step can be found, or at an interrupt.
+// no step can be found, or at an interrupt. It ends at the point of least
+// merit it met (evaluated once more when that is not the latest point).
 //
 // Both operations work in place on the driver's point x (reduced problem,
 // n entries, inside its bounds) and function-Jacobian pair FJ, which holds F
@@ -33,8 +44,10 @@
 //
 // Scratch: Workspace vectors 1 (direction), 2 (right-hand side), 3 (merit
 // gradient), 4 (accepted point), 5 (x + d), 6 (solution of the system), 7
-// and 8 (refinement of a solve with kept factors), integer vectors 1 (basis
-// columns) and 2 (active set), the matrix and the timed basis. The phase
+// and 8 (refinement of a solve with kept factors), 9 (the best point),
+// integer vectors 1 (basis columns), 2 (active set), 3 to 5 (the front:
+// memberships of the rule, widened marks, search queue), the matrix and the
+// timed basis. The phase
 // holds a Workspace reference and a trial function-Jacobian pair while it
 // runs and releases both on every path out.
 #pragma once
@@ -47,14 +60,17 @@ struct Information;
 struct MCP;
 
 // What the latest Crash_Newton did: its steps, the factorizations of its
-// Newton matrix from scratch, the column replacements that updated them and
-// the refinement steps (one extra solve each) of solves with kept factors.
+// Newton matrix from scratch, the column replacements that updated them,
+// the refinement steps (one extra solve each) of solves with kept factors,
+// and the Newton systems solved (a step's tries with larger proximal terms
+// and corrections of a widened set each solve one).
 // Zero before the first crash; kept after it for the caller to read.
 struct CrashStatistics {
   std::int32_t steps;
   std::int32_t factorizations;
   std::int32_t updates;
   std::int32_t refinements;
+  std::int32_t systems;
 };
 CrashStatistics Crash_GetStatistics();
 

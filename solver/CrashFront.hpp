@@ -1,0 +1,55 @@
+// CrashFront: widening of the crash's free set along a moving front.
+//
+// When the active set of the crash moves as a front, each step frees only
+// the held variables next to the ones the step before freed (on an
+// obstacle problem, one layer of the grid per step, so the number of steps
+// grows with the grid). CrashFront watches the memberships from step to
+// step: when a step frees variables and holds none (a front that moves one
+// way), it also frees the held variables within `depth` links of the newly
+// freed ones in the pattern of J (variable i is linked to j when F_i
+// depends on x_j), with the depth doubling from step to step while the
+// front keeps moving; when a variable freed that way comes back held, the
+// widening overshot and the depth returns to 0. A widened set is only a
+// guess of the Newton step's active set: the step's line search judges the
+// step, the next step's memberships correct the guess, and when no step is
+// found the caller falls back to the memberships the rule gave
+// (CrashFront_Retract).
+#pragma once
+
+#include <cstdint>
+
+struct DenseVector;
+struct IDenseVector;
+struct SparseMatrix;
+
+struct CrashFront {
+  IDenseVector* previous;  // memberships the rule gave at the latest step (n entries)
+  IDenseVector* widened;   // 1 for a variable the latest widening freed, else 0 (n entries)
+  IDenseVector* queue;     // n entries of scratch for the search through J
+  bool started;            // previous holds memberships
+  std::int32_t depth;      // links of the latest widening (0: none)
+  std::int32_t count;      // variables the latest widening freed
+  std::int32_t ceiling;    // largest depth after a retraction (0: none)
+};
+
+// A record without memberships over the caller's scratch vectors.
+CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDenseVector* queue);
+
+// status (n entries, BASIS_BASIC for free, else held) holds the memberships
+// the rule gives at the new point. Records them, and when the front moved
+// one way since the previous call, frees in status the held variables
+// within the new depth of the newly freed ones in the pattern of J
+// (1-based columns 1..n). Returns how many it freed.
+std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
+                              bool allowed);
+
+// Holds again, in status, the variables of the latest widening that
+// target (n entries) puts beyond a bound (lower, upper: n entries each),
+// at the bound the rule gave them. Returns how many.
+std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
+                                  const DenseVector* lower, const DenseVector* upper,
+                                  IDenseVector* status);
+
+// Puts status back to the memberships the rule gave at the latest call and
+// stops widening until the front moves one way again.
+void CrashFront_Retract(CrashFront* front, IDenseVector* status);

@@ -1,0 +1,135 @@
+// Widening of the crash's free set along a moving front, on a chain of
+// variables (F_i depends on x_{i-1}, x_i, x_{i+1}): the depth doubles while
+// the front moves one way, stops when it turns or the widening overshot,
+// the overshoot correction gives back exactly the widened variables beyond
+// a bound, and a retraction restores the rule's own memberships.
+#include "solver/CrashFront.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/DenseVector.hpp"
+#include "core/IDenseVector.hpp"
+#include "core/SparseMatrix.hpp"
+#include "core/SparseTestSupport.hpp"
+#include "problems/MCP.hpp"
+
+namespace {
+
+constexpr int kN = 40;
+
+// "F" free, "L" held at the lower bound, one letter per variable.
+std::vector<int> Codes(const std::string& letters) {
+  std::vector<int> codes;
+  for (char c : letters) codes.push_back(c == 'F' ? BASIS_BASIC : BASIS_LOWER);
+  return codes;
+}
+
+// The first free count variables, the rest held.
+std::string FreeFirst(int count) { return std::string(count, 'F') + std::string(kN - count, 'L'); }
+
+class CrashFrontTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<sparse_test::Entry> entries;
+    for (int j = 1; j <= kN; ++j) {
+      for (int i = j - 1; i <= j + 1; ++i) {
+        if (i >= 1 && i <= kN) entries.push_back({i, j, i == j ? 2.0 : -1.0});
+      }
+    }
+    J_ = sparse_test::Build(kN, kN, entries, sparse_test::Layout::kPacked);
+    for (IDenseVector*& v : vectors_) {
+      v = IDenseVector_Create(kN);
+      IDenseVector_SetLength(v, kN);
+    }
+    front_ = CrashFront_Start(vectors_[0], vectors_[1], vectors_[2]);
+  }
+  void TearDown() override {
+    SparseMatrix_Destroy(J_);
+    for (IDenseVector* v : vectors_) IDenseVector_Destroy(v);
+  }
+
+  // Sets status to the rule's memberships and widens; returns the widened
+  // memberships as letters.
+  std::string Widen(const std::string& rule, bool allowed = true) {
+    const std::vector<int> codes = Codes(rule);
+    for (int i = 0; i < kN; ++i) IDenseVector_SetValue(status(), i + 1, codes[i]);
+    CrashFront_Widen(&front_, J_, status(), allowed);
+    return Letters();
+  }
+  std::string Letters() const {
+    std::string letters;
+    for (int i = 0; i < kN; ++i) {
+      letters += IDenseVector_Value(vectors_[3], i + 1) == BASIS_BASIC ? 'F' : 'L';
+    }
+    return letters;
+  }
+  IDenseVector* status() { return vectors_[3]; }
+
+  SparseMatrix* J_ = nullptr;
+  IDenseVector* vectors_[4] = {};
+  CrashFront front_{};
+};
+
+TEST_F(CrashFrontTest, DepthDoublesWhileTheFrontMovesOneWay) {
+  EXPECT_EQ(Widen(FreeFirst(5)), FreeFirst(5));  // first memberships: nothing to compare
+  EXPECT_EQ(Widen(FreeFirst(6)), FreeFirst(7));  // depth 1
+  EXPECT_EQ(front_.count, 1);
+  EXPECT_EQ(Widen(FreeFirst(8)), FreeFirst(10));  // depth 2 from the newly freed 7 and 8
+  EXPECT_EQ(Widen(FreeFirst(11)), FreeFirst(15));  // depth 4
+  EXPECT_EQ(front_.depth, 4);
+}
+
+TEST_F(CrashFrontTest, StopsWhenTheFrontTurnsOrOvershot) {
+  struct Case {
+    const char* label;
+    std::string after;  // the rule's memberships after the widened step
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"a variable went from free to held", "L" + FreeFirst(8).substr(1), true},
+      {"a widened variable came back held", FreeFirst(6).substr(0, kN - 1) + "F", true},
+      {"nothing moved", FreeFirst(6), true},
+      {"the step was not a full one", FreeFirst(9), false},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    Widen(FreeFirst(5));
+    ASSERT_EQ(Widen(FreeFirst(6)), FreeFirst(7));
+    EXPECT_EQ(Widen(c.after, c.allowed), c.after) << c.label;
+    EXPECT_EQ(front_.count, 0) << c.label;
+  }
+}
+
+TEST_F(CrashFrontTest, OvershootGivesBackTheWidenedVariablesBeyondABound) {
+  Widen(FreeFirst(5));
+  Widen(FreeFirst(6));
+  ASSERT_EQ(Widen(FreeFirst(8)), FreeFirst(10));  // 9 and 10 widened
+  DenseVector* target = DenseVector_Create(kN);
+  DenseVector* lower = DenseVector_Create(kN);
+  DenseVector* upper = DenseVector_Create(kN);
+  for (DenseVector* v : {target, lower, upper}) DenseVector_SetLength(v, kN);
+  for (int i = 1; i <= kN; ++i) {
+    DenseVector_SetValue(lower, i, 0.0);
+    DenseVector_SetValue(upper, i, 1e20);
+    DenseVector_SetValue(target, i, -1.0);  // every variable below its bound
+  }
+  DenseVector_SetValue(target, 9, 0.5);  // widened and inside: stays free
+  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 1);
+  EXPECT_EQ(Letters(), FreeFirst(9));  // 1-8 are the rule's own: untouched
+  EXPECT_EQ(front_.count, 1);
+  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 0);
+
+  CrashFront_Retract(&front_, status());
+  EXPECT_EQ(Letters(), FreeFirst(8));
+  EXPECT_EQ(front_.count, 0);
+  // After the overshoot the depth grows again only up to half its size.
+  EXPECT_EQ(Widen(FreeFirst(9)), FreeFirst(10));
+  EXPECT_EQ(Widen(FreeFirst(11)), FreeFirst(12));
+  for (DenseVector* v : {target, lower, upper}) DenseVector_Destroy(v);
+}
+
+}  // namespace
