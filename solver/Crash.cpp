@@ -350,7 +350,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     best.Offer(f, x);
     SearchResult result{};
     const double step_mu = mu;
-    bool found = FindStep(&step, x, FJ, f, history.Reference(f), residual, &mu, &result);
+    bool found = FindStep(&step, x, FJ, f, front.moving ? history.Reference(f) : f, residual,
+                          &mu, &result);
     if (!found && all_free) {
       all_free = false;
       mu = initial_mu;

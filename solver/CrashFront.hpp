@@ -9,7 +9,10 @@
 // freed ones in the pattern of J (variable i is linked to j when F_i
 // depends on x_j), with the depth doubling from step to step while the
 // front keeps moving; when a variable freed that way comes back held, the
-// widening overshot and the depth returns to 0. A widened set is only a
+// widening overshot and the depth returns to 0. Once a direction has taken
+// widened variables beyond their bounds (CrashFront_Overshoot), the front
+// is within reach and the depth stays at 1; after a retraction it grows to
+// half the depth that failed at most. A widened set is only a
 // guess of the Newton step's active set: the step's line search judges the
 // step, the next step's memberships correct the guess, and when no step is
 // found the caller falls back to the memberships the rule gave
@@ -27,9 +30,11 @@ struct CrashFront {
   IDenseVector* widened;   // 1 for a variable the latest widening freed, else 0 (n entries)
   IDenseVector* queue;     // n entries of scratch for the search through J
   bool started;            // previous holds memberships
+  bool moving;             // the latest step freed variables and held none, and
+                           // no widened variable came back held
   std::int32_t depth;      // links of the latest widening (0: none)
   std::int32_t count;      // variables the latest widening freed
-  std::int32_t ceiling;    // largest depth after a retraction (0: none)
+  std::int32_t ceiling;    // largest depth after an overshoot or a retraction (0: none)
 };
 
 // A record without memberships over the caller's scratch vectors.

@@ -126,7 +126,7 @@ TEST_F(CrashFrontTest, OvershootGivesBackTheWidenedVariablesBeyondABound) {
   CrashFront_Retract(&front_, status());
   EXPECT_EQ(Letters(), FreeFirst(8));
   EXPECT_EQ(front_.count, 0);
-  // After the overshoot the depth grows again only up to half its size.
+  // After an overshoot the widening goes one link at a time.
   EXPECT_EQ(Widen(FreeFirst(9)), FreeFirst(10));
   EXPECT_EQ(Widen(FreeFirst(11)), FreeFirst(12));
   for (DenseVector* v : {target, lower, upper}) DenseVector_Destroy(v);
