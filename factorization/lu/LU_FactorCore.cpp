@@ -465,14 +465,16 @@ bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   LU_Factors& f = *s.factors;
   if (f.grow == nullptr || extra <= 0) return false;
   const std::int32_t old_length = s.storage;
-  const std::int64_t min_length = static_cast<std::int64_t>(old_length) + extra;
+  std::int64_t min_length = static_cast<std::int64_t>(old_length) + extra;
   if (min_length > kIntMax) return false;
+  if (s.growths == 0) min_length = LU_FirstGrowthLength(s.m, s.n, old_length, min_length);
   const std::int32_t front = std::max(s.col_end, s.row_end);
   const std::int32_t back = std::min(s.fp, s.slot_low);
   if (!f.grow(f.grow_context, f, min_length, front, back)) return false;
   // The factors, the reserved areas and the current slot moved up by the
   // growth; the files stayed where they were.
   const std::int32_t delta = f.storage_length - old_length;
+  ++s.growths;
   s.storage += delta;
   s.usable += delta;
   s.fp += delta;
@@ -481,6 +483,19 @@ bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   s.l_first += delta;
   BindStorage(s);
   return delta >= extra;
+}
+
+std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t storage,
+                                  std::int64_t min_length) {
+  // Fill tends to come late in a factorization (it grows with the active
+  // submatrix), so a storage that runs short once usually runs short again.
+  // Each growth copies what is in use and writes fresh memory; positions
+  // that are never used cost address space only.
+  constexpr std::int64_t kFirstGrowthFactor = 9;
+  const std::int64_t wanted = kFirstGrowthFactor * storage;
+  if (wanted > kIntMax) return min_length;
+  const std::int64_t dense = 2 * static_cast<std::int64_t>(m) * n + 2 * (static_cast<std::int64_t>(m) + n);
+  return std::max(min_length, std::min(wanted, dense));
 }
 
 void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
@@ -542,7 +557,7 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.threshold = 0.0;
   s.l_length = s.u_length = s.merit_sum = 0;
   s.u_triangle = m;
-  s.l_triangle = s.dense1 = s.dense2 = s.rank = s.compressions = 0;
+  s.l_triangle = s.dense1 = s.dense2 = s.rank = s.compressions = s.growths = 0;
   s.l_max = s.u_max = s.diag_max = s.active_max = 0.0;
   s.diag_min = element_count == 0 ? 0.0 : 1e20;
   s.required = 0;

@@ -93,6 +93,7 @@ struct LU_Core {
 
   std::int64_t l_length, u_length, merit_sum;
   std::int32_t u_triangle, l_triangle, dense1, dense2, rank, compressions;
+  std::int32_t growths;  // storage growths during this factorization
   double l_max, u_max, diag_max, diag_min, active_max;
   std::int64_t required;
 };
@@ -202,9 +203,18 @@ std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_count, std::int32_t l_cou
 
 // Storage growth through the caller's hook when free space below the factors
 // is short: grows the storage by at least `extra` positions, moving the
-// factors, the reserved areas and the current slot to its new end. False
-// when there is no hook or it refused.
+// factors, the reserved areas and the current slot to its new end; the
+// first growth of a factorization asks for nine times the storage (see
+// LU_FirstGrowthLength). False when there is no hook or it refused.
 bool LU_GrowCore(LU_Core& s, std::int64_t extra);
+
+// Length the first growth of a factorization asks for: nine times the
+// storage, so that one growth does what would otherwise take several, but
+// no more than dense factors of the m by n matrix could use (2 m n + 2 (m +
+// n)) and never less than min_length; min_length alone when nine times the
+// storage lies beyond the 32-bit range.
+std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t storage,
+                                  std::int64_t min_length);
 
 // Compresses a file of `count` items (entries of item x at
 // starts(x)..starts(x) + lengths(x) - 1 of index, and of values when given;
