@@ -494,7 +494,8 @@ std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t s
   constexpr std::int64_t kFirstGrowthFactor = 9;
   const std::int64_t wanted = kFirstGrowthFactor * storage;
   if (wanted > kIntMax) return min_length;
-  const std::int64_t dense = 2 * static_cast<std::int64_t>(m) * n + 2 * (static_cast<std::int64_t>(m) + n);
+  const std::int64_t dense =
+      2 * static_cast<std::int64_t>(m) * n + 2 * (static_cast<std::int64_t>(m) + n);
   return std::max(min_length, std::min(wanted, dense));
 }
 
