@@ -303,6 +303,11 @@ std::int32_t LU_DenseFactor(LU_Core& s, std::int32_t done, bool partial);
 // Scale and update kernels of the dense phase (stride 1).
 void LU_Scale(std::int32_t n, double alpha, double* x);
 void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y);
+// x[0..rows-1] += u[t] * columns[t][0..rows-1] for t = 0..count-1, the
+// products of each element added one after another in the order of t (the
+// sums of as many LU_Axpy calls). x overlaps none of the columns.
+void LU_AddProducts(std::int32_t rows, std::int32_t count, const double* u,
+                    const double* const* columns, double* x);
 
 // ---------------------------------------------------------------------------
 // Column replacement steps
