@@ -20,6 +20,10 @@
 
 #include "factorization/lu/LU_Library.hpp"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
@@ -461,6 +465,36 @@ void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::
   std::copy(from.lu_col_index + at, from.lu_col_index + at + back, ci + at + shift);
 }
 
+namespace {
+
+// Asks the system to back the whole pages inside block (`bytes` long) with
+// large pages.
+void AdviseLargePages(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kPage = 4096;
+  const auto begin = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kPage - 1);
+  // Only a hint: the pages stay usable whatever the answer.
+  if (last > first) (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+}  // namespace
+
+void LU_AdviseLargePages(const LU_Factors& f) {
+  // Below this length the values fill less than one large page.
+  constexpr std::int32_t kLeast = 1 << 18;
+  if (f.storage_length < kLeast) return;
+  const auto length = static_cast<std::size_t>(f.storage_length);
+  AdviseLargePages(f.lu_value, length * sizeof(double));
+  AdviseLargePages(f.lu_row_index, length * sizeof(std::int32_t));
+  AdviseLargePages(f.lu_col_index, length * sizeof(std::int32_t));
+}
+
 bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   LU_Factors& f = *s.factors;
   if (f.grow == nullptr || extra <= 0) return false;
@@ -471,6 +505,7 @@ bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   const std::int32_t front = std::max(s.col_end, s.row_end);
   const std::int32_t back = std::min(s.fp, s.slot_low);
   if (!f.grow(f.grow_context, f, min_length, front, back)) return false;
+  LU_AdviseLargePages(f);
   // The factors, the reserved areas and the current slot moved up by the
   // growth; the files stayed where they were.
   const std::int32_t delta = f.storage_length - old_length;

@@ -208,6 +208,14 @@ std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_count, std::int32_t l_cou
 // LU_FirstGrowthLength). False when there is no hook or it refused.
 bool LU_GrowCore(LU_Core& s, std::int64_t extra);
 
+// A storage of many positions is mostly written for the first time during
+// the factorization, and a fresh page costs a fault to the system: asks the
+// system (where it takes such advice) to back the storage arrays with large
+// pages, which take a fault each for many small ones. Storage too short to
+// fill a large page is left alone. Only a hint: nothing changes in the
+// arrays.
+void LU_AdviseLargePages(const LU_Factors& f);
+
 // Length the first growth of a factorization asks for: nine times the
 // storage, so that one growth does what would otherwise take several, but
 // no more than dense factors of the m by n matrix could use (2 m n + 2 (m +
