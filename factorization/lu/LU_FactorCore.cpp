@@ -525,13 +525,16 @@ std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t s
   // Fill tends to come late in a factorization (it grows with the active
   // submatrix), so a storage that runs short once usually runs short again.
   // Each growth copies what is in use and writes fresh memory; positions
-  // that are never used cost address space only.
+  // that are never used cost address space only, but a request far beyond
+  // the need may still fail where a smaller one would not: the boost stops
+  // at kMostBoosted positions.
   constexpr std::int64_t kFirstGrowthFactor = 9;
-  const std::int64_t wanted = kFirstGrowthFactor * storage;
-  if (wanted > kIntMax) return min_length;
+  constexpr std::int64_t kMostBoosted = std::int64_t{1} << 27;  // 2 GiB of storage
   const std::int64_t dense =
       2 * static_cast<std::int64_t>(m) * n + 2 * (static_cast<std::int64_t>(m) + n);
-  return std::max(min_length, std::min(wanted, dense));
+  const std::int64_t wanted =
+      std::min({kFirstGrowthFactor * storage, dense, kMostBoosted});
+  return std::max(min_length, wanted);
 }
 
 void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
