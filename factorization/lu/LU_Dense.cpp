@@ -1,9 +1,10 @@
 // Dense phase of the LU factor core: once the active submatrix is dense and
 // fits twice below the factors, it is copied into a column-major block,
 // factored (partial pivoting blocked into panels whose pivots the later
-// columns take at once; complete pivoting, which must see every column up to date
-// at each pivot, with level-1 BLAS), and its factors are appended to the
-// factor area like those of sparse pivots.
+// columns take at once, through a kernel that adds four products per pass;
+// complete pivoting, which must see every column up to date at each pivot,
+// with level-1 BLAS), and its factors are appended to the factor area like
+// those of sparse pivots.
 #include <cmath>
 
 #include "factorization/lu/Blas.hpp"

@@ -3,7 +3,8 @@
 // it with fill-in in the column file (values) and the row file (pattern),
 // keeps the count buckets, column maxima, row maxima (rule 1) and the heap of
 // column maxima (rule 2) current, compresses the files when space runs
-// short, and hands a dense remainder to the dense kernels.
+// short (and grows the storage through the caller's hook, the first growth
+// by a large step), and hands a dense remainder to the dense kernels.
 //
 // Factor area: each pivot's slot lies just below the previous one (newest
 // lowest): its U row first (pivot, then the other entries), its L column
