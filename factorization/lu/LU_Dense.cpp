@@ -1,9 +1,10 @@
 // Dense phase of the LU factor core: once the active submatrix is dense and
 // fits twice below the factors, it is copied into a column-major block,
-// factored (partial pivoting blocked into panels with level-3 BLAS for the
-// later columns; complete pivoting, which must see every column up to date
-// at each pivot, with level-1 BLAS), and its factors are appended to the
-// factor area like those of sparse pivots.
+// factored (partial pivoting blocked into panels whose pivots the later
+// columns take at once, through a kernel that adds four products per pass;
+// complete pivoting, which must see every column up to date at each pivot,
+// with level-1 BLAS), and its factors are appended to the factor area like
+// those of sparse pivots.
 #include <cmath>
 
 #include "factorization/lu/Blas.hpp"
@@ -89,25 +90,12 @@ void NegateStrictlyLower(std::int32_t size, double* d, std::int32_t lda) {
   }
 }
 
-// Number of zeros in the rows x columns block at b.
-std::int64_t CountZeros(std::int32_t rows, std::int32_t columns, const double* b,
-                        std::int32_t ldb) {
-  std::int64_t zeros = 0;
-  for (std::int32_t j = 0; j < columns; ++j) {
-    const double* x = b + static_cast<std::int64_t>(j) * ldb;
-    for (std::int32_t i = 0; i < rows; ++i) zeros += x[i] == 0.0;
-  }
-  return zeros;
-}
-
 // Columns k..last take the pivots panel_first..k-1: their rows in the panel
 // become rows of U (a solve with the panel's unit lower triangle), then the
 // rows below add the panel's multipliers times those rows. The block holds
 // the negated multipliers, so the triangle is negated around the solve.
-// The dense remainder of a sparse matrix starts out partly sparse: when at
-// least half of the new U entries are zero, each column is updated on its
-// own, skipping the multipliers of its zero entries; otherwise all columns
-// at once with a matrix product. Both add the same products in the same
+// The dense remainder of a sparse matrix starts out partly sparse, so each
+// column adds only the multipliers of its non-zero U entries, in pivot
 // order.
 void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
                     std::int32_t k, std::int32_t last) {
@@ -119,19 +107,20 @@ void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t pa
   Blas_DtrsmLowerUnit(size, columns, triangle, lda, u_rows, lda);
   NegateStrictlyLower(size, triangle, lda);
   const double* multipliers = Column(a, lda, panel_first) + (k - 1);
-  if (2 * CountZeros(size, columns, u_rows, lda) >= static_cast<std::int64_t>(size) * columns) {
-    for (std::int32_t j = k; j <= last; ++j) {
-      double* x = Column(a, lda, j);
-      for (std::int32_t p = 0; p < size; ++p) {
-        const double u = x[panel_first - 1 + p];
-        if (u != 0.0) LU_Axpy(m - k + 1, u, multipliers + static_cast<std::int64_t>(p) * lda,
-                              x + (k - 1));
-      }
+  double u[kPanel];
+  const double* terms[kPanel];
+  for (std::int32_t j = k; j <= last; ++j) {
+    double* x = Column(a, lda, j);
+    std::int32_t count = 0;
+    for (std::int32_t p = 0; p < size; ++p) {
+      const double value = x[panel_first - 1 + p];
+      if (value == 0.0) continue;
+      u[count] = value;
+      terms[count] = multipliers + static_cast<std::int64_t>(p) * lda;
+      ++count;
     }
-    return;
+    LU_AddProducts(m - k + 1, count, u, terms, x + (k - 1));
   }
-  Blas_DgemmAdd(m - k + 1, columns, size, 1.0, multipliers, lda, u_rows, lda,
-                Column(a, lda, k) + (k - 1), lda);
 }
 
 }  // namespace
@@ -140,6 +129,58 @@ void LU_Scale(std::int32_t n, double alpha, double* x) { Blas_Dscal(n, alpha, x)
 
 void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y) {
   Blas_Daxpy(n, alpha, x, y);
+}
+
+namespace {
+
+// Two doubles in one register (the compiler's vector extension). Each lane
+// is plain IEEE arithmetic (no contraction), so every sum rounds as the
+// scalar one does. Loads and stores need only the alignment of a double.
+typedef double Pair __attribute__((vector_size(16), aligned(8)));
+
+Pair LoadPair(const double* p) { return *reinterpret_cast<const Pair*>(p); }
+void StorePair(double* p, Pair v) { *reinterpret_cast<Pair*>(p) = v; }
+
+// x[0..rows-1] += u0 a0 + u1 a1 + u2 a2 + u3 a3, added one after another.
+void AddFourProducts(std::int32_t rows, const double* u, const double* const* columns,
+                     double* __restrict x) {
+  const double* __restrict a0 = columns[0];
+  const double* __restrict a1 = columns[1];
+  const double* __restrict a2 = columns[2];
+  const double* __restrict a3 = columns[3];
+  const double u0 = u[0], u1 = u[1], u2 = u[2], u3 = u[3];
+  std::int32_t i = 0;
+  for (; i + 2 <= rows; i += 2) {
+    Pair v = LoadPair(x + i);
+    v = v + u0 * LoadPair(a0 + i);
+    v = v + u1 * LoadPair(a1 + i);
+    v = v + u2 * LoadPair(a2 + i);
+    v = v + u3 * LoadPair(a3 + i);
+    StorePair(x + i, v);
+  }
+  for (; i < rows; ++i) {
+    double v = x[i];
+    v = v + u0 * a0[i];
+    v = v + u1 * a1[i];
+    v = v + u2 * a2[i];
+    v = v + u3 * a3[i];
+    x[i] = v;
+  }
+}
+
+}  // namespace
+
+void LU_AddProducts(std::int32_t rows, std::int32_t count, const double* u,
+                    const double* const* columns, double* x) {
+  // Four products per pass over x: a quarter of the loads and stores of x
+  // that one pass per product would make.
+  std::int32_t t = 0;
+  for (; t + 4 <= count; t += 4) AddFourProducts(rows, u + t, columns + t, x);
+  for (; t < count; ++t) {
+    const double* __restrict a = columns[t];
+    const double alpha = u[t];
+    for (std::int32_t i = 0; i < rows; ++i) x[i] = x[i] + alpha * a[i];
+  }
 }
 
 std::int32_t LU_DenseFactorPartial(std::int32_t m, std::int32_t n, double* a, std::int32_t lda,

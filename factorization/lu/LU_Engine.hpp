@@ -7,6 +7,8 @@
 // parameters, and keeps everything untouched between a factorization and the
 // solves and replacements that use it. The engine allocates nothing and
 // prints nothing; it reports through result codes and the parameter arrays.
+// A factorization may advise the system to back a long storage with large
+// pages (a hint that changes no content; see LU_AdviseLargePages).
 // Only one factorization (with its solves and replacements) is in use at a
 // time. Long computations poll Interrupt_CheckFlag; an interrupt leaves only
 // through a registered jump point and the arrays then hold no usable

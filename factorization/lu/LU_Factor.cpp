@@ -140,6 +140,7 @@ std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_coun
     return finish(LU_NO_STORAGE);
   }
 
+  LU_AdviseLargePages(f);
   std::int32_t count = element_count;
   bool bad = false;
   rp[LU_Real::a_max] = LU_CleanEntries(m, n, count, rp[LU_Real::drop_tolerance], f, bad);

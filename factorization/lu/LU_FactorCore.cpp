@@ -3,7 +3,8 @@
 // it with fill-in in the column file (values) and the row file (pattern),
 // keeps the count buckets, column maxima, row maxima (rule 1) and the heap of
 // column maxima (rule 2) current, compresses the files when space runs
-// short, and hands a dense remainder to the dense kernels.
+// short (and grows the storage through the caller's hook, the first growth
+// by a large step), and hands a dense remainder to the dense kernels.
 //
 // Factor area: each pivot's slot lies just below the previous one (newest
 // lowest): its U row first (pivot, then the other entries), its L column
@@ -19,6 +20,10 @@
 #endif
 
 #include "factorization/lu/LU_Library.hpp"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -461,18 +466,51 @@ void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::
   std::copy(from.lu_col_index + at, from.lu_col_index + at + back, ci + at + shift);
 }
 
+namespace {
+
+// Asks the system to back the whole pages inside block (`bytes` long) with
+// large pages.
+void AdviseLargePages(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kPage = 4096;
+  const auto begin = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kPage - 1);
+  // Only a hint: the pages stay usable whatever the answer.
+  if (last > first) (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+}  // namespace
+
+void LU_AdviseLargePages(const LU_Factors& f) {
+  // Below this length the values fill less than one large page.
+  constexpr std::int32_t kLeast = 1 << 18;
+  if (f.storage_length < kLeast) return;
+  const auto length = static_cast<std::size_t>(f.storage_length);
+  AdviseLargePages(f.lu_value, length * sizeof(double));
+  AdviseLargePages(f.lu_row_index, length * sizeof(std::int32_t));
+  AdviseLargePages(f.lu_col_index, length * sizeof(std::int32_t));
+}
+
 bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   LU_Factors& f = *s.factors;
   if (f.grow == nullptr || extra <= 0) return false;
   const std::int32_t old_length = s.storage;
-  const std::int64_t min_length = static_cast<std::int64_t>(old_length) + extra;
+  std::int64_t min_length = static_cast<std::int64_t>(old_length) + extra;
   if (min_length > kIntMax) return false;
+  if (s.growths == 0) min_length = LU_FirstGrowthLength(s.m, s.n, old_length, min_length);
   const std::int32_t front = std::max(s.col_end, s.row_end);
   const std::int32_t back = std::min(s.fp, s.slot_low);
   if (!f.grow(f.grow_context, f, min_length, front, back)) return false;
+  LU_AdviseLargePages(f);
   // The factors, the reserved areas and the current slot moved up by the
   // growth; the files stayed where they were.
   const std::int32_t delta = f.storage_length - old_length;
+  ++s.growths;
   s.storage += delta;
   s.usable += delta;
   s.fp += delta;
@@ -481,6 +519,23 @@ bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   s.l_first += delta;
   BindStorage(s);
   return delta >= extra;
+}
+
+std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t storage,
+                                  std::int64_t min_length) {
+  // Fill tends to come late in a factorization (it grows with the active
+  // submatrix), so a storage that runs short once usually runs short again.
+  // Each growth copies what is in use and writes fresh memory; positions
+  // that are never used cost address space only, but a request far beyond
+  // the need may still fail where a smaller one would not: the boost stops
+  // at kMostBoosted positions.
+  constexpr std::int64_t kFirstGrowthFactor = 9;
+  constexpr std::int64_t kMostBoosted = std::int64_t{1} << 27;  // 2 GiB of storage
+  const std::int64_t dense =
+      2 * static_cast<std::int64_t>(m) * n + 2 * (static_cast<std::int64_t>(m) + n);
+  const std::int64_t wanted =
+      std::min({kFirstGrowthFactor * storage, dense, kMostBoosted});
+  return std::max(min_length, wanted);
 }
 
 void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
@@ -542,7 +597,7 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.threshold = 0.0;
   s.l_length = s.u_length = s.merit_sum = 0;
   s.u_triangle = m;
-  s.l_triangle = s.dense1 = s.dense2 = s.rank = s.compressions = 0;
+  s.l_triangle = s.dense1 = s.dense2 = s.rank = s.compressions = s.growths = 0;
   s.l_max = s.u_max = s.diag_max = s.active_max = 0.0;
   s.diag_min = element_count == 0 ? 0.0 : 1e20;
   s.required = 0;

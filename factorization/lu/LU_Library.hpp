@@ -93,6 +93,7 @@ struct LU_Core {
 
   std::int64_t l_length, u_length, merit_sum;
   std::int32_t u_triangle, l_triangle, dense1, dense2, rank, compressions;
+  std::int32_t growths;  // storage growths during this factorization
   double l_max, u_max, diag_max, diag_min, active_max;
   std::int64_t required;
 };
@@ -202,9 +203,25 @@ std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_count, std::int32_t l_cou
 
 // Storage growth through the caller's hook when free space below the factors
 // is short: grows the storage by at least `extra` positions, moving the
-// factors, the reserved areas and the current slot to its new end. False
-// when there is no hook or it refused.
+// factors, the reserved areas and the current slot to its new end; the
+// first growth of a factorization asks for nine times the storage (see
+// LU_FirstGrowthLength). False when there is no hook or it refused.
 bool LU_GrowCore(LU_Core& s, std::int64_t extra);
+
+// A storage of many positions is mostly written for the first time during
+// the factorization, and a fresh page costs a fault to the system: asks the
+// system (where it takes such advice) to back the storage arrays with large
+// pages, which take a fault each for many small ones. Storage too short to
+// fill a large page is left alone. Only a hint: nothing changes in the
+// arrays.
+void LU_AdviseLargePages(const LU_Factors& f);
+
+// Length the first growth of a factorization asks for: nine times the
+// storage, so that one growth does what would otherwise take several, but
+// no more than dense factors of the m by n matrix could use (2 m n + 2 (m +
+// n)) nor 2^27 positions, and never less than min_length.
+std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t storage,
+                                  std::int64_t min_length);
 
 // Compresses a file of `count` items (entries of item x at
 // starts(x)..starts(x) + lengths(x) - 1 of index, and of values when given;
@@ -293,6 +310,11 @@ std::int32_t LU_DenseFactor(LU_Core& s, std::int32_t done, bool partial);
 // Scale and update kernels of the dense phase (stride 1).
 void LU_Scale(std::int32_t n, double alpha, double* x);
 void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y);
+// x[0..rows-1] += u[t] * columns[t][0..rows-1] for t = 0..count-1, the
+// products of each element added one after another in the order of t (the
+// sums of as many LU_Axpy calls). x overlaps none of the columns.
+void LU_AddProducts(std::int32_t rows, std::int32_t count, const double* u,
+                    const double* const* columns, double* x);
 
 // ---------------------------------------------------------------------------
 // Column replacement steps

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "LUHarnessTest.hpp"
+#include "factorization/lu/LU_Library.hpp"
 
 namespace {
 
@@ -359,6 +360,47 @@ TEST(LUFactorTest, RefusedGrowthReportsTheShortageAndGrowthReachesTheDensePhase)
     EXPECT_GT(grown.I(LU_Int::dense2_columns), 0);
     EXPECT_EQ(CheckFactors(grown, a), "");
   }
+}
+
+// The first growth of a factorization asks for nine times the storage, so
+// that one growth does the work of several, within what dense factors could
+// use and 2^27 positions; every later growth asks only for what it needs.
+TEST(LUFactorTest, FirstGrowthAsksForNineTimesTheStorage) {
+  struct LengthCase {
+    const char* name;
+    std::int32_t m, n, storage;
+    std::int64_t min_length, expected;
+  };
+  const LengthCase lengths[] = {
+      {"nine times", 1000, 1000, 10000, 10500, 90000},
+      {"need beyond nine times", 1000, 1000, 10000, 200000, 200000},
+      {"capped by dense factors", 10, 20, 100, 150, 2 * 10 * 20 + 2 * 30},
+      {"need beyond the dense cap", 10, 20, 100, 500, 500},
+      {"capped at 2^27 positions", 100000, 100000, 20000000, 20000100, 1 << 27},
+      {"long storage: its own need", 100000, 100000, 300000000, 300000100, 300000100},
+  };
+  for (const LengthCase& c : lengths) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(LU_FirstGrowthLength(c.m, c.n, c.storage, c.min_length), c.expected);
+  }
+
+  // Fill beyond nine times the least storage: the factorization grows again
+  // (the hook here gives just what is asked) and its factors hold.
+  std::mt19937 rng(4300);
+  const std::int32_t n = 400;
+  const std::vector<Triple> t = lutest::RandomSparse(rng, n, n, 8, true);
+  const std::int64_t least = lutest::EntryStorage(n, n, t.size());
+  Engine grown(n, n, least, LU_RULE_PARTIAL);
+  grown.EnableGrowth(1.0);
+  const std::int32_t r = grown.Factor(t);
+  ASSERT_TRUE(r == LU_OK || r == LU_SINGULAR) << r;
+  ASSERT_GE(grown.asked.size(), 2u);
+  EXPECT_EQ(grown.asked[0].first, least);
+  EXPECT_EQ(grown.asked[0].second, 9 * least);
+  for (size_t k = 1; k < grown.asked.size(); ++k) {
+    EXPECT_LT(grown.asked[k].second, 2 * grown.asked[k].first) << k;
+  }
+  EXPECT_EQ(CheckFactors(grown, lutest::ToDense(n, n, t)), "");
 }
 
 struct InputCase {

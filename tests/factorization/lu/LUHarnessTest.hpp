@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "factorization/lu/LU_Engine.hpp"
@@ -162,9 +163,10 @@ struct Engine {
 
   // Storage growth during a factorization through the engine's hook: each
   // growth gives max(min_length, factor * current length) positions, unless
-  // refused. The engine must not move once growth is on (the hook keeps a
-  // pointer to it).
+  // refused; `asked` records each call's length and min_length. The engine
+  // must not move once growth is on (the hook keeps a pointer to it).
   int growths = 0;
+  std::vector<std::pair<std::int64_t, std::int64_t>> asked;
   double growth_factor = 1.0;
   bool refuse_growth = false;
   void EnableGrowth(double factor) {
@@ -178,6 +180,7 @@ struct Engine {
     EXPECT_EQ(&lu, &e.f);
     EXPECT_GT(min_length, lu.storage_length);
     EXPECT_LT(front_end, back_start);
+    e.asked.emplace_back(lu.storage_length, min_length);
     if (e.refuse_growth) return false;
     const std::int64_t length = std::max<std::int64_t>(
         min_length, static_cast<std::int64_t>(e.growth_factor * lu.storage_length));

@@ -280,6 +280,38 @@ std::int32_t PivotByPivot(lutest::Dense& a, double tol, std::vector<std::int32_t
 // are copies of each other up to sign), the same retired columns (zero and
 // negligible ones, some at the edges of panels, and columns that become
 // negligible once the copied rows are eliminated), the same factors.
+// The trailing update's kernel adds its products element by element in the
+// order given, four at a time: its sums equal, bit for bit, those of one
+// axpy per product, whatever the row count (odd counts leave a last row
+// outside the pairs) and the product count (groups of four and the rest).
+TEST(LULibraryTest, AddProductsMatchesOneAxpyPerProduct) {
+  std::mt19937 rng(5000);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (std::int32_t rows : {0, 1, 2, 7, 64, 131}) {
+    for (std::int32_t count : {0, 1, 3, 4, 5, 9, 64}) {
+      SCOPED_TRACE(testing::Message() << rows << " rows, " << count << " products");
+      std::vector<std::vector<double>> columns(static_cast<size_t>(count));
+      std::vector<const double*> pointers;
+      std::vector<double> alpha;
+      for (auto& column : columns) {
+        for (std::int32_t i = 0; i < rows; ++i) column.push_back(u(rng) * 1e3);
+        pointers.push_back(column.data());
+        alpha.push_back(u(rng));
+      }
+      std::vector<double> x(static_cast<size_t>(rows)), expected;
+      for (double& v : x) v = u(rng);
+      expected = x;
+      for (std::int32_t t = 0; t < count; ++t) {
+        for (std::int32_t i = 0; i < rows; ++i) {
+          expected[i] = expected[i] + alpha[t] * columns[t][i];
+        }
+      }
+      LU_AddProducts(rows, count, alpha.data(), pointers.data(), x.data());
+      EXPECT_EQ(x, expected);
+    }
+  }
+}
+
 TEST(LULibraryTest, BlockedPartialKernelTakesThePivotsOfPivotByPivotElimination) {
   struct Case {
     const char* name;
