@@ -1,5 +1,5 @@
 // BLAS wrapper: declares the Fortran symbols of the system BLAS and calls
-// them (level-1 routines with stride 1, and the triangular solve).
+// them (level-1 routines with stride 1).
 #include "factorization/lu/Blas.hpp"
 
 extern "C" {
@@ -8,6 +8,9 @@ void dscal_(const int* n, const double* alpha, double* x, const int* incx);
 void daxpy_(const int* n, const double* alpha, const double* x, const int* incx, double* y,
             const int* incy);
 void dcopy_(const int* n, const double* x, const int* incx, double* y, const int* incy);
+void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k,
+            const double* alpha, const double* a, const int* lda, const double* b,
+            const int* ldb, const double* beta, double* c, const int* ldc);
 void dtrsm_(const char* side, const char* uplo, const char* transa, const char* diag,
             const int* m, const int* n, const double* alpha, const double* a, const int* lda,
             double* b, const int* ldb);
@@ -39,6 +42,15 @@ void Blas_Dcopy(std::int32_t n, const double* x, double* y) {
   if (n < 1) return;
   int count = n;
   dcopy_(&count, x, &kUnitStride, y, &kUnitStride);
+}
+
+void Blas_DgemmAdd(std::int32_t m, std::int32_t n, std::int32_t k, double alpha, const double* a,
+                   std::int32_t lda, const double* b, std::int32_t ldb, double* c,
+                   std::int32_t ldc) {
+  if (m < 1 || n < 1 || k < 1) return;
+  const double one = 1.0;
+  const int rows = m, cols = n, inner = k, la = lda, lb = ldb, lc = ldc;
+  dgemm_("N", "N", &rows, &cols, &inner, &alpha, a, &la, b, &lb, &one, c, &lc);
 }
 
 void Blas_DtrsmLowerUnit(std::int32_t m, std::int32_t n, const double* a, std::int32_t lda,

@@ -1,7 +1,8 @@
 // Dense phase of the LU factor core: once the active submatrix is dense and
 // fits twice below the factors, it is copied into a column-major block,
 // factored (partial pivoting blocked into panels whose pivots the later
-// columns take at once, through a kernel that adds four products per pass;
+// columns take at once, through the BLAS's matrix product or, for sparse
+// panels, a kernel that adds four products per pass;
 // complete pivoting, which must see every column up to date at each pivot,
 // with level-1 BLAS), and its factors are appended to the factor area like
 // those of sparse pivots.
@@ -90,13 +91,27 @@ void NegateStrictlyLower(std::int32_t size, double* d, std::int32_t lda) {
   }
 }
 
+// Number of zeros in the rows x columns block at b.
+std::int64_t CountZeros(std::int32_t rows, std::int32_t columns, const double* b,
+                        std::int32_t ldb) {
+  std::int64_t zeros = 0;
+  for (std::int32_t j = 0; j < columns; ++j) {
+    const double* x = b + static_cast<std::int64_t>(j) * ldb;
+    for (std::int32_t i = 0; i < rows; ++i) zeros += x[i] == 0.0;
+  }
+  return zeros;
+}
+
 // Columns k..last take the pivots panel_first..k-1: their rows in the panel
 // become rows of U (a solve with the panel's unit lower triangle), then the
 // rows below add the panel's multipliers times those rows. The block holds
 // the negated multipliers, so the triangle is negated around the solve.
-// The dense remainder of a sparse matrix starts out partly sparse, so each
-// column adds only the multipliers of its non-zero U entries, in pivot
-// order.
+// A panel whose new U rows are at most a tenth zero updates the later
+// columns at once with a matrix product (the BLAS's level-3 kernel). The
+// dense remainder of a sparse matrix starts out partly sparse: otherwise
+// each column adds only the multipliers of its non-zero U entries, in pivot
+// order, four at a time. Both add the same products; an optimised BLAS may
+// order the sums of its product otherwise, which changes only rounding.
 void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
                     std::int32_t k, std::int32_t last) {
   const std::int32_t size = k - panel_first, columns = last - k + 1;
@@ -107,6 +122,11 @@ void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t pa
   Blas_DtrsmLowerUnit(size, columns, triangle, lda, u_rows, lda);
   NegateStrictlyLower(size, triangle, lda);
   const double* multipliers = Column(a, lda, panel_first) + (k - 1);
+  if (10 * CountZeros(size, columns, u_rows, lda) <= static_cast<std::int64_t>(size) * columns) {
+    Blas_DgemmAdd(m - k + 1, columns, size, 1.0, multipliers, lda, u_rows, lda,
+                  Column(a, lda, k) + (k - 1), lda);
+    return;
+  }
   double u[kPanel];
   const double* terms[kPanel];
   for (std::int32_t j = k; j <= last; ++j) {
@@ -133,14 +153,6 @@ void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y) {
 
 namespace {
 
-// Two doubles in one register (the compiler's vector extension). Each lane
-// is plain IEEE arithmetic (no contraction), so every sum rounds as the
-// scalar one does. Loads and stores need only the alignment of a double.
-typedef double Pair __attribute__((vector_size(16), aligned(8)));
-
-Pair LoadPair(const double* p) { return *reinterpret_cast<const Pair*>(p); }
-void StorePair(double* p, Pair v) { *reinterpret_cast<Pair*>(p) = v; }
-
 // x[0..rows-1] += u0 a0 + u1 a1 + u2 a2 + u3 a3, added one after another.
 void AddFourProducts(std::int32_t rows, const double* u, const double* const* columns,
                      double* __restrict x) {
@@ -149,16 +161,7 @@ void AddFourProducts(std::int32_t rows, const double* u, const double* const* co
   const double* __restrict a2 = columns[2];
   const double* __restrict a3 = columns[3];
   const double u0 = u[0], u1 = u[1], u2 = u[2], u3 = u[3];
-  std::int32_t i = 0;
-  for (; i + 2 <= rows; i += 2) {
-    Pair v = LoadPair(x + i);
-    v = v + u0 * LoadPair(a0 + i);
-    v = v + u1 * LoadPair(a1 + i);
-    v = v + u2 * LoadPair(a2 + i);
-    v = v + u3 * LoadPair(a3 + i);
-    StorePair(x + i, v);
-  }
-  for (; i < rows; ++i) {
+  for (std::int32_t i = 0; i < rows; ++i) {
     double v = x[i];
     v = v + u0 * a0[i];
     v = v + u1 * a1[i];
