@@ -530,7 +530,7 @@ std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t s
   // the need may still fail where a smaller one would not: the boost stops
   // at kMostBoosted positions.
   constexpr std::int64_t kFirstGrowthFactor = 9;
-  constexpr std::int64_t kMostBoosted = std::int64_t{1} << 27;  // 2 GiB of storage
+  constexpr std::int64_t kMostBoosted = std::int64_t{1} << 24;  // 256 MiB of storage
   const std::int64_t dense =
       2 * static_cast<std::int64_t>(m) * n + 2 * (static_cast<std::int64_t>(m) + n);
   const std::int64_t wanted =

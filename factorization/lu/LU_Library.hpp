@@ -219,7 +219,7 @@ void LU_AdviseLargePages(const LU_Factors& f);
 // Length the first growth of a factorization asks for: nine times the
 // storage, so that one growth does what would otherwise take several, but
 // no more than dense factors of the m by n matrix could use (2 m n + 2 (m +
-// n)) nor 2^27 positions, and never less than min_length.
+// n)) nor 2^24 positions, and never less than min_length.
 std::int64_t LU_FirstGrowthLength(std::int32_t m, std::int32_t n, std::int32_t storage,
                                   std::int64_t min_length);
 

@@ -364,7 +364,7 @@ TEST(LUFactorTest, RefusedGrowthReportsTheShortageAndGrowthReachesTheDensePhase)
 
 // The first growth of a factorization asks for nine times the storage, so
 // that one growth does the work of several, within what dense factors could
-// use and 2^27 positions; every later growth asks only for what it needs.
+// use and 2^24 positions; every later growth asks only for what it needs.
 TEST(LUFactorTest, FirstGrowthAsksForNineTimesTheStorage) {
   struct LengthCase {
     const char* name;
@@ -376,7 +376,7 @@ TEST(LUFactorTest, FirstGrowthAsksForNineTimesTheStorage) {
       {"need beyond nine times", 1000, 1000, 10000, 200000, 200000},
       {"capped by dense factors", 10, 20, 100, 150, 2 * 10 * 20 + 2 * 30},
       {"need beyond the dense cap", 10, 20, 100, 500, 500},
-      {"capped at 2^27 positions", 100000, 100000, 20000000, 20000100, 1 << 27},
+      {"capped at 2^24 positions", 100000, 100000, 2000000, 2000100, 1 << 24},
       {"long storage: its own need", 100000, 100000, 300000000, 300000100, 300000100},
   };
   for (const LengthCase& c : lengths) {
