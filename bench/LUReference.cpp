@@ -12,6 +12,7 @@
 #include "factorization/Basis.hpp"
 #include "factorization/Factorization.hpp"
 #include "factorization/FactorizationOptions.hpp"
+#include "factorization/lu/LU_Library.hpp"
 
 #ifdef SARN_HAVE_UMFPACK
 #include <umfpack.h>
@@ -182,6 +183,11 @@ void LUReference_PrintEngine(const std::string& name, const ColumnMatrix& a,
               static_cast<long long>(e.storage), static_cast<long long>(e.fill));
   std::printf("           factor again %.4f s (best of 3), dense1 %d dense2 %d\n", e.factor,
               e.dense1, e.dense2);
+  const LU_DenseUpdate how = LU_GetDenseUpdate();
+  std::printf("           dense panels update through %s\n",
+              how == LU_DENSE_UPDATE_PRODUCT ? "the BLAS matrix product (measured faster)"
+              : how == LU_DENSE_UPDATE_KERNEL ? "the column kernel (measured faster)"
+                                               : "the column kernel (not measured yet)");
 }
 
 void LUReference_PrintUmfpack(const LUReference_Umfpack& u, const LUReference_Engine& e,

@@ -9,6 +9,8 @@ const StateEntry kList[] = {
     {"Basis", "factorization/Basis.cpp:current", Basis_ForgetState, Basis_StateAtRest, nullptr},
     {"Basis counters", "factorization/Basis.cpp:counters", nullptr, nullptr,
      "work counts kept for the caller to read; Basis_ResetCounters clears them"},
+    {"LU dense update", "factorization/lu/LU_Dense.cpp:choice", nullptr, nullptr,
+     "a measure of the BLAS the engine is linked with, the same for every call"},
     {"Factorization options",
      "factorization/FactorizationOptions.cpp:printers factorization/FactorizationOptions.cpp:parsers "
      "factorization/FactorizationOptions.cpp:Factorization_OptionTable "

@@ -6,6 +6,7 @@
 // complete pivoting, which must see every column up to date at each pivot,
 // with level-1 BLAS), and its factors are appended to the factor area like
 // those of sparse pivots.
+#include <chrono>
 #include <cmath>
 
 #include "factorization/lu/Blas.hpp"
@@ -102,31 +103,12 @@ std::int64_t CountZeros(std::int32_t rows, std::int32_t columns, const double* b
   return zeros;
 }
 
-// Columns k..last take the pivots panel_first..k-1: their rows in the panel
-// become rows of U (a solve with the panel's unit lower triangle), then the
-// rows below add the panel's multipliers times those rows. The block holds
-// the negated multipliers, so the triangle is negated around the solve.
-// A panel whose new U rows are at most a tenth zero updates the later
-// columns at once with a matrix product (the BLAS's level-3 kernel). The
-// dense remainder of a sparse matrix starts out partly sparse: otherwise
-// each column adds only the multipliers of its non-zero U entries, in pivot
-// order, four at a time. Both add the same products; an optimised BLAS may
-// order the sums of its product otherwise, which changes only rounding.
-void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
-                    std::int32_t k, std::int32_t last) {
-  const std::int32_t size = k - panel_first, columns = last - k + 1;
-  if (size < 1 || columns < 1) return;
-  double* triangle = Column(a, lda, panel_first) + (panel_first - 1);
-  double* u_rows = Column(a, lda, k) + (panel_first - 1);
-  NegateStrictlyLower(size, triangle, lda);
-  Blas_DtrsmLowerUnit(size, columns, triangle, lda, u_rows, lda);
-  NegateStrictlyLower(size, triangle, lda);
-  const double* multipliers = Column(a, lda, panel_first) + (k - 1);
-  if (10 * CountZeros(size, columns, u_rows, lda) <= static_cast<std::int64_t>(size) * columns) {
-    Blas_DgemmAdd(m - k + 1, columns, size, 1.0, multipliers, lda, u_rows, lda,
-                  Column(a, lda, k) + (k - 1), lda);
-    return;
-  }
+// The later columns of a panel add the multipliers times the U entries.
+// Each column adds only those of its non-zero U entries, in pivot order,
+// four at a time.
+void AddColumnByColumn(std::int32_t rows, std::int32_t size, const double* multipliers,
+                       std::int32_t lda, double* a, std::int32_t k, std::int32_t last,
+                       std::int32_t panel_first) {
   double u[kPanel];
   const double* terms[kPanel];
   for (std::int32_t j = k; j <= last; ++j) {
@@ -139,11 +121,88 @@ void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t pa
       terms[count] = multipliers + static_cast<std::int64_t>(p) * lda;
       ++count;
     }
-    LU_AddProducts(m - k + 1, count, u, terms, x + (k - 1));
+    LU_AddProducts(rows, count, u, terms, x + (k - 1));
+  }
+}
+
+// How a dense panel updates the later columns: the BLAS's matrix product
+// or the column kernel above. Both add the same products; which is faster
+// depends on the BLAS the engine is linked with (an optimised one far
+// outruns the kernel, the reference one is slower than it), so the first
+// dense panels large enough to time measure both, per product, and the
+// faster one serves every dense panel after them. A measure of the
+// machine, kept for the life of the process.
+struct DenseUpdateChoice {
+  LU_DenseUpdate choice = LU_DENSE_UPDATE_MEASURE;
+  double product_rate = 0.0;  // seconds per product of the BLAS's product
+  double kernel_rate = 0.0;   // seconds per product of the column kernel
+};
+DenseUpdateChoice choice;
+
+// Products a panel must hold for its update to be timed.
+constexpr double kTimedProducts = 4e6;
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The update of a panel whose U entries are (nearly) all non-zero.
+void UpdateDense(std::int32_t rows, std::int32_t size, std::int32_t columns,
+                 const double* multipliers, const double* u_rows, std::int32_t lda, double* a,
+                 std::int32_t k, std::int32_t last, std::int32_t panel_first) {
+  const double products = static_cast<double>(rows) * size * columns;
+  LU_DenseUpdate how = choice.choice;
+  const bool timed = how == LU_DENSE_UPDATE_MEASURE && products >= kTimedProducts;
+  if (how == LU_DENSE_UPDATE_MEASURE) {
+    how = timed && choice.kernel_rate > 0.0 ? LU_DENSE_UPDATE_PRODUCT : LU_DENSE_UPDATE_KERNEL;
+  }
+  const double start = timed ? Now() : 0.0;
+  if (how == LU_DENSE_UPDATE_PRODUCT) {
+    Blas_DgemmAdd(rows, columns, size, 1.0, multipliers, lda, u_rows, lda,
+                  Column(a, lda, k) + (k - 1), lda);
+  } else {
+    AddColumnByColumn(rows, size, multipliers, lda, a, k, last, panel_first);
+  }
+  if (!timed) return;
+  const double rate = (Now() - start) / products;
+  (how == LU_DENSE_UPDATE_PRODUCT ? choice.product_rate : choice.kernel_rate) = rate;
+  if (choice.product_rate > 0.0 && choice.kernel_rate > 0.0) {
+    choice.choice = choice.product_rate < choice.kernel_rate ? LU_DENSE_UPDATE_PRODUCT
+                                                              : LU_DENSE_UPDATE_KERNEL;
+  }
+}
+
+// Columns k..last take the pivots panel_first..k-1: their rows in the panel
+// become rows of U (a solve with the panel's unit lower triangle), then the
+// rows below add the panel's multipliers times those rows. The block holds
+// the negated multipliers, so the triangle is negated around the solve.
+// The dense remainder of a sparse matrix starts out partly sparse: a panel
+// whose new U rows are more than a tenth zero updates column by column,
+// skipping the zeros; a denser one as UpdateDense chooses.
+void UpdateTrailing(std::int32_t m, double* a, std::int32_t lda, std::int32_t panel_first,
+                    std::int32_t k, std::int32_t last) {
+  const std::int32_t size = k - panel_first, columns = last - k + 1;
+  if (size < 1 || columns < 1) return;
+  double* triangle = Column(a, lda, panel_first) + (panel_first - 1);
+  double* u_rows = Column(a, lda, k) + (panel_first - 1);
+  NegateStrictlyLower(size, triangle, lda);
+  Blas_DtrsmLowerUnit(size, columns, triangle, lda, u_rows, lda);
+  NegateStrictlyLower(size, triangle, lda);
+  const double* multipliers = Column(a, lda, panel_first) + (k - 1);
+  const std::int32_t rows = m - k + 1;
+  if (10 * CountZeros(size, columns, u_rows, lda) <= static_cast<std::int64_t>(size) * columns) {
+    UpdateDense(rows, size, columns, multipliers, u_rows, lda, a, k, last, panel_first);
+  } else {
+    AddColumnByColumn(rows, size, multipliers, lda, a, k, last, panel_first);
   }
 }
 
 }  // namespace
+
+void LU_SetDenseUpdate(LU_DenseUpdate how) { choice = DenseUpdateChoice{how, 0.0, 0.0}; }
+
+LU_DenseUpdate LU_GetDenseUpdate() { return choice.choice; }
 
 void LU_Scale(std::int32_t n, double alpha, double* x) { Blas_Dscal(n, alpha, x); }
 

@@ -307,6 +307,20 @@ std::int32_t LU_DenseFactorComplete(std::int32_t m, std::int32_t n, double* a, s
 // (only the pivots without kept factors). Sets s.rank. Returns 0.
 std::int32_t LU_DenseFactor(LU_Core& s, std::int32_t done, bool partial);
 
+// How dense panels of the dense phase update the later columns: measured
+// on the first panels large enough to time (the default), then the faster
+// of the two for the rest of the process; or always the BLAS's matrix
+// product, or always the column kernel. Both add the same products, so the
+// choice changes speed and, with a BLAS that orders its sums otherwise,
+// rounding only. The setter starts the measurement afresh.
+enum LU_DenseUpdate {
+  LU_DENSE_UPDATE_MEASURE = 0,
+  LU_DENSE_UPDATE_PRODUCT = 1,
+  LU_DENSE_UPDATE_KERNEL = 2,
+};
+void LU_SetDenseUpdate(LU_DenseUpdate how);
+LU_DenseUpdate LU_GetDenseUpdate();
+
 // Scale and update kernels of the dense phase (stride 1).
 void LU_Scale(std::int32_t n, double alpha, double* x);
 void LU_Axpy(std::int32_t n, double alpha, const double* x, double* y);

@@ -178,6 +178,34 @@ TEST(LUFactorTest, DenseMatrixSwitchesToTheDensePhaseAfterTwoSparsePivots) {
   }
 }
 
+// Dense panels update the later columns through the BLAS's matrix product
+// or the column kernel: forced either way the factors rebuild the matrix
+// and the pivots agree; left to measure, a matrix with panels large enough
+// to time settles the choice.
+TEST(LUFactorTest, DensePanelsUpdateThroughEitherKernel) {
+  const std::int32_t n = 400;
+  std::mt19937 rng(17);
+  const std::vector<Triple> t = lutest::RandomSparse(rng, n, n, 1000);
+  const lutest::Dense a = lutest::ToDense(n, n, t);
+  std::vector<std::int32_t> pivots[2];
+  const LU_DenseUpdate forced[] = {LU_DENSE_UPDATE_PRODUCT, LU_DENSE_UPDATE_KERNEL};
+  for (int k = 0; k < 2; ++k) {
+    LU_SetDenseUpdate(forced[k]);
+    Engine e(n, n, 4 * n * n, LU_RULE_PARTIAL);
+    ASSERT_EQ(e.Factor(t), LU_OK);
+    EXPECT_EQ(CheckFactors(e, a, 1e-9), "") << k;
+    pivots[k] = e.row_perm;
+  }
+  EXPECT_EQ(pivots[0], pivots[1]);
+
+  LU_SetDenseUpdate(LU_DENSE_UPDATE_MEASURE);
+  Engine e(n, n, 4 * n * n, LU_RULE_PARTIAL);
+  ASSERT_EQ(e.Factor(t), LU_OK);
+  EXPECT_EQ(CheckFactors(e, a, 1e-9), "");
+  EXPECT_NE(LU_GetDenseUpdate(), LU_DENSE_UPDATE_MEASURE);
+  LU_SetDenseUpdate(LU_DENSE_UPDATE_MEASURE);
+}
+
 // After the dense phase's first pivots a column becomes negligible below
 // them; its entries in the rows already pivoted are U entries and stay.
 TEST(LUFactorTest, NegligibleColumnInTheDensePhaseKeepsItsUEntries) {
