@@ -75,7 +75,7 @@ std::int32_t Search(CrashFront* front, const SparseMatrix* J, std::int32_t* now,
 }  // namespace
 
 CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDenseVector* queue) {
-  return CrashFront{previous, widened, queue, false, false, 0, 0, 0};
+  return CrashFront{previous, widened, queue, false, false, false, 0, 0, 0};
 }
 
 std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
@@ -89,7 +89,7 @@ std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVe
   if (front->started) {
     const Moves moves = Compare(front, now, n);
     front->moving = !moves.overshot && moves.held == 0 && moves.freed > 0;
-    if (allowed && front->moving) {
+    if (allowed && front->moving && !front->reached) {
       std::int32_t depth = prior > 0 && prior < n ? 2 * prior : 1;
       if (front->ceiling > 0 && depth > front->ceiling) depth = front->ceiling;
       front->depth = depth;
@@ -121,9 +121,8 @@ std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
     ++held;
   }
   front->count -= held;
-  // The front is within reach: from now on the widening goes one link at
-  // a time beyond each newly freed variable.
-  if (held > 0) front->ceiling = 1;
+  // The front is within reach: the rule's own steps finish the phase.
+  if (held > 0) front->reached = true;
   return held;
 }
 

@@ -11,8 +11,9 @@
 // front keeps moving; when a variable freed that way comes back held, the
 // widening overshot and the depth returns to 0. Once a direction has taken
 // widened variables beyond their bounds (CrashFront_Overshoot), the front
-// is within reach and the depth stays at 1; after a retraction it grows to
-// half the depth that failed at most. A widened set is only a
+// is within reach and the widening stops: the rule's own steps finish the
+// phase. After a retraction the depth grows to half the depth that failed
+// at most. A widened set is only a
 // guess of the Newton step's active set: the step's line search judges the
 // step, the next step's memberships correct the guess, and when no step is
 // found the caller falls back to the memberships the rule gave
@@ -32,9 +33,10 @@ struct CrashFront {
   bool started;            // previous holds memberships
   bool moving;             // the latest step freed variables and held none, and
                            // no widened variable came back held
+  bool reached;            // a direction took widened variables beyond a bound
   std::int32_t depth;      // links of the latest widening (0: none)
   std::int32_t count;      // variables the latest widening freed
-  std::int32_t ceiling;    // largest depth after an overshoot or a retraction (0: none)
+  std::int32_t ceiling;    // largest depth after a retraction (0: none)
 };
 
 // A record without memberships over the caller's scratch vectors.
