@@ -159,16 +159,12 @@ int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
   const RowActivity act = Presolve_ActivityOf(v, i, v.lower, v.upper);
   Skew_StoreActivity(Skew_CurrentActivity(), i, act);
   if (act.klo != 0 && act.khi != 0) return MCP_CONTINUE;
-  double L = 0.0;
-  double U = 0.0;
-  Skew_EffectiveBounds(act, &L, &U);
-  const RowSense sense = Skew_Sense(v.lower[i - 1], v.upper[i - 1]);
-  const RowDecision decision = Skew_Decide(sense, L, U, act.c);
-  switch (decision) {
+  const RowVerdict r = Skew_Judge(act, v.lower[i - 1], v.upper[i - 1]);
+  switch (r.decision) {
     case RowDecision::kNone:
       return MCP_CONTINUE;
     case RowDecision::kInfeasible:
-      return Skew_ReportInfeasible(mcp, i, sense, RoundKind::kPlain, L, U, act.c);
+      return Skew_ReportInfeasible(mcp, i, r.sense, RoundKind::kPlain, r.L, r.U, act.c);
     case RowDecision::kForceLower:
       if (ForceIsSound(mcp, i, true)) Force_Lower(mcp, level, i, forced);
       return MCP_CONTINUE;
@@ -176,9 +172,10 @@ int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
       if (ForceIsSound(mcp, i, false)) Force_Upper(mcp, level, i, forced);
       return MCP_CONTINUE;
     default:
-      if (Skew_RedundantIsNecessary(decision, L, U, act.c) || Skew_ColumnIsolated(v, i, 0)) {
+      if (Skew_RedundantIsNecessary(r.decision, r.L, r.U, act.c) ||
+          Skew_ColumnIsolated(v, i, 0)) {
         *redundant += 1;
-        Skew_FixRedundant(mcp, level, i, decision);
+        Skew_FixRedundant(mcp, level, i, r.decision);
       }
       return MCP_CONTINUE;
   }
@@ -260,6 +257,14 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
   Output_Printf(OUTPUT_LOG, "%s (%s): %sinfeasible: rhs: %5.4e lb: %5.4e(%5.4e) ub: %5.4e(%5.4e)\n",
                 label, name, prefix, c, L, L - c, U, U - c);
   return MCP_INFEASIBLE;
+}
+
+RowVerdict Skew_Judge(const RowActivity& a, double lower, double upper) {
+  RowVerdict r;
+  Skew_EffectiveBounds(a, &r.L, &r.U);
+  r.sense = Skew_Sense(lower, upper);
+  r.decision = Skew_Decide(r.sense, r.L, r.U, a.c);
+  return r;
 }
 
 void Skew_EffectiveBounds(const RowActivity& a, double* L, double* U) {
@@ -540,19 +545,15 @@ int Skew_CombinedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
         Presolve_ActivityOf(v, i, Skew_CombinedLower(mcp), Skew_CombinedUpper(mcp));
     Skew_StoreActivity(round.store, i, act);
     if (act.klo != 0 && act.khi != 0) continue;
-    double L = 0.0;
-    double U = 0.0;
-    Skew_EffectiveBounds(act, &L, &U);
-    const RowSense sense = Skew_Sense(v.lower[i - 1], v.upper[i - 1]);
-    const RowDecision decision = Skew_Decide(sense, L, U, act.c);
-    switch (decision) {
+    const RowVerdict r = Skew_Judge(act, v.lower[i - 1], v.upper[i - 1]);
+    switch (r.decision) {
       case RowDecision::kNone:
         break;
       case RowDecision::kInfeasible:
-        return Skew_ReportInfeasible(mcp, i, sense, round.kind, L, U, act.c);
+        return Skew_ReportInfeasible(mcp, i, r.sense, round.kind, r.L, r.U, act.c);
       case RowDecision::kForceLower:
       case RowDecision::kForceUpper:
-        round.pin(mcp, level, i, forced, changes, decision == RowDecision::kForceLower);
+        round.pin(mcp, level, i, forced, changes, r.decision == RowDecision::kForceLower);
         break;
       case RowDecision::kRedundantLower:
       case RowDecision::kRedundantUpper:
@@ -560,7 +561,7 @@ int Skew_CombinedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
         break;
       default:
         *redundant += 1;
-        Skew_FixRedundant(mcp, level, i, decision);
+        Skew_FixRedundant(mcp, level, i, r.decision);
         break;
     }
   }

@@ -56,6 +56,17 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
 // L and U of an activity with its markers applied (-inf / +inf where set).
 void Skew_EffectiveBounds(const RowActivity& a, double* L, double* U);
 
+// The forcing verdict of a row with activity a whose variable has bounds
+// lower, upper: the effective activity bounds, the row's sense and the
+// decision.
+struct RowVerdict {
+  double L = 0.0;
+  double U = 0.0;
+  RowSense sense;
+  RowDecision decision;
+};
+RowVerdict Skew_Judge(const RowActivity& a, double lower, double upper);
+
 // Column i has no active entry in a live row other than row i itself and
 // the rows of the columns of row `pinned` (0: none) that a forcing of that
 // row fixes.

@@ -11,9 +11,10 @@ namespace {
 
 constexpr std::int32_t kFree = BASIS_BASIC;
 
-// What moved between the previous memberships and status.
+// What moved between the previous memberships and status. The newly freed
+// variables (held before, free now) are queued for the search.
 struct Moves {
-  std::int32_t freed = 0;      // held before, free now
+  std::int32_t freed = 0;      // held before, free now (queued)
   std::int32_t held = 0;       // free before, held now
   bool overshot = false;       // a variable the widening freed is held now
 };
@@ -22,24 +23,13 @@ Moves Compare(const CrashFront* front, const std::int32_t* now, std::int32_t n) 
   Moves moves;
   const std::int32_t* before = IDenseVector_Array(front->previous);
   const std::int32_t* widened = IDenseVector_Array(front->widened);
+  std::int32_t* queue = IDenseVector_Array(front->queue);
   for (std::int32_t i = 0; i < n; ++i) {
-    if (before[i] != kFree && now[i] == kFree) ++moves.freed;
+    if (before[i] != kFree && now[i] == kFree) queue[moves.freed++] = i;
     if (before[i] == kFree && now[i] != kFree) ++moves.held;
     if (widened[i] != 0 && now[i] != kFree) moves.overshot = true;
   }
   return moves;
-}
-
-// Queues the newly freed variables (held in the previous memberships,
-// free in now) and returns their number.
-std::int32_t QueueFreed(const CrashFront* front, const std::int32_t* now, std::int32_t n) {
-  const std::int32_t* before = IDenseVector_Array(front->previous);
-  std::int32_t* queue = IDenseVector_Array(front->queue);
-  std::int32_t tail = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
-    if (before[i] != kFree && now[i] == kFree) queue[tail++] = i;
-  }
-  return tail;
 }
 
 // Frees the held variables within depth links of the queued ones (tail
@@ -93,7 +83,7 @@ std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVe
       std::int32_t depth = prior > 0 && prior < n ? 2 * prior : 1;
       if (front->ceiling > 0 && depth > front->ceiling) depth = front->ceiling;
       front->depth = depth;
-      queued = QueueFreed(front, now, n);
+      queued = moves.freed;
     }
   }
   IDenseVector_CloneFull(front->previous, status);

@@ -154,34 +154,34 @@ bool PlanEdge(const ThreeRowArgs& blk, const Reduced& red, const RowTolerance& t
   return true;
 }
 
-// x strictly inside at sol_x[0] on every solution, y anywhere in its range.
-ThreeRowPlan PlanXMid(const ThreeRowArgs& blk, const TwoSolution& sol, const Reduced& red,
-                      const RowTolerance& tol) {
-  const double x = sol.sol_x[0];
-  const double y = ThreeRow_Nearest(sol.sol_y[0], blk.saved[Y], sol.sol_y[1]);
-  if (!ThreeRow_Counts(blk.a[2][Y], tol)) {
-    const double z = red.alpha * x + red.gamma;
-    if (!ThreeRow_Inside(blk, Y, tol)) return ThreeRow_FixTwo("ThrRowEqn x,z Mid", X, x, Z, z);
-    return ThreeRow_FixAll("ThrRowEqnCol x Mid", x, y, z);
-  }
-  if (!ThreeRow_InsideTwo(blk, Y, Z, tol)) return ThreeRow_FixOne("ThrRowEqn x Mid", X, x);
-  return ThreeRow_FixAll("ThrRowEqn x Mid", x, y, red.ZAt(x, y));
-}
+// One of the two cases in which every solution has the variable v strictly
+// inside at vb and its partner anywhere in the range [lo, hi]. skipPartial
+// leaves the block alone where fixing v alone would be all there is to do.
+struct MidCase {
+  int v;
+  double vb;
+  double lo, hi;
+  std::int32_t skipPartial;
+  const char* closedLabel;
+  const char* pairLabel;
+  const char* ownLabel;
+};
 
-// y strictly inside at sol_y[0] on every solution, x anywhere in its range.
-ThreeRowPlan PlanYMid(const ThreeRowArgs& blk, const TwoSolution& sol, const Reduced& red,
-                      const RowTolerance& tol, std::int32_t skipPartial) {
-  const double y = sol.sol_y[0];
-  const double x = ThreeRow_Nearest(sol.sol_x[0], blk.saved[X], sol.sol_x[1]);
-  if (!ThreeRow_Counts(blk.a[2][X], tol)) {
-    const double z = red.beta * y + red.gamma;
-    if (!ThreeRow_Inside(blk, X, tol)) return ThreeRow_FixTwo("ThrRowEqn y,z Mid", Y, y, Z, z);
-    return ThreeRow_FixAll("ThrRowEqnCol y Mid", x, y, z);
+ThreeRowPlan PlanMid(const ThreeRowArgs& blk, const Reduced& red, const RowTolerance& tol,
+                     const MidCase& c) {
+  const int w = c.v == X ? Y : X;
+  const double wv = ThreeRow_Nearest(c.lo, blk.saved[w], c.hi);
+  const double x = c.v == X ? c.vb : wv;
+  const double y = c.v == X ? wv : c.vb;
+  if (!ThreeRow_Counts(blk.a[2][w], tol)) {
+    const double z = (c.v == X ? red.alpha : red.beta) * c.vb + red.gamma;
+    if (!ThreeRow_Inside(blk, w, tol)) return ThreeRow_FixTwo(c.pairLabel, c.v, c.vb, Z, z);
+    return ThreeRow_FixAll(c.closedLabel, x, y, z);
   }
-  if (!ThreeRow_InsideTwo(blk, X, Z, tol)) {
-    return skipPartial ? ThreeRow_Leave() : ThreeRow_FixOne("ThrRowEqn y Mid", Y, y);
+  if (!ThreeRow_InsideTwo(blk, w, Z, tol)) {
+    return c.skipPartial ? ThreeRow_Leave() : ThreeRow_FixOne(c.ownLabel, c.v, c.vb);
   }
-  return ThreeRow_FixAll("ThrRowEqn y Mid", x, y, red.ZAt(x, y));
+  return ThreeRow_FixAll(c.ownLabel, x, y, red.ZAt(x, y));
 }
 
 // The six cases in which one part alone holds every solution. False when
@@ -203,14 +203,19 @@ bool PlanSingleSet(const ThreeRowArgs& blk, const TwoSolution& sol, const Reduce
     if (edges[k].n != 0) return PlanEdge(blk, red, tol, skipPartial, edges[k], plan);
   }
   if (sol.nsol_eq == -1) {
-    *plan = PlanXMid(blk, sol, red, tol);
+    // Fixing x alone is done even where the partial fixes are skipped.
+    *plan = PlanMid(blk, red, tol,
+                    {X, sol.sol_x[0], sol.sol_y[0], sol.sol_y[1], 0, "ThrRowEqnCol x Mid",
+                     "ThrRowEqn x,z Mid", "ThrRowEqn x Mid"});
     return true;
   }
   for (int k = 2; k < 4; ++k) {
     if (edges[k].n != 0) return PlanEdge(blk, red, tol, skipPartial, edges[k], plan);
   }
   if (sol.nsol_eq == -2) {
-    *plan = PlanYMid(blk, sol, red, tol, skipPartial);
+    *plan = PlanMid(blk, red, tol,
+                    {Y, sol.sol_y[0], sol.sol_x[0], sol.sol_x[1], skipPartial,
+                     "ThrRowEqnCol y Mid", "ThrRowEqn y,z Mid", "ThrRowEqn y Mid"});
     return true;
   }
   return false;

@@ -93,18 +93,7 @@ TEST_F(RowBlockOneTest, EachShapeOfTheSolutionSet) {
       EXPECT_EQ(Top(mcp).second_index, 1);
     }
     ExpectConsistent(mcp);
-    // Against the problem: infeasible only when no solution exists; a
-    // solution survives every fix.
-    const bool solvable = !BruteForce(original_).empty();
-    if (status == ROW_INFEASIBLE) {
-      // Exact enumeration finds no solution either (or gives up on data
-      // that are not integers).
-      EXPECT_FALSE(solvable);
-      EXPECT_NE(EnumerateBoxLCP(problem_).verdict, BoxLCPVerdict::kSolvable);
-    }
-    if (solvable) {
-      EXPECT_TRUE(SolveRestAndPostsolve(mcp));
-    }
+    CheckAgainstProblem(mcp, status);
   }
 }
 

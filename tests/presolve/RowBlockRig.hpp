@@ -13,6 +13,7 @@
 
 #include "core/IDenseVector.hpp"
 #include "core/Workspace.hpp"
+#include "fixtures/BoxLCP.hpp"
 #include "presolve/PresolveQueue.hpp"
 #include "presolve/PresolveRecord.hpp"
 #include "presolve/PresolveRig.hpp"
@@ -237,6 +238,22 @@ class RowBlockRig : public PresolveRig {
     EXPECT_EQ(Upper(mcp), original_.u);
     EXPECT_TRUE(Solves(original_, X(mcp))) << "postsolved point";
     return true;
+  }
+
+  // Against the problem: an infeasible report only where no solution
+  // exists; where one exists, what is left keeps one (checked after
+  // postsolve on the original problem).
+  void CheckAgainstProblem(MCP* mcp, int status) {
+    const bool solvable = !BruteForce(original_).empty();
+    if (status == ROW_INFEASIBLE) {
+      // Exact enumeration finds no solution either (or gives up on data
+      // that are not integers).
+      EXPECT_FALSE(solvable);
+      EXPECT_NE(EnumerateBoxLCP(problem_).verdict, BoxLCPVerdict::kSolvable);
+    }
+    if (solvable) {
+      EXPECT_TRUE(SolveRestAndPostsolve(mcp));
+    }
   }
 
   DenseLcp original_;

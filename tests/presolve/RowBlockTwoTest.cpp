@@ -55,22 +55,6 @@ class RowBlockTwoTest : public RowBlockRig {
     return Row_TwoBlock(mcp, 1, block.rows, block.lower, block.upper, block.coef,
                         block.constant, two, wbd);
   }
-
-  // Against the problem: an infeasible report only where no solution
-  // exists; where one exists, what is left keeps one (checked after
-  // postsolve on the original problem).
-  void CheckAgainstProblem(MCP* mcp, int status) {
-    const bool solvable = !BruteForce(original_).empty();
-    if (status == ROW_INFEASIBLE) {
-      // Exact enumeration finds no solution either (or gives up on data
-      // that are not integers).
-      EXPECT_FALSE(solvable);
-      EXPECT_NE(EnumerateBoxLCP(problem_).verdict, BoxLCPVerdict::kSolvable);
-    }
-    if (solvable) {
-      EXPECT_TRUE(SolveRestAndPostsolve(mcp));
-    }
-  }
 };
 
 TEST_F(RowBlockTwoTest, EachOutcome) {
