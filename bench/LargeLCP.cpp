@@ -22,10 +22,11 @@
 // where the answer is unique, lies within 1e-5 of it.
 //
 // --lu compares the LU engine's first factorization of the crash's first
-// basis of the obstacle problem (m = 200) with UMFPACK's on the same matrix.
+// basis of the obstacle problem (m = 200, or the grid --lu-grid M names)
+// with UMFPACK's on the same matrix.
 //
 // Usage: bench_LargeLCP [p2000 p5000 p10000 p20000 o50 o100 o200 ...] [--classic] [--lu]
-//                       [--seed S] [--option "name value" ...]
+//                       [--lu-grid M] [--seed S] [--option "name value" ...]
 //   pN: the planted monotone box LCP of size N (seed S, default 11);
 //   oM: the obstacle problem on an M x M grid (n = M^2).
 // Any size is accepted. Without a selection it runs every problem listed
@@ -292,6 +293,7 @@ void RunClassic(Options* options, const Settings& settings) {
 int main(int argc, char** argv) {
   Settings settings;
   bool classic = false, lu = false;
+  int lu_grid = 200;
   std::vector<std::string> selected;
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
@@ -299,6 +301,9 @@ int main(int argc, char** argv) {
       classic = true;
     } else if (arg == "--lu") {
       lu = true;
+    } else if (arg == "--lu-grid" && k + 1 < argc) {
+      lu = true;
+      lu_grid = std::max(1, std::atoi(argv[++k]));
     } else if (arg == "--seed" && k + 1 < argc) {
       settings.seed = static_cast<std::uint32_t>(std::strtoul(argv[++k], nullptr, 10));
     } else if (arg == "--option" && k + 1 < argc) {
@@ -315,7 +320,7 @@ int main(int argc, char** argv) {
   for (const std::string& arg : selected) {
     std::function<LinearProblem()> make;
     if (!ParseProblem(arg, settings, &make)) {
-      std::fprintf(stderr, "unknown argument %s (pN, oM, --classic, --lu, --seed S, --option "
+      std::fprintf(stderr, "unknown argument %s (pN, oM, --classic, --lu, --lu-grid M, --seed S, --option "
                            "\"name value\")\n", arg.c_str());
       return 1;
     }
@@ -336,7 +341,7 @@ int main(int argc, char** argv) {
     }
     if (lu) {
       Options_Default(options);
-      LUReference_CompareCrashBasis("first crash basis", Obstacle(200), rng);
+      LUReference_CompareCrashBasis("first crash basis", Obstacle(lu_grid), rng);
     }
   } catch (const std::exception& e) {
     // A solver error leaves the library's process state behind: stop here.
