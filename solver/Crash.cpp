@@ -29,8 +29,6 @@ namespace {
 constexpr int kAttempts = 6;
 // The proximal term a failed attempt without one starts from, at least.
 constexpr double kFirstProximal = 1e-8;
-// Corrections of a widened free set per step.
-constexpr int kCorrections = 3;
 
 // Active-set codes: BASIS_BASIC (free), BASIS_LOWER, BASIS_UPPER.
 constexpr std::int32_t kFree = BASIS_BASIC;
@@ -222,22 +220,21 @@ struct StepContext {
 
 // Searches from x (merit f, reference merit reference) toward the Newton
 // point of the step's memberships with the proximal term *mu, and with
-// larger ones while the system is singular or the search fails. A widened
-// free set first gives back to the active set the widened variables that
-// the direction takes beyond a bound, and is kept only with a full step:
+// larger ones while the system is singular or the search fails. The first
+// direction of the phase that takes widened variables beyond a bound gives
+// them back to the active set and is solved again (CrashFront_Overshoot);
+// a widened set is kept only with a full step:
 // a widened set that fails returns false at once, for the caller to retract
 // it. Returns whether a point was accepted (into c->accepted).
 bool FindStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, double f, double reference,
               double residual, double* mu, SearchResult* result) {
-  int corrections = 0;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     ++statistics.systems;
     const bool solved = CrashMatrix_Prepare(c->matrix, FJ, c->status, *mu) &&
                         NewtonTarget(c->mcp, c->matrix, x, FJ, c->status, c->target);
-    if (solved && c->front->count > 0 && corrections < kCorrections &&
+    if (solved && c->front->count > 0 &&
         CrashFront_Overshoot(c->front, c->target, MCP_Lower(c->mcp), MCP_Upper(c->mcp),
                              c->status) > 0) {
-      ++corrections;
       --attempt;
       continue;
     }
@@ -356,7 +353,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       all_free = false;
       mu = initial_mu;
       UpdateActiveSet(mcp, x, FJ, status, true);
-      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, false);
+      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, false, 0);
       --iteration;
       continue;
     }
@@ -387,7 +384,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     residual = ResidualAt(mcp, code, x, FJ);
     const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
     if (changes >= change_limit) {
-      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0);
+      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0,
+                       CrashMatrix_UpdateRoom(&matrix, n));
     }
     if (iteration % frequency == 0) {
       LogLine(mode, iteration, changes, record, residual, result.step, mu);

@@ -65,11 +65,11 @@ std::int32_t Search(CrashFront* front, const SparseMatrix* J, std::int32_t* now,
 }  // namespace
 
 CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDenseVector* queue) {
-  return CrashFront{previous, widened, queue, false, false, false, 0, 0, 0};
+  return CrashFront{previous, widened, queue, false, false, false, false, false, 0, 0, 0};
 }
 
 std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
-                              bool allowed) {
+                              bool allowed, std::int32_t room) {
   const std::int32_t n = IDenseVector_Length(status);
   std::int32_t* now = IDenseVector_Array(status);
   std::int32_t queued = 0;
@@ -79,8 +79,12 @@ std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVe
   if (front->started) {
     const Moves moves = Compare(front, now, n);
     front->moving = !moves.overshot && moves.held == 0 && moves.freed > 0;
-    if (allowed && front->moving && !front->reached) {
-      std::int32_t depth = prior > 0 && prior < n ? 2 * prior : 1;
+    // Once corrected, the front is near: a widening then pays only for a
+    // step that is factored afresh anyway.
+    const std::int32_t least = front->corrected ? room : 0;
+    if (allowed && front->moving && !front->reached && moves.freed > least) {
+      std::int32_t depth = prior > 0 && prior < n && !front->restart ? 2 * prior : 1;
+      front->restart = false;
       if (front->ceiling > 0 && depth > front->ceiling) depth = front->ceiling;
       front->depth = depth;
       queued = moves.freed;
@@ -100,19 +104,30 @@ std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
   const double* t = DenseVector_Array(target);
   const double* l = DenseVector_Array(lower);
   const double* u = DenseVector_Array(upper);
-  const std::int32_t* rule = IDenseVector_Array(front->previous);
   std::int32_t* widened = IDenseVector_Array(front->widened);
+  auto beyond = [&](std::int32_t i) { return widened[i] != 0 && !(t[i] >= l[i] && t[i] <= u[i]); };
+  bool overshot = false;
+  for (std::int32_t i = 0; i < n && !overshot; ++i) overshot = beyond(i);
+  if (!overshot) return 0;
+  if (front->corrected) {
+    // The front is within reach: the direction stands, the rule's own
+    // steps finish the phase.
+    front->reached = true;
+    return 0;
+  }
+  const std::int32_t* rule = IDenseVector_Array(front->previous);
   std::int32_t* codes = IDenseVector_Array(status);
   std::int32_t held = 0;
   for (std::int32_t i = 0; i < n; ++i) {
-    if (widened[i] == 0 || (t[i] >= l[i] && t[i] <= u[i])) continue;
+    if (!beyond(i)) continue;
     codes[i] = rule[i];
     widened[i] = 0;
     ++held;
   }
   front->count -= held;
-  // The front is within reach: the rule's own steps finish the phase.
-  if (held > 0) front->reached = true;
+  front->corrected = true;
+  front->restart = true;
+  front->ceiling = front->depth / 4 > 1 ? front->depth / 4 : 1;
   return held;
 }
 

@@ -9,15 +9,23 @@
 // freed ones in the pattern of J (variable i is linked to j when F_i
 // depends on x_j), with the depth doubling from step to step while the
 // front keeps moving; when a variable freed that way comes back held, the
-// widening overshot and the depth returns to 0. Once a direction has taken
-// widened variables beyond their bounds (CrashFront_Overshoot), the front
-// is within reach and the widening stops: the rule's own steps finish the
-// phase. After a retraction the depth grows to half the depth that failed
-// at most. A widened set is only a
-// guess of the Newton step's active set: the step's line search judges the
-// step, the next step's memberships correct the guess, and when no step is
-// found the caller falls back to the memberships the rule gave
-// (CrashFront_Retract).
+// widening overshot and the depth returns to 0.
+//
+// When a direction takes widened variables beyond their bounds
+// (CrashFront_Overshoot), the first time those variables go back to the
+// active set, and the doubling starts again from depth 1, up to a quarter
+// of the depth that overshot: the front lies beyond the corrected set, but
+// within that depth. From then on the widening only serves steps that are
+// factored afresh anyway: when the rule's own step frees no more variables
+// than the factors can still take as column replacements, the step keeps
+// to the rule's memberships. A later overshoot means the front is within reach:
+// the direction is kept as it is (the projection and the line search judge
+// it) and the widening stops; the rule's own steps finish the phase. After
+// a retraction the depth grows to half the depth that failed at most. A
+// widened set is only a guess of the Newton step's active set: the step's
+// line search judges the step, the next step's memberships correct the
+// guess, and when no step is found the caller falls back to the
+// memberships the rule gave (CrashFront_Retract).
 #pragma once
 
 #include <cstdint>
@@ -33,10 +41,12 @@ struct CrashFront {
   bool started;            // previous holds memberships
   bool moving;             // the latest step freed variables and held none, and
                            // no widened variable came back held
-  bool reached;            // a direction took widened variables beyond a bound
+  bool corrected;          // an overshoot was corrected
+  bool restart;            // the next widening starts again from depth 1
+  bool reached;            // a second overshoot: the widening stops
   std::int32_t depth;      // links of the latest widening (0: none)
   std::int32_t count;      // variables the latest widening freed
-  std::int32_t ceiling;    // largest depth after a retraction (0: none)
+  std::int32_t ceiling;    // largest depth after a retraction or correction (0: none)
 };
 
 // A record without memberships over the caller's scratch vectors.
@@ -44,15 +54,18 @@ CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDens
 
 // status (n entries, BASIS_BASIC for free, else held) holds the memberships
 // the rule gives at the new point. Records them, and when the front moved
-// one way since the previous call, frees in status the held variables
-// within the new depth of the newly freed ones in the pattern of J
-// (1-based columns 1..n). Returns how many it freed.
+// one way since the previous call, the step was allowed to widen (a full
+// step) and, after a correction, it freed more than room variables (the
+// column replacements the factors can still take), frees in status the
+// held variables within the new depth of the newly freed ones in the
+// pattern of J (1-based columns 1..n). Returns how many it freed.
 std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
-                              bool allowed);
+                              bool allowed, std::int32_t room);
 
-// Holds again, in status, the variables of the latest widening that
-// target (n entries) puts beyond a bound (lower, upper: n entries each),
-// at the bound the rule gave them. Returns how many.
+// When target (n entries) puts variables of the latest widening beyond a
+// bound (lower, upper: n entries each): the first time, holds them again
+// in status at the bound the rule gave them and returns how many; later,
+// leaves status as it is, stops the widening and returns 0.
 std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
                                   const DenseVector* lower, const DenseVector* upper,
                                   IDenseVector* status);

@@ -323,6 +323,12 @@ int CrashMatrix_Solve(CrashMatrix* matrix, DenseVector* y, DenseVector* r) {
   return 1;
 }
 
+std::int32_t CrashMatrix_UpdateRoom(const CrashMatrix* matrix, std::int32_t n) {
+  if (!matrix->factored) return 0;
+  const std::int64_t room = UpdateRoom(matrix, n);
+  return room > 0 ? static_cast<std::int32_t>(room) : 0;
+}
+
 void CrashMatrix_NextJacobian(CrashMatrix* matrix, const SparseMatrix* before,
                               const SparseMatrix* after) {
   if (!SameColumns(before, after)) matrix->factored = false;

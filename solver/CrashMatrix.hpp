@@ -77,6 +77,10 @@ int CrashMatrix_Prepare(CrashMatrix* matrix, FunctionJacobian* FJ, const IDenseV
 // factored afresh and solved again. Returns 1, or 0 when that fresh
 // factorization finds B singular.
 int CrashMatrix_Solve(CrashMatrix* matrix, DenseVector* y, DenseVector* r);
+// How many more changed memberships the factors can take as column
+// replacements before the next Prepare factors afresh (0 without factors),
+// for n variables.
+std::int32_t CrashMatrix_UpdateRoom(const CrashMatrix* matrix, std::int32_t n);
 // Drops the factors when the Jacobian of the next point differs from the
 // one they were built from (pattern or any value within rows and columns
 // 1..n); a linear problem keeps them.

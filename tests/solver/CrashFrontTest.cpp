@@ -1,8 +1,10 @@
 // Widening of the crash's free set along a moving front, on a chain of
 // variables (F_i depends on x_{i-1}, x_i, x_{i+1}): the depth doubles while
 // the front moves one way, stops when it turns or the widening overshot,
-// the overshoot correction gives back exactly the widened variables beyond
-// a bound, and a retraction restores the rule's own memberships.
+// and waits while the factors could take the rule's own step as updates;
+// the first overshoot correction gives back exactly the widened variables
+// beyond a bound and starts the doubling again, a later overshoot stops
+// the widening, and a retraction restores the rule's own memberships.
 #include "solver/CrashFront.hpp"
 
 #include <gtest/gtest.h>
@@ -53,10 +55,10 @@ class CrashFrontTest : public ::testing::Test {
 
   // Sets status to the rule's memberships and widens; returns the widened
   // memberships as letters.
-  std::string Widen(const std::string& rule, bool allowed = true) {
+  std::string Widen(const std::string& rule, bool allowed = true, int room = 0) {
     const std::vector<int> codes = Codes(rule);
     for (int i = 0; i < kN; ++i) IDenseVector_SetValue(status(), i + 1, codes[i]);
-    CrashFront_Widen(&front_, J_, status(), allowed);
+    CrashFront_Widen(&front_, J_, status(), allowed, room);
     return Letters();
   }
   std::string Letters() const {
@@ -104,10 +106,12 @@ TEST_F(CrashFrontTest, StopsWhenTheFrontTurnsOrOvershot) {
   }
 }
 
-TEST_F(CrashFrontTest, OvershootGivesBackTheWidenedVariablesBeyondABound) {
+TEST_F(CrashFrontTest, FirstOvershootGivesBackTheWidenedVariablesBeyondABound) {
   Widen(FreeFirst(5));
   Widen(FreeFirst(6));
   ASSERT_EQ(Widen(FreeFirst(8)), FreeFirst(10));  // 9 and 10 widened
+  Widen(FreeFirst(11));
+  ASSERT_EQ(front_.depth, 4);  // 12 to 15 widened
   DenseVector* target = DenseVector_Create(kN);
   DenseVector* lower = DenseVector_Create(kN);
   DenseVector* upper = DenseVector_Create(kN);
@@ -117,19 +121,38 @@ TEST_F(CrashFrontTest, OvershootGivesBackTheWidenedVariablesBeyondABound) {
     DenseVector_SetValue(upper, i, 1e20);
     DenseVector_SetValue(target, i, -1.0);  // every variable below its bound
   }
-  DenseVector_SetValue(target, 9, 0.5);  // widened and inside: stays free
-  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 1);
-  EXPECT_EQ(Letters(), FreeFirst(9));  // 1-8 are the rule's own: untouched
+  DenseVector_SetValue(target, 12, 0.5);  // widened and inside: stays free
+  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 3);
+  EXPECT_EQ(Letters(), FreeFirst(12));  // 1-11 are the rule's own: untouched
   EXPECT_EQ(front_.count, 1);
-  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 0);
 
+  // The front is near: a step whose two changes the factors can take as
+  // updates keeps to the rule's memberships.
+  EXPECT_EQ(Widen(FreeFirst(13), true, 2), FreeFirst(13));
+  // The front lies beyond the corrected set: the doubling starts again from
+  // depth 1, up to a quarter of the depth that overshot.
+  EXPECT_EQ(Widen(FreeFirst(15), true, 1), FreeFirst(16));
+  EXPECT_EQ(Widen(FreeFirst(17), true, 1), FreeFirst(18));
+  EXPECT_EQ(front_.depth, 1);
+
+  // A later overshoot keeps the direction as it is and stops the widening.
+  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 0);
+  EXPECT_EQ(Letters(), FreeFirst(18));
+  EXPECT_EQ(Widen(FreeFirst(19)), FreeFirst(19));
+  EXPECT_EQ(front_.count, 0);
+  for (DenseVector* v : {target, lower, upper}) DenseVector_Destroy(v);
+}
+
+TEST_F(CrashFrontTest, RetractionRestoresTheRulesMemberships) {
+  Widen(FreeFirst(5));
+  Widen(FreeFirst(6));
+  ASSERT_EQ(Widen(FreeFirst(8)), FreeFirst(10));
   CrashFront_Retract(&front_, status());
   EXPECT_EQ(Letters(), FreeFirst(8));
   EXPECT_EQ(front_.count, 0);
-  // After an overshoot the rule's own memberships stand.
-  EXPECT_EQ(Widen(FreeFirst(9)), FreeFirst(9));
-  EXPECT_EQ(Widen(FreeFirst(11)), FreeFirst(11));
-  for (DenseVector* v : {target, lower, upper}) DenseVector_Destroy(v);
+  // The next widening grows to half the depth that failed at most.
+  EXPECT_EQ(Widen(FreeFirst(9)), FreeFirst(10));
+  EXPECT_EQ(Widen(FreeFirst(11)), FreeFirst(12));
 }
 
 }  // namespace

@@ -241,12 +241,13 @@ TEST_F(CrashMatrixTest, JacobianThatMovedDropsTheFactors) {
 }
 
 // The whole crash phase: on a linear problem the steps after the first
-// factorizations update the factors and walk the same path as a crash that
-// factors afresh at every step (update limit 0); on nonlinear problems,
+// factorizations update the factors, and take no more factorizations than
+// a crash that factors afresh at every step (update limit 0; it widens its
+// free set at every step of a moving front, while the updating crash keeps
+// to the rule's own steps where updates take them); on nonlinear problems,
 // whose J moves every step, every step factors afresh, and the crash still
 // reduces the residual.
 TEST_F(CrashMatrixTest, CrashUpdatesOnlyWhileTheJacobianStaysTheSame) {
-  std::vector<double> points[2];
   CrashStatistics counts[2];
   for (int limit : {0, 50}) {
     TearDown();
@@ -258,18 +259,14 @@ TEST_F(CrashMatrixTest, CrashUpdatesOnlyWhileTheJacobianStaysTheSame) {
     Crash_Newton(mcp_, &record, x_, FJ_);
     const int k = limit == 0 ? 0 : 1;
     counts[k] = Crash_GetStatistics();
-    points[k] = Values(x_);
     EXPECT_EQ(counts[k].steps, record.crash_iterations);
-    EXPECT_LT(ProblemResidual(RESIDUAL_FISCHER_BURMEISTER, points[k]), 1e-3 * before);
+    EXPECT_LT(ProblemResidual(RESIDUAL_FISCHER_BURMEISTER, Values(x_)), 1e-3 * before);
   }
   EXPECT_EQ(counts[0].updates, 0);
   EXPECT_EQ(counts[0].factorizations, counts[0].systems);
   EXPECT_GT(counts[1].updates, 0);
   EXPECT_LT(counts[1].factorizations, counts[1].systems);
-  EXPECT_EQ(counts[1].steps, counts[0].steps);
-  for (int i = 0; i < n_; ++i) {
-    EXPECT_NEAR(points[1][i], points[0][i], 1e-8 * (1.0 + std::fabs(points[0][i]))) << i;
-  }
+  EXPECT_LE(counts[1].factorizations, counts[0].factorizations);
 
   const NonlinearProblem nonlinear[] = {KojimaShindo(0.0), Josephy(), BroydenTridiagonal(10),
                                         NashCournot()};
