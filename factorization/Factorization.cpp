@@ -85,7 +85,11 @@ constexpr std::int64_t kLargePage = std::int64_t{1} << 21;
 constexpr std::int64_t kAlignedLeast = std::int64_t{1} << 18;  // slots
 constexpr std::int64_t kAlignmentSlots = 2 * kLargePage / 16 + 1;
 
-bool Aligned(std::int64_t length) { return length >= kAlignedLeast; }
+// Whether a block of `length` slots is aligned (the padding must keep the
+// allocation within the allocator's 32-bit count).
+bool Aligned(std::int64_t length) {
+  return length >= kAlignedLeast && length <= kInt32Max - kAlignmentSlots;
+}
 
 void FreeStorage(Factorization* f) {
   void* block = f->lu.lu_row_index;
