@@ -166,9 +166,9 @@ using LU_GrowStorage = bool (*)(void* context, LU_Factors& f, std::int64_t min_l
                                 std::int32_t front_end, std::int32_t back_start);
 
 // The caller-owned arrays. Lengths: the storage arrays storage_length each
-// (the back-end allocates them as one block of 16 * storage_length bytes);
-// the row arrays at least m, the column arrays at least n, work at least
-// LU_WorkLength(m, n). Between a factorization and its solves and
+// (the back-end allocates them as one block of 16 * storage_length bytes,
+// a long one starting on a large page); the row arrays at least m, the
+// column arrays at least n, work at least LU_WorkLength(m, n). Between a factorization and its solves and
 // replacements the caller leaves everything untouched except work.
 struct LU_Factors {
   std::int32_t storage_length;

@@ -168,7 +168,8 @@ bool RoomAfterCompress(LU_Core& s, std::int32_t file_end, std::int64_t need) {
 
 // Below this share of free positions a file is not compressed only to stay
 // in storage written before: a compression reads every position of the file
-// once, a first write costs a page fault (about 10 us) per 4 KiB, some 20
+// once, while a first write costs the system a fault and the clearing of
+// the page (about 10 us per 4 KiB page; less with large pages), several
 // times more per position.
 constexpr std::int64_t kWrittenShare = 8;
 
