@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "BenchCommon.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/SparseMatrix.hpp"
@@ -24,6 +26,13 @@ extern "C" void dgetrf_(const int* m, const int* n, double* a, const int* lda, i
 namespace {
 
 double Ratio(double a, double b) { return a / std::max(b, 1e-9); }
+
+// Page faults (minor) of the process so far.
+long PageFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
 
 #ifdef SARN_HAVE_UMFPACK
 // Symbolic and numeric factorization, the best of three runs of each; the
@@ -76,6 +85,18 @@ double UmfpackSolves(const ColumnMatrix& a, void* numeric, int solves, std::mt19
 }
 #endif
 
+// Digest of the pivot sequence (row and column of each pivot, in order),
+// so that runs can tell whether a change kept the pivots.
+std::uint64_t PivotDigest(const Factorization* f) {
+  std::uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](std::int32_t x) { h = (h ^ static_cast<std::uint32_t>(x)) * 1099511628211ull; };
+  for (std::int32_t k = 0; k < f->ip[LU_Int::rank]; ++k) {
+    mix(f->lu.row_perm[k]);
+    mix(f->lu.col_perm[k]);
+  }
+  return h;
+}
+
 }  // namespace
 
 double LUReference_FirstProximalTerm(const LinearProblem& p) {
@@ -119,9 +140,13 @@ Factorization* LUReference_EngineFactor(const ColumnMatrix& a, std::int64_t prob
   Factorization_Defaults();
   Factorization* f =
       Factorization_Create(a.rows, a.cols, static_cast<std::int32_t>(problem_entries));
+  const long faults = PageFaults();
   double t0 = Bench_Now();
   r->singular = LUReference_Refactor(f, a) != BASIS_FACTORED;
   r->factor_first = Bench_Now() - t0;
+  r->faults_first = PageFaults() - faults;
+  r->pivots = PivotDigest(f);
+  r->written = f->lu.front_written;
   r->restarts = f->attempts - 1;
   r->growths = f->growths;
   r->compressions = f->ip[LU_Int::compression_count];
@@ -178,11 +203,13 @@ void LUReference_PrintEngine(const std::string& name, const ColumnMatrix& a,
   std::printf("\n%s: n = %d, entries = %d\n", name.c_str(), a.cols, a.nnz());
   if (e.singular) std::printf("  engine : basis judged singular\n");
   std::printf("  engine : first factor %.4f s (storage restarts %d, growths %d, compressions %d, "
-              "storage %lld), fill %lld\n",
+              "storage %lld), fill %lld, pivots %016llx\n",
               e.factor_first, e.restarts, e.growths, e.compressions,
-              static_cast<long long>(e.storage), static_cast<long long>(e.fill));
-  std::printf("           factor again %.4f s (best of 3), dense1 %d dense2 %d\n", e.factor,
-              e.dense1, e.dense2);
+              static_cast<long long>(e.storage), static_cast<long long>(e.fill),
+              static_cast<unsigned long long>(e.pivots));
+  std::printf("           page faults of the first %ld (files wrote %lld positions); factor again %.4f s (best of 3), dense1 "
+              "%d dense2 %d\n",
+              e.faults_first, static_cast<long long>(e.written), e.factor, e.dense1, e.dense2);
   const LU_DenseUpdate how = LU_GetDenseUpdate();
   std::printf("           dense panels update through %s\n",
               how == LU_DENSE_UPDATE_PRODUCT ? "the BLAS matrix product (measured faster)"

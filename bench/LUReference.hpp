@@ -30,6 +30,9 @@ ColumnMatrix LUReference_ShiftedBasis(const LinearProblem& p, double mu);
 
 struct LUReference_Engine {
   double factor_first = 0;  // seconds of the first factorization
+  long faults_first = 0;    // page faults (minor) during the first factorization
+  std::uint64_t pivots = 0; // digest of the first factorization's pivot sequence
+  std::int64_t written = 0; // storage positions the first factorization's files wrote
   double factor = 0;        // seconds of the same again with the storage left (best of 3)
   std::int64_t fill = 0;    // entries of L and U after the first
   std::int64_t storage = 0; // storage length after the first

@@ -75,9 +75,26 @@ std::int64_t SizingRule(std::int32_t rows, std::int32_t cols, std::int64_t nnz) 
 }
 
 // Storage block: lu_row_index, lu_col_index and lu_value of L entries each,
-// in that order, 16 L bytes through the factor allocator.
+// in that order, 16 L bytes through the factor allocator. A long block (one
+// the engine advises large pages for) starts on a large-page boundary and
+// has room for a whole large page past its end: the files at its front and
+// the factors at its back are written first, and a large page serves them
+// only where it lies whole inside the allocation. The allocation's own
+// address then sits just before the block.
+constexpr std::int64_t kLargePage = std::int64_t{1} << 21;
+constexpr std::int64_t kAlignedLeast = std::int64_t{1} << 18;  // slots
+constexpr std::int64_t kAlignmentSlots = 2 * kLargePage / 16 + 1;
+
+// Whether a block of `length` slots is aligned (the padding must keep the
+// allocation within the allocator's 32-bit count).
+bool Aligned(std::int64_t length) {
+  return length >= kAlignedLeast && length <= kInt32Max - kAlignmentSlots;
+}
+
 void FreeStorage(Factorization* f) {
-  Memory_FreeFactors(f->lu.lu_row_index);
+  void* block = f->lu.lu_row_index;
+  if (block != nullptr && Aligned(f->lu.storage_length)) block = static_cast<void**>(block)[-1];
+  Memory_FreeFactors(block);
   f->lu.lu_row_index = nullptr;
   f->lu.lu_col_index = nullptr;
   f->lu.lu_value = nullptr;
@@ -93,7 +110,16 @@ struct StorageBlock {
 
 StorageBlock NewStorageBlock(std::int64_t length) {
   const std::int64_t slots = length > 0 ? length : 1;
-  char* block = static_cast<char*>(Memory_AllocateFactorsCount(slots, 16));
+  char* block = nullptr;
+  if (Aligned(slots)) {
+    char* raw = static_cast<char*>(Memory_AllocateFactorsCount(slots + kAlignmentSlots, 16));
+    const auto after = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
+    const auto mask = static_cast<std::uintptr_t>(kLargePage - 1);
+    block = raw + (((after + mask) & ~mask) - reinterpret_cast<std::uintptr_t>(raw));
+    reinterpret_cast<void**>(block)[-1] = raw;
+  } else {
+    block = static_cast<char*>(Memory_AllocateFactorsCount(slots, 16));
+  }
   return StorageBlock{reinterpret_cast<double*>(block + 8 * slots),
                       reinterpret_cast<std::int32_t*>(block),
                       reinterpret_cast<std::int32_t*>(block + 4 * slots)};
@@ -104,6 +130,8 @@ void UseStorageBlock(Factorization* f, const StorageBlock& block, std::int64_t l
   f->lu.lu_col_index = block.col_index;
   f->lu.lu_value = block.value;
   f->lu.storage_length = static_cast<std::int32_t>(length);
+  f->lu.front_written = 0;
+  LU_AdviseLargePages(f->lu);
 }
 
 void AllocateStorage(Factorization* f, std::int64_t length) {

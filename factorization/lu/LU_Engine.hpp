@@ -166,9 +166,9 @@ using LU_GrowStorage = bool (*)(void* context, LU_Factors& f, std::int64_t min_l
                                 std::int32_t front_end, std::int32_t back_start);
 
 // The caller-owned arrays. Lengths: the storage arrays storage_length each
-// (the back-end allocates them as one block of 16 * storage_length bytes);
-// the row arrays at least m, the column arrays at least n, work at least
-// LU_WorkLength(m, n). Between a factorization and its solves and
+// (the back-end allocates them as one block of 16 * storage_length bytes,
+// a long one starting on a large page); the row arrays at least m, the
+// column arrays at least n, work at least LU_WorkLength(m, n). Between a factorization and its solves and
 // replacements the caller leaves everything untouched except work.
 struct LU_Factors {
   std::int32_t storage_length;
@@ -189,15 +189,31 @@ struct LU_Factors {
   std::int32_t* work;             // LU_WorkLength(m, n): scratch of the factorization
   LU_GrowStorage grow = nullptr;  // optional: storage growth during a factorization
   void* grow_context = nullptr;   // passed to grow
+  // Positions 1..front_written of the storage arrays were written since the
+  // storage was obtained (a hint kept by the factorization: the first write
+  // of a page costs a fault, so the row and column files prefer
+  // compressing to extending beyond it). A caller that installs new storage
+  // sets it to 0; a value too low costs only compressions.
+  std::int32_t front_written = 0;
 };
 
 // Copies the parts in use of from's storage arrays into val, ri and ci of
 // `length` positions: positions 1..front_end to the same positions and
 // back_start..from.storage_length to the end (length - from.storage_length
 // positions further on). Needs length >= from.storage_length and front_end <
-// back_start.
+// back_start. Advises large pages for the new storage first (as
+// LU_Factor does for its storage).
 void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::int32_t* ci,
                     std::int32_t length, std::int32_t front_end, std::int32_t back_start);
+
+// A storage of many positions is mostly written for the first time during
+// the factorization, and a fresh page costs a fault to the system: asks the
+// system (where it takes such advice) to back the storage arrays with large
+// pages, which take a fault each for many small ones. Storage too short to
+// fill a large page (under 2^18 positions) is left alone. Only a hint:
+// nothing changes in the arrays. LU_Factor advises its storage; a caller
+// may advise a new storage before filling it.
+void LU_AdviseLargePages(const LU_Factors& f);
 
 // Length of the integer scratch array `work` for an m by n matrix (64-bit,
 // so that the caller can check it against the 32-bit range).

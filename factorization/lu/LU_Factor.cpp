@@ -159,6 +159,7 @@ std::int32_t LU_Factor(std::int32_t m, std::int32_t n, std::int32_t element_coun
   std::int32_t result = LU_FactorCore(s);
   if (result == LU_OK && s.keep) result = MoveFactors(s, ip);
   WriteCoreOutputs(s, ip, rp);
+  f.front_written = s.written;
   if (result != LU_OK) {
     ip[LU_Int::l_column_count] = 0;
     ip[LU_Int::row_file_end] = 0;

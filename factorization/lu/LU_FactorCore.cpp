@@ -166,20 +166,45 @@ bool RoomAfterCompress(LU_Core& s, std::int32_t file_end, std::int64_t need) {
   return FreeBelowSlot(s, file_end) >= need;
 }
 
+// Below this share of free positions a file is not compressed only to stay
+// in storage written before: a compression reads every position of the file
+// once, while a first write costs the system a fault and the clearing of
+// the page (about 10 us per 4 KiB page; less with large pages), several
+// times more per position.
+constexpr std::int64_t kWrittenShare = 8;
+
+// True when a file ending at file_end, about to take `need` more positions
+// beyond the storage written so far, holds enough free positions that
+// compressing it costs less than extending it into fresh storage.
+bool CompressBeforeFresh(const LU_Core& s, std::int32_t file_end, std::int32_t need) {
+  if (static_cast<std::int64_t>(file_end) + need <= s.written) return false;
+  const std::int64_t free = file_end - s.active;
+  return free * kWrittenShare > file_end;
+}
+
+// Records that a file reached file_end: positions up to there are written.
+void NoteWritten(LU_Core& s, std::int32_t file_end) {
+  if (file_end > s.written) s.written = file_end;
+}
+
 // Compression before a pivot step whose slot of `need` positions lies just
 // below the factors: each file needs `need` free positions below the slot
-// and no end beyond the limit.
+// and no end beyond the limit, and is compressed rather than extended into
+// storage not yet written when that is cheaper.
 std::int32_t MakeRoom(LU_Core& s, std::int32_t need) {
   // Until the room is there the slot is only claimed: a growth meanwhile
   // moves the factors from the factor pointer on.
   s.claim = need;
   double limit = s.space * s.last_compressed + s.m + s.n + 1000.0;
   std::int32_t max_end = ClampToInt(limit);
-  if (FreeBelowSlot(s, s.col_end) < need || s.col_end > max_end) {
+  NoteWritten(s, std::min(s.col_end, s.row_end));
+  if (FreeBelowSlot(s, s.col_end) < need || s.col_end > max_end ||
+      CompressBeforeFresh(s, s.col_end, need)) {
     CompressColumns(s);
     if (!RoomAfterCompress(s, s.col_end, need)) return OutOfStorage(s);
   }
-  if (FreeBelowSlot(s, s.row_end) < need || s.row_end > max_end) {
+  if (FreeBelowSlot(s, s.row_end) < need || s.row_end > max_end ||
+      CompressBeforeFresh(s, s.row_end, need)) {
     CompressRows(s);
     if (!RoomAfterCompress(s, s.row_end, need)) return OutOfStorage(s);
   }
@@ -453,6 +478,13 @@ std::int64_t LU_WorkLength(std::int32_t m, std::int32_t n) {
 
 void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::int32_t* ci,
                     std::int32_t length, std::int32_t front_end, std::int32_t back_start) {
+  // The advice comes before the copy's first writes, which fault the pages in.
+  LU_Factors to{};
+  to.storage_length = length;
+  to.lu_value = val;
+  to.lu_row_index = ri;
+  to.lu_col_index = ci;
+  LU_AdviseLargePages(to);
   const std::int64_t front = front_end > 0 ? front_end : 0;
   const std::int64_t back = static_cast<std::int64_t>(from.storage_length) - back_start + 1;
   const std::int64_t shift = static_cast<std::int64_t>(length) - from.storage_length;
@@ -468,14 +500,17 @@ void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::
 
 namespace {
 
-// Asks the system to back the whole pages inside block (`bytes` long) with
-// large pages.
+// Asks the system to back the pages that block (`bytes` long) touches with
+// large pages. The advice takes whole pages, so it covers the pages block
+// shares with its neighbours too: storage arrays that lie one after the
+// other then form one advised range, where a large page may straddle the
+// border of two arrays (the files start at those borders).
 void AdviseLargePages(void* block, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr std::uintptr_t kPage = 4096;
   const auto begin = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
-  const std::uintptr_t last = (begin + bytes) & ~(kPage - 1);
+  const std::uintptr_t first = begin & ~(kPage - 1);
+  const std::uintptr_t last = (begin + bytes + kPage - 1) & ~(kPage - 1);
   // Only a hint: the pages stay usable whatever the answer.
   if (last > first) (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #else
@@ -506,11 +541,11 @@ bool LU_GrowCore(LU_Core& s, std::int64_t extra) {
   const std::int32_t front = std::max(s.col_end, s.row_end);
   const std::int32_t back = std::min(s.fp, s.slot_low);
   if (!f.grow(f.grow_context, f, min_length, front, back)) return false;
-  LU_AdviseLargePages(f);
   // The factors, the reserved areas and the current slot moved up by the
   // growth; the files stayed where they were.
   const std::int32_t delta = f.storage_length - old_length;
   ++s.growths;
+  s.written = front;  // the copy wrote the files' part of the new storage
   s.storage += delta;
   s.usable += delta;
   s.fp += delta;
@@ -589,6 +624,7 @@ void LU_CoreSetup(std::int32_t m, std::int32_t n, std::int32_t element_count,
   s.row_limit = s.col_limit - 1;
 
   s.col_end = s.row_end = s.last_compressed = element_count;
+  s.written = std::max(f.front_written, element_count);
   s.fp = s.keep ? s.usable + 1 : s.usable - n + 1;
   s.slot_low = s.fp;
   s.claim = s.u_first = s.l_first = 0;

@@ -82,6 +82,7 @@ struct LU_Core {
 
   std::int32_t col_end, row_end;  // last positions of the column and row files
   std::int32_t last_compressed;   // length of the last compressed file
+  std::int32_t written;           // positions 1..written of the storage were written before
   std::int32_t fp;                // lowest position used by the factors
   // The current pivot step's factor slot: its lowest position (the factor
   // pointer while it is only claimed, `claim` positions below it), its U row
@@ -207,14 +208,6 @@ std::int32_t LU_PendingFill(LU_Core& s, std::int32_t u_count, std::int32_t l_cou
 // first growth of a factorization asks for nine times the storage (see
 // LU_FirstGrowthLength). False when there is no hook or it refused.
 bool LU_GrowCore(LU_Core& s, std::int64_t extra);
-
-// A storage of many positions is mostly written for the first time during
-// the factorization, and a fresh page costs a fault to the system: asks the
-// system (where it takes such advice) to back the storage arrays with large
-// pages, which take a fault each for many small ones. Storage too short to
-// fill a large page is left alone. Only a hint: nothing changes in the
-// arrays.
-void LU_AdviseLargePages(const LU_Factors& f);
 
 // Length the first growth of a factorization asks for: nine times the
 // storage, so that one growth does what would otherwise take several, but

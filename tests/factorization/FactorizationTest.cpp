@@ -349,6 +349,7 @@ TEST_F(FactorizationTest, FirstFactorizationGrowsItsStorageInsteadOfStartingOver
   const Case cases[] = {
       {"fill far beyond the entries", 150, 0.04, true},
       {"dense block", 80, 0.6, true},
+      {"dense block, grown storage aligned to large pages", 400, 0.6, true},
       {"fill the sizing rule covers", 60, 0.0, false},
   };
   for (const Case& c : cases) {

@@ -285,6 +285,55 @@ TEST(LUFactorTest, TightStorageCompressesAndStillFactorsCorrectly) {
   EXPECT_EQ(CheckFactors(tight, a), "");
 }
 
+// The files compress rather than extend into storage not written before:
+// with no storage marked as written (a fresh storage) the factorization
+// compresses more often than with all of it marked, and ends with the very
+// factors of the marked run, with storage to spare and while it grows. The
+// mark it leaves lies within the storage. Dropping is off, as in the growth
+// test below (a drop makes the order in a row depend on the free space).
+TEST(LUFactorTest, CompressingBeforeFreshStorageKeepsTheFactors) {
+  struct Case {
+    const char* name;
+    std::int32_t n;
+    int per_column;
+    std::int64_t storage_factor;  // storage over the least the entry check accepts
+    bool grow;
+  };
+  const Case cases[] = {
+      {"ample storage", 160, 4, 40, false},
+      {"small storage, growing", 160, 4, 1, true},
+      {"sparser, ample storage", 220, 3, 40, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mt19937 rng(5200 + c.n + c.per_column);
+    const std::vector<Triple> t = lutest::RandomSparse(rng, c.n, c.n, c.per_column, true);
+    const std::int64_t storage = c.storage_factor * lutest::EntryStorage(c.n, c.n, t.size());
+    auto run = [&](Engine& e, bool written) {
+      e.rp[LU_Real::drop_tolerance] = -1.0;
+      e.rp[LU_Real::density_1] = e.rp[LU_Real::density_2] = 1e30;
+      if (c.grow) e.EnableGrowth(1.0);
+      e.f.front_written = written ? e.f.storage_length : 0;
+      return e.Factor(t);
+    };
+    Engine fresh(c.n, c.n, storage), written(c.n, c.n, storage);
+    const std::int32_t expected = run(written, true);
+    ASSERT_TRUE(expected == LU_OK || expected == LU_SINGULAR) << expected;
+    ASSERT_EQ(run(fresh, false), expected);
+    EXPECT_GT(fresh.I(LU_Int::compression_count), written.I(LU_Int::compression_count));
+    EXPECT_EQ(c.grow, fresh.growths > 0);
+    EXPECT_GT(fresh.f.front_written, 0);
+    EXPECT_LE(fresh.f.front_written, fresh.f.storage_length);
+    for (LU_Int k : {LU_Int::rank, LU_Int::l_length, LU_Int::u_length, LU_Int::merit_sum}) {
+      EXPECT_EQ(fresh.I(k), written.I(k)) << static_cast<int>(k);
+    }
+    EXPECT_EQ(fresh.row_perm, written.row_perm);
+    EXPECT_EQ(fresh.col_perm, written.col_perm);
+    EXPECT_EQ(lutest::UDense(fresh).a, lutest::UDense(written).a);
+    EXPECT_EQ(CheckFactors(fresh, lutest::ToDense(c.n, c.n, t), 1e-9), "");
+  }
+}
+
 // Storage growth during the factorization keeps the work done: started from
 // the least storage the entry check accepts, the factorization grows its
 // storage as often as it must and ends with the very factors (pivots,
