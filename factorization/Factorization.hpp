@@ -48,8 +48,10 @@ struct Factorization {
 
 // New back-end record for M rows, N columns and about nnz entries: every
 // array allocated through Memory (the storage as one block of 16 L bytes
-// through Memory_AllocateFactors, L from the sizing rule), the engine's
-// parameters set from the options, sizes and counters 0.
+// through Memory_AllocateFactors, L from the sizing rule; a long block, of
+// 2^18 slots or more, gets up to 4 MiB more so that it can start on a
+// large-page boundary), the engine's parameters set from the options,
+// sizes and counters 0.
 Factorization* Factorization_Create(std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Frees every array, the storage block and the record; nullptr is ignored.
