@@ -29,6 +29,8 @@ namespace {
 constexpr int kAttempts = 6;
 // The proximal term a failed attempt without one starts from, at least.
 constexpr double kFirstProximal = 1e-8;
+// Corrections of a widened free set per step.
+constexpr int kCorrections = 3;
 
 // Active-set codes: BASIS_BASIC (free), BASIS_LOWER, BASIS_UPPER.
 constexpr std::int32_t kFree = BASIS_BASIC;
@@ -220,21 +222,23 @@ struct StepContext {
 
 // Searches from x (merit f, reference merit reference) toward the Newton
 // point of the step's memberships with the proximal term *mu, and with
-// larger ones while the system is singular or the search fails. The first
-// direction of the phase that takes widened variables beyond a bound gives
-// them back to the active set and is solved again (CrashFront_Overshoot);
-// a widened set is kept only with a full step:
+// larger ones while the system is singular or the search fails. A widened
+// free set first gives back to the active set the widened variables that
+// the direction takes beyond a bound (CrashFront_Overshoot), and is kept
+// only with a full step:
 // a widened set that fails returns false at once, for the caller to retract
 // it. Returns whether a point was accepted (into c->accepted).
 bool FindStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, double f, double reference,
               double residual, double* mu, SearchResult* result) {
+  int corrections = 0;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     ++statistics.systems;
     const bool solved = CrashMatrix_Prepare(c->matrix, FJ, c->status, *mu) &&
                         NewtonTarget(c->mcp, c->matrix, x, FJ, c->status, c->target);
-    if (solved && c->front->count > 0 &&
+    if (solved && c->front->count > 0 && corrections < kCorrections &&
         CrashFront_Overshoot(c->front, c->target, MCP_Lower(c->mcp), MCP_Upper(c->mcp),
                              c->status) > 0) {
+      ++corrections;
       --attempt;
       continue;
     }

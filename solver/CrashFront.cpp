@@ -105,29 +105,25 @@ std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
   const double* l = DenseVector_Array(lower);
   const double* u = DenseVector_Array(upper);
   std::int32_t* widened = IDenseVector_Array(front->widened);
-  auto beyond = [&](std::int32_t i) { return widened[i] != 0 && !(t[i] >= l[i] && t[i] <= u[i]); };
-  bool overshot = false;
-  for (std::int32_t i = 0; i < n && !overshot; ++i) overshot = beyond(i);
-  if (!overshot) return 0;
-  if (front->corrected) {
-    // The front is within reach: the direction stands, the rule's own
-    // steps finish the phase.
-    front->reached = true;
-    return 0;
-  }
   const std::int32_t* rule = IDenseVector_Array(front->previous);
   std::int32_t* codes = IDenseVector_Array(status);
   std::int32_t held = 0;
   for (std::int32_t i = 0; i < n; ++i) {
-    if (!beyond(i)) continue;
+    if (widened[i] == 0 || (t[i] >= l[i] && t[i] <= u[i])) continue;
     codes[i] = rule[i];
     widened[i] = 0;
     ++held;
   }
+  if (held == 0) return 0;
   front->count -= held;
-  front->corrected = true;
-  front->restart = true;
-  front->ceiling = front->depth / 4 > 1 ? front->depth / 4 : 1;
+  if (front->corrected) {
+    // The front is within reach: the rule's own steps finish the phase.
+    front->reached = true;
+  } else {
+    front->corrected = true;
+    front->restart = true;
+    front->ceiling = front->depth / 4 > 1 ? front->depth / 4 : 1;
+  }
   return held;
 }
 

@@ -12,16 +12,16 @@
 // widening overshot and the depth returns to 0.
 //
 // When a direction takes widened variables beyond their bounds
-// (CrashFront_Overshoot), the first time those variables go back to the
-// active set, and the doubling starts again from depth 1, up to a quarter
-// of the depth that overshot: the front lies beyond the corrected set, but
-// within that depth. From then on the widening only serves steps that are
-// factored afresh anyway: when the rule's own step frees no more variables
-// than the factors can still take as column replacements, the step keeps
-// to the rule's memberships. A later overshoot means the front is within reach:
-// the direction is kept as it is (the projection and the line search judge
-// it) and the widening stops; the rule's own steps finish the phase. After
-// a retraction the depth grows to half the depth that failed at most. A
+// (CrashFront_Overshoot), those variables go back to the active set. The
+// first time, the doubling then starts again from depth 1, up to a quarter
+// of the depth that overshot: freeing too much lowers the whole solution
+// near the front, so an overshoot only says that the front lies within
+// that depth, not that it was reached. From then on the widening only
+// serves steps that are factored afresh anyway: when the rule's own step
+// frees no more variables than the factors can still take as column
+// replacements, the step keeps to the rule's memberships. A later
+// overshoot means the front is within reach: the widening stops and the
+// rule's own steps finish the phase. After a retraction the depth grows to half the depth that failed at most. A
 // widened set is only a guess of the Newton step's active set: the step's
 // line search judges the step, the next step's memberships correct the
 // guess, and when no step is found the caller falls back to the
@@ -43,7 +43,7 @@ struct CrashFront {
                            // no widened variable came back held
   bool corrected;          // an overshoot was corrected
   bool restart;            // the next widening starts again from depth 1
-  bool reached;            // a second overshoot: the widening stops
+  bool reached;            // a later overshoot: the widening stops
   std::int32_t depth;      // links of the latest widening (0: none)
   std::int32_t count;      // variables the latest widening freed
   std::int32_t ceiling;    // largest depth after a retraction or correction (0: none)
@@ -62,10 +62,10 @@ CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDens
 std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
                               bool allowed, std::int32_t room);
 
-// When target (n entries) puts variables of the latest widening beyond a
-// bound (lower, upper: n entries each): the first time, holds them again
-// in status at the bound the rule gave them and returns how many; later,
-// leaves status as it is, stops the widening and returns 0.
+// Holds again, in status, the variables of the latest widening that
+// target (n entries) puts beyond a bound (lower, upper: n entries each),
+// at the bound the rule gave them, and returns how many. The first time
+// the doubling then starts again; later the widening stops.
 std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
                                   const DenseVector* lower, const DenseVector* upper,
                                   IDenseVector* status);

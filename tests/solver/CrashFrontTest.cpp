@@ -2,8 +2,8 @@
 // variables (F_i depends on x_{i-1}, x_i, x_{i+1}): the depth doubles while
 // the front moves one way, stops when it turns or the widening overshot,
 // and waits while the factors could take the rule's own step as updates;
-// the first overshoot correction gives back exactly the widened variables
-// beyond a bound and starts the doubling again, a later overshoot stops
+// an overshoot correction gives back exactly the widened variables beyond
+// a bound, the first one starts the doubling again and a later one stops
 // the widening, and a retraction restores the rule's own memberships.
 #include "solver/CrashFront.hpp"
 
@@ -135,9 +135,9 @@ TEST_F(CrashFrontTest, FirstOvershootGivesBackTheWidenedVariablesBeyondABound) {
   EXPECT_EQ(Widen(FreeFirst(17), true, 1), FreeFirst(18));
   EXPECT_EQ(front_.depth, 1);
 
-  // A later overshoot keeps the direction as it is and stops the widening.
-  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 0);
-  EXPECT_EQ(Letters(), FreeFirst(18));
+  // A later overshoot is corrected the same way and stops the widening.
+  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 1);
+  EXPECT_EQ(Letters(), FreeFirst(17));
   EXPECT_EQ(Widen(FreeFirst(19)), FreeFirst(19));
   EXPECT_EQ(front_.count, 0);
   for (DenseVector* v : {target, lower, upper}) DenseVector_Destroy(v);
