@@ -207,8 +207,8 @@ void LUReference_PrintEngine(const std::string& name, const ColumnMatrix& a,
               e.factor_first, e.restarts, e.growths, e.compressions,
               static_cast<long long>(e.storage), static_cast<long long>(e.fill),
               static_cast<unsigned long long>(e.pivots));
-  std::printf("           page faults of the first %ld (files wrote %lld positions); factor again %.4f s (best of 3), dense1 "
-              "%d dense2 %d\n",
+  std::printf("           page faults of the first %ld (files wrote %lld positions); "
+              "factor again %.4f s (best of 3), dense1 %d dense2 %d\n",
               e.faults_first, static_cast<long long>(e.written), e.factor, e.dense1, e.dense2);
   const LU_DenseUpdate how = LU_GetDenseUpdate();
   std::printf("           dense panels update through %s\n",

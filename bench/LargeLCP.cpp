@@ -7,11 +7,11 @@
 // every Jacobian entry constant, default options, every output stream on
 // (the streams themselves closed). In the same run UMFPACK factors M
 // (symbolic + numeric, best of three). Per problem: n, entries, solve
-// seconds (wall clock and processor), UMFPACK seconds, units = solve / UMFPACK, crash steps, pivots of
-// the pivoting method, major iterations, restarts, basis factorizations and
-// column updates (counted at the basis interface: factor calls and
-// replacements the back-end rebuilt count as factorizations, replacements
-// it updated as updates), seconds inside the basis, the solver's residual,
+// seconds (wall clock and processor), UMFPACK seconds, units = solve /
+// UMFPACK, crash steps, pivots of the pivoting method, major iterations,
+// restarts, basis factorizations and column updates (counted at the basis
+// interface: factor calls and replacements the back-end rebuilt count as
+// factorizations, replacements it updated as updates), seconds inside the basis, the solver's residual,
 // the largest violation of the solution check recomputed from the problem,
 // and the termination code (1 solved).
 //
@@ -320,8 +320,8 @@ int main(int argc, char** argv) {
   for (const std::string& arg : selected) {
     std::function<LinearProblem()> make;
     if (!ParseProblem(arg, settings, &make)) {
-      std::fprintf(stderr, "unknown argument %s (pN, oM, --classic, --lu, --lu-grid M, --seed S, --option "
-                           "\"name value\")\n", arg.c_str());
+      std::fprintf(stderr, "unknown argument %s (pN, oM, --classic, --lu, --lu-grid M, --seed S, "
+                           "--option \"name value\")\n", arg.c_str());
       return 1;
     }
     problems.push_back(make);

@@ -120,9 +120,18 @@ StorageBlock NewStorageBlock(std::int64_t length) {
   } else {
     block = static_cast<char*>(Memory_AllocateFactorsCount(slots, 16));
   }
-  return StorageBlock{reinterpret_cast<double*>(block + 8 * slots),
-                      reinterpret_cast<std::int32_t*>(block),
-                      reinterpret_cast<std::int32_t*>(block + 4 * slots)};
+  const StorageBlock storage{reinterpret_cast<double*>(block + 8 * slots),
+                             reinterpret_cast<std::int32_t*>(block),
+                             reinterpret_cast<std::int32_t*>(block + 4 * slots)};
+  // The advice comes before the first writes (a load or a growth's copy),
+  // which fault the pages in.
+  LU_Factors view{};
+  view.storage_length = static_cast<std::int32_t>(slots);
+  view.lu_value = storage.value;
+  view.lu_row_index = storage.row_index;
+  view.lu_col_index = storage.col_index;
+  LU_AdviseLargePages(view);
+  return storage;
 }
 
 void UseStorageBlock(Factorization* f, const StorageBlock& block, std::int64_t length) {
@@ -131,7 +140,6 @@ void UseStorageBlock(Factorization* f, const StorageBlock& block, std::int64_t l
   f->lu.lu_value = block.value;
   f->lu.storage_length = static_cast<std::int32_t>(length);
   f->lu.front_written = 0;
-  LU_AdviseLargePages(f->lu);
 }
 
 void AllocateStorage(Factorization* f, std::int64_t length) {

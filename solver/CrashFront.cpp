@@ -130,7 +130,9 @@ std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
 void CrashFront_Retract(CrashFront* front, IDenseVector* status) {
   IDenseVector_CloneFull(status, front->previous);
   IDenseVector_FillZero(front->widened, IDenseVector_Length(status));
-  front->ceiling = front->depth > 1 ? front->depth / 2 : 1;
+  // Half the depth that failed, never above the ceiling a correction set.
+  const std::int32_t half = front->depth > 1 ? front->depth / 2 : 1;
+  if (front->ceiling == 0 || half < front->ceiling) front->ceiling = half;
   front->depth = 0;
   front->count = 0;
 }

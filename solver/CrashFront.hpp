@@ -21,11 +21,12 @@
 // frees no more variables than the factors can still take as column
 // replacements, the step keeps to the rule's memberships. A later
 // overshoot means the front is within reach: the widening stops and the
-// rule's own steps finish the phase. After a retraction the depth grows to half the depth that failed at most. A
-// widened set is only a guess of the Newton step's active set: the step's
-// line search judges the step, the next step's memberships correct the
-// guess, and when no step is found the caller falls back to the
-// memberships the rule gave (CrashFront_Retract).
+// rule's own steps finish the phase. After a retraction the depth grows to
+// half the depth that failed at most (and never beyond the quarter a
+// correction allowed). A widened set is only a guess of the Newton step's
+// active set: the step's line search judges the step, the next step's
+// memberships correct the guess, and when no step is found the caller
+// falls back to the memberships the rule gave (CrashFront_Retract).
 #pragma once
 
 #include <cstdint>

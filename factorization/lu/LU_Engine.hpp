@@ -168,8 +168,9 @@ using LU_GrowStorage = bool (*)(void* context, LU_Factors& f, std::int64_t min_l
 // The caller-owned arrays. Lengths: the storage arrays storage_length each
 // (the back-end allocates them as one block of 16 * storage_length bytes,
 // a long one starting on a large page); the row arrays at least m, the
-// column arrays at least n, work at least LU_WorkLength(m, n). Between a factorization and its solves and
-// replacements the caller leaves everything untouched except work.
+// column arrays at least n, work at least LU_WorkLength(m, n). Between a
+// factorization and its solves and replacements the caller leaves
+// everything untouched except work.
 struct LU_Factors {
   std::int32_t storage_length;
   double* lu_value;
@@ -201,8 +202,7 @@ struct LU_Factors {
 // `length` positions: positions 1..front_end to the same positions and
 // back_start..from.storage_length to the end (length - from.storage_length
 // positions further on). Needs length >= from.storage_length and front_end <
-// back_start. Advises large pages for the new storage first (as
-// LU_Factor does for its storage).
+// back_start.
 void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::int32_t* ci,
                     std::int32_t length, std::int32_t front_end, std::int32_t back_start);
 
@@ -212,7 +212,7 @@ void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::
 // pages, which take a fault each for many small ones. Storage too short to
 // fill a large page (under 2^18 positions) is left alone. Only a hint:
 // nothing changes in the arrays. LU_Factor advises its storage; a caller
-// may advise a new storage before filling it.
+// may advise a new storage before filling it (or copying into it).
 void LU_AdviseLargePages(const LU_Factors& f);
 
 // Length of the integer scratch array `work` for an m by n matrix (64-bit,

@@ -478,13 +478,6 @@ std::int64_t LU_WorkLength(std::int32_t m, std::int32_t n) {
 
 void LU_CopyStorage(const LU_Factors& from, double* val, std::int32_t* ri, std::int32_t* ci,
                     std::int32_t length, std::int32_t front_end, std::int32_t back_start) {
-  // The advice comes before the copy's first writes, which fault the pages in.
-  LU_Factors to{};
-  to.storage_length = length;
-  to.lu_value = val;
-  to.lu_row_index = ri;
-  to.lu_col_index = ci;
-  LU_AdviseLargePages(to);
   const std::int64_t front = front_end > 0 ? front_end : 0;
   const std::int64_t back = static_cast<std::int64_t>(from.storage_length) - back_start + 1;
   const std::int64_t shift = static_cast<std::int64_t>(length) - from.storage_length;

@@ -70,6 +70,27 @@ class CrashFrontTest : public ::testing::Test {
   }
   IDenseVector* status() { return vectors_[3]; }
 
+  // Corrects the latest widening for a direction that takes every variable
+  // below its lower bound 0 except variable inside (1-based; 0: none).
+  int OvershootAllBut(int inside) {
+    DenseVector* v[3];
+    for (DenseVector*& d : v) {
+      d = DenseVector_Create(kN);
+      DenseVector_SetLength(d, kN);
+    }
+    DenseVector* target = v[0];
+    DenseVector* lower = v[1];
+    DenseVector* upper = v[2];
+    for (int i = 1; i <= kN; ++i) {
+      DenseVector_SetValue(lower, i, 0.0);
+      DenseVector_SetValue(upper, i, 1e20);
+      DenseVector_SetValue(target, i, i == inside ? 0.5 : -1.0);
+    }
+    const int held = CrashFront_Overshoot(&front_, target, lower, upper, status());
+    for (DenseVector* d : v) DenseVector_Destroy(d);
+    return held;
+  }
+
   SparseMatrix* J_ = nullptr;
   IDenseVector* vectors_[4] = {};
   CrashFront front_{};
@@ -112,17 +133,8 @@ TEST_F(CrashFrontTest, FirstOvershootGivesBackTheWidenedVariablesBeyondABound) {
   ASSERT_EQ(Widen(FreeFirst(8)), FreeFirst(10));  // 9 and 10 widened
   Widen(FreeFirst(11));
   ASSERT_EQ(front_.depth, 4);  // 12 to 15 widened
-  DenseVector* target = DenseVector_Create(kN);
-  DenseVector* lower = DenseVector_Create(kN);
-  DenseVector* upper = DenseVector_Create(kN);
-  for (DenseVector* v : {target, lower, upper}) DenseVector_SetLength(v, kN);
-  for (int i = 1; i <= kN; ++i) {
-    DenseVector_SetValue(lower, i, 0.0);
-    DenseVector_SetValue(upper, i, 1e20);
-    DenseVector_SetValue(target, i, -1.0);  // every variable below its bound
-  }
-  DenseVector_SetValue(target, 12, 0.5);  // widened and inside: stays free
-  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 3);
+  // 12 is widened and inside its bounds: it stays free.
+  EXPECT_EQ(OvershootAllBut(12), 3);
   EXPECT_EQ(Letters(), FreeFirst(12));  // 1-11 are the rule's own: untouched
   EXPECT_EQ(front_.count, 1);
 
@@ -136,11 +148,10 @@ TEST_F(CrashFrontTest, FirstOvershootGivesBackTheWidenedVariablesBeyondABound) {
   EXPECT_EQ(front_.depth, 1);
 
   // A later overshoot is corrected the same way and stops the widening.
-  EXPECT_EQ(CrashFront_Overshoot(&front_, target, lower, upper, status()), 1);
+  EXPECT_EQ(OvershootAllBut(12), 1);
   EXPECT_EQ(Letters(), FreeFirst(17));
   EXPECT_EQ(Widen(FreeFirst(19)), FreeFirst(19));
   EXPECT_EQ(front_.count, 0);
-  for (DenseVector* v : {target, lower, upper}) DenseVector_Destroy(v);
 }
 
 TEST_F(CrashFrontTest, RetractionRestoresTheRulesMemberships) {
@@ -153,6 +164,17 @@ TEST_F(CrashFrontTest, RetractionRestoresTheRulesMemberships) {
   // The next widening grows to half the depth that failed at most.
   EXPECT_EQ(Widen(FreeFirst(9)), FreeFirst(10));
   EXPECT_EQ(Widen(FreeFirst(11)), FreeFirst(12));
+
+  // A corrected set that fails too: the retraction keeps the quarter the
+  // correction allowed rather than half the depth that overshot.
+  TearDown();
+  SetUp();
+  for (int count : {5, 6, 8, 11}) Widen(FreeFirst(count));
+  ASSERT_EQ(front_.depth, 4);
+  EXPECT_EQ(OvershootAllBut(13), 3);
+  CrashFront_Retract(&front_, status());
+  EXPECT_EQ(Widen(FreeFirst(12)), FreeFirst(13));  // depth 1 again
+  EXPECT_EQ(Widen(FreeFirst(14)), FreeFirst(15));  // and no more
 }
 
 }  // namespace
