@@ -69,7 +69,7 @@ CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDens
 }
 
 std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
-                              bool allowed, std::int32_t room) {
+                              bool full_step, std::int32_t room) {
   const std::int32_t n = IDenseVector_Length(status);
   std::int32_t* now = IDenseVector_Array(status);
   std::int32_t queued = 0;
@@ -79,10 +79,11 @@ std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVe
   if (front->started) {
     const Moves moves = Compare(front, now, n);
     front->moving = !moves.overshot && moves.held == 0 && moves.freed > 0;
-    // Once corrected, the front is near: a widening then pays only for a
-    // step that is factored afresh anyway.
-    const std::int32_t least = front->corrected ? room : 0;
-    if (allowed && front->moving && !front->reached && moves.freed > least) {
+    // Once corrected, the front is near, and after a damped step the
+    // memberships are a weaker guess: a widening then pays only for a step
+    // that is factored afresh anyway.
+    const std::int32_t least = front->corrected || !full_step ? room : 0;
+    if (front->moving && !front->reached && moves.freed > least) {
       std::int32_t depth = prior > 0 && prior < n && !front->restart ? 2 * prior : 1;
       front->restart = false;
       if (front->ceiling > 0 && depth > front->ceiling) depth = front->ceiling;

@@ -19,7 +19,9 @@
 // that depth, not that it was reached. From then on the widening only
 // serves steps that are factored afresh anyway: when the rule's own step
 // frees no more variables than the factors can still take as column
-// replacements, the step keeps to the rule's memberships. A later
+// replacements, the step keeps to the rule's memberships. The same holds
+// after a step shorter than full, whose memberships are a weaker guess of
+// where the front goes. A later
 // overshoot means the front is within reach: the widening stops and the
 // rule's own steps finish the phase. After a retraction the depth grows to
 // half the depth that failed at most (and never beyond the quarter a
@@ -55,13 +57,13 @@ CrashFront CrashFront_Start(IDenseVector* previous, IDenseVector* widened, IDens
 
 // status (n entries, BASIS_BASIC for free, else held) holds the memberships
 // the rule gives at the new point. Records them, and when the front moved
-// one way since the previous call, the step was allowed to widen (a full
-// step) and, after a correction, it freed more than room variables (the
+// one way since the previous call and, after a correction or a step shorter
+// than full (full_step false), it freed more than room variables (the
 // column replacements the factors can still take), frees in status the
 // held variables within the new depth of the newly freed ones in the
 // pattern of J (1-based columns 1..n). Returns how many it freed.
 std::int32_t CrashFront_Widen(CrashFront* front, const SparseMatrix* J, IDenseVector* status,
-                              bool allowed, std::int32_t room);
+                              bool full_step, std::int32_t room);
 
 // Holds again, in status, the variables of the latest widening that
 // target (n entries) puts beyond a bound (lower, upper: n entries each),

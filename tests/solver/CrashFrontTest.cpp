@@ -1,7 +1,8 @@
 // Widening of the crash's free set along a moving front, on a chain of
 // variables (F_i depends on x_{i-1}, x_i, x_{i+1}): the depth doubles while
 // the front moves one way, stops when it turns or the widening overshot,
-// and waits while the factors could take the rule's own step as updates;
+// and waits while the factors could take the rule's own step as updates
+// (after a correction or a short step);
 // an overshoot correction gives back exactly the widened variables beyond
 // a bound, the first one starts the doubling again and a later one stops
 // the widening, and a retraction restores the rule's own memberships.
@@ -55,10 +56,10 @@ class CrashFrontTest : public ::testing::Test {
 
   // Sets status to the rule's memberships and widens; returns the widened
   // memberships as letters.
-  std::string Widen(const std::string& rule, bool allowed = true, int room = 0) {
+  std::string Widen(const std::string& rule, bool full_step = true, int room = 0) {
     const std::vector<int> codes = Codes(rule);
     for (int i = 0; i < kN; ++i) IDenseVector_SetValue(status(), i + 1, codes[i]);
-    CrashFront_Widen(&front_, J_, status(), allowed, room);
+    CrashFront_Widen(&front_, J_, status(), full_step, room);
     return Letters();
   }
   std::string Letters() const {
@@ -105,24 +106,34 @@ TEST_F(CrashFrontTest, DepthDoublesWhileTheFrontMovesOneWay) {
   EXPECT_EQ(front_.depth, 4);
 }
 
+TEST_F(CrashFrontTest, ShortStepWidensOnlyForAStepFactoredAfresh) {
+  Widen(FreeFirst(5));
+  EXPECT_EQ(Widen(FreeFirst(6), false, 1), FreeFirst(6));  // one freed: an update takes it
+  EXPECT_EQ(front_.count, 0);
+  EXPECT_EQ(Widen(FreeFirst(8), false, 1), FreeFirst(9));  // two freed: depth 1
+  EXPECT_EQ(front_.depth, 1);
+  EXPECT_EQ(Widen(FreeFirst(11), true, 1), FreeFirst(13));  // a full step: depth 2
+}
+
 TEST_F(CrashFrontTest, StopsWhenTheFrontTurnsOrOvershot) {
   struct Case {
     const char* label;
     std::string after;  // the rule's memberships after the widened step
-    bool allowed;
+    bool full_step;
+    int room;
   };
   const Case cases[] = {
-      {"a variable went from free to held", "L" + FreeFirst(8).substr(1), true},
-      {"a widened variable came back held", FreeFirst(6).substr(0, kN - 1) + "F", true},
-      {"nothing moved", FreeFirst(6), true},
-      {"the step was not a full one", FreeFirst(9), false},
+      {"a variable went from free to held", "L" + FreeFirst(8).substr(1), true, 0},
+      {"a widened variable came back held", FreeFirst(6).substr(0, kN - 1) + "F", true, 0},
+      {"nothing moved", FreeFirst(6), true, 0},
+      {"a short step whose freed variables the updates can take", FreeFirst(9), false, 3},
   };
   for (const Case& c : cases) {
     TearDown();
     SetUp();
     Widen(FreeFirst(5));
     ASSERT_EQ(Widen(FreeFirst(6)), FreeFirst(7));
-    EXPECT_EQ(Widen(c.after, c.allowed), c.after) << c.label;
+    EXPECT_EQ(Widen(c.after, c.full_step, c.room), c.after) << c.label;
     EXPECT_EQ(front_.count, 0) << c.label;
   }
 }
