@@ -112,6 +112,11 @@ void SparseMatrix_SetSize(SparseMatrix* A, std::int32_t rows, std::int32_t cols,
 
 void SparseMatrix_SetFlags(SparseMatrix* A, std::int32_t flags) { A->flags = flags; }
 
+SparseMatrix_ColumnView SparseMatrix_Columns(const SparseMatrix* A) {
+  assert(A);
+  return {Starts(A), Lengths(A), Rows(A), Values(A)};
+}
+
 std::int64_t SparseMatrix_StoredEntries(const SparseMatrix* A) {
   const std::int32_t* len = Lengths(A);
   std::int64_t total = 0;

@@ -79,6 +79,21 @@ inline IDenseVector* SparseMatrix_ColLen(const SparseMatrix* A) { assert(A); ret
 inline IDenseVector* SparseMatrix_RowIndex(const SparseMatrix* A) { assert(A); return A->row_index; }
 inline DenseVector* SparseMatrix_Values(const SparseMatrix* A) { assert(A); return A->values; }
 
+// Read-only view of the four storage arrays, indexed from 0 but holding the
+// matrix's 1-based values: column j's entries are at row[p - 1], value[p - 1]
+// for p = start[j - 1] .. start[j - 1] + length[j - 1] - 1. The pointers stay
+// valid until the matrix's storage grows (SparseMatrix_Resize) or the
+// matrix is destroyed.
+struct SparseMatrix_ColumnView {
+  const std::int32_t* start;   // per column, 1-based first position
+  const std::int32_t* length;  // per column, number of stored entries
+  const std::int32_t* row;     // per position, 1-based row
+  const double* value;         // per position, the entry's value
+};
+
+// The view of A's arrays as they stand.
+SparseMatrix_ColumnView SparseMatrix_Columns(const SparseMatrix* A);
+
 // rows := n. No storage depends on the row count; flags are left alone.
 void SparseMatrix_SetRows(SparseMatrix* A, std::int32_t n);
 // cols := n and the lengths of both column vectors := n. n outside

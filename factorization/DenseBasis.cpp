@@ -159,10 +159,7 @@ int DenseBasis_Load(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
 
   double* const* W = d->W->row;
   const std::int32_t* column = IDenseVector_Array(cols);
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(A));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(A));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
-  const double* value = DenseVector_Array(SparseMatrix_Values(A));
+  const SparseMatrix_ColumnView a = SparseMatrix_Columns(A);
   for (std::int32_t k = 0; k < n; ++k) {
     const std::int32_t j = column[k];
     if (j < 1 || j > a_cols) {
@@ -170,13 +167,13 @@ int DenseBasis_Load(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
                         "columns.\n",
                         k + 1, j, a_cols);
     }
-    const std::int32_t first = start[j - 1] - 1;
-    for (std::int32_t l = first; l < first + length[j - 1]; ++l) {
-      const std::int32_t r = row[l];
+    const std::int32_t first = a.start[j - 1] - 1;
+    for (std::int32_t l = first; l < first + a.length[j - 1]; ++l) {
+      const std::int32_t r = a.row[l];
       if (r < 1 || r > m) {
         Error_SolverError("DenseBasis: Load: row %d of column %d outside 1..%d.\n", r, j, m);
       }
-      W[r - 1][k] = value[l];
+      W[r - 1][k] = a.value[l];
     }
   }
   return 1;
@@ -334,16 +331,14 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
   const std::int32_t* Pinv = IDenseVector_Array(d->Pinv);
   double* work = DenseVector_Array(d->work);
   for (std::int32_t r = 0; r < m; ++r) work[r] = 0.0;
-  const std::int32_t first = IDenseVector_Value(SparseMatrix_ColStart(A), j) - 1;
-  const std::int32_t count = IDenseVector_Value(SparseMatrix_ColLen(A), j);
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
-  const double* value = DenseVector_Array(SparseMatrix_Values(A));
-  for (std::int32_t l = first; l < first + count; ++l) {
-    const std::int32_t r = row[l];
+  const SparseMatrix_ColumnView a = SparseMatrix_Columns(A);
+  const std::int32_t first = a.start[j - 1] - 1;
+  for (std::int32_t l = first; l < first + a.length[j - 1]; ++l) {
+    const std::int32_t r = a.row[l];
     if (r < 1 || r > m) {
       Error_SolverError("DenseBasis: Replace: row %d of column %d outside 1..%d.\n", r, j, m);
     }
-    work[Pinv[r - 1] - 1] = value[l];
+    work[Pinv[r - 1] - 1] = a.value[l];
   }
   ForwardL(W, work, m);
   for (std::int32_t r = 0; r < m; ++r) W[r][n - 1] = work[r];

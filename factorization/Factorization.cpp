@@ -440,26 +440,23 @@ int Factorization_Load(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
   f->n = n;
 
   const std::int32_t* column = IDenseVector_Array(cols);
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(A));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(A));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
-  const double* value = DenseVector_Array(SparseMatrix_Values(A));
+  const SparseMatrix_ColumnView a = SparseMatrix_Columns(A);
   std::int64_t count = 0;
   for (std::int32_t k = 0; k < n; ++k) {
     CheckColumn(A, k + 1, column[k], "Load");
-    count += length[column[k] - 1];
+    count += a.length[column[k] - 1];
   }
   Factorization_Resize(f, count);
   if (count > f->lu.storage_length) Error_SolverError("nnz > maxNNZ");
 
   std::int32_t e = 0;
   for (std::int32_t k = 0; k < n; ++k) {
-    const std::int32_t first = start[column[k] - 1] - 1;
-    const std::int32_t last = first + length[column[k] - 1];
+    const std::int32_t first = a.start[column[k] - 1] - 1;
+    const std::int32_t last = first + a.length[column[k] - 1];
     for (std::int32_t l = first; l < last; ++l, ++e) {
-      f->lu.lu_row_index[e] = row[l];
+      f->lu.lu_row_index[e] = a.row[l];
       f->lu.lu_col_index[e] = k + 1;
-      f->lu.lu_value[e] = value[l];
+      f->lu.lu_value[e] = a.value[l];
     }
   }
   f->entries = e;
@@ -550,16 +547,15 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
   CheckColumn(A, k, j, "Replace");
   double* v = f->solve_work;
   for (std::int32_t i = 0; i < f->m; ++i) v[i] = 0.0;
-  const std::int32_t first = IDenseVector_Value(SparseMatrix_ColStart(A), j) - 1;
-  const std::int32_t last = first + IDenseVector_Value(SparseMatrix_ColLen(A), j);
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
-  const double* value = DenseVector_Array(SparseMatrix_Values(A));
+  const SparseMatrix_ColumnView a = SparseMatrix_Columns(A);
+  const std::int32_t first = a.start[j - 1] - 1;
+  const std::int32_t last = first + a.length[j - 1];
   for (std::int32_t l = first; l < last; ++l) {
-    if (row[l] < 1 || row[l] > f->m) {
-      Error_SolverError("Factorization: Replace: row %d of column %d outside 1..%d.\n", row[l], j,
-                        f->m);
+    if (a.row[l] < 1 || a.row[l] > f->m) {
+      Error_SolverError("Factorization: Replace: row %d of column %d outside 1..%d.\n", a.row[l],
+                        j, f->m);
     }
-    v[row[l] - 1] = value[l];
+    v[a.row[l] - 1] = a.value[l];
   }
 
   double diag = 0.0;

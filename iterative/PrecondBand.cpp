@@ -22,19 +22,11 @@
 namespace {
 
 // Read access to the columns of J; columns beyond J's own count are empty.
-struct Columns {
-  const std::int32_t* start;
-  const std::int32_t* length;
-  const std::int32_t* row;
-  const double* value;
+struct Columns : SparseMatrix_ColumnView {
   std::int32_t count;
 
   explicit Columns(const SparseMatrix* J)
-      : start(IDenseVector_Array(SparseMatrix_ColStart(J))),
-        length(IDenseVector_Array(SparseMatrix_ColLen(J))),
-        row(IDenseVector_Array(SparseMatrix_RowIndex(J))),
-        value(DenseVector_Array(SparseMatrix_Values(J))),
-        count(SparseMatrix_Cols(J)) {}
+      : SparseMatrix_ColumnView(SparseMatrix_Columns(J)), count(SparseMatrix_Cols(J)) {}
   // 0-based positions [first, last) of column j (1-based).
   std::int32_t First(std::int32_t j) const { return j <= count ? start[j - 1] - 1 : 0; }
   std::int32_t Last(std::int32_t j) const { return j <= count ? First(j) + length[j - 1] : 0; }

@@ -182,9 +182,7 @@ void MCP_BuildRowIndex(MCP* mcp) {
   std::int32_t n = mcp->n;
   const SparseMatrix* J = FunctionJacobian_Jacobian(mcp->evaluation);
   std::int32_t nnz = SparseMatrix_NNZ(J);
-  const std::int32_t* col_start = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* col_len = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   EnsureEntryRoom(mcp, nnz);
 
   IDenseVector_FillZero(mcp->row_length, n);
@@ -196,8 +194,8 @@ void MCP_BuildRowIndex(MCP* mcp) {
 
   std::int32_t stored = 0;
   for (std::int32_t j = 0; j < n; ++j) {
-    for (std::int32_t p = col_start[j] - 1; p < col_start[j] - 1 + col_len[j]; ++p) {
-      length[row[p] - 1] += 1;
+    for (std::int32_t p = jac.start[j] - 1; p < jac.start[j] - 1 + jac.length[j]; ++p) {
+      length[jac.row[p] - 1] += 1;
       stored += 1;
     }
   }
@@ -209,8 +207,8 @@ void MCP_BuildRowIndex(MCP* mcp) {
     length[i] = start[i];
   }
   for (std::int32_t j = 0; j < n; ++j) {
-    for (std::int32_t p = col_start[j] - 1; p < col_start[j] - 1 + col_len[j]; ++p) {
-      std::int32_t r = row[p] - 1;
+    for (std::int32_t p = jac.start[j] - 1; p < jac.start[j] - 1 + jac.length[j]; ++p) {
+      std::int32_t r = jac.row[p] - 1;
       entry_column[p] = j + 1;
       row_entry[length[r] - 1] = p + 1;
       length[r] += 1;
@@ -224,10 +222,7 @@ void MCP_BuildRowIndex(MCP* mcp) {
 void MCP_CountActive(MCP* mcp) {
   std::int32_t n = mcp->n;
   const SparseMatrix* J = FunctionJacobian_Jacobian(mcp->evaluation);
-  const std::int32_t* col_start = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* col_len = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
-  const double* value = DenseVector_Array(SparseMatrix_Values(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   const std::int32_t* type = IDenseVector_Array(mcp->entry_type);
   const double* lower = DenseVector_Array(mcp->lower);
   const double* upper = DenseVector_Array(mcp->upper);
@@ -238,10 +233,10 @@ void MCP_CountActive(MCP* mcp) {
   std::int32_t* col_count = IDenseVector_Array(mcp->col_count);
   for (std::int32_t j = 0; j < n; ++j) {
     if (IsFixed(lower, upper, j)) continue;
-    for (std::int32_t p = col_start[j] - 1; p < col_start[j] - 1 + col_len[j]; ++p) {
-      std::int32_t r = row[p] - 1;
+    for (std::int32_t p = jac.start[j] - 1; p < jac.start[j] - 1 + jac.length[j]; ++p) {
+      std::int32_t r = jac.row[p] - 1;
       if (IsFixed(lower, upper, r)) continue;
-      if (Presolve_EntryCounts(type[p], value[p])) {
+      if (Presolve_EntryCounts(type[p], jac.value[p])) {
         row_count[r] += 1;
         col_count[j] += 1;
       }

@@ -167,16 +167,14 @@ void CNS_MCP_Jac_Typ(void* data, int nnz, int* types) {
   }
 
   const std::int32_t* own = IDenseVector_Array(a->types);
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   std::int32_t written = 0;
   for (std::int32_t j = 1; j <= a->pairing.n; ++j) {
     bool diagonal = false;
-    std::int32_t first = start[j - 1] - 1;
-    for (std::int32_t p = first; p < first + length[j - 1]; ++p) {
+    std::int32_t first = jac.start[j - 1] - 1;
+    for (std::int32_t p = first; p < first + jac.length[j - 1]; ++p) {
       PutType(types, nnz, written, own[p]);
-      if (row[p] == j) diagonal = true;
+      if (jac.row[p] == j) diagonal = true;
     }
     if (!diagonal) PutType(types, nnz, written, ENTRY_CONSTANT);
   }

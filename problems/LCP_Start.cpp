@@ -75,10 +75,7 @@ void SplitFixed(LCP* lcp) {
   std::int32_t* to_working = IDenseVector_Array(lcp->to_working);
   std::int32_t* to_user = IDenseVector_Array(lcp->to_user);
   const SparseMatrix* M = lcp->user_m;
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(M));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(M));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(M));
-  const double* value = DenseVector_Array(SparseMatrix_Values(M));
+  const SparseMatrix_ColumnView m = SparseMatrix_Columns(M);
 
   lcp->fixed = 0;
   std::int32_t free = 0;
@@ -90,8 +87,8 @@ void SplitFixed(LCP* lcp) {
     if (lower[i] == upper[i]) {
       double change = lower[i] - z[i];
       if (change != 0.0) {
-        for (std::int32_t p = start[i] - 1; p < start[i] - 1 + length[i]; ++p) {
-          f[row[p] - 1] += value[p] * change;
+        for (std::int32_t p = m.start[i] - 1; p < m.start[i] - 1 + m.length[i]; ++p) {
+          f[m.row[p] - 1] += m.value[p] * change;
         }
       }
       lcp->fixed += 1;

@@ -138,10 +138,7 @@ class TransformGather {
 
   std::int32_t Build(MCP* mcp) {
     const SparseMatrix* J = FunctionJacobian_Jacobian(mcp->evaluation);
-    const std::int32_t* full_start = IDenseVector_Array(SparseMatrix_ColStart(J));
-    const std::int32_t* full_length = IDenseVector_Array(SparseMatrix_ColLen(J));
-    const std::int32_t* full_row = IDenseVector_Array(SparseMatrix_RowIndex(J));
-    const double* full_value = DenseVector_Array(SparseMatrix_Values(J));
+    const SparseMatrix_ColumnView full = SparseMatrix_Columns(J);
     const std::int32_t* f2r = IDenseVector_Array(mcp->full_to_reduced);
     const std::int32_t* free_flag = IDenseVector_Array(mcp->free_flag);
     DenseVector_FillZero(mcp->row_sums, n_r_ - 1);
@@ -155,11 +152,11 @@ class TransformGather {
       bool free_column = free_flag[k - 1] != 0;
       bool diagonal_seen = false;
       double column_sum = 0.0;
-      std::int32_t first = full_start[j] - 1;
-      for (std::int32_t p = first; p < first + full_length[j]; ++p) {
-        std::int32_t kr = f2r[full_row[p] - 1];
+      std::int32_t first = full.start[j] - 1;
+      for (std::int32_t p = first; p < first + full.length[j]; ++p) {
+        std::int32_t kr = f2r[full.row[p] - 1];
         if (kr == 0) continue;
-        double v = full_value[p];
+        double v = full.value[p];
         // Explicit zeros off the diagonal are dropped; a NaN is kept.
         if (v == 0.0 && kr != k) continue;
         Append(k, kr, v);

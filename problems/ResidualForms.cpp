@@ -108,10 +108,8 @@ void MCP_DMerit_Function(MCP* mcp, int code, const DenseVector* l, const DenseVe
   Residual_CheckCapacity(DenseVector_Capacity(gradient), n, op);
   const SparseMatrix* J = FunctionJacobian_Jacobian(pair);
   Residual_CheckCapacity(SparseMatrix_ColCapacity(J), n, op);
-  ResidualJacobian jacobian{IDenseVector_Array(SparseMatrix_ColStart(J)),
-                            IDenseVector_Array(SparseMatrix_ColLen(J)),
-                            IDenseVector_Array(SparseMatrix_RowIndex(J)),
-                            DenseVector_Array(SparseMatrix_Values(J))};
+  const SparseMatrix_ColumnView columns = SparseMatrix_Columns(J);
+  ResidualJacobian jacobian{columns.start, columns.length, columns.row, columns.value};
 
   Workspace_BuildMeritGroup();
   ResidualScratch scratch{MeritArray(Workspace_MeritVector1(), n),

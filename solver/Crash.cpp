@@ -136,16 +136,13 @@ int NewtonTarget(MCP* mcp, CrashMatrix* matrix, DenseVector* x, FunctionJacobian
     r[i] = codes[i] == kFree ? -f[i] : 0.0;
   }
   const SparseMatrix* J = FunctionJacobian_Jacobian(FJ);
-  const std::int32_t* jstart = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* jlength = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* jrow = IDenseVector_Array(SparseMatrix_RowIndex(J));
-  const double* jvalue = DenseVector_Array(SparseMatrix_Values(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   const std::int32_t columns = SparseMatrix_Cols(J) < n ? SparseMatrix_Cols(J) : n;
   for (std::int32_t j = 0; j < columns; ++j) {
     if (step[j] == 0.0) continue;
-    for (std::int32_t p = jstart[j]; p < jstart[j] + jlength[j]; ++p) {
-      const std::int32_t i = jrow[p - 1];
-      if (i >= 1 && i <= n && codes[i - 1] == kFree) r[i - 1] -= jvalue[p - 1] * step[j];
+    for (std::int32_t p = jac.start[j]; p < jac.start[j] + jac.length[j]; ++p) {
+      const std::int32_t i = jac.row[p - 1];
+      if (i >= 1 && i <= n && codes[i - 1] == kFree) r[i - 1] -= jac.value[p - 1] * step[j];
     }
   }
   // The solve fills the held rows with -J_AI d_I; they keep bound - x.

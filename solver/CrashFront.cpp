@@ -38,9 +38,7 @@ std::int32_t Search(CrashFront* front, const SparseMatrix* J, std::int32_t* now,
                     std::int32_t tail) {
   std::int32_t* widened = IDenseVector_Array(front->widened);
   std::int32_t* queue = IDenseVector_Array(front->queue);
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   const std::int32_t columns = SparseMatrix_Cols(J) < n ? SparseMatrix_Cols(J) : n;
   std::int32_t freed = 0;
   std::int32_t head = 0;
@@ -49,8 +47,8 @@ std::int32_t Search(CrashFront* front, const SparseMatrix* J, std::int32_t* now,
     for (; head < end; ++head) {
       const std::int32_t j = queue[head];
       if (j >= columns) continue;
-      for (std::int32_t p = start[j]; p < start[j] + length[j]; ++p) {
-        const std::int32_t i = row[p - 1] - 1;
+      for (std::int32_t p = jac.start[j]; p < jac.start[j] + jac.length[j]; ++p) {
+        const std::int32_t i = jac.row[p - 1] - 1;
         if (i < 0 || i >= n || now[i] == kFree) continue;
         now[i] = kFree;
         widened[i] = 1;

@@ -64,23 +64,20 @@ void BuildMatrix(const SparseMatrix* J, std::int32_t n, double mu) {
   std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(A));
   std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
   double* value = DenseVector_Array(SparseMatrix_Values(A));
-  const std::int32_t* jstart = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* jlength = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* jrow = IDenseVector_Array(SparseMatrix_RowIndex(J));
-  const double* jvalue = DenseVector_Array(SparseMatrix_Values(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   const std::int32_t jcols = SparseMatrix_Cols(J);
 
   std::int32_t count = 0;
   for (std::int32_t j = 1; j <= n; ++j) {
     start[j - 1] = count + 1;
     bool diagonal = false;
-    const std::int32_t first = j <= jcols ? jstart[j - 1] : 0;
-    const std::int32_t last = j <= jcols ? first + jlength[j - 1] : 0;
+    const std::int32_t first = j <= jcols ? jac.start[j - 1] : 0;
+    const std::int32_t last = j <= jcols ? first + jac.length[j - 1] : 0;
     for (std::int32_t p = first; p < last; ++p) {
-      const std::int32_t i = jrow[p - 1];
+      const std::int32_t i = jac.row[p - 1];
       if (i < 1 || i > n) continue;
       row[count] = i;
-      value[count] = jvalue[p - 1];
+      value[count] = jac.value[p - 1];
       if (i == j && !diagonal) {
         value[count] += mu;
         diagonal = true;
@@ -220,17 +217,14 @@ double Residual(const CrashMatrix* matrix, const DenseVector* y, const DenseVect
     residual[i] = rs[i];
     size[i] = std::fabs(rs[i]);
   }
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(A));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(A));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(A));
-  const double* value = DenseVector_Array(SparseMatrix_Values(A));
+  const SparseMatrix_ColumnView a = SparseMatrix_Columns(A);
   const std::int32_t* c = IDenseVector_Array(matrix->cols);
   const double shift = matrix->target - matrix->mu;
   for (std::int32_t k = 0; k < n; ++k) {
     const std::int32_t j = c[k];
-    for (std::int32_t p = start[j - 1]; p < start[j - 1] + length[j - 1]; ++p) {
-      residual[row[p - 1] - 1] -= value[p - 1] * ys[k];
-      size[row[p - 1] - 1] += std::fabs(value[p - 1] * ys[k]);
+    for (std::int32_t p = a.start[j - 1]; p < a.start[j - 1] + a.length[j - 1]; ++p) {
+      residual[a.row[p - 1] - 1] -= a.value[p - 1] * ys[k];
+      size[a.row[p - 1] - 1] += std::fabs(a.value[p - 1] * ys[k]);
     }
     if (j == k + 1) residual[k] -= shift * ys[k];
   }
@@ -265,26 +259,21 @@ bool Refine(CrashMatrix* matrix, DenseVector* y, const DenseVector* r) {
   }
 }
 
-bool SameColumns(const SparseMatrix* a, const SparseMatrix* b) {
-  if (SparseMatrix_Cols(a) != SparseMatrix_Cols(b)) return false;
-  const std::int32_t* as = IDenseVector_Array(SparseMatrix_ColStart(a));
-  const std::int32_t* al = IDenseVector_Array(SparseMatrix_ColLen(a));
-  const std::int32_t* ar = IDenseVector_Array(SparseMatrix_RowIndex(a));
-  const double* av = DenseVector_Array(SparseMatrix_Values(a));
-  const std::int32_t* bs = IDenseVector_Array(SparseMatrix_ColStart(b));
-  const std::int32_t* bl = IDenseVector_Array(SparseMatrix_ColLen(b));
-  const std::int32_t* br = IDenseVector_Array(SparseMatrix_RowIndex(b));
-  const double* bv = DenseVector_Array(SparseMatrix_Values(b));
-  for (std::int32_t j = 0; j < SparseMatrix_Cols(a); ++j) {
-    if (al[j] != bl[j]) return false;
-    const std::size_t count = static_cast<std::size_t>(al[j]);
+bool SameColumns(const SparseMatrix* A, const SparseMatrix* B) {
+  if (SparseMatrix_Cols(A) != SparseMatrix_Cols(B)) return false;
+  const SparseMatrix_ColumnView a = SparseMatrix_Columns(A);
+  const SparseMatrix_ColumnView b = SparseMatrix_Columns(B);
+  for (std::int32_t j = 0; j < SparseMatrix_Cols(A); ++j) {
+    if (a.length[j] != b.length[j]) return false;
+    const std::size_t count = static_cast<std::size_t>(a.length[j]);
     if (count == 0) continue;
-    if (std::memcmp(ar + as[j] - 1, br + bs[j] - 1, count * sizeof(std::int32_t)) != 0) {
+    if (std::memcmp(a.row + a.start[j] - 1, b.row + b.start[j] - 1,
+                    count * sizeof(std::int32_t)) != 0) {
       return false;
     }
     for (std::size_t p = 0; p < count; ++p) {
       // Exact comparison on purpose: the factors hold these very numbers.
-      if (!(av[as[j] - 1 + p] == bv[bs[j] - 1 + p])) return false;
+      if (!(a.value[a.start[j] - 1 + p] == b.value[b.start[j] - 1 + p])) return false;
     }
   }
   return true;

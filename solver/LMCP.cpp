@@ -31,24 +31,11 @@ DriverWorkspace* Driver() {
 // The pair holding F and J at the current point.
 FunctionJacobian* Pair() { return Workspace_FunctionJacobian(); }
 
-// Raw views of a compressed-column matrix (positions and rows from 1).
-struct ColumnView {
-  const std::int32_t* start;
-  const std::int32_t* length;
-  const std::int32_t* row;
-  const double* value;
-};
-
-ColumnView View(const SparseMatrix* J) {
-  return {IDenseVector_Array(SparseMatrix_ColStart(J)), IDenseVector_Array(SparseMatrix_ColLen(J)),
-          IDenseVector_Array(SparseMatrix_RowIndex(J)), DenseVector_Array(SparseMatrix_Values(J))};
-}
-
 // Calls visit(i, j, value) for every stored entry of J, 1-based, column by
 // column in stored order.
 template <class Visit>
 void ForEachEntry(const SparseMatrix* J, std::int32_t n, Visit visit) {
-  const ColumnView v = View(J);
+  const SparseMatrix_ColumnView v = SparseMatrix_Columns(J);
   for (std::int32_t j = 1; j <= n; ++j) {
     const std::int32_t first = v.start[j - 1] - 1;
     for (std::int32_t p = first; p < first + v.length[j - 1]; ++p) visit(v.row[p], j, v.value[p]);
@@ -345,7 +332,7 @@ void LMCP_Matrix(void*, int n, int* nnz, int* col_start, int* col_len, int* row,
   const double* C = DenseVector_Array(lmcp->C);
   const double* D = DenseVector_Array(lmcp->D);
   const std::int32_t room = *nnz;
-  const ColumnView v = View(J);
+  const SparseMatrix_ColumnView v = SparseMatrix_Columns(J);
 
   for (int i = 0; i < n; ++i) q[i] = lmcp->row_scaled ? R[i] * F[i] : F[i];
   std::int32_t count = 0;

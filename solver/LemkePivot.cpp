@@ -171,11 +171,11 @@ void SolveEnteringColumn(LemkeWorkspace* ws) {
   const int e = ws->pivot.entering;
   DenseVector_FillZero(ws->column, n);
   double* column = DenseVector_Array(ws->column);
-  const int start = IDenseVector_Value(SparseMatrix_ColStart(ws->A), e);
-  const int length = IDenseVector_Value(SparseMatrix_ColLen(ws->A), e);
-  const int* rows = IDenseVector_Array(SparseMatrix_RowIndex(ws->A));
-  const double* values = DenseVector_Array(SparseMatrix_Values(ws->A));
-  for (int p = start; p < start + length; ++p) column[rows[p - 1] - 1] += values[p - 1];
+  const SparseMatrix_ColumnView matrix = SparseMatrix_Columns(ws->A);
+  const int start = matrix.start[e - 1];
+  for (int p = start; p < start + matrix.length[e - 1]; ++p) {
+    column[matrix.row[p - 1] - 1] += matrix.value[p - 1];
+  }
   Basis_Solve(ws->factor, ws->d, ws->column);
 }
 
@@ -189,18 +189,15 @@ double EnteringResidual(LemkeWorkspace* ws) {
   const double* d = DenseVector_Array(ws->d);
   const double* a = DenseVector_Array(ws->column);
   const int* basis = IDenseVector_Array(ws->basis);
-  const int* starts = IDenseVector_Array(SparseMatrix_ColStart(ws->A));
-  const int* lengths = IDenseVector_Array(SparseMatrix_ColLen(ws->A));
-  const int* rows = IDenseVector_Array(SparseMatrix_RowIndex(ws->A));
-  const double* values = DenseVector_Array(SparseMatrix_Values(ws->A));
+  const SparseMatrix_ColumnView matrix = SparseMatrix_Columns(ws->A);
   double scale = 0.0;
   for (int k = 0; k < n; ++k) {
     const double dk = d[k];
     if (dk == 0.0) continue;
     const int c = basis[k];
-    for (int p = starts[c - 1]; p < starts[c - 1] + lengths[c - 1]; ++p) {
-      const double term = values[p - 1] * dk;
-      r[rows[p - 1] - 1] += term;
+    for (int p = matrix.start[c - 1]; p < matrix.start[c - 1] + matrix.length[c - 1]; ++p) {
+      const double term = matrix.value[p - 1] * dk;
+      r[matrix.row[p - 1] - 1] += term;
       if (std::fabs(term) > scale) scale = std::fabs(term);
     }
   }

@@ -53,16 +53,14 @@ struct Data {
 
 Data Read(const ReportContext& c) {
   const SparseMatrix* J = FunctionJacobian_Jacobian(c.FJ);
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   return {MCP_Variables(c.mcp),
           DenseVector_Array(MCP_Lower(c.mcp)),
           DenseVector_Array(MCP_Upper(c.mcp)),
           DenseVector_Array(c.x),
           DenseVector_Array(FunctionJacobian_Function(c.FJ)),
           J,
-          IDenseVector_Array(SparseMatrix_ColStart(J)),
-          IDenseVector_Array(SparseMatrix_ColLen(J)),
-          IDenseVector_Array(SparseMatrix_RowIndex(J)),
-          DenseVector_Array(SparseMatrix_Values(J)),
+          jac.start, jac.length, jac.row, jac.value,
           Options_CommonDouble(COMMON_INFINITY)};
 }
 

@@ -182,17 +182,14 @@ bool Sarn_AtRoundingFloor(DriverWorkspace* ws) {
   double* size = DenseVector_Array(work);
   double* product = size + n;
   for (std::int32_t i = 0; i < 2 * n; ++i) size[i] = 0.0;
-  const std::int32_t* start = IDenseVector_Array(SparseMatrix_ColStart(J));
-  const std::int32_t* length = IDenseVector_Array(SparseMatrix_ColLen(J));
-  const std::int32_t* row = IDenseVector_Array(SparseMatrix_RowIndex(J));
-  const double* value = DenseVector_Array(SparseMatrix_Values(J));
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   const std::int32_t columns = SparseMatrix_Cols(J) < n ? SparseMatrix_Cols(J) : n;
   for (std::int32_t j = 0; j < columns; ++j) {
-    for (std::int32_t p = start[j]; p < start[j] + length[j]; ++p) {
-      const std::int32_t i = row[p - 1];
+    for (std::int32_t p = jac.start[j]; p < jac.start[j] + jac.length[j]; ++p) {
+      const std::int32_t i = jac.row[p - 1];
       if (i < 1 || i > n) continue;
-      size[i - 1] += std::fabs(value[p - 1] * x[j]);
-      product[i - 1] += value[p - 1] * x[j];
+      size[i - 1] += std::fabs(jac.value[p - 1] * x[j]);
+      product[i - 1] += jac.value[p - 1] * x[j];
     }
   }
   double floor = 0.0;

@@ -64,6 +64,28 @@ TEST_F(SparseMatrixTest, SizeSettersRefuseSizesBeyondTheCapacity) {
   SparseMatrix_Destroy(A);
 }
 
+// Every stored entry read through the column view, in both storage layouts;
+// the scattered one has gaps and reversed columns, so a view handing out the
+// wrong array misplaces or loses entries.
+TEST_F(SparseMatrixTest, ColumnViewReadsBackTheEntries) {
+  const std::vector<Entry> entries = {{1, 1, 1.5}, {3, 1, -2.0}, {2, 3, 4.0}, {3, 4, 8.0}};
+  for (Layout layout : {Layout::kPacked, Layout::kScattered}) {
+    SparseMatrix* A = Build(3, 4, entries, layout);
+    const SparseMatrix_ColumnView view = SparseMatrix_Columns(A);
+    Dense got(3, 4);
+    for (int j = 1; j <= 4; ++j) {
+      for (int p = view.start[j - 1]; p < view.start[j - 1] + view.length[j - 1]; ++p) {
+        ASSERT_TRUE(p >= 1 && p <= SparseMatrix_NNZ(A) && view.row[p - 1] >= 1 &&
+                    view.row[p - 1] <= 3);
+        got.at(view.row[p - 1], j) = view.value[p - 1];
+        got.mask(view.row[p - 1], j) = 1;
+      }
+    }
+    ExpectSameDense(got, FromEntries(3, 4, entries));
+    SparseMatrix_Destroy(A);
+  }
+}
+
 // --- Full clone ---------------------------------------------------------
 
 // The expected result of a clone: src renumbered by the maps (empty map: keep
