@@ -1,7 +1,9 @@
 // The test fixtures' random box LCPs and brute-force enumerator: the
 // enumerator's verdicts on problems with known answers (unique, none, only
-// on a line of solutions) and against the solver, and the features the
-// generator promises.
+// on a line of solutions) and against the solver, the points its search in
+// doubles lists under each setting, and the features the generator
+// promises.
+#include <functional>
 #include <vector>
 
 #include "fixtures/BoxLCP.hpp"
@@ -44,6 +46,76 @@ TEST_F(BoxLCPTest, EnumeratorVerdictsOnKnownProblems) {
       EXPECT_LE(ComplementarityViolation(c.p, e.witness), 1e-12);
     }
   }
+}
+
+// The search in doubles lists every point its settings count as a
+// solution, over the problem's bounds or others; each such point solves
+// the problem over the bounds searched.
+TEST_F(BoxLCPTest, SearchInDoublesListsThePointsItsSettingsAllow) {
+  const LinearProblem antitone = Lcp({{-1}}, {1}, {0}, {2});  // F = 1 - x: 0, 1 and 2
+  const LinearProblem zero_row =                              // z1 anything, z2 = 1
+      Lcp({{0, 0}, {0, 1}}, {0, -1}, {-kInf, 0}, {kInf, 5});
+  const LinearProblem constant = Lcp({{0}}, {1}, {-kInf}, {kInf});  // F = 1
+  struct Case {
+    const char* what;
+    const LinearProblem& p;
+    std::function<void(BoxLCPSearch*)> set;
+    std::vector<std::vector<double>> points;
+  };
+  const Case cases[] = {
+      {"all three", antitone, [](BoxLCPSearch* s) { s->limit = 0; }, {{0}, {2}, {1}}},
+      {"up to the limit", antitone, [](BoxLCPSearch* s) { s->limit = 2; }, {{0}, {2}}},
+      {"over other bounds", antitone,
+       [](BoxLCPSearch* s) {
+         s->limit = 0;
+         s->lower = {1};
+         s->upper = {2};
+       },
+       {{1}, {2}}},
+      {"as the caller accepts", antitone,
+       [](BoxLCPSearch* s) {
+         s->limit = 0;
+         s->accepts = [](const std::vector<double>& z) { return z[0] != 2.0; };
+       },
+       {{0}, {1}}},
+      {"an open unknown at 0", zero_row, [](BoxLCPSearch* s) { s->limit = 0; }, {{0, 1}}},
+      {"nonsingular assignments only", zero_row,
+       [](BoxLCPSearch* s) {
+         s->limit = 0;
+         s->nonsingular_only = true;
+       },
+       {}},
+      {"no solution", constant, [](BoxLCPSearch* s) { s->face_places = true; }, {}},
+      {"a lower bound makes one", constant,
+       [](BoxLCPSearch* s) {
+         s->lower = {0};
+         s->upper = {kInf};
+       },
+       {{0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BoxLCPSearch search;
+    search.arithmetic = BoxLCPArithmetic::kFloating;
+    c.set(&search);
+    const BoxLCPEnumeration e = EnumerateBoxLCP(c.p, search);
+    EXPECT_EQ(e.points, c.points);
+    EXPECT_EQ(e.verdict, c.points.empty() ? BoxLCPVerdict::kInfeasible : BoxLCPVerdict::kSolvable);
+    const std::vector<double>& lower = search.lower.empty() ? c.p.lower : search.lower;
+    const std::vector<double>& upper = search.upper.empty() ? c.p.upper : search.upper;
+    for (const auto& z : e.points) {
+      EXPECT_EQ(ComplementarityViolation(lower, upper, z, c.p.F(z)), 0.0);
+    }
+    // The exact search over the same bounds agrees where a vertex exists.
+    BoxLCPSearch exact;
+    exact.lower = search.lower;
+    exact.upper = search.upper;
+    if (!search.accepts && !search.nonsingular_only && !c.points.empty()) {
+      EXPECT_EQ(EnumerateBoxLCP(c.p, exact).verdict, BoxLCPVerdict::kSolvable);
+    }
+  }
+  // Over bounds that admit no point of F = 1, the exact verdict is none.
+  EXPECT_EQ(EnumerateBoxLCP(constant).verdict, BoxLCPVerdict::kInfeasible);
 }
 
 TEST_F(BoxLCPTest, EnumeratorAgreesWithTheSolverAndGeneratorHasItsFeatures) {

@@ -44,84 +44,38 @@ inline bool Solves(const DenseLcp& p, const std::vector<double>& x, double tol =
   return true;
 }
 
-// Solves A y = b (k x k, row-major) by elimination with partial pivoting;
-// false when a pivot is below 1e-12 (singular for these small tests).
-inline bool SolveDense(std::vector<double> a, std::vector<double> b, int k,
-                       std::vector<double>* y) {
-  for (int c = 0; c < k; ++c) {
-    int piv = c;
-    for (int r = c + 1; r < k; ++r) {
-      if (std::fabs(a[r * k + c]) > std::fabs(a[piv * k + c])) piv = r;
-    }
-    if (std::fabs(a[piv * k + c]) < 1e-12) return false;
-    for (int j = 0; j < k; ++j) std::swap(a[c * k + j], a[piv * k + j]);
-    std::swap(b[c], b[piv]);
-    for (int r = c + 1; r < k; ++r) {
-      const double f = a[r * k + c] / a[c * k + c];
-      for (int j = c; j < k; ++j) a[r * k + j] -= f * a[c * k + j];
-      b[r] -= f * b[c];
+// The problem as the enumerator takes it.
+inline LinearProblem SparseOf(const DenseLcp& p) {
+  LinearProblem out;
+  out.n = p.n;
+  std::vector<Triplet> entries;
+  for (int j = 0; j < p.n; ++j) {
+    for (int i = 0; i < p.n; ++i) {
+      if (p.m[i * p.n + j] != 0.0) entries.push_back({i, j, p.m[i * p.n + j]});
     }
   }
-  y->assign(k, 0.0);
-  for (int r = k - 1; r >= 0; --r) {
-    double s = b[r];
-    for (int j = r + 1; j < k; ++j) s -= a[r * k + j] * (*y)[j];
-    (*y)[r] = s / a[r * k + r];
-  }
-  return true;
+  out.M = ColumnMatrix::FromTriplets(p.n, p.n, entries);
+  out.q = p.q;
+  out.lower = p.l;
+  out.upper = p.u;
+  return out;
 }
 
 // Every solution of the box LCP found by enumerating, per variable, "at its
 // lower bound", "at its upper bound" or "F = 0" (a fixed variable is at its
-// value). Nonsingular active sets only: isolated solutions and the finite
-// ends of solution segments are found, a solution set without a vertex is
-// not.
+// value). Nonsingular active sets only (pivots above 1e-12): isolated
+// solutions and the finite ends of solution segments are found, a solution
+// set without a vertex is not. A point counts when Solves accepts it;
+// points within 1e-9 of each other are one.
 inline std::vector<std::vector<double>> BruteForce(const DenseLcp& p) {
-  std::vector<std::vector<double>> found;
-  std::vector<int> state(p.n, 0);
-  const auto next = [&]() {
-    for (int i = 0; i < p.n; ++i) {
-      if (++state[i] < 3) return true;
-      state[i] = 0;
-    }
-    return false;
-  };
-  do {
-    std::vector<double> x(p.n, 0.0);
-    std::vector<int> inner;
-    bool usable = true;
-    for (int i = 0; i < p.n && usable; ++i) {
-      const bool fixed = p.l[i] == p.u[i];
-      if (state[i] == 0) {
-        usable = std::fabs(p.l[i]) < kInf;
-        x[i] = p.l[i];
-      } else if (state[i] == 1) {
-        usable = !fixed && std::fabs(p.u[i]) < kInf;
-        x[i] = p.u[i];
-      } else {
-        usable = !fixed;
-        inner.push_back(i);
-      }
-    }
-    if (!usable) continue;
-    const int k = static_cast<int>(inner.size());
-    std::vector<double> a(k * k), b(k), y;
-    for (int r = 0; r < k; ++r) {
-      b[r] = -p.F(x, inner[r]);
-      for (int c = 0; c < k; ++c) a[r * k + c] = p.m[inner[r] * p.n + inner[c]];
-    }
-    if (!SolveDense(a, b, k, &y)) continue;
-    for (int r = 0; r < k; ++r) x[inner[r]] = y[r];
-    if (!Solves(p, x)) continue;
-    const bool known = std::any_of(found.begin(), found.end(), [&](const std::vector<double>& s) {
-      for (int i = 0; i < p.n; ++i) {
-        if (std::fabs(s[i] - x[i]) > 1e-9) return false;
-      }
-      return true;
-    });
-    if (!known) found.push_back(x);
-  } while (next());
-  return found;
+  BoxLCPSearch search;
+  search.arithmetic = BoxLCPArithmetic::kFloating;
+  search.limit = 0;
+  search.nonsingular_only = true;
+  search.pivot_tolerance = 1e-12;
+  search.distinct_gap = 1e-9;
+  search.accepts = [&p](const std::vector<double>& x) { return Solves(p, x); };
+  return EnumerateBoxLCP(SparseOf(p), search).points;
 }
 
 // What one block phase returned and counted.

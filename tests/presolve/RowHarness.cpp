@@ -1,5 +1,5 @@
-// Harness of the row presolve tests: active-set enumeration of small box
-// LCPs, symmetric renumbering, and the run of the row pass to its fixed
+// Harness of the row presolve tests: the solutions of small box LCPs over
+// the bounds a pass left, symmetric renumbering, and the run of the row pass to its fixed
 // point with the postsolve of every reduced solution checked against the
 // original problem.
 #include "RowHarness.hpp"
@@ -19,142 +19,12 @@
 
 namespace {
 
-constexpr double kEnumerationTolerance = 1e-9;
 constexpr double kOracleTolerance = 1e-7;
 constexpr int kMaxPassCalls = 50;
 
 using Dense = std::vector<std::vector<double>>;
 
-Dense DenseOfProblem(const LinearProblem& p) {
-  Dense m(p.n, std::vector<double>(p.n, 0.0));
-  for (int j = 0; j < p.n; ++j) {
-    for (int k = p.M.start[j]; k < p.M.start[j + 1]; ++k) m[p.M.index[k]][j] += p.M.value[k];
-  }
-  return m;
-}
-
-// Where an assignment puts a variable: at a bound with F of the matching
-// sign, at a bound with F = 0 as well, between its bounds with F = 0, or
-// at its fixed value.
-enum class Place { kLower, kLowerZero, kUpper, kUpperZero, kBetween, kFixed };
-
 bool Finite(double v) { return std::fabs(v) < kInf; }
-
-// With faces, the places that pin F = 0 at a bound are tried as well:
-// every solution set of an assignment then has a face whose equations
-// alone describe it, so solving the equations (undetermined unknowns at 0)
-// reaches a solution whenever one exists.
-std::vector<Place> PlacesOf(double l, double u, bool faces) {
-  if (l == u) return {Place::kFixed};
-  std::vector<Place> places;
-  if (Finite(l)) places.push_back(Place::kLower);
-  if (Finite(u)) places.push_back(Place::kUpper);
-  places.push_back(Place::kBetween);
-  if (faces && Finite(l)) places.push_back(Place::kLowerZero);
-  if (faces && Finite(u)) places.push_back(Place::kUpperZero);
-  return places;
-}
-
-// Solves the rows of a (unknowns, then the right-hand side in column b) by
-// Gauss-Jordan elimination with partial pivoting; unknowns without a pivot
-// are 0. False when the rows are inconsistent.
-bool SolveRows(Dense a, int b, std::vector<double>* x) {
-  const int rows = static_cast<int>(a.size());
-  std::vector<int> pivot_col;
-  int rank = 0;
-  for (int c = 0; c < b && rank < rows; ++c) {
-    int pivot = rank;
-    for (int r = rank; r < rows; ++r) {
-      if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
-    }
-    if (!(std::fabs(a[pivot][c]) > 1e-11)) continue;
-    std::swap(a[pivot], a[rank]);
-    const double inv = 1.0 / a[rank][c];
-    for (double& v : a[rank]) v *= inv;
-    for (int r = 0; r < rows; ++r) {
-      if (r == rank || a[r][c] == 0.0) continue;
-      const double f = a[r][c];
-      for (int cc = 0; cc <= b; ++cc) a[r][cc] -= f * a[rank][cc];
-    }
-    pivot_col.push_back(c);
-    ++rank;
-  }
-  for (int r = rank; r < rows; ++r) {
-    if (std::fabs(a[r][b]) > 1e-8) return false;
-  }
-  x->assign(b, 0.0);
-  for (int r = 0; r < rank; ++r) (*x)[pivot_col[r]] = a[r][b];
-  return true;
-}
-
-bool AtLower(Place p) { return p == Place::kLower || p == Place::kLowerZero || p == Place::kFixed; }
-bool AtUpper(Place p) { return p == Place::kUpper || p == Place::kUpperZero; }
-bool ZeroF(Place p) { return p == Place::kBetween || p == Place::kLowerZero || p == Place::kUpperZero; }
-
-// The point of one assignment of places, or false when it has none (or
-// breaks a bound or a sign condition).
-bool PointOf(const Dense& m, const LinearProblem& p, const std::vector<double>& l,
-             const std::vector<double>& u, const std::vector<Place>& place,
-             std::vector<double>* z) {
-  const int n = p.n;
-  std::vector<int> between, zero_rows;
-  z->assign(n, 0.0);
-  for (int j = 0; j < n; ++j) {
-    if (place[j] == Place::kBetween) between.push_back(j);
-    if (ZeroF(place[j])) zero_rows.push_back(j);
-    if (AtUpper(place[j])) (*z)[j] = u[j];
-    if (AtLower(place[j])) (*z)[j] = l[j];
-  }
-  const int b = static_cast<int>(between.size());
-  Dense a(zero_rows.size(), std::vector<double>(b + 1, 0.0));
-  for (size_t r = 0; r < zero_rows.size(); ++r) {
-    const int i = zero_rows[r];
-    double rhs = -p.q[i];
-    for (int j = 0; j < n; ++j) {
-      if (place[j] != Place::kBetween) rhs -= m[i][j] * (*z)[j];
-    }
-    for (int c = 0; c < b; ++c) a[r][c] = m[i][between[c]];
-    a[r][b] = rhs;
-  }
-  std::vector<double> x;
-  if (!SolveRows(a, b, &x)) return false;
-  for (int c = 0; c < b; ++c) (*z)[between[c]] = x[c];
-  const std::vector<double> f = p.F(*z);
-  return ComplementarityViolation(l, u, *z, f) <= kEnumerationTolerance * 100;
-}
-
-bool Known(const std::vector<std::vector<double>>& points, const std::vector<double>& z) {
-  for (const auto& y : points) {
-    double gap = 0.0;
-    for (size_t k = 0; k < z.size(); ++k) gap = std::max(gap, std::fabs(y[k] - z[k]));
-    if (gap <= 1e-7) return true;
-  }
-  return false;
-}
-
-// Enumerates the assignments (with or without the face places) into *out.
-void Enumerate(const LinearProblem& p, const std::vector<double>& lower,
-               const std::vector<double>& upper, int limit, bool faces,
-               EnumeratedSolutions* out) {
-  const int n = p.n;
-  std::vector<std::vector<Place>> choices(n);
-  for (int j = 0; j < n; ++j) choices[j] = PlacesOf(lower[j], upper[j], faces);
-  const Dense m = DenseOfProblem(p);
-  std::vector<int> pick(n, 0);
-  std::vector<Place> place(n);
-  std::vector<double> z;
-  for (;;) {
-    for (int j = 0; j < n; ++j) place[j] = choices[j][pick[j]];
-    if (PointOf(m, p, lower, upper, place, &z) && !Known(out->points, z)) {
-      out->points.push_back(z);
-      if (static_cast<int>(out->points.size()) >= limit) return;
-    }
-    int j = 0;
-    while (j < n && ++pick[j] == static_cast<int>(choices[j].size())) pick[j++] = 0;
-    if (j == n) return;
-  }
-}
-
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
@@ -306,10 +176,13 @@ EnumeratedSolutions EnumerateSolutions(const LinearProblem& p, const std::vector
   for (int j = 0; j < p.n; ++j) unfixed += lower[j] != upper[j] ? 1 : 0;
   if (unfixed > max_unfixed) return out;
   out.decided = true;
-  // The plain places find the solutions of most problems quickly; the face
-  // places make the search complete.
-  Enumerate(p, lower, upper, limit, false, &out);
-  if (out.points.empty()) Enumerate(p, lower, upper, limit, true, &out);
+  BoxLCPSearch search;
+  search.arithmetic = BoxLCPArithmetic::kFloating;
+  search.lower = lower;
+  search.upper = upper;
+  search.limit = std::max(1, limit);
+  search.face_places = true;
+  out.points = EnumerateBoxLCP(p, search).points;
   return out;
 }
 

@@ -20,10 +20,12 @@
 #include "presolve/PresolveRig.hpp"
 #include "presolve/RowPass.hpp"
 
-// Active-set enumeration of the box LCP F(z) = M z + q over the bounds l,
-// u (which may differ from the problem's own), in doubles with dense
-// elimination. A variable with l == u sits at l. Variables between their
-// bounds that the equations leave undetermined are set to 0.
+// The solutions of the box LCP F(z) = M z + q over the bounds l, u (which
+// may differ from the problem's own), enumerated in doubles with the face
+// places tried when the plain ones find none: a variable with l == u sits
+// at l, variables between their bounds that the equations leave
+// undetermined are set to 0, a point counts when its complementarity
+// violation is at most 1e-7, and points within 1e-7 of each other are one.
 struct EnumeratedSolutions {
   bool decided = false;                      // false: too many unfixed variables
   std::vector<std::vector<double>> points;   // distinct solutions, at most the limit asked
