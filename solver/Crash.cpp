@@ -338,6 +338,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       statistics.refinements = matrix->refinements;
     }
   } tally{&matrix};
+  bool polished = false;  // the step without the proximal term was taken
   for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
     if (Interrupt_Check()) break;
     if (residual < tolerance) break;
@@ -391,7 +392,18 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     if (iteration % frequency == 0) {
       LogLine(mode, iteration, changes, record, residual, result.step, mu);
     }
-    if (changes < change_limit) break;
+    if (changes < change_limit) {
+      // The memberships settled. On a Jacobian that stayed the same (the
+      // problem is linear where the crash is) the proximal term only
+      // biases the step: one more step without it lands on the Newton
+      // point of the settled memberships, the solution when they are right.
+      if (!polished && mu > 0.0 && residual >= tolerance && matrix.factored) {
+        polished = true;
+        mu = 0.0;
+        continue;
+      }
+      break;
+    }
     mu *= shrink;
     if (mu < smallest) mu = 0.0;
   }

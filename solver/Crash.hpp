@@ -29,7 +29,11 @@
 // crash_proximal_minimum. The phase stops after crash_iteration_limit
 // steps, when the residual falls below crash_convergence_tolerance, when a
 // step changes fewer than crash_nbchange_limit active-set memberships, when
-// no step can be found, or at an interrupt. It ends at the point of least
+// no step can be found, or at an interrupt. When the memberships settle
+// with a proximal term in use on a Jacobian that stayed the same over the
+// step (a linear problem), one more step is taken first with mu = 0: the
+// Newton point of the settled memberships, which solves the problem when
+// they are its solution's. It ends at the point of least
 // merit it met (evaluated once more when that is not the latest point).
 //
 // Both operations work in place on the driver's point x (reduced problem,

@@ -263,7 +263,10 @@ TEST_F(CrashMatrixTest, CrashUpdatesOnlyWhileTheJacobianStaysTheSame) {
     EXPECT_LT(ProblemResidual(RESIDUAL_FISCHER_BURMEISTER, Values(x_)), 1e-3 * before);
   }
   EXPECT_EQ(counts[0].updates, 0);
-  EXPECT_EQ(counts[0].factorizations, counts[0].systems);
+  // Without updates every system is factored afresh, but for the last one:
+  // the step without the proximal term keeps the memberships of the
+  // factors and refines on them.
+  EXPECT_GE(counts[0].factorizations, counts[0].systems - 1);
   EXPECT_GT(counts[1].updates, 0);
   EXPECT_LT(counts[1].factorizations, counts[1].systems);
   EXPECT_LE(counts[1].factorizations, counts[0].factorizations);

@@ -184,6 +184,36 @@ TEST_F(CrashTest, WidenedFreeSetCrossesAMovingFrontInFewSteps) {
   EXPECT_GE(counts.systems, counts.steps);
 }
 
+// With a proximal term (the default) every step on the line is biased
+// towards the point it starts from, so the crash would end off the
+// solution; once the memberships settle, a step without the term ends on
+// it. Cases: the default term, and terms held fixed from step to step.
+TEST_F(CrashTest, SettledMembershipsOfALinearProblemEndOnItsSolution) {
+  const LinearProblem line = ObstacleLine(60);
+  struct Case {
+    const char* label;
+    double initial_maximum;
+    double shrink;
+  };
+  const Case cases[] = {
+      {"default", 0.0, 0.0},
+      {"fixed at 1", 1.0, 0.99},
+      {"fixed at 10", 10.0, 0.99},
+  };
+  for (const Case& c : cases) {
+    TearDown();
+    SetUp();
+    if (c.initial_maximum > 0.0) {
+      SetDouble(SARN_CRASH_PROXIMAL_INITIAL_MAXIMUM, c.initial_maximum);
+      SetDouble(SARN_CRASH_PROXIMAL_SHRINK_FACTOR, c.shrink);
+    }
+    Start(AsNonlinear(line));
+    Crash_Newton(mcp_, &record_, x_, FJ_);
+    EXPECT_LT(ComplementarityViolation(line, Values(x_)), 1e-8) << c.label;
+    ExpectConsistent(c.label);
+  }
+}
+
 TEST_F(CrashTest, SingularSystemIsPerturbed) {
   SetBool(SARN_CRASH_PERTURB, false);
   Start(SingularStart());
