@@ -119,8 +119,8 @@ function test_arguments()
     for k = 1:rows(own_arrays)
       z = own_arrays{k, 2}();
       [status, time] = feval(plugin{1}, 2, 4, z, rest{:});
-      expect(status == 1 && norm(z(:) - [1; 2], Inf) < 1e-8, '%s, z %s: solution not in z', plugin{1}, ...
-             own_arrays{k, 1});
+      expect(status == 1 && norm(z(:) - [1; 2], Inf) < 1e-8, '%s, z %s: solution not in z', ...
+             plugin{1}, own_arrays{k, 1});
     end
   end
 
