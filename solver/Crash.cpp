@@ -376,8 +376,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
 
     // Commit the point together with its F and J; the factors go with a
     // Jacobian that moved.
-    CrashMatrix_NextJacobian(&matrix, FunctionJacobian_Jacobian(FJ),
-                             FunctionJacobian_Jacobian(trial));
+    const bool same_jacobian = CrashMatrix_NextJacobian(&matrix, FunctionJacobian_Jacobian(FJ),
+                                                        FunctionJacobian_Jacobian(trial));
     DenseVector_CloneFull(x, accepted);
     FunctionJacobian_Copy(FJ, trial);
     record->crash_iterations += 1;
@@ -397,7 +397,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       // problem is linear where the crash is) the proximal term only
       // biases the step: one more step without it lands on the Newton
       // point of the settled memberships, the solution when they are right.
-      if (!polished && mu > 0.0 && residual >= tolerance && matrix.factored) {
+      if (!polished && mu > 0.0 && residual >= tolerance && same_jacobian) {
         polished = true;
         mu = 0.0;
         continue;

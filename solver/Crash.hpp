@@ -16,12 +16,13 @@
 // crash_minor_iteration_limit trials). The first step takes every variable
 // as free (a full Newton step that the projection cuts back to the bounds);
 // when it fails, the active set of the start point is used. When the active
-// set moves as a front and the step is factored afresh anyway, the free
-// set of the next step is widened along it (solver/CrashFront.hpp); a
-// widened set whose direction takes widened variables beyond a bound gives
-// them back to the active set and solves again (three times at most), and
-// one that yields no full step is dropped for the rule's own set. The proximal term
-// mu starts at min(crash_proximal_merit_factor * residual,
+// set moves as a front, the free set of the next step is widened along it
+// (solver/CrashFront.hpp; after a correction or a shortened step only when
+// that step is factored afresh anyway); a widened set whose direction takes
+// widened variables beyond a bound gives them back to the active set and
+// solves again (three times at most), and one that yields no full step is
+// dropped for the rule's own set. The proximal term mu starts at
+// min(crash_proximal_merit_factor * residual,
 // crash_proximal_initial_maximum) with crash_perturb, else at 0; a singular
 // system or a failed search raises it (crash_proximal_increase_factor, at
 // most crash_proximal_maximum) and tries again; after each step it shrinks

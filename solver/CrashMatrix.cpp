@@ -318,7 +318,9 @@ std::int32_t CrashMatrix_UpdateRoom(const CrashMatrix* matrix, std::int32_t n) {
   return room > 0 ? static_cast<std::int32_t>(room) : 0;
 }
 
-void CrashMatrix_NextJacobian(CrashMatrix* matrix, const SparseMatrix* before,
+bool CrashMatrix_NextJacobian(CrashMatrix* matrix, const SparseMatrix* before,
                               const SparseMatrix* after) {
-  if (!SameColumns(before, after)) matrix->factored = false;
+  const bool same = SameColumns(before, after);
+  if (!same) matrix->factored = false;
+  return same;
 }

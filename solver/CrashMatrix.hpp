@@ -81,8 +81,9 @@ int CrashMatrix_Solve(CrashMatrix* matrix, DenseVector* y, DenseVector* r);
 // replacements before the next Prepare factors afresh (0 without factors),
 // for n variables.
 std::int32_t CrashMatrix_UpdateRoom(const CrashMatrix* matrix, std::int32_t n);
-// Drops the factors when the Jacobian of the next point differs from the
-// one they were built from (pattern or any value within rows and columns
-// 1..n); a linear problem keeps them.
-void CrashMatrix_NextJacobian(CrashMatrix* matrix, const SparseMatrix* before,
+
+// Whether the Jacobian of the next point is the one of the current point
+// (pattern and every value within rows and columns 1..n); when it is not,
+// the factors are dropped. A linear problem keeps them.
+bool CrashMatrix_NextJacobian(CrashMatrix* matrix, const SparseMatrix* before,
                               const SparseMatrix* after);

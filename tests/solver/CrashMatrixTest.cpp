@@ -227,12 +227,14 @@ TEST_F(CrashMatrixTest, JacobianThatMovedDropsTheFactors) {
   ASSERT_EQ(CrashMatrix_Prepare(&m, FJ_, Codes(Pattern()), kMu), 1);
   FunctionJacobian* next = FunctionJacobian_Create(n_, n_ * n_);
   FunctionJacobian_Copy(next, FJ_);
-  CrashMatrix_NextJacobian(&m, FunctionJacobian_Jacobian(FJ_), FunctionJacobian_Jacobian(next));
+  EXPECT_TRUE(CrashMatrix_NextJacobian(&m, FunctionJacobian_Jacobian(FJ_),
+                                       FunctionJacobian_Jacobian(next)));
   EXPECT_TRUE(m.factored);
 
   DenseVector* values = SparseMatrix_Values(FunctionJacobian_Jacobian(next));
   DenseVector_SetValue(values, 1, DenseVector_Value(values, 1) * (1.0 + 1e-15));
-  CrashMatrix_NextJacobian(&m, FunctionJacobian_Jacobian(FJ_), FunctionJacobian_Jacobian(next));
+  EXPECT_FALSE(CrashMatrix_NextJacobian(&m, FunctionJacobian_Jacobian(FJ_),
+                                        FunctionJacobian_Jacobian(next)));
   EXPECT_FALSE(m.factored);
   ASSERT_EQ(CrashMatrix_Prepare(&m, FJ_, Codes(Pattern()), kMu), 1);
   EXPECT_EQ(m.factorizations, 2);
