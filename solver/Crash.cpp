@@ -254,6 +254,46 @@ bool FindStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, double f, do
   return false;
 }
 
+// The proximal term of the first step: a share of the residual, at most
+// the initial maximum; 0 without crash_perturb.
+double StartingProximal(double residual) {
+  if (!Sarn_OptionBool(SARN_CRASH_PERTURB)) return 0.0;
+  double mu = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MERIT_FACTOR) * residual;
+  const double initial = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_INITIAL_MAXIMUM);
+  if (mu > initial) mu = initial;
+  return mu > 0.0 ? mu : 0.0;
+}
+
+// Moves x to the accepted point together with its F and J (the factors go
+// with a Jacobian that moved; *same_jacobian says whether it stayed the
+// same). Returns false, leaving x as it was, when J is not defined there.
+bool CommitStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, bool* same_jacobian) {
+  const int defined = MCP_Jacobian(c->mcp, c->accepted, c->trial);
+  c->record->function_evaluations += 1;
+  c->record->jacobian_evaluations += 1;
+  if (!defined) return false;
+  *same_jacobian = CrashMatrix_NextJacobian(c->matrix, FunctionJacobian_Jacobian(FJ),
+                                            FunctionJacobian_Jacobian(c->trial));
+  DenseVector_CloneFull(x, c->accepted);
+  FunctionJacobian_Copy(FJ, c->trial);
+  c->record->crash_iterations += 1;
+  statistics.steps = c->record->crash_iterations;
+  return true;
+}
+
+// A nonmonotone search may end above a merit it passed: x (with F and J)
+// becomes the best point seen when that one is better.
+void HandOnBest(MCP* mcp, int code, const BestPoint& best, DenseVector* x, FunctionJacobian* FJ,
+                FunctionJacobian* trial, Information* record) {
+  if (!best.Improves(Search_Merit(mcp, code, x, FJ))) return;
+  record->function_evaluations += 1;
+  record->jacobian_evaluations += 1;
+  if (MCP_Jacobian(mcp, best.x, trial)) {
+    DenseVector_CloneFull(x, best.x);
+    FunctionJacobian_Copy(FJ, trial);
+  }
+}
+
 void LogHeader(int mode) {
   if (mode == 0) return;
   Output_Printf(mode, "\nCrash Log\n");
@@ -295,13 +335,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   const double smallest = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MINIMUM);
 
   double residual = ResidualAt(mcp, code, x, FJ);
-  double mu = 0.0;
-  if (Sarn_OptionBool(SARN_CRASH_PERTURB)) {
-    mu = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_MERIT_FACTOR) * residual;
-    const double initial = Sarn_OptionDouble(SARN_CRASH_PROXIMAL_INITIAL_MAXIMUM);
-    if (mu > initial) mu = initial;
-    if (!(mu > 0.0)) mu = 0.0;
-  }
+  double mu = StartingProximal(residual);
 
   // The first step treats every variable as free: a full Newton step that
   // the projection then cuts back to the bounds. Starting from the active
@@ -369,19 +403,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     if (!found) break;
     all_free = false;
 
-    const int defined = MCP_Jacobian(mcp, accepted, trial);
-    record->function_evaluations += 1;
-    record->jacobian_evaluations += 1;
-    if (!defined) break;
-
-    // Commit the point together with its F and J; the factors go with a
-    // Jacobian that moved.
-    const bool same_jacobian = CrashMatrix_NextJacobian(&matrix, FunctionJacobian_Jacobian(FJ),
-                                                        FunctionJacobian_Jacobian(trial));
-    DenseVector_CloneFull(x, accepted);
-    FunctionJacobian_Copy(FJ, trial);
-    record->crash_iterations += 1;
-    statistics.steps = record->crash_iterations;
+    bool same_jacobian = false;
+    if (!CommitStep(&step, x, FJ, &same_jacobian)) break;
 
     residual = ResidualAt(mcp, code, x, FJ);
     const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
@@ -407,16 +430,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     mu *= shrink;
     if (mu < smallest) mu = 0.0;
   }
-  // A nonmonotone search may end above a merit it passed: the phase hands
-  // on the best point it saw.
-  if (best.Improves(Search_Merit(mcp, code, x, FJ))) {
-    record->function_evaluations += 1;
-    record->jacobian_evaluations += 1;
-    if (MCP_Jacobian(mcp, best.x, trial)) {
-      DenseVector_CloneFull(x, best.x);
-      FunctionJacobian_Copy(FJ, trial);
-    }
-  }
+  HandOnBest(mcp, code, best, x, FJ, trial, record);
   record->mstep_request = record->crash_iterations > 0 ? 1 : 0;
 }
 
