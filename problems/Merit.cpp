@@ -285,7 +285,7 @@ bool UsesMarks(int code) {
 
 // Marks the variables that sit on a finite bound with f_i = 0 (both within
 // eps) and sets jg := J times their indicator. Returns the number marked.
-std::int32_t MarkDegenerate(const ResidualProblem& p, const ResidualJacobian& jac,
+std::int32_t MarkDegenerate(const ResidualProblem& p, const SparseMatrix_ColumnView& jac,
                             const ResidualScratch& s) {
   std::int32_t marked = 0;
   for (std::int32_t i = 0; i < p.n; ++i) {
@@ -300,8 +300,8 @@ std::int32_t MarkDegenerate(const ResidualProblem& p, const ResidualJacobian& ja
   if (marked == 0) return 0;
   for (std::int32_t j = 0; j < p.n; ++j) {
     if (!s.lower_mark[j] && !s.upper_mark[j]) continue;
-    std::int32_t first = jac.col_start[j] - 1;
-    std::int32_t last = first + jac.col_len[j];
+    std::int32_t first = jac.start[j] - 1;
+    std::int32_t last = first + jac.length[j];
     for (std::int32_t k = first; k < last; ++k) s.jg[jac.row[k] - 1] += jac.value[k];
   }
   return marked;
@@ -325,7 +325,7 @@ int CheckMeritCode(int code, const char* operation, int differentiable) {
 }  // namespace
 
 double Residual_EvaluateMeritGradient(const ResidualProblem& p, int code,
-                                      const ResidualJacobian& jac, const ResidualScratch& s,
+                                      const SparseMatrix_ColumnView& jac, const ResidualScratch& s,
                                       double* gradient) {
   Residual_CheckGradientCode(code);
   bool marks = UsesMarks(code) && MarkDegenerate(p, jac, s) > 0;
@@ -353,8 +353,8 @@ double Residual_EvaluateMeritGradient(const ResidualProblem& p, int code,
   for (std::int32_t i = 0; i < p.n; ++i) s.db[i] *= s.phi[i];
   for (std::int32_t j = 0; j < p.n; ++j) {
     double g = 0.0;
-    std::int32_t first = jac.col_start[j] - 1;
-    std::int32_t last = first + jac.col_len[j];
+    std::int32_t first = jac.start[j] - 1;
+    std::int32_t last = first + jac.length[j];
     for (std::int32_t k = first; k < last; ++k) g += jac.value[k] * s.db[jac.row[k] - 1];
     gradient[j] = g + s.da[j] * s.phi[j];
   }

@@ -21,6 +21,8 @@
 
 #include <cstdint>
 
+#include "core/SparseMatrix.hpp"
+
 struct DenseVector;
 struct FunctionJacobian;
 struct MCP;
@@ -83,16 +85,6 @@ struct ResidualProblem {
   double lambda;    // weight of the penalised forms (codes 2 and 5)
 };
 
-// A square Jacobian of n columns in compressed-column form: column j's
-// entries sit at positions col_start[j-1] .. col_start[j-1] + col_len[j-1] - 1
-// (positions and rows count from 1). Columns may be stored in any order and
-// may lack their diagonal entry.
-struct ResidualJacobian {
-  const std::int32_t* col_start;
-  const std::int32_t* col_len;
-  const std::int32_t* row;
-  const double* value;
-};
 
 // Scratch of the merit gradient: four arrays of n doubles and two of n ints,
 // overwritten by every call.
@@ -123,16 +115,17 @@ void Residual_EvaluateNormalMap(std::int32_t n, const double* lower, const doubl
                                 const double* x, const double* f, double* z);
 
 // Merit 0.5 * sum phi_i^2 of code 1, 2, 5, 6 or 7 and its gradient with
-// respect to x, for F with Jacobian jacobian at x: the exact derivative away
-// from the kinks; for codes 1, 2 and 5 a variable on a finite bound with
-// F_i = 0 (both within eps) takes the derivative along the direction of all
-// such variables; a variable whose phi_i is 0 contributes nothing. gradient
+// respect to x, for F with Jacobian jacobian at x (n columns stored in any
+// order, a diagonal entry may be missing): the exact derivative away from
+// the kinks; for codes 1, 2 and 5 a variable on a finite bound with F_i = 0
+// (both within eps) takes the derivative along the direction of all such
+// variables; a variable whose phi_i is 0 contributes nothing. gradient
 // receives n entries; scratch is overwritten; J is not copied. Returns the
 // merit (NaN when some phi_i is NaN). Code 8 is the solver
 // error "Ulbrich not implemented yet.", every other code "merit function not
 // differentiable." (operation MCP_DMerit_Function).
 double Residual_EvaluateMeritGradient(const ResidualProblem& problem, int code,
-                                      const ResidualJacobian& jacobian,
+                                      const SparseMatrix_ColumnView& jacobian,
                                       const ResidualScratch& scratch, double* gradient);
 
 // Blends a merit and its gradient (n entries; may be null for the merit

@@ -108,8 +108,7 @@ void MCP_DMerit_Function(MCP* mcp, int code, const DenseVector* l, const DenseVe
   Residual_CheckCapacity(DenseVector_Capacity(gradient), n, op);
   const SparseMatrix* J = FunctionJacobian_Jacobian(pair);
   Residual_CheckCapacity(SparseMatrix_ColCapacity(J), n, op);
-  const SparseMatrix_ColumnView columns = SparseMatrix_Columns(J);
-  ResidualJacobian jacobian{columns.start, columns.length, columns.row, columns.value};
+  const SparseMatrix_ColumnView jacobian = SparseMatrix_Columns(J);
 
   Workspace_BuildMeritGroup();
   ResidualScratch scratch{MeritArray(Workspace_MeritVector1(), n),

@@ -69,7 +69,9 @@ struct Csc {
     }
     return m;
   }
-  ResidualJacobian View() const { return {start.data(), len.data(), row.data(), value.data()}; }
+  SparseMatrix_ColumnView View() const {
+    return {start.data(), len.data(), row.data(), value.data()};
+  }
 };
 
 struct Scratch {
