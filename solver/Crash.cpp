@@ -281,17 +281,22 @@ bool CommitStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, bool* same
   return true;
 }
 
+// x (with F and J) := point, unless J is not defined there.
+void MoveTo(MCP* mcp, DenseVector* point, DenseVector* x, FunctionJacobian* FJ,
+            FunctionJacobian* trial, Information* record) {
+  record->function_evaluations += 1;
+  record->jacobian_evaluations += 1;
+  if (MCP_Jacobian(mcp, point, trial)) {
+    DenseVector_CloneFull(x, point);
+    FunctionJacobian_Copy(FJ, trial);
+  }
+}
+
 // A nonmonotone search may end above a merit it passed: x (with F and J)
 // becomes the best point seen when that one is better.
 void HandOnBest(MCP* mcp, int code, const BestPoint& best, DenseVector* x, FunctionJacobian* FJ,
                 FunctionJacobian* trial, Information* record) {
-  if (!best.Improves(Search_Merit(mcp, code, x, FJ))) return;
-  record->function_evaluations += 1;
-  record->jacobian_evaluations += 1;
-  if (MCP_Jacobian(mcp, best.x, trial)) {
-    DenseVector_CloneFull(x, best.x);
-    FunctionJacobian_Copy(FJ, trial);
-  }
+  if (best.Improves(Search_Merit(mcp, code, x, FJ))) MoveTo(mcp, best.x, x, FJ, trial, record);
 }
 
 void LogHeader(int mode) {
@@ -372,7 +377,9 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       statistics.refinements = matrix->refinements;
     }
   } tally{&matrix};
-  bool polished = false;  // the step without the proximal term was taken
+  bool polished = false;   // the step without the proximal term was tried
+  bool polishing = false;  // and is under way
+  DenseVector* settled = Scratch(10, n);  // the point where the memberships settled
   for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
     if (Interrupt_Check()) break;
     if (residual < tolerance) break;
@@ -385,6 +392,7 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     const double step_mu = mu;
     bool found = FindStep(&step, x, FJ, f, front.moving ? history.Reference(f) : f, residual,
                           &mu, &result);
+    if (polishing && !found) break;  // x is still where the memberships settled
     if (!found && all_free) {
       all_free = false;
       mu = initial_mu;
@@ -408,12 +416,22 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
 
     residual = ResidualAt(mcp, code, x, FJ);
     const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
-    if (changes >= change_limit) {
+    if (changes >= change_limit && !polishing) {
       CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0,
                        CrashMatrix_UpdateRoom(&matrix, n));
     }
     if (iteration % frequency == 0) {
       LogLine(mode, iteration, changes, record, residual, result.step, mu);
+    }
+    if (polishing) {
+      polishing = false;
+      // Where the system without the proximal term is singular the step
+      // took one after all; such a step is kept only when it confirms the
+      // settled memberships, else the phase ends where they settled.
+      if (mu > 0.0 && changes >= change_limit) {
+        MoveTo(mcp, settled, x, FJ, trial, record);
+        break;
+      }
     }
     if (changes < change_limit) {
       // The memberships settled. On a Jacobian that stayed the same (the
@@ -422,6 +440,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       // point of the settled memberships, the solution when they are right.
       if (!polished && mu > 0.0 && residual >= tolerance && same_jacobian) {
         polished = true;
+        polishing = true;
+        DenseVector_CloneFull(settled, x);
         mu = 0.0;
         continue;
       }

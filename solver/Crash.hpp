@@ -34,8 +34,12 @@
 // with a proximal term in use on a Jacobian that stayed the same over the
 // step (a linear problem), one more step is taken first with mu = 0: the
 // Newton point of the settled memberships, which solves the problem when
-// they are its solution's. It ends at the point of least
-// merit it met (evaluated once more when that is not the latest point).
+// they are its solution's; when it moves memberships, the phase goes on
+// from there. Where that system is singular the step takes a proximal term
+// after all; such a step is kept only when it changes fewer than
+// crash_nbchange_limit memberships, else the phase ends at the point where
+// they settled (evaluated once more). It ends at the point of least merit
+// it met (evaluated once more when that is not the latest point).
 //
 // Both operations work in place on the driver's point x (reduced problem,
 // n entries, inside its bounds) and function-Jacobian pair FJ, which holds F
@@ -49,10 +53,10 @@
 //
 // Scratch: Workspace vectors 1 (direction), 2 (right-hand side), 3 (merit
 // gradient), 4 (accepted point), 5 (x + d), 6 (solution of the system), 7
-// and 8 (refinement of a solve with kept factors), 9 (the best point),
-// integer vectors 1 (basis columns), 2 (active set), 3 to 5 (the front:
-// memberships of the rule, widened marks, search queue), the matrix and the
-// timed basis. The phase
+// and 8 (refinement of a solve with kept factors), 9 (the best point), 10
+// (the point where the memberships settled), integer vectors 1 (basis
+// columns), 2 (active set), 3 to 5 (the front: memberships of the rule,
+// widened marks, search queue), the matrix and the timed basis. The phase
 // holds a Workspace reference and a trial function-Jacobian pair while it
 // runs and releases both on every path out.
 #pragma once

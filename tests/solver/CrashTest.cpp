@@ -214,6 +214,47 @@ TEST_F(CrashTest, SettledMembershipsOfALinearProblemEndOnItsSolution) {
   }
 }
 
+// A monotone LCP whose variable 2 has no diagonal entry: it meets 1 and 6
+// only through skew-symmetric entries. Where the memberships settle, the
+// system without the proximal term is singular, and the step that a
+// proximal term makes possible moves memberships again.
+LinearProblem SkewCoupled() {
+  LinearProblem p;
+  p.name = "skew coupled";
+  p.n = 6;
+  p.M = ColumnMatrix::FromDense(6, 6, {0.155, -0.802, 0.594, 0, 0, 0,       //
+                                       0.802, 0, 0, 0, 0, 1.228,            //
+                                       0.594, 0, 3.093, -1.251, 0.436, -0.165,  //
+                                       0, 0, 0.358, 0.246, -0.726, -0.028,  //
+                                       0, 0, 0.436, 0.179, 0.894, 0,        //
+                                       0, -1.228, 0.165, 0.028, 0, 0});
+  p.q = {1.182, 0, -4.411, -0.385, 0.255, 0.746};
+  p.lower.assign(6, 0.0);
+  p.upper.assign(6, kInf);
+  return p;
+}
+
+// The last step without the proximal term is kept only when it confirms
+// the settled memberships. Here the memberships settle after two steps; the
+// system without the proximal term is then singular, and the step that a
+// proximal term makes possible moves memberships again: the phase ends on
+// the point where they settled, as one stopped there by its limit does.
+TEST_F(CrashTest, FinalStepThatMovesSettledMembershipsIsNotKept) {
+  const LinearProblem p = SkewCoupled();
+  Options_CommonTable[COMMON_CRASH_ITERATION_LIMIT].int_value = 2;
+  Start(AsNonlinear(p));
+  Crash_Newton(mcp_, &record_, x_, FJ_);
+  const std::vector<double> settled = Values(x_);
+
+  TearDown();
+  SetUp();
+  Start(AsNonlinear(p));
+  Crash_Newton(mcp_, &record_, x_, FJ_);
+  EXPECT_EQ(record_.crash_iterations, 3);
+  EXPECT_EQ(Values(x_), settled);
+  ExpectConsistent("skew coupled");
+}
+
 TEST_F(CrashTest, SingularSystemIsPerturbed) {
   SetBool(SARN_CRASH_PERTURB, false);
   Start(SingularStart());
