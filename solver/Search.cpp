@@ -42,8 +42,11 @@ void PathPoint(bool arc, double lambda, std::int32_t n, const double* l, const d
       trial[i] = Mid(l[i], y[i] + lambda * (t[i] - y[i]), u[i]);
     }
   } else {
+    // x + (pi(t) - x) need not round to pi(t), nor stay within [l, u]: the
+    // full step takes pi(t) itself and a shorter one is kept in the bounds.
     for (std::int32_t i = 0; i < n; ++i) {
-      trial[i] = x[i] + lambda * (Mid(l[i], t[i], u[i]) - x[i]);
+      const double p = Mid(l[i], t[i], u[i]);
+      trial[i] = lambda == 1.0 ? p : Mid(l[i], x[i] + lambda * (p - x[i]), u[i]);
     }
   }
 }

@@ -231,6 +231,33 @@ TEST_F(SearchTest, ArcFromANormalMapPointProjectsItsPath) {
   EXPECT_EQ(DenseVector_Value(out, 1), 0.5);
 }
 
+TEST_F(SearchTest, FullLineStepEndsExactlyOnTheProjectedTarget) {
+  // On 0.1 <= x <= 0.9, x + (bound - x) rounds past the bound from these
+  // starts: 0.3 + (0.9 - 0.3) is 0.9000000000000001 and 0.7 + (0.1 - 0.7)
+  // is 0.09999999999999998 in doubles.
+  Start(MakeProblem("box", {0.1}, {0.9}, {0.5}, [](const double* x, double* f, double* J) {
+    f[0] = x[0] - 0.5;
+    J[0] = 1.0;
+    return true;
+  }));
+  struct Case {
+    double start, target, bound;
+  };
+  const Case cases[] = {{0.3, 2.0, 0.9}, {0.7, -1.0, 0.1}};
+  for (const Case& c : cases) {
+    for (int mode : {SEARCH_MODE_LINE, SEARCH_MODE_PLINE}) {
+      MoveTo({c.start});
+      DenseVector* t = Vector({c.target});
+      DenseVector* out = Vector({kNaN});
+      SearchParameters p = Parameters(mode, RESIDUAL_NORMAL_MAP);
+      SearchResult r{};
+      ASSERT_EQ(Search_Between(mcp_, &p, x_, x_, t, nullptr, 0.0, 10.0, FJ_, out, &r), 1);
+      EXPECT_EQ(r.step, 1.0);
+      EXPECT_EQ(DenseVector_Value(out, 1), c.bound) << c.start << " towards " << c.target;
+    }
+  }
+}
+
 TEST_F(SearchTest, InterpolatedCutsFollowTheQuadraticModel) {
   Start(Line1());
   // merit(lambda) = 0.5 (10 lambda - 1)^2 from x = 0 towards 10: a
