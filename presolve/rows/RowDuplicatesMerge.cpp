@@ -4,6 +4,7 @@
 #include "presolve/rows/RowDuplicatesMerge.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -139,19 +140,27 @@ int SettleOver(const Pair& p, const Side& y, const Side& x) {
   return kNoFix;
 }
 
-// The rows are proportional, constants included: merge r into i when the
-// columns are proportional with the orientation of the rows.
+// The rows are proportional, constants included: merge the pair when the
+// columns are proportional with the orientation of the rows. The row of
+// larger scale is kept (r into i, or i into r when |a_r| > |a_i|): the
+// solver stops once the kept row is within its tolerance, and the row
+// removed, a fraction of it, is then within it as well.
 int MergeWhenColumnsAgree(const Pair& p) {
   double v_i = 0.0, v_r = 0.0;
   if (Row_DuplicateColumns(p.mcp, p.i.x, &v_i, p.r.x, &v_r) != 1) return ROW_CONTINUE;
   const bool rows_agree = (p.i.a > 0) == (p.r.a > 0);
   const bool columns_agree = (v_i > 0) == (v_r > 0);
   if (rows_agree != columns_agree) return ROW_CONTINUE;
-  // r would be fixed at savedX(r) projected on its bounds; a point beyond
-  // every finite value there cannot be fixed, so the pair stays as it is.
-  if (!p.Finite(p.r.mid)) return ROW_CONTINUE;
-  return Row_DuplicateRedundant(p.mcp, p.level, p.i.x, p.i.l, p.i.u, p.r.x, p.r.l, p.r.u,
-                                v_r / v_i, p.dup, p.dbd);
+  const bool keep_r = std::fabs(p.r.a) > std::fabs(p.i.a);
+  const Side& kept = keep_r ? p.r : p.i;
+  const Side& gone = keep_r ? p.i : p.r;
+  // The merged variable would be fixed at its savedX projected on its
+  // bounds; a point beyond every finite value there cannot be fixed, so the
+  // pair stays as it is.
+  if (!p.Finite(gone.mid)) return ROW_CONTINUE;
+  const double q = keep_r ? v_i / v_r : v_r / v_i;  // column gone = q column kept
+  return Row_DuplicateRedundant(p.mcp, p.level, kept.x, kept.l, kept.u, gone.x, gone.l, gone.u,
+                                q, p.dup, p.dbd);
 }
 
 // Neither variable is free: the sign restrictions of both rows.

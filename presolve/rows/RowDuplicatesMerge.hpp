@@ -2,15 +2,18 @@
 // functions are affine in one common linear form s of the variables,
 //   F_i = a_i * s + c_i,   F_r = a_r * s + c_r   (a_i, a_r never 0),
 // by fixing one of the two variables, proving the pair infeasible, or, when
-// the two columns are proportional as well, merging variable r into
-// variable i; and the postsolve that splits a merged pair again.
+// the two columns are proportional as well, merging the variable of one row
+// into the variable of the other: the row of larger scale is kept (|a_r| >
+// |a_i| keeps r, otherwise i); and the postsolve that splits a merged pair
+// again.
 //
 // Indices are 1-based; row X of the Jacobian pairs with variable X. The
 // rule changes the problem only through the block reductions of
 // RowBlockReduce.hpp, so the counts, marks, savedX and F stay current. A
-// merge pushes two records, directly one above the other:
-//   {l_i, u_i, 0.0, i, i, level, kind 1}   the widened bounds of i (always)
-//   {l_r, u_r, q,   r, r, level, kind 100} r fixed; column r = q column i
+// merge of variable g into variable k pushes two records, directly one
+// above the other:
+//   {l_k, u_k, 0.0, k, k, level, kind 1}   the widened bounds of k (always)
+//   {l_g, u_g, q,   g, g, level, kind 100} g fixed; column g = q column k
 #pragma once
 
 #include <cstdint>
@@ -43,9 +46,9 @@ int Row_DuplicateRedundant(MCP* mcp, std::int32_t level, std::int32_t i, double 
                            std::int32_t r, double l_r, double u_r, double q, std::int32_t* dup,
                            std::int32_t* dbd);
 
-// Postsolve of a merge: first is the kind-1 record of variable i, second
-// the kind-100 record of variable r above it. Restores both variables'
-// bounds and splits the solver's value y of the merged variable: x_i takes
-// y projected onto its old bounds, x_r its fixed value plus the excess
-// divided by q, projected onto its bounds; F follows along both columns.
+// Postsolve of a merge of g into k: first is the kind-1 record of k, second
+// the kind-100 record of g above it. Restores both variables' bounds and
+// splits the solver's value y of the merged variable: x_k takes y projected
+// onto its old bounds, x_g its fixed value plus the excess divided by q,
+// projected onto its bounds; F follows along both columns.
 void Row_PostsolveDuplicate(MCP* mcp, const PresolveRecord& first, const PresolveRecord& second);

@@ -4,6 +4,7 @@
 // alone) with the point that postsolve returns checked against the
 // original problem; the column comparison; the postsolve of a merge; and
 // random small problems with planted duplicates.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -127,24 +128,25 @@ struct RuleCase {
 };
 
 const RuleCase kRuleCases[] = {
-    // Both variables boxed, rows and columns equal: x2 merges into x1, which
-    // then ranges over [0, 2]; the rest solves with x1' = 1.5, which
-    // postsolve splits into x1 = 1 and x2 = 0.5.
+    // Both variables boxed, columns equal, row 2 twice row 1: x1 merges into
+    // x2, the variable of the larger row, which then ranges over [0, 2]; the
+    // rest solves with x2' = 1.5, which postsolve splits into x2 = 1 and
+    // x1 = 0.5.
     {"merge, split beyond the first bound",
      {{0, 0, 1, 1}, {0, 0, 2, 2}, {-1, -1, 1, 0}, {-1, -1, 0, 1}},
      {-3, -6, 0, 0}, {0, 0, 0, 0}, {1, 1, kInf, kInf}, After::kSolved, 1, 1,
-     "Duplicate Redundant Bounds Variables\n     x[    1] lb =  0.0000e+00 ub =  2.0000e+00 "
-     "(f[    1])\nDuplicate Redundant Fixes Variables\n     x[    2] =  0.0000e+00 (f[    2])\n",
-     {1, 0.5, 1.5, 1.5}},
+     "Duplicate Redundant Bounds Variables\n     x[    2] lb =  0.0000e+00 ub =  2.0000e+00 "
+     "(f[    2])\nDuplicate Redundant Fixes Variables\n     x[    1] =  0.0000e+00 (f[    1])\n",
+     {0.5, 1, 1.5, 1.5}},
     {"merge, solution inside the first bounds",
      {{0, 0, 1, 1}, {0, 0, 2, 2}, {-1, -1, 1, 0}, {-1, -1, 0, 1}},
      {-1, -2, 0, 0}, {0, 0, 0, 0}, {1, 1, kInf, kInf}, After::kSolved, 1, 1,
-     "Duplicate Redundant Fixes Variables\n", {0.5, 0, 0.5, 0.5}},
-    // Column 2 is twice column 1: x1' = x1 + 2 x2 in [0, 3].
+     "Duplicate Redundant Fixes Variables\n", {0, 0.5, 0.5, 0.5}},
+    // Column 1 is half column 2: x2' = x2 + x1 / 2 in [0, 1.5].
     {"merge, scaled columns",
      {{0, 0, 1, 1}, {0, 0, 2, 2}, {-1, -2, 1, 0}, {-1, -2, 0, 1}},
      {-3, -6, 0, 0}, {0, 0, 0, 0}, {1, 1, kInf, kInf}, After::kSolved, 1, 1,
-     "     x[    1] lb =  0.0000e+00 ub =  3.0000e+00 (f[    1])\n", {1, 0.25, 1.5, 1.5}},
+     "     x[    2] lb =  0.0000e+00 ub =  1.5000e+00 (f[    2])\n", {0, 0.75, 1.5, 1.5}},
     // Opposite rows and opposite columns: x1' = x1 - x2 in [-1, 1].
     {"merge, opposite rows and columns",
      {{0, 0, 1, 1}, {0, 0, -1, -1}, {-1, 1, 1, 0}, {-1, 1, 0, 1}},
@@ -306,6 +308,63 @@ TEST_F(RowDuplicatesTest, MergeAlwaysRecordsTheBoundsEvenWhenUnchanged) {
   ExpectConsistent(mcp);
   EXPECT_TRUE(SolveRestAndPostsolve(mcp));
 }
+
+// Row 2 is 100 times row 1 (constant included), and so is column 2, so the
+// pair is merged and the reduced problem keeps one of the two rows. The
+// solver stops once that row is below the convergence tolerance; both rows
+// must then be below it at the point returned as solved.
+TEST_F(RowDuplicatesTest, ScaledDuplicateRowMeetsTheToleranceAtTheSolvedPoint) {
+  const LinearProblem p = Lcp({{1e-4, 1e-2, 2e-3, 0, 0},
+                               {1e-2, 1, 0.2, 0, 0},
+                               {2e-3, 0.2, 2.7, 0.05, -0.6},
+                               {0, 0, 0.05, 0.3, 0},
+                               {0, 0, -0.6, 0, 2.5}},
+                              {-5e-3, -0.5, -4.4, -0.36, 2.1}, {0, 0, 0, 0, 0},
+                              {kInf, kInf, kInf, kInf, kInf}, "scaled duplicate");
+  // Without the crash the Newton steps stop just below the tolerance.
+  ASSERT_EQ(Options_Set(options(), "crash_method none"), OPTIONS_APPLIED);
+  std::vector<double> z;
+  ASSERT_EQ(SolveWhole(p, &z), TERMINATION_SOLVED);
+  EXPECT_LE(ComplementarityViolation(p, z), 1e-6);
+}
+
+// The problem above with its pair rebuilt: row 2 is rho times row 1 and
+// column 2 rho times column 1, constants included, so the rows and the
+// columns agree in sign and the pair is merged whatever rho is. The smaller
+// row of the pair is always the small row above (row 1 is scaled up when
+// |rho| < 1), and x2 is bounded on the side that keeps F2 = rho F1 of the
+// sign its bound asks for.
+LinearProblem ScaledPair(double rho) {
+  const double g = std::fabs(rho) < 1 ? 1 / std::fabs(rho) : 1;  // the scale of row 1
+  const double d = 1e-4 * g * g, c = 2e-3 * g;
+  return Lcp({{d, rho * d, c, 0, 0},
+              {rho * d, rho * rho * d, rho * c, 0, 0},
+              {c, rho * c, 2.7, 0.05, -0.6},
+              {0, 0, 0.05, 0.3, 0},
+              {0, 0, -0.6, 0, 2.5}},
+             {-5e-3 * g, -5e-3 * g * rho, -4.4, -0.36, 2.1},
+             {0, rho > 0 ? 0 : -kInf, 0, 0, 0}, {kInf, rho > 0 ? kInf : 0, kInf, kInf, kInf},
+             "scaled pair");
+}
+
+// Each ratio is a test of its own, so every solve starts from the state the
+// library has at load.
+class RowDuplicatesScaleTest : public RowDuplicatesTest,
+                               public ::testing::WithParamInterface<double> {};
+
+TEST_P(RowDuplicatesScaleTest, MergedPairMeetsTheToleranceInBothRows) {
+  const LinearProblem p = ScaledPair(GetParam());
+  ASSERT_EQ(Options_Set(options(), "crash_method none"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options(), "convergence_tolerance 1e-6"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options(), "output_presolve_level 2"), OPTIONS_APPLIED);
+  std::vector<double> z;
+  ASSERT_EQ(SolveWhole(p, &z), TERMINATION_SOLVED) << Log();
+  EXPECT_TRUE(Logged("Duplicate Redundant Fixes Variables")) << Log();
+  EXPECT_LE(ComplementarityViolation(p, z), 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(RowRatios, RowDuplicatesScaleTest,
+                         ::testing::Values(-100.0, -0.01, 0.01, 100.0));
 
 // ---------------------------------------------------------------------------
 // The parts of the rule on their own

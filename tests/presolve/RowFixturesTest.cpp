@@ -101,7 +101,7 @@ std::vector<RowFixture> Fixtures() {
        {-3, -6, 0, 0}, {0, 0, 0, 0}, {1, 1, I, I}, {},
        MCP_CONTINUE,
        {"Duplicate Redundant Bounds Variables", "Duplicate Redundant Fixes Variables"}, {},
-       {1, 0.5, 1.5, 1.5}, false},
+       {0.5, 1, 1.5, 1.5}, false},
       {"E2", e2, {1, 0, -2, 0}, {0, -I, -I, -I}, {I, I, I, I}, {},
        MCP_CONTINUE,
        {"DuplicateRow Lower Fixes Variables", "ThrRowEqnCol Fixes Variables"}, {},
