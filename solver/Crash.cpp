@@ -264,14 +264,19 @@ double StartingProximal(double residual) {
   return mu > 0.0 ? mu : 0.0;
 }
 
+// trial := F and J at point (one evaluation of each); false when J is not
+// defined there.
+bool EvaluateAt(MCP* mcp, DenseVector* point, FunctionJacobian* trial, Information* record) {
+  record->function_evaluations += 1;
+  record->jacobian_evaluations += 1;
+  return MCP_Jacobian(mcp, point, trial) != 0;
+}
+
 // Moves x to the accepted point together with its F and J (the factors go
 // with a Jacobian that moved; *same_jacobian says whether it stayed the
 // same). Returns false, leaving x as it was, when J is not defined there.
 bool CommitStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, bool* same_jacobian) {
-  const int defined = MCP_Jacobian(c->mcp, c->accepted, c->trial);
-  c->record->function_evaluations += 1;
-  c->record->jacobian_evaluations += 1;
-  if (!defined) return false;
+  if (!EvaluateAt(c->mcp, c->accepted, c->trial, c->record)) return false;
   *same_jacobian = CrashMatrix_NextJacobian(c->matrix, FunctionJacobian_Jacobian(FJ),
                                             FunctionJacobian_Jacobian(c->trial));
   DenseVector_CloneFull(x, c->accepted);
@@ -284,12 +289,9 @@ bool CommitStep(StepContext* c, DenseVector* x, FunctionJacobian* FJ, bool* same
 // x (with F and J) := point, unless J is not defined there.
 void MoveTo(MCP* mcp, DenseVector* point, DenseVector* x, FunctionJacobian* FJ,
             FunctionJacobian* trial, Information* record) {
-  record->function_evaluations += 1;
-  record->jacobian_evaluations += 1;
-  if (MCP_Jacobian(mcp, point, trial)) {
-    DenseVector_CloneFull(x, point);
-    FunctionJacobian_Copy(FJ, trial);
-  }
+  if (!EvaluateAt(mcp, point, trial, record)) return;
+  DenseVector_CloneFull(x, point);
+  FunctionJacobian_Copy(FJ, trial);
 }
 
 // A nonmonotone search may end above a merit it passed: x (with F and J)
@@ -377,8 +379,9 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       statistics.refinements = matrix->refinements;
     }
   } tally{&matrix};
-  bool polished = false;   // the step without the proximal term was tried
-  bool polishing = false;  // and is under way
+  // The final step without the proximal term: not yet tried, under way in
+  // this iteration, or done.
+  enum class Final { kNotTried, kUnderWay, kDone } final_step = Final::kNotTried;
   DenseVector* settled = Scratch(10, n);  // the point where the memberships settled
   for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
     if (Interrupt_Check()) break;
@@ -392,7 +395,8 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
     const double step_mu = mu;
     bool found = FindStep(&step, x, FJ, f, front.moving ? history.Reference(f) : f, residual,
                           &mu, &result);
-    if (polishing && !found) break;  // x is still where the memberships settled
+    const bool final_under_way = final_step == Final::kUnderWay;
+    if (final_under_way && !found) break;  // x is still where the memberships settled
     if (!found && all_free) {
       all_free = false;
       mu = initial_mu;
@@ -416,15 +420,15 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
 
     residual = ResidualAt(mcp, code, x, FJ);
     const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
-    if (changes >= change_limit && !polishing) {
+    if (changes >= change_limit && !final_under_way) {
       CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0,
                        CrashMatrix_UpdateRoom(&matrix, n));
     }
     if (iteration % frequency == 0) {
       LogLine(mode, iteration, changes, record, residual, result.step, mu);
     }
-    if (polishing) {
-      polishing = false;
+    if (final_under_way) {
+      final_step = Final::kDone;
       // Where the system without the proximal term is singular the step
       // took one after all; such a step is kept only when it confirms the
       // settled memberships, else the phase ends where they settled.
@@ -438,9 +442,9 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
       // problem is linear where the crash is) the proximal term only
       // biases the step: one more step without it lands on the Newton
       // point of the settled memberships, the solution when they are right.
-      if (!polished && mu > 0.0 && residual >= tolerance && same_jacobian) {
-        polished = true;
-        polishing = true;
+      if (final_step == Final::kNotTried && mu > 0.0 && residual >= tolerance &&
+          same_jacobian) {
+        final_step = Final::kUnderWay;
         DenseVector_CloneFull(settled, x);
         mu = 0.0;
         continue;

@@ -43,24 +43,17 @@ struct Data {
   const double* u;
   const double* x;
   const double* F;
-  const SparseMatrix* J;
-  const std::int32_t* start;
-  const std::int32_t* length;
-  const std::int32_t* row;
-  const double* value;
+  SparseMatrix_ColumnView J;
   double inf;
 };
 
 Data Read(const ReportContext& c) {
-  const SparseMatrix* J = FunctionJacobian_Jacobian(c.FJ);
-  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
   return {MCP_Variables(c.mcp),
           DenseVector_Array(MCP_Lower(c.mcp)),
           DenseVector_Array(MCP_Upper(c.mcp)),
           DenseVector_Array(c.x),
           DenseVector_Array(FunctionJacobian_Function(c.FJ)),
-          J,
-          jac.start, jac.length, jac.row, jac.value,
+          SparseMatrix_Columns(FunctionJacobian_Jacobian(c.FJ)),
           Options_CommonDouble(COMMON_INFINITY)};
 }
 
@@ -166,20 +159,20 @@ void Report_ModelStatistics(const ReportContext& c) {
   double big = 0.0, small = 0.0;
   int big_row = 0, big_col = 0, small_row = 0, small_col = 0;
   for (std::int32_t j = 1; j <= d.n; ++j) {
-    const std::int32_t first = d.start[j - 1] - 1;
-    for (std::int32_t p = first; p < first + d.length[j - 1]; ++p) {
+    const std::int32_t first = d.J.start[j - 1] - 1;
+    for (std::int32_t p = first; p < first + d.J.length[j - 1]; ++p) {
       entries += 1;
-      const double a = std::fabs(d.value[p]);
+      const double a = std::fabs(d.J.value[p]);
       if (a == 0.0) continue;
-      rows[d.row[p] - 1] = 1.0;
+      rows[d.J.row[p] - 1] = 1.0;
       if (big_row == 0 || a > big) {
         big = a;
-        big_row = d.row[p];
+        big_row = d.J.row[p];
         big_col = j;
       }
       if (small_row == 0 || a < small) {
         small = a;
-        small_row = d.row[p];
+        small_row = d.J.row[p];
         small_col = j;
       }
     }
@@ -205,9 +198,9 @@ void Report_ModelStatistics(const ReportContext& c) {
   std::int32_t zero_columns = 0, zero_rows = 0;
   for (std::int32_t j = 1; j <= d.n; ++j) {
     bool empty = true;
-    const std::int32_t first = d.start[j - 1] - 1;
-    for (std::int32_t p = first; p < first + d.length[j - 1]; ++p) {
-      if (d.value[p] != 0.0) empty = false;
+    const std::int32_t first = d.J.start[j - 1] - 1;
+    for (std::int32_t p = first; p < first + d.J.length[j - 1]; ++p) {
+      if (d.J.value[p] != 0.0) empty = false;
     }
     if (!empty) continue;
     zero_columns += 1;
@@ -246,15 +239,17 @@ void Report_ScalingStatistics(const ReportContext& c) {
   DenseVector_FillZero(sums, d.n);
   double* row_sums = DenseVector_Array(sums);
   for (std::int32_t j = 1; j <= d.n; ++j) {
-    const std::int32_t first = d.start[j - 1] - 1;
-    for (std::int32_t p = first; p < first + d.length[j - 1]; ++p) {
-      row_sums[d.row[p] - 1] += d.value[p] * d.value[p];
+    const std::int32_t first = d.J.start[j - 1] - 1;
+    for (std::int32_t p = first; p < first + d.J.length[j - 1]; ++p) {
+      row_sums[d.J.row[p] - 1] += d.J.value[p] * d.J.value[p];
     }
   }
   auto column_norm = [&](int j) {
     double s = 0.0;
-    const std::int32_t first = d.start[j - 1] - 1;
-    for (std::int32_t p = first; p < first + d.length[j - 1]; ++p) s += d.value[p] * d.value[p];
+    const std::int32_t first = d.J.start[j - 1] - 1;
+    for (std::int32_t p = first; p < first + d.J.length[j - 1]; ++p) {
+      s += d.J.value[p] * d.J.value[p];
+    }
     return std::sqrt(s);
   };
   double big_r = 0.0, small_r = 0.0, big_c = 0.0, small_c = 0.0;
