@@ -25,6 +25,10 @@ constexpr double kDivergenceFactor = 1e5;    // diverged: rho above this times r
 constexpr double kStallFraction = 1e-10;     // stalled step: |rho - previous| below this times r0
 constexpr std::int32_t kStallLimit = 10;     // no progress: more stalled steps in a row
 constexpr std::int32_t kLogInterval = 100;   // log line when k mod 100 = 1
+// What is left of a vector made orthogonal to earlier ones (or of a
+// triangular factor's diagonal against its columns) at most this fraction of
+// its length is rounding noise: the vector depends on the earlier ones.
+constexpr double kDependent = 1e4 * kEpsilon;
 
 // One solve's frame. Set up by Begin, closed by End.
 struct Frame {

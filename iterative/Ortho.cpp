@@ -50,13 +50,28 @@ void Push(Method& m) {
   if (w.count < w.slots) w.count += 1;
 }
 
+// kappa := q'q, and p and q scaled to ||q|| = 1 (which changes neither the
+// steps nor the coefficients, and keeps the directions from overflowing or
+// underflowing in a long run). A q that is zero, not finite or, after the
+// orthogonalisation, rounding noise against the product it came from (of
+// length reference) leaves kappa = 0: the next step breaks down. The tests
+// are relative, so that the steps do not depend on the scale of the system.
+void Normalise(Method& m, double reference) {
+  const double length = Norm(m.v.q);
+  m.kappa = 0.0;
+  if (!(length > kDependent * reference) || !std::isfinite(length)) return;
+  Scale(m.v.p, 1.0 / length);
+  Scale(m.v.q, 1.0 / length);
+  m.kappa = Dot(m.v.q, m.v.q);
+}
+
 // The first direction of a window: p := r, q := L A R p.
 void StartWindow(const Frame& f, Method& m) {
   m.window.count = 0;
   m.window.next = 0;
   Copy(m.v.p, m.v.r);
   Product(f, m.v.q, m.v.p);
-  m.kappa = Dot(m.v.q, m.v.q);
+  Normalise(m, 0.0);
   Push(m);
 }
 
@@ -80,18 +95,18 @@ void NextDirection(const Frame& f, Method& m) {
     Axpy(v.p, -beta[i], w.P[i]);
     Axpy(v.q, -beta[i], w.Q[i]);
   }
-  m.kappa = Dot(v.q, v.q);
+  Normalise(m, Norm(v.a));
   Push(m);
 }
 
 // One step; true when the solve is finished.
 bool Step(Frame& f, Method& m) {
   Interrupt_Check();
-  if (std::fabs(m.kappa) < kZeroTolerance) {
+  const double alpha = m.kappa > 0.0 ? Dot(m.v.r, m.v.q) / m.kappa : 0.0;
+  if (m.kappa == 0.0 || !std::isfinite(alpha)) {
     Stop(f, ITERATIVE_ERROR);
     return true;
   }
-  const double alpha = Dot(m.v.r, m.v.q) / m.kappa;
   Axpy(m.v.y, alpha, m.v.p);
   Axpy(m.v.r, -alpha, m.v.q);
   f.k += 1;

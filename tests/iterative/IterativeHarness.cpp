@@ -3,6 +3,7 @@
 #include "IterativeHarness.hpp"
 
 #include <algorithm>
+#include <random>
 #include <stdexcept>
 
 #include "core/Workspace.hpp"
@@ -146,6 +147,57 @@ System Swap() {
 
 System ScaledRightHandSide(System s, double factor) {
   for (double& v : s.b) v *= factor;
+  return s;
+}
+
+System ScaledMatrix(System s, double factor) {
+  for (double& a : s.A.a) a *= factor;
+  return s;
+}
+
+namespace {
+
+// Columns made orthonormal by Gram-Schmidt, applied twice.
+void Orthonormalise(Dense& Q) {
+  for (int j = 0; j < Q.cols; ++j) {
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int k = 0; k < j; ++k) {
+        double d = 0.0;
+        for (int i = 0; i < Q.rows; ++i) d += Q(i, j) * Q(i, k);
+        for (int i = 0; i < Q.rows; ++i) Q(i, j) -= d * Q(i, k);
+      }
+    }
+    double s = 0.0;
+    for (int i = 0; i < Q.rows; ++i) s += Q(i, j) * Q(i, j);
+    for (int i = 0; i < Q.rows; ++i) Q(i, j) /= std::sqrt(s);
+  }
+}
+
+}  // namespace
+
+System Spectrum(const std::string& name, const Values& lambda, unsigned seed) {
+  const int n = static_cast<int>(lambda.size());
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  Dense Q(n, n);
+  for (double& q : Q.a) q = u(rng);
+  Orthonormalise(Q);
+  System s;
+  s.name = name;
+  s.A = Dense(n, n);
+  bool positive = true;
+  for (int i = 0; i < n; ++i) {
+    positive = positive && lambda[i] > 0.0;
+    for (int j = 0; j < n; ++j) {
+      double a = 0.0;
+      for (int k = 0; k < n; ++k) a += Q(i, k) * lambda[k] * Q(j, k);
+      s.A(i, j) = std::fabs(a) < 1e-15 ? 0.0 : a;
+    }
+  }
+  s.b.resize(n);
+  for (double& v : s.b) v = u(rng);
+  s.symmetric = true;
+  s.spd = s.positive_real = positive;
   return s;
 }
 

@@ -105,6 +105,13 @@ System RankDeficient();
 System Swap();
 // A scaled copy of b.
 System ScaledRightHandSide(System s, double factor);
+// Q diag(lambda) Q' for a random orthogonal Q drawn from seed, entries below
+// 1e-15 in magnitude dropped, and b drawn from [-1, 1]: a symmetric matrix
+// with the given eigenvalues whose eigenvectors lie in no coordinate plane
+// (with eigenvalues 0, b lies outside its range).
+System Spectrum(const std::string& name, const Values& lambda, unsigned seed);
+// A copy of s with A scaled by factor.
+System ScaledMatrix(System s, double factor);
 
 // ---------------------------------------------------------------------------
 // Dense arithmetic and LAPACK references.

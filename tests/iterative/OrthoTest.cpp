@@ -67,5 +67,28 @@ TEST_F(OrthoTest, RestartedFormsMatchWithinACycle) {
   }
 }
 
+// The steps do not depend on the scale of the system: ORTHODIR's directions
+// (powers of the operator applied to the residual) neither overflow when A
+// is large nor vanish when it is small.
+TEST_F(OrthoTest, ScaledSystemIsSolvedLikeTheUnscaledOne) {
+  const Values lambda = {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 9.0, 10.0, 11.0, 12.0,
+                         13.0, 14.0, 15.0, 16.0, 17.0, 18.0, 19.0, 20.0};
+  const System unit = Spectrum("spd20", lambda, 5);
+  const Values reference = SolveSPD(unit.A, unit.b);
+  for (const char* solver : {"ORMIN", "ORDIR", "R_ORMIN", "R_ORDIR"}) {
+    const Outcome base = Run(SolverNamed(solver), unit, DefaultParams());
+    ASSERT_EQ(base.params.termination, ITERATIVE_SOLVED) << solver;
+    for (double scale : {1e-30, 1e-12, 1e12, 1e30}) {
+      SCOPED_TRACE(std::string(solver) + " scale " + std::to_string(scale));
+      const Outcome out = Run(SolverNamed(solver), ScaledMatrix(unit, scale), DefaultParams());
+      EXPECT_EQ(out.params.termination, ITERATIVE_SOLVED);
+      EXPECT_EQ(out.params.iterations, base.params.iterations);
+      Values unscaled = out.x;  // the solution of the unit system
+      for (double& v : unscaled) v *= scale;
+      EXPECT_LE(Distance(unscaled, reference), 1e-6 * Norm(reference));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ittest
