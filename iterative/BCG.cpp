@@ -97,7 +97,7 @@ void RunBICGSTAB(Frame& f, DenseVector* const* vec) {
       Axpy(y, alpha, p);
       Copy(r, s);
       f.k += 1;
-      return Stop(f, ITERATIVE_SOLVED);
+      return Claim(f, kRelativeTarget * f.r0, true);
     }
     Product(f, t, s);
     const double tau = Dot(t, t);

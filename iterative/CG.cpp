@@ -22,14 +22,15 @@ namespace {
 bool Positive(double d) { return d > 0.0 && std::isfinite(d); }
 
 // The tests CG and CR make before each step, against ||b||: a non-finite
-// residual is an error, a zero residual or a ratio below target solved, then
-// the limit. Otherwise polls the interrupt service, writes the log line when
-// due and returns false.
+// residual is an error, a zero residual or a ratio below target solved (a
+// claim of the recurrence that b - A x is to confirm), then the limit.
+// Otherwise polls the interrupt service, writes the log line when due and
+// returns false.
 bool TestBeforeStep(Frame& f, const char* format, double r_norm, double b_norm, double target) {
   if (!std::isfinite(r_norm)) {
     Stop(f, ITERATIVE_ERROR);
   } else if (r_norm == 0.0 || r_norm / b_norm < target) {
-    Stop(f, ITERATIVE_SOLVED);
+    Claim(f, target * b_norm, false);
   } else if (f.k >= f.params->iteration_limit) {
     Stop(f, ITERATIVE_ITERATION_LIMIT);
   } else {

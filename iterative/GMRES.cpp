@@ -68,11 +68,18 @@ bool BuildReflector(const Cycle& cy, std::int32_t j) {
 }
 
 // Applies the stored rotations to the new Hessenberg column in w, stores the
-// rotated column j-1 of R in W_j and extends g. False when R would become
-// singular.
-bool RotateColumn(const Cycle& cy, std::int32_t j) {
+// rotated column j-1 of R in W_j and extends g; largest keeps the length of
+// the cycle's longest column. False when R would become singular.
+bool RotateColumn(const Cycle& cy, std::int32_t j, double* largest) {
   double* w = DenseVector_Array(cy.w);
   double* u = Column(cy, j);
+  // The rotations keep the columns' lengths. A diagonal entry of R that is
+  // rounding noise against the longest of them (an estimate of the norm of
+  // the operator) makes R singular in all but name: the new column depends
+  // on the earlier ones, and solving with it would blow the correction up.
+  const double length = std::sqrt(DotArrays(w, w, j));
+  if (length > *largest) *largest = length;
+  const double floor = kDependent * *largest;
   for (std::int32_t i = 1; i <= j - 2; ++i) {
     const double wi = w[i - 1];
     const double wn = w[i];
@@ -83,10 +90,10 @@ bool RotateColumn(const Cycle& cy, std::int32_t j) {
     // The Krylov space is the whole space: the last column needs no rotation.
     u[j - 2] = w[j - 2];
     cy.g[j - 1] = 0.0;
-    return std::fabs(u[j - 2]) >= kZeroTolerance;
+    return std::fabs(u[j - 2]) >= kZeroTolerance && std::fabs(u[j - 2]) > floor;
   }
   const double h = Iterative_SafeHypot(w[j - 2], w[j - 1]);
-  if (h < kZeroTolerance) return false;
+  if (h < kZeroTolerance || h <= floor) return false;
   cy.s[j - 2] = w[j - 1] / h;
   cy.c[j - 2] = w[j - 2] / h;
   u[j - 2] = cy.c[j - 2] * w[j - 2] + cy.s[j - 2] * w[j - 1];
@@ -111,6 +118,7 @@ void NextColumn(const Frame& f, const Cycle& cy, std::int32_t j) {
 // Returns the number of completed columns of R.
 std::int32_t InnerSteps(Frame& f, const Cycle& cy) {
   std::int32_t j = 1;
+  double largest = 0.0;
   while (j <= cy.m) {
     Interrupt_Check();
     if (j <= cy.n && !BuildReflector(cy, j)) {
@@ -119,7 +127,7 @@ std::int32_t InnerSteps(Frame& f, const Cycle& cy) {
     }
     if (j == 1) {
       cy.g[0] = DenseVector_Array(cy.w)[0];
-    } else if (!RotateColumn(cy, j)) {
+    } else if (!RotateColumn(cy, j, &largest)) {
       Stop(f, ITERATIVE_ERROR);
       break;
     }
@@ -133,7 +141,8 @@ std::int32_t InnerSteps(Frame& f, const Cycle& cy) {
 }
 
 // Solves R y = g for the first J entries of g (in place) and adds the
-// correction P_1 (y_1 e_1 + P_2 (y_2 e_2 + ...)), mapped by R, to x.
+// correction P_1 (y_1 e_1 + P_2 (y_2 e_2 + ...)), mapped by R, to x, keeping
+// the x before in W_1.
 void AddCorrection(const Frame& f, const Cycle& cy, std::int32_t J) {
   for (std::int32_t i = J; i >= 1; --i) {
     const double* r = Column(cy, i + 1);
@@ -146,7 +155,24 @@ void AddCorrection(const Frame& f, const Cycle& cy, std::int32_t J) {
     w[i - 1] += cy.g[i - 1];
     Reflect(cy, i, w);
   }
+  // The basis is free now: its first vector keeps the x the cycle started
+  // from.
+  Copy(cy.W[0], f.x);
   Correct(f, cy.w);
+}
+
+// A minimising method cannot leave the residual larger than it found it:
+// when the cycle's correction has (its triangular factor was singular up to
+// rounding, so the correction is rounding noise blown up), x goes back to
+// the start of the cycle, kept by AddCorrection, and the solve ends with
+// code 3.
+void UndoWorseCorrection(Frame& f, const Cycle& cy) {
+  TrueResidual(f, cy.z);
+  ApplyLeft(f, cy.z);
+  if (Norm(cy.z) <= f.r0) return;
+  Copy(f.x, cy.W[0]);
+  f.claimed = false;
+  Stop(f, ITERATIVE_ERROR);
 }
 
 void RunGMRES(Frame& f, const Cycle& cy) {
@@ -155,7 +181,9 @@ void RunGMRES(Frame& f, const Cycle& cy) {
   while (!f.finished) {
     Interrupt_Check();
     if (StartCycle(f, cy.w, b_norm)) return;
-    AddCorrection(f, cy, InnerSteps(f, cy));
+    const std::int32_t J = InnerSteps(f, cy);
+    AddCorrection(f, cy, J);
+    if (J > 0) UndoWorseCorrection(f, cy);
     if (EndCycle(f, cy.w, b_norm)) return;
   }
 }

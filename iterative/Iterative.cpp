@@ -179,6 +179,13 @@ void Stop(Frame& f, std::int32_t code) {
   f.finished = true;
 }
 
+void Claim(Frame& f, double bound, bool left) {
+  Stop(f, ITERATIVE_SOLVED);
+  f.claimed = true;
+  f.claim_left = left;
+  f.claim_bound = kConfirmFactor * bound;
+}
+
 bool ZeroRightHandSide(Frame& f, double b_norm) {
   if (b_norm != 0.0) return false;
   DenseVector_FillZero(f.x, f.n);
@@ -197,10 +204,18 @@ bool TrueResidualDecides(Frame& f, DenseVector* r, double b_norm) {
     Stop(f, ITERATIVE_ERROR);
   } else if (TrueResidualSolved(r_norm, b_norm)) {
     Stop(f, ITERATIVE_SOLVED);
+    f.claimed = false;
   } else {
     return false;
   }
   return true;
+}
+
+// True when the claimed success holds for r = b - A x (which becomes
+// L(b - A x) when the claim is about that).
+bool ClaimHolds(const Frame& f, DenseVector* r) {
+  if (f.claim_left) ApplyLeft(f, r);
+  return Norm(r) <= f.claim_bound;
 }
 
 }  // namespace
@@ -217,6 +232,11 @@ bool StartCycle(Frame& f, DenseVector* r, double b_norm) {
 
 bool EndCycle(Frame& f, DenseVector* r, double b_norm) {
   if (TrueResidualDecides(f, r, b_norm)) return true;
+  if (f.claimed) {
+    if (ClaimHolds(f, r)) return true;
+    f.claimed = false;
+    f.finished = false;
+  }
   if (f.k < f.params->iteration_limit) return false;
   Stop(f, ITERATIVE_ITERATION_LIMIT);
   return true;
@@ -251,7 +271,9 @@ bool Test(Frame& f, double rho, bool solved) {
     Stop(f, ITERATIVE_ERROR);
   } else if (f.diverge_test && rho > kDivergenceFactor * f.r0) {
     Stop(f, ITERATIVE_ERROR);
-  } else if (solved || RelativeSolved(rho, f.r0)) {
+  } else if (RelativeSolved(rho, f.r0)) {
+    Claim(f, kRelativeTarget * f.r0, true);
+  } else if (solved) {
     Stop(f, ITERATIVE_SOLVED);
   } else if (f.k >= f.params->iteration_limit) {
     Stop(f, ITERATIVE_ITERATION_LIMIT);
@@ -277,6 +299,9 @@ void End(Frame& f, DenseVector* scratch) {
   params->absolute_residual = r_norm;
   params->relative_residual = b_norm > 0.0 ? r_norm / b_norm : r_norm;
   params->iterations = f.k;
+  if (f.claimed && params->termination == ITERATIVE_SOLVED && !ClaimHolds(f, scratch)) {
+    params->termination = ITERATIVE_NO_PROGRESS;
+  }
   Iterative_Summary(params);
   if (InUse(f) && f.preconditioner->finish != nullptr) f.preconditioner->finish();
 }

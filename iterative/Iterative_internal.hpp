@@ -29,6 +29,10 @@ constexpr std::int32_t kLogInterval = 100;   // log line when k mod 100 = 1
 // triangular factor's diagonal against its columns) at most this fraction of
 // its length is rounding noise: the vector depends on the earlier ones.
 constexpr double kDependent = 1e4 * kEpsilon;
+// A success that a recurrence claims must hold for the true residual as
+// well, within this factor of its bound (rounding parts the two a little; a
+// method that has lost touch with the truth parts them by far more).
+constexpr double kConfirmFactor = 10.0;
 
 // One solve's frame. Set up by Begin, closed by End.
 struct Frame {
@@ -49,6 +53,11 @@ struct Frame {
   double previous = 0.0;        // residual norm of the previous step
   bool diverge_test = true;     // false: no divergence test (TFQMR)
   bool finished = false;
+  // A success claimed by a recurrence: the norm that the true residual
+  // b - A x (L(b - A x) when claim_left) must not exceed to confirm it.
+  bool claimed = false;
+  bool claim_left = false;
+  double claim_bound = 0.0;
 };
 
 // The start of every solve. Checks the arguments (square A of order length(b), x
@@ -92,6 +101,11 @@ void GuardedStart(Frame& f, DenseVector* r, DenseVector* y);
 // Sets the termination code and marks the solve finished.
 void Stop(Frame& f, std::int32_t code);
 
+// Stops with code 0 on the word of a recurrence (or an estimate): the true
+// residual, b - A x or, when left is set, L(b - A x), is to confirm it by
+// staying within kConfirmFactor times bound. End (and EndCycle) check it.
+void Claim(Frame& f, double bound, bool left);
+
 // b = 0 (b_norm = 0): x := 0, solved, true. Otherwise false.
 bool ZeroRightHandSide(Frame& f, double b_norm);
 
@@ -102,12 +116,16 @@ bool ZeroRightHandSide(Frame& f, double b_norm);
 bool StartCycle(Frame& f, DenseVector* r, double b_norm);
 // After a cycle's correction: the true residual (solved, or not finite) and
 // then the iteration limit decide over the code the cycle's steps set; true
-// when either decided. r receives b - A x.
+// when either decided. A success that the cycle's steps claimed but the
+// true residual does not confirm only ends the cycle: the next one starts
+// from the true residual. r receives b - A x (and then L(b - A x) when a
+// claim was checked).
 bool EndCycle(Frame& f, DenseVector* r, double b_norm);
 
 // The standard tests after step k (already counted) with the residual norm
-// rho, in order: stall count; non-finite rho: 3; divergence: 3; rho = 0,
-// rho / r0 below the target, or `solved` (a method's own solved test): 0;
+// rho, in order: stall count; non-finite rho: 3; divergence: 3; rho = 0 or
+// rho / r0 below the target (a claim on L(b - A x), see Claim), or `solved`
+// (a method's own solved test): 0;
 // the iteration limit: 1; too many stalls: 2; else the log line when k mod
 // 100 = 1. Returns true (and stops) when a test fired.
 bool Test(Frame& f, double rho, bool solved = false);
@@ -121,9 +139,10 @@ bool LogDue(std::int32_t k);
 // Maps the correction back and adds it: y := R(y), x := x + y.
 void Correct(const Frame& f, DenseVector* y);
 
-// The end of every solve: the report of b - A x, the summary, and the
-// finish slot.
-// scratch receives the residual.
+// The end of every solve: the report of b - A x, the check of a claimed
+// success (one that the true residual does not confirm becomes code 2: the
+// iterate could not be brought to the target), the summary, and the finish
+// slot. scratch receives the residual.
 void End(Frame& f, DenseVector* scratch);
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // limit, the guarded start, the preconditioner's lifecycle and sides, the
 // interrupt, the argument checks and the stopping policy (relative to the
 // problem's own scale, no NaN out of a guard).
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -224,8 +225,13 @@ TEST_F(FrameTest, PreconditionerSetupFirstFinishLastOnlyActiveSides) {
         EXPECT_EQ(applies.front(), "L");
       }
       if (!residual_form && side != PRECOND_LEFT) {
-        // The correction goes through R last.
-        EXPECT_EQ(applies.back(), "R");
+        // The correction goes through R last (a check of the residual after
+        // it may apply L).
+        const auto right = std::find_if(applies.rbegin(), applies.rend(), [](const std::string& e) {
+          return e == "R" || e == "RT";
+        });
+        ASSERT_NE(right, applies.rend());
+        EXPECT_EQ(*right, "R");
       }
     }
   }

@@ -109,6 +109,34 @@ TEST_F(SolverTest, LeastSquaresSolversReturnTheMinimumNormSolution) {
   }
 }
 
+// A singular system whose right-hand side lies outside the range has no
+// solution: no solver that solves the system itself may report one, whatever
+// the scale, and the iterate stays finite. GMRES stops where its triangular
+// factor turns singular instead of dividing by rounding noise, and never
+// leaves a residual larger than the one it started from.
+TEST_F(SolverTest, SingularSystemWithoutSolutionIsNeverSolved) {
+  const Values lambda = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.7, 1.0, 1.2, 1.5, 2.0, 2.5};
+  for (unsigned seed : {1u, 2u, 3u}) {
+    for (double scale : {1.0, 1e12}) {
+      const System s = ScaledMatrix(Spectrum("singular", lambda, seed), scale);
+      for (const Solver& solver : AllSolvers()) {
+        const std::string name = solver.name;
+        if (name == "CG_NR" || name == "LSQR" || name == "DLSQR") continue;
+        SCOPED_TRACE(name + " seed " + std::to_string(seed) + " scale " + std::to_string(scale));
+        Iterative_Params p = DefaultParams();
+        p.iteration_limit = 300;
+        const Outcome out = Run(solver, s, p);
+        EXPECT_NE(out.params.termination, ITERATIVE_SOLVED);
+        for (double v : out.x) ASSERT_TRUE(std::isfinite(v));
+        if (name == "GMRES") {
+          EXPECT_EQ(out.params.termination, ITERATIVE_ERROR);
+          EXPECT_LE(Norm(Residual(s.A, out.x, s.b)), Norm(s.b));
+        }
+      }
+    }
+  }
+}
+
 // Damped least squares against dgels on [A; damp I] x = [b; 0].
 TEST_F(SolverTest, DampedLsqrMatchesTheAugmentedLeastSquaresProblem) {
   struct DampCase {
