@@ -75,9 +75,11 @@ bool Precond_StateAtRest();
 
 // ---------------------------------------------------------------------------
 // Band kinds (PrecondBand.cpp). n is the matrix's row count; column j of J
-// (j = 1..n) is read from its compressed-column arrays. A column without
-// entries, or a pivot that is not positive and finite, gets the factor 1, so
-// the factors are always finite and the preconditioner positive definite.
+// (j = 1..n) is read from its compressed-column arrays. A pivot that is not
+// positive, or is rounding noise against its column's squared norm, gives
+// way to that squared norm and the column's multipliers to 0; a column
+// without entries gets the factor 1. So the factors are always finite and
+// the preconditioner positive definite.
 // The Workspace must hold vectors of at least n elements (solver error
 // otherwise). Setup and apply poll the interrupt service first. Apply works
 // on the first min(length(v), n of the last setup) elements.

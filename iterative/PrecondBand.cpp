@@ -3,10 +3,12 @@
 // compressed-column arrays with dense scatter vectors, and their solves.
 //
 // The band kinds approximate J'J, not J, and are applied to the system as
-// they are: they balance the columns of J rather than invert it. A column
-// without entries, or a pivot that is not positive and finite (the retained
-// part of J'J need not be positive definite), gets the factor 1, so the
-// factors stay finite and the preconditioner positive definite.
+// they are: they balance the columns of J rather than invert it. A pivot
+// that is not positive (the retained part of J'J need not be positive
+// definite) or is rounding noise against its column's squared norm gives way
+// to that squared norm, and its column's multipliers to 0; an empty column
+// gets the factor 1. So the factors stay finite and of the scale of J'J, and
+// the preconditioner positive definite.
 #include <cmath>
 #include <cstdint>
 
@@ -32,11 +34,30 @@ struct Columns : SparseMatrix_ColumnView {
   std::int32_t Last(std::int32_t j) const { return j <= count ? First(j) + length[j - 1] : 0; }
 };
 
+// A pivot at most this fraction of its column's squared norm is rounding
+// noise (the column lies in the span of the retained earlier ones).
+constexpr double kPivotNoise = 1e4 * 0x1p-52;
+
 // 1 / pivot, or 1 when the pivot is not positive or its reciprocal not finite.
 double Reciprocal(double pivot) {
   if (!(pivot > 0.0)) return 1.0;
   const double t = 1.0 / pivot;
   return std::isfinite(t) ? t : 1.0;
+}
+
+// The factor 1/D_j of column j from its pivot and its squared norm
+// (diagonal); false when the column is to be decoupled from the later ones
+// (its multipliers 0): a pivot that is not positive, is rounding noise
+// against the diagonal, or has no finite reciprocal then gives way to the
+// diagonal itself (1 for an empty column). Dividing by such a pivot would
+// make the multipliers, and with them the later pivots, explode.
+bool PivotFactor(double pivot, double diagonal, double* t) {
+  if (pivot > kPivotNoise * diagonal && std::isfinite(1.0 / pivot)) {
+    *t = 1.0 / pivot;
+    return true;
+  }
+  *t = Reciprocal(diagonal);
+  return false;
 }
 
 // The first `count` vectors of list, zeroed to length n; raw arrays into out.
@@ -106,13 +127,20 @@ void AssembleBand(const Columns& J, std::int32_t n, std::int32_t b, double* cons
 }
 
 // In-place LDL' of the band: P[0][j] becomes 1/D_j, P[d][j] the multiplier
-// L(j+d, j).
-void FactorBand(std::int32_t n, std::int32_t b, double* const* P) {
+// L(j+d, j). diagonal receives the squared column norms (the diagonal
+// before the factorization) for the pivot test.
+void FactorBand(std::int32_t n, std::int32_t b, double* const* P, double* diagonal) {
+  for (std::int32_t j = 0; j < n; ++j) diagonal[j] = P[0][j];
   for (std::int32_t j = 1; j <= n; ++j) {
-    const double t = Reciprocal(P[0][j - 1]);
+    double t = 0.0;
+    const bool coupled = PivotFactor(P[0][j - 1], diagonal[j - 1], &t);
     P[0][j - 1] = t;
     const std::int32_t m = b < n - j + 1 ? b : n - j + 1;
     for (std::int32_t d = 1; d < m; ++d) {
+      if (!coupled) {
+        P[d][j - 1] = 0.0;
+        continue;
+      }
       const double l = t * P[d][j - 1];
       for (std::int32_t e = 0; e < m - d; ++e) P[e][j + d - 1] -= P[e + d][j - 1] * l;
       P[d][j - 1] = l;
@@ -170,7 +198,8 @@ void Precond_TridiagonalSetup(SparseMatrix* matrix) {
   ZeroVectors(Workspace_PreconditionerVectors(), 2, n, P);
   ZeroVectors(Workspace_PreconditionerVectors2(), 2, n, W);
   if (n < 1) return;
-  P[0][0] = Reciprocal(ScatterColumn(J, 1, W[0]));
+  const double first = ScatterColumn(J, 1, W[0]);
+  bool coupled = PivotFactor(first, first, &P[0][0]);
   double* previous = W[0];
   double* current = W[1];
   for (std::int32_t j = 2; j <= n; ++j) {
@@ -181,8 +210,8 @@ void Precond_TridiagonalSetup(SparseMatrix* matrix) {
       c += J.value[p] * current[r];
       previous[r] = 0.0;
     }
-    const double l = c * P[0][j - 2];
-    P[0][j - 1] = Reciprocal(s - c * l);
+    const double l = coupled ? c * P[0][j - 2] : 0.0;
+    coupled = PivotFactor(s - c * l, s, &P[0][j - 1]);
     P[1][j - 2] = l;
     double* swap = previous;
     previous = current;
@@ -218,7 +247,8 @@ void Precond_BandSetup(SparseMatrix* matrix) {
   ZeroVectors(Workspace_PreconditionerVectors(), b, n, P);
   ZeroVectors(Workspace_PreconditionerVectors2(), b, n, W);
   AssembleBand(J, n, b, P, W);
-  FactorBand(n, b, P);
+  // The scattered columns are cleared again: W[0] is free for the diagonal.
+  FactorBand(n, b, P, W[0]);
 }
 
 void Precond_BandFinish() {}

@@ -170,8 +170,9 @@ TEST_F(PrecondTest, DiagonalKindScalesByInverseSquaredColumnNorms) {
   EXPECT_EQ(Apply(pre, J, {2.0, 8.0, 16.0}), (Values{1.0, 1.0, 1.0}));
 }
 
-// An empty column or a pivot that is not positive gets the factor 1: the
-// factors stay finite and the apply never produces inf or NaN.
+// An empty column gets the factor 1, a pivot that is not positive the
+// column's own squared norm: the factors stay finite and the apply never
+// produces inf or NaN.
 TEST_F(PrecondTest, EmptyColumnsAndBadPivotsGetUnitFactors) {
   Dense empty_column(3, 3);
   empty_column(0, 0) = 2.0;
@@ -192,6 +193,34 @@ TEST_F(PrecondTest, EmptyColumnsAndBadPivotsGetUnitFactors) {
   Preconditioner pre;
   Precond_CreateBand(&pre, 1);
   EXPECT_EQ(Apply(pre, empty_column, {1.0, 2.0, 3.0}), (Values{0.25, 2.0, 3.0}));
+}
+
+// A pivot that is rounding noise against its column's squared norm (the
+// normal matrix of a J of condition 1e8 has condition 1e16) decouples its
+// column instead of being divided by, at any scale of J: the apply stays
+// finite and positive definite (it was NaN for J of norm 1e12).
+TEST_F(PrecondTest, NoisePivotsDecoupleTheirColumn) {
+  Values lambda;
+  for (int i = 0; i < 14; ++i) lambda.push_back(std::pow(10.0, -8.0 * i / 13.0));
+  for (double scale : {1.0, 1e12, 1e-12}) {
+    const System s = ScaledMatrix(Spectrum("cond1e8", lambda, 11), scale);
+    for (int b : {2, 3, 12}) {
+      SCOPED_TRACE("b " + std::to_string(b) + " scale " + std::to_string(scale));
+      Preconditioner pre;
+      Precond_CreateBand(&pre, b);
+      for (int k = 0; k < 3; ++k) {
+        Values v(14);
+        for (int i = 0; i < 14; ++i) v[i] = std::cos(1.0 + i * (k + 1));
+        const Values u = Apply(pre, s.A, v);
+        double vu = 0.0;
+        for (int i = 0; i < 14; ++i) {
+          ASSERT_TRUE(std::isfinite(u[i]));
+          vu += v[i] * u[i];
+        }
+        EXPECT_GT(vu, 0.0);
+      }
+    }
+  }
 }
 
 // The band kinds fill the left apply-transpose slot, so the solvers that
