@@ -148,6 +148,15 @@ bool LSQRTests(Frame& f, const Estimates& e, double normal) {
   return f.finished;
 }
 
+// The bidiagonalisation has ended: alpha beta is 0, or (once a step has
+// estimated the norm A_bar of the operator) negligible against A_bar^2. Both
+// are of the operator's scale, so an absolute bound would end the solve of a
+// system scaled down far enough before it has begun.
+bool ProcessEnded(const Bidiagonal& bd, double A_bar) {
+  const double product = bd.alpha * bd.beta;
+  return product == 0.0 || product < kZeroTolerance * A_bar * A_bar;
+}
+
 void RunLSQR(Frame& f, const Vectors& t) {
   DenseVector_FillZero(t.y, f.n);
   TrueResidual(f, t.u);
@@ -161,7 +170,7 @@ void RunLSQR(Frame& f, const Vectors& t) {
   double phi_bar = bd.beta;
   double rho_bar = bd.alpha;
   for (;;) {
-    if (bd.alpha * bd.beta < kZeroTolerance) {
+    if (ProcessEnded(bd, e.A_bar)) {
       Output_Printf(OUTPUT_LOG, "alpha * beta test failed.\n");
       return Stop(f, ITERATIVE_SOLVED);
     }

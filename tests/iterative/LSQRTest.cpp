@@ -1,5 +1,6 @@
 // LSQR's exits and their messages, the condition exit that is only a
 // success when a residual test holds, and damped LSQR's start.
+#include <cmath>
 #include <string>
 
 #include "IterativeHarness.hpp"
@@ -66,6 +67,29 @@ TEST_F(LSQRTest, ConditionExitAfterConvergenceIsSuccess) {
   EXPECT_NE(output()->log().find("Condition test failed.\n"), std::string::npos);
   EXPECT_EQ(out.params.termination, ITERATIVE_SOLVED);
   EXPECT_LE(Distance(out.x, SolveGeneral(s.A, s.b)), 1e-8 * Norm(SolveGeneral(s.A, s.b)));
+}
+
+// The end of the bidiagonalisation (alpha beta negligible) is judged
+// against the operator's own scale: a system scaled down does not end
+// before it has begun (alpha beta fell below 1e-32 after six steps on a
+// matrix of norm 1e-12, which was reported solved at a relative residual of
+// 0.5). Every success is a least-squares solution.
+TEST_F(LSQRTest, ScaledSystemEndsLikeTheUnscaledOne) {
+  Values lambda;
+  for (int i = 0; i < 14; ++i) lambda.push_back(std::pow(10.0, -8.0 * i / 13.0));
+  const System unit = Spectrum("cond1e8", lambda, 3);
+  const Outcome base = Run(SolverNamed("LSQR"), unit, DefaultParams());
+  // Powers of 2 scale without rounding: the steps are the same to the bit.
+  for (double scale : {0x1p-70, 0x1p-40, 0x1p40}) {
+    SCOPED_TRACE(scale);
+    const System s = ScaledMatrix(unit, scale);
+    const Outcome out = Run(SolverNamed("LSQR"), s, DefaultParams());
+    EXPECT_EQ(out.params.termination, base.params.termination);
+    EXPECT_EQ(out.params.iterations, base.params.iterations);
+    if (out.params.termination != ITERATIVE_SOLVED) continue;
+    const Values normal = Multiply(Transpose(s.A), Residual(s.A, out.x, s.b));
+    EXPECT_LE(Norm(normal), 1e-6 * Norm(s.A.a) * Norm(s.b));
+  }
 }
 
 // DLSQR reads the start only when asked to, and a start that solves the
