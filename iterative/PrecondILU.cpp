@@ -75,6 +75,9 @@ void Adapt(int status) {
 }
 
 // v := B^-1 v (transpose: B^-T v) with the workspace basis, when ready.
+// The basis drops values below its small tolerance, an absolute bound, from
+// its solves: v is solved for at a largest magnitude of 1 and scaled back,
+// so that a small vector (a residual near convergence) is not taken for 0.
 void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
   if (!precond_internal::ilu_factor_ready) return;
   DenseVector* copy = Workspace_FactorVector1();
@@ -83,7 +86,11 @@ void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
                       DenseVector_Capacity(copy), DenseVector_Length(v));
   }
   DenseVector_CloneFull(copy, v);
+  const double largest = DenseVector_InfNorm(copy);
+  const bool scaled = largest > 0.0 && std::isfinite(largest);
+  if (scaled) DenseVector_Scale(copy, copy, 1.0 / largest);
   solve(Workspace_Basis(), v, copy);
+  if (scaled) DenseVector_Scale(v, v, largest);
 }
 
 }  // namespace
