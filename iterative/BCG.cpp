@@ -14,7 +14,11 @@ using namespace iterative_frame;
 
 namespace {
 
-bool Tiny(double value) { return std::fabs(value) < kZeroTolerance; }
+// |L A R v| / |v| for a product of v: an estimate of the norm of the
+// operator, which with r0 gives each breakdown test its scale.
+double OperatorScale(const DenseVector* product, double v_norm) {
+  return Norm(product) / v_norm;
+}
 
 // The solver body after the guarded start; vectors in the order of the
 // solver's own list (the frame's scratch vector first).
@@ -43,17 +47,20 @@ void RunBCG(Frame& f, DenseVector* const* v) {
   Copy(p, r);
   Copy(pt, rt);
   double rho = Dot(r, rt);
+  const double rho_scale = f.r0 * f.r0;
+  double sigma_scale = 0.0;  // |L A R| r0^2, from the first product
   while (!f.finished) {
     Interrupt_Check();
     Product(f, q, p);
+    if (f.k == 0) sigma_scale = OperatorScale(q, f.r0) * rho_scale;
     const double sigma = Dot(q, pt);
-    if (Tiny(sigma)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(sigma, sigma_scale)) return Stop(f, ITERATIVE_ERROR);
     const double alpha = rho / sigma;
     Axpy(y, alpha, p);
     Axpy(r, -alpha, q);
     f.k += 1;
     if (Test(f, Norm(r))) return;
-    if (Tiny(rho)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(rho, rho_scale)) return Stop(f, ITERATIVE_ERROR);
     TransProduct(f, qt, pt);
     Axpy(rt, -alpha, qt);
     const double rho_next = Dot(r, rt);
@@ -83,11 +90,14 @@ void RunBICGSTAB(Frame& f, DenseVector* const* vec) {
   Copy(p, r);
   Copy(rh, r);
   double rho = Dot(r, rh);
+  const double rho_scale = f.r0 * f.r0;
+  double op = 0.0;  // |L A R|, from the first product
   while (!f.finished) {
     Interrupt_Check();
     Product(f, v, p);
+    if (f.k == 0) op = OperatorScale(v, f.r0);
     const double sigma = Dot(v, rh);
-    if (Tiny(sigma)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(sigma, op * rho_scale)) return Stop(f, ITERATIVE_ERROR);
     const double alpha = rho / sigma;
     Sum(s, r, -alpha, v);
     const double s_norm = Norm(s);
@@ -101,14 +111,16 @@ void RunBICGSTAB(Frame& f, DenseVector* const* vec) {
     }
     Product(f, t, s);
     const double tau = Dot(t, t);
-    if (Tiny(tau)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(tau, op * op * rho_scale)) return Stop(f, ITERATIVE_ERROR);
     const double omega = Dot(t, s) / tau;
     Axpy(y, alpha, p);
     Axpy(y, omega, s);
     Sum(r, s, -omega, t);
     f.k += 1;
     if (Test(f, Norm(r))) return;
-    if (Tiny(rho) || Tiny(omega)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(rho, rho_scale) || Negligible(omega, 1.0 / op)) {
+      return Stop(f, ITERATIVE_ERROR);
+    }
     const double rho_next = Dot(r, rh);
     const double ratio = rho_next / rho;
     UpdateDirection(p, r, ratio * (alpha / omega), ratio * alpha, v);
@@ -129,13 +141,18 @@ void RunQMR(Frame& f, DenseVector* const* vec) {
   for (DenseVector* z : {p, q, d, s}) DenseVector_FillZero(z, f.n);
   double gamma_prev = 1.0, eta = -1.0, theta_prev = 0.0, e = 1.0;
   double rho = f.r0, xi = f.r0;
+  // v and w are unit vectors: delta and gamma are of size 1, e, beta and the
+  // norms of the new v and w of the size of L A R (from the first product;
+  // e starts at 1, as if the operator were of norm 1).
+  double op = 1.0;
   while (!f.finished) {
     Interrupt_Check();
     const double delta = Dot(w, v);
-    if (Tiny(e) || Tiny(delta)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(e, op) || Negligible(delta, 1.0)) return Stop(f, ITERATIVE_ERROR);
     Xpay(p, v, -(xi * delta / e));
     Xpay(q, w, -(rho * delta / e));
     Product(f, pt, p);
+    if (f.k == 0) op = OperatorScale(pt, 1.0);
     TransProduct(f, wh, q);
     e = Dot(q, pt);
     const double beta = e / delta;
@@ -143,12 +160,13 @@ void RunQMR(Frame& f, DenseVector* const* vec) {
     Sum(w, wh, -beta, w);
     const double rho_next = Norm(v);
     xi = Norm(w);
-    if (Tiny(beta) || Tiny(gamma_prev)) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(beta, op) || Negligible(gamma_prev, 1.0)) return Stop(f, ITERATIVE_ERROR);
     // A Lanczos sequence that vanishes has ended exactly: this step is still
     // completed (it may solve the system) but no further one is possible.
-    const bool ended = Tiny(rho_next) || Tiny(xi);
-    if (!Tiny(rho_next)) Scale(v, 1.0 / rho_next);
-    if (!Tiny(xi)) Scale(w, 1.0 / xi);
+    const bool v_ended = Negligible(rho_next, op);
+    const bool w_ended = Negligible(xi, op);
+    if (!v_ended) Scale(v, 1.0 / rho_next);
+    if (!w_ended) Scale(w, 1.0 / xi);
     const double theta = rho_next / (gamma_prev * std::fabs(beta));
     const double gamma = 1.0 / std::sqrt(theta * theta + 1.0);
     eta = -eta * rho * gamma * gamma / (beta * gamma_prev * gamma_prev);
@@ -159,7 +177,7 @@ void RunQMR(Frame& f, DenseVector* const* vec) {
     Axpy(r, -1.0, s);
     f.k += 1;
     if (Test(f, Norm(r))) return;
-    if (ended) return Stop(f, ITERATIVE_ERROR);
+    if (v_ended || w_ended) return Stop(f, ITERATIVE_ERROR);
     rho = rho_next;
     gamma_prev = gamma;
     theta_prev = theta;
@@ -227,21 +245,25 @@ void RunTFQMR(Frame& f, DenseVector* const* vec) {
   DenseVector_FillZero(t.Ad, f.n);
   t.rho = Dot(t.w, t.rt);
   t.tau = Norm(t.w);
+  const double op = OperatorScale(t.Au, f.r0);
+  const double rho_scale = f.r0 * f.r0;
   while (!f.finished) {
     Interrupt_Check();
     const double sigma = Dot(t.v, t.rt);
-    if (Tiny(sigma)) return Breakdown(f, "delta < zero tolerance.\n");
+    if (Negligible(sigma, op * rho_scale)) return Breakdown(f, "delta < zero tolerance.\n");
     t.alpha = t.rho / sigma;
-    if (Tiny(t.alpha) || Tiny(t.tau)) return Breakdown(f, "alpha or tao < zero tolerance.\n");
+    if (Negligible(t.alpha, 1.0 / op) || Negligible(t.tau, f.r0)) {
+      return Breakdown(f, "alpha or tao < zero tolerance.\n");
+    }
     HalfStep(t);
     Axpy(t.u, -t.alpha, t.v);
     Product(f, t.Au, t.u);
     if (QuasiStep(f, t)) return;
     Interrupt_Check();
-    if (Tiny(t.tau)) return Breakdown(f, "tao < zero tolerance.\n");
+    if (Negligible(t.tau, f.r0)) return Breakdown(f, "tao < zero tolerance.\n");
     HalfStep(t);
     if (QuasiStep(f, t)) return;
-    if (Tiny(t.rho)) return Breakdown(f, "rho < zero tolerance.\n");
+    if (Negligible(t.rho, rho_scale)) return Breakdown(f, "rho < zero tolerance.\n");
     const double rho_next = Dot(t.w, t.rt);
     const double beta = rho_next / t.rho;
     Xpay(t.v, t.Au, beta);

@@ -134,9 +134,12 @@ void RunCG_NE(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
   double rho = Dot(r, r);
   TransProduct(f, p, r);
   double pi = Dot(p, p);
+  // The scales of the breakdown tests: the start values of pi and rho.
+  const double pi_scale = pi;
+  const double rho_scale = rho;
   while (!f.finished) {
     Interrupt_Check();
-    if (std::fabs(pi) < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(pi, pi_scale)) return Stop(f, ITERATIVE_ERROR);
     const double alpha = rho / pi;
     Product(f, q, p);
     Axpy(y, alpha, p);
@@ -144,7 +147,7 @@ void RunCG_NE(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
     f.k += 1;
     const double rho_next = Dot(r, r);
     if (Test(f, std::sqrt(rho_next))) return;
-    if (std::fabs(rho) < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(rho, rho_scale)) return Stop(f, ITERATIVE_ERROR);
     TransProduct(f, s, r);
     Xpay(p, s, rho_next / rho);
     pi = Dot(p, p);
@@ -163,12 +166,16 @@ void RunCG_NR(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
   // solution.
   if (gamma == 0.0) return Stop(f, ITERATIVE_SOLVED);
   if (!std::isfinite(gamma)) return Stop(f, ITERATIVE_ERROR);
+  // The scales of the breakdown tests: gamma's start value, and for
+  // delta = |L A R p|^2 that value times |L A R|^2 estimated by gamma / r0^2.
+  const double gamma_scale = gamma;
+  const double delta_scale = (gamma / f.r0) * (gamma / f.r0);
   Copy(p, s);
   while (!f.finished) {
     Interrupt_Check();
     Product(f, q, p);
     const double delta = Dot(q, q);
-    if (std::fabs(delta) < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(delta, delta_scale)) return Stop(f, ITERATIVE_ERROR);
     const double alpha = gamma / delta;
     Axpy(y, alpha, p);
     Axpy(r, -alpha, q);
@@ -178,7 +185,7 @@ void RunCG_NR(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
     TransProduct(f, s, r);
     const double gamma_next = Dot(s, s);
     if (Test(f, Norm(r), RelativeSolved(std::sqrt(gamma_next), normal0))) return;
-    if (std::fabs(gamma) < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(gamma, gamma_scale)) return Stop(f, ITERATIVE_ERROR);
     Xpay(p, s, gamma_next / gamma);
     gamma = gamma_next;
   }

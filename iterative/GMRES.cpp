@@ -77,7 +77,7 @@ bool RotateColumn(const Cycle& cy, std::int32_t j, double* largest) {
   // rounding noise against the longest of them (an estimate of the norm of
   // the operator) makes R singular in all but name: the new column depends
   // on the earlier ones, and solving with it would blow the correction up.
-  const double length = std::sqrt(DotArrays(w, w, j));
+  const double length = std::sqrt(DotArrays(w, w, j <= cy.n ? j : cy.n));
   if (length > *largest) *largest = length;
   const double floor = kDependent * *largest;
   for (std::int32_t i = 1; i <= j - 2; ++i) {
@@ -90,10 +90,10 @@ bool RotateColumn(const Cycle& cy, std::int32_t j, double* largest) {
     // The Krylov space is the whole space: the last column needs no rotation.
     u[j - 2] = w[j - 2];
     cy.g[j - 1] = 0.0;
-    return std::fabs(u[j - 2]) >= kZeroTolerance && std::fabs(u[j - 2]) > floor;
+    return std::fabs(u[j - 2]) > floor;
   }
   const double h = Iterative_SafeHypot(w[j - 2], w[j - 1]);
-  if (h < kZeroTolerance || h <= floor) return false;
+  if (!(h > floor)) return false;
   cy.s[j - 2] = w[j - 1] / h;
   cy.c[j - 2] = w[j - 2] / h;
   u[j - 2] = cy.c[j - 2] * w[j - 2] + cy.s[j - 2] * w[j - 1];

@@ -172,6 +172,10 @@ bool RelativeSolved(double rho, double reference) {
   return rho == 0.0 || rho / reference < kRelativeTarget;
 }
 
+bool Negligible(double value, double scale) {
+  return !(std::fabs(value) > kZeroTolerance * scale);
+}
+
 bool LogDue(std::int32_t k) { return k % kLogInterval == 1; }
 
 void Stop(Frame& f, std::int32_t code) {

@@ -19,7 +19,7 @@ namespace iterative_frame {
 // the reference norm r0 of the (preconditioned) starting residual, so the
 // outcome does not depend on the scale of the problem.
 constexpr double kEpsilon = 0x1p-52;         // machine epsilon
-constexpr double kZeroTolerance = 0x1p-104;  // breakdown: |denominator| below it
+constexpr double kZeroTolerance = 0x1p-104;  // breakdown: below it, relative to scale
 constexpr double kRelativeTarget = 1e-8;     // solved: rho / r0 below it (or rho = 0)
 constexpr double kDivergenceFactor = 1e5;    // diverged: rho above this times r0
 constexpr double kStallFraction = 1e-10;     // stalled step: |rho - previous| below this times r0
@@ -132,6 +132,12 @@ bool Test(Frame& f, double rho, bool solved = false);
 
 // True when rho (non-negative) passes the solved test against reference.
 bool RelativeSolved(double rho, double reference);
+
+// The breakdown test: true when |value| is at most the zero tolerance times
+// scale, the size the quantity has in this system (made of r0 and of an
+// estimate of the norm of L A R, so that the outcome of a solve does not
+// depend on the scale of A, b or the preconditioner), or is not a number.
+bool Negligible(double value, double scale);
 
 // True when k mod 100 = 1.
 bool LogDue(std::int32_t k);

@@ -35,35 +35,48 @@ struct Bidiagonal {
   double beta = 0.0;
 };
 
-// u := L A R v - alpha u, beta := ||u||; then, when beta is large enough,
+// A norm that a vector can be divided by: positive, finite and with a
+// finite reciprocal. (A bound of the zero tolerance instead would stop the
+// process of a system scaled down far enough as if it had ended.)
+bool Normalisable(double norm) {
+  return norm > 0.0 && std::isfinite(norm) && std::isfinite(1.0 / norm);
+}
+
+// u := L A R v - alpha u, beta := ||u||; then, when beta is normalisable,
 // u := u / beta, v := (L A R)' u - beta v, alpha := ||v|| and, when alpha is
-// large enough, v := v / alpha. Otherwise alpha is 0.
+// normalisable, v := v / alpha. Otherwise alpha is 0.
 void Bidiagonalise(const Frame& f, const Vectors& t, Bidiagonal& bd) {
   Product(f, t.Av, t.v);
   Sum(t.u, t.Av, -bd.alpha, t.u);
   bd.beta = Norm(t.u);
   bd.alpha = 0.0;
-  if (bd.beta < kZeroTolerance) return;
+  if (!Normalisable(bd.beta)) return;
   Scale(t.u, 1.0 / bd.beta);
   TransProduct(f, t.Atu, t.u);
   Sum(t.v, t.Atu, -bd.beta, t.v);
   bd.alpha = Norm(t.v);
-  if (bd.alpha >= kZeroTolerance) Scale(t.v, 1.0 / bd.alpha);
+  if (Normalisable(bd.alpha)) Scale(t.v, 1.0 / bd.alpha);
 }
 
 // The first vectors from the start residual in u: beta := ||u||, u := u /
 // beta, v := (L A R)' u, alpha := ||v||, v := v / alpha, each step taken
-// only when the norm before it is large enough.
+// only when the norm before it is normalisable.
 void StartBidiagonal(const Frame& f, const Vectors& t, Bidiagonal& bd) {
   DenseVector_FillZero(t.v, f.n);
   bd.beta = Norm(t.u);
   bd.alpha = 0.0;
-  if (bd.beta >= kZeroTolerance) {
+  if (Normalisable(bd.beta)) {
     Scale(t.u, 1.0 / bd.beta);
     TransProduct(f, t.v, t.u);
     bd.alpha = Norm(t.v);
   }
-  if (bd.alpha >= kZeroTolerance) Scale(t.v, 1.0 / bd.alpha);
+  if (Normalisable(bd.alpha)) Scale(t.v, 1.0 / bd.alpha);
+}
+
+// The running estimate of the Frobenius norm of L A R after a step that
+// started from alpha_old: the scale of the rotations' breakdown tests.
+double GrowNormEstimate(double A_bar, double alpha_old, const Bidiagonal& bd) {
+  return Iterative_SafeHypot(A_bar, Iterative_SafeHypot(alpha_old, bd.beta));
 }
 
 // The plane rotation that eliminates beta below rho_bar.
@@ -110,7 +123,7 @@ bool UpdateNormEstimate(Estimates& e, const Rotation& q) {
   const double delta = e.s2 * q.rho;
   const double gamma_bar = -e.c2 * q.rho;
   const double gamma = Hypot(gamma_bar, q.theta);
-  if (std::fabs(gamma_bar) < kZeroTolerance || gamma < kZeroTolerance) return false;
+  if (Negligible(gamma_bar, e.A_bar) || Negligible(gamma, e.A_bar)) return false;
   const double h = q.phi - delta * e.z;
   e.x_bar = Hypot(e.X, h / gamma_bar);
   e.c2 = gamma_bar / gamma;
@@ -182,9 +195,9 @@ void RunLSQR(Frame& f, const Vectors& t) {
     if (LogDue(f.k)) Output_Printf(OUTPUT_LOG, "LSQR %d: %5.4e\n", f.k, e.r_bar / e.beta1);
     const double alpha_old = bd.alpha;
     Bidiagonalise(f, t, bd);
-    e.A_bar = Hypot(e.A_bar, Hypot(alpha_old, bd.beta));
+    e.A_bar = GrowNormEstimate(e.A_bar, alpha_old, bd);
     const Rotation q = Rotate(rho_bar, phi_bar, bd);
-    if (q.rho < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(q.rho, e.A_bar)) return Stop(f, ITERATIVE_ERROR);
     const double d = Norm(t.w);
     UpdateSolution(t, q);
     // The step is done: it counts even when a test below ends the solve.
@@ -207,24 +220,27 @@ void RunDLSQR(Frame& f, const Vectors& t, double damp) {
   DenseVector_FillZero(t.v, f.n);
   if (f.finished) return;
   StartBidiagonal(f, t, bd);
-  if (bd.beta < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+  if (!Normalisable(bd.beta) || !std::isfinite(bd.alpha)) return Stop(f, ITERATIVE_ERROR);
   // (L A R)' r = 0 at the start: the start is already a least-squares
   // solution (the damped problem's as well, since y = 0).
-  if (bd.alpha < kZeroTolerance) return Stop(f, ITERATIVE_SOLVED);
+  if (!Normalisable(bd.alpha)) return Stop(f, ITERATIVE_SOLVED);
   Copy(t.w, t.v);
   const double normal0 = bd.alpha * bd.beta;
   double phi_bar = bd.beta;
   double rho_bar = bd.alpha;
   double E = 0.0;
+  double A_bar = 0.0;
   while (!f.finished) {
     Interrupt_Check();
     // A process that ends exactly (beta or alpha 0) still completes this
     // step's rotation: its residual estimate then shows the solution.
+    const double alpha_old = bd.alpha;
     Bidiagonalise(f, t, bd);
+    A_bar = GrowNormEstimate(A_bar, alpha_old, bd);
     double psi = 0.0;
     if (damp != 0.0) {
       const double rho_bar1 = Hypot(rho_bar, damp);
-      if (rho_bar1 < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+      if (Negligible(rho_bar1, A_bar)) return Stop(f, ITERATIVE_ERROR);
       const double c1 = rho_bar / rho_bar1;
       const double s1 = damp / rho_bar1;
       psi = s1 * phi_bar;
@@ -232,7 +248,7 @@ void RunDLSQR(Frame& f, const Vectors& t, double damp) {
       rho_bar = rho_bar1;
     }
     const Rotation q = Rotate(rho_bar, phi_bar, bd);
-    if (q.rho < kZeroTolerance) return Stop(f, ITERATIVE_ERROR);
+    if (Negligible(q.rho, A_bar)) return Stop(f, ITERATIVE_ERROR);
     UpdateSolution(t, q);
     f.k += 1;
     E = Hypot(E, psi);
