@@ -372,6 +372,29 @@ TEST_F(FrameTest, ZeroRightHandSideGivesZeroSolution) {
   }
 }
 
+// The empty system (n = 0) is solved at once by every solver with every
+// preconditioner kind, touching nothing.
+TEST_F(FrameTest, EmptySystemIsSolvedAtOnce) {
+  System empty;
+  empty.name = "empty";
+  for (int kind = 0; kind < 6; ++kind) {
+    for (const Solver& solver : AllSolvers()) {
+      SCOPED_TRACE(std::string(solver.name) + " preconditioner " + std::to_string(kind));
+      Preconditioner pre;
+      if (kind < 3) Precond_CreateBand(&pre, 2 * kind + 1);
+      if (kind == 3) Precond_CreateILULeft(&pre);
+      if (kind == 4) Precond_CreateILURight(&pre);
+      if (kind == 5) Precond_CreateILUBoth(&pre);
+      Iterative_Params p = DefaultParams();
+      p.use_preconditioner = 1;
+      const Outcome out = Run(solver, empty, p, &pre);
+      EXPECT_EQ(out.params.termination, ITERATIVE_SOLVED);
+      EXPECT_EQ(out.params.iterations, 0);
+      EXPECT_EQ(out.params.absolute_residual, 0.0);
+    }
+  }
+}
+
 // The outcome does not depend on the scale of b: a huge right-hand side is
 // not divergence, a tiny one is not zero.
 TEST_F(FrameTest, SolvesWhateverTheScaleOfTheRightHandSide) {
