@@ -11,7 +11,6 @@
 #include "core/Output.hpp"
 #include "core/Workspace.hpp"
 #include "presolve/PresolveCol.hpp"
-#include "presolve/PresolveDebug.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "presolve/PresolveQueue.hpp"
 #include "presolve/PresolveSkew.hpp"
@@ -259,7 +258,7 @@ void MCP_PresolvePrepare(MCP* mcp) {
   IDenseVector_FillZero(Workspace_IVector(3), mcp->n);
   IDenseVector_FillZero(Workspace_IVector(14), mcp->n);  // columns freed by the bound rounds
   Skew_ResetTightenings(mcp->n);
-  PresolveDebug_Snapshot(mcp);
+  Presolve_MarkEvaluated(mcp);
 }
 
 int MCP_Presolve(MCP* mcp) {
@@ -389,7 +388,7 @@ int MCP_PresolveRows(MCP* mcp, std::int32_t* level) {
       Output_Printf(OUTPUT_LOG, "Function undefined.\n");
       return MCP_UNDEFINED;
     }
-    PresolveDebug_Snapshot(mcp);
+    Presolve_MarkEvaluated(mcp);
   }
 }
 
@@ -398,20 +397,20 @@ int MCP_PresolveRowsCols(MCP* mcp, std::int32_t* level, std::int32_t* changed) {
   std::int32_t rows_changed = 0;
   std::int32_t cols_changed = 0;
   int status = MCPR(mcp, level, &rows_changed);
-  PresolveDebug_Snapshot(mcp);
+  Presolve_MarkEvaluated(mcp);
   if (status != MCP_CONTINUE) return status;
   status = MCPC(mcp, level, &cols_changed);
-  PresolveDebug_Snapshot(mcp);
+  Presolve_MarkEvaluated(mcp);
   if (status != MCP_CONTINUE) return status;
   if (rows_changed != 0 || cols_changed != 0) *changed = 1;
   while (cols_changed != 0) {
     cols_changed = 0;
     status = MCPR(mcp, level, &rows_changed);
-    PresolveDebug_Snapshot(mcp);
+    Presolve_MarkEvaluated(mcp);
     if (status != MCP_CONTINUE) return status;
     if (rows_changed != 0) {
       status = MCPC(mcp, level, &cols_changed);
-      PresolveDebug_Snapshot(mcp);
+      Presolve_MarkEvaluated(mcp);
       if (status != MCP_CONTINUE) return status;
     }
   }

@@ -67,7 +67,6 @@ int PresolveDebug_Checks() { return checks_on; }
 
 void PresolveDebug_Snapshot(MCP* mcp) {
   if (!checks_on) return;
-  DenseVector_CloneFull(Workspace_Vector(14), mcp->x);
   DenseVector_CloneFull(Workspace_Vector(15), FunctionJacobian_Function(mcp->evaluation));
 }
 

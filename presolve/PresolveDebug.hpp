@@ -12,8 +12,8 @@ struct MCP;
 void PresolveDebug_SetChecks(int on);
 int PresolveDebug_Checks();
 
-// Takes the current x and F as the reference of the F check; called where
-// the presolve has F evaluated at x (set-up and every re-evaluation).
+// Takes the current F, at the point Presolve_MarkEvaluated keeps, as the
+// reference of the F check; called by Presolve_MarkEvaluated.
 void PresolveDebug_Snapshot(MCP* mcp);
 
 // Runs the check when it is on.

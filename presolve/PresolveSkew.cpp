@@ -45,6 +45,7 @@
 #include "presolve/PresolveSkew.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "core/DenseVector.hpp"
 #include "core/Error.hpp"
@@ -81,8 +82,9 @@ bool KeepsCondition(const PresolveView& v, std::int32_t j, bool nonneg) {
     if (v.entry_type[p] != 0 && !v.Fixed(v.entry_column[p])) return false;
   }
   const RowActivity a = Presolve_ActivityOf(v, j, v.lower, v.upper);
-  if (nonneg) return a.klo == 0 && a.lo - a.c >= -kTol;
-  return a.khi == 0 && a.hi - a.c <= kTol;
+  const double tol = Skew_RowTolerance(a);
+  if (nonneg) return a.klo == 0 && a.lo - a.c >= -tol;
+  return a.khi == 0 && a.hi - a.c <= tol;
 }
 
 // The coefficient of column i in row j (the sum of its stored entries);
@@ -172,7 +174,7 @@ int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
       if (ForceIsSound(mcp, i, false)) Force_Upper(mcp, level, i, forced);
       return MCP_CONTINUE;
     default:
-      if (Skew_RedundantIsNecessary(r.decision, r.L, r.U, act.c) ||
+      if (Skew_RedundantIsNecessary(r.decision, r.L, r.U, act.c, r.tol) ||
           Skew_ColumnIsolated(v, i, 0)) {
         *redundant += 1;
         Skew_FixRedundant(mcp, level, i, r.decision);
@@ -189,6 +191,42 @@ double PickPoint(std::int32_t count, const double points[3]) {
   if (std::fabs(points[0]) < inf) return points[0];
   if (std::fabs(points[1]) < inf) return points[1];
   return 0.0;
+}
+
+// The constant of a row holds the rounding of the terms F was evaluated
+// with. From a start far away (terms near 1e6 where the row settles near 1)
+// that exceeds the row tolerance, and a value solved from the constant is
+// off by as much, which larger coefficients elsewhere carry into rows that
+// then look infeasible. Stale: the rounding exceeds the row tolerance and
+// many times what an evaluation at the solved value v would leave.
+bool ConstantIsStale(const RowActivity& act, double a, double v) {
+  constexpr double kFarAway = 8.0;
+  const double rounding = Skew_Rounding(act.scale);
+  const double at_value = Skew_Rounding(std::fabs(act.c) + std::fabs(a * v));
+  return rounding > kTol && rounding > kFarAway * at_value;
+}
+
+// The value of z_i solved from one-entry row i (coefficient a, bounds l,
+// u), made exact when the constant is stale: z_i moves to the value, F is
+// evaluated there and the row is solved once more. F undefined there is
+// MCP_UNDEFINED ("Function undefined.\n"), as after a round of the rules.
+int RefineFromFreshF(MCP* mcp, std::int32_t i, double a, double l, double u,
+                     const RowActivity& act, double* value) {
+  if (!ConstantIsStale(act, a, *value)) return MCP_CONTINUE;
+  Presolve_SetValue(mcp, i, *value);
+  if (MCP_EvaluateFullFunction(mcp) != 0) {
+    Output_Printf(OUTPUT_LOG, "Function undefined.\n");
+    return MCP_UNDEFINED;
+  }
+  Presolve_MarkEvaluated(mcp);
+  const PresolveView v = Presolve_View(mcp);
+  const RowActivity fresh = Presolve_ActivityOf(v, i, v.lower, v.upper);
+  std::int32_t solutions = 0;
+  double points[3] = {0.0, 0.0, 0.0};
+  if (Row_SolveOne(a, -fresh.c, l, u, &solutions, points) && solutions == 1) {
+    *value = points[0];
+  }
+  return MCP_CONTINUE;
 }
 
 DenseVector* CombinedLowerVector(MCP* mcp) { return mcp->lower_r; }
@@ -209,36 +247,47 @@ RowSense Skew_Sense(double l, double u) {
   return RowSense::kBoxed;
 }
 
-RowDecision Skew_Decide(RowSense sense, double L, double U, double c) {
+double Skew_Rounding(double scale) {
+  // A few roundings, each within one unit in the last place of the scale.
+  constexpr double kRoundings = 16.0;
+  return kRoundings * std::numeric_limits<double>::epsilon() * scale;
+}
+
+double Skew_RowTolerance(const RowActivity& a) {
+  const double rounding = Skew_Rounding(a.scale);
+  return std::isfinite(rounding) && rounding > kTol ? rounding : kTol;
+}
+
+RowDecision Skew_Decide(RowSense sense, double L, double U, double c, double tol) {
   switch (sense) {
     case RowSense::kEquation:
-      if (U < c - kTol || L > c + kTol) return RowDecision::kInfeasible;
-      if (L >= c - kTol) return RowDecision::kForceLower;
-      if (U <= c + kTol) return RowDecision::kForceUpper;
+      if (U < c - tol || L > c + tol) return RowDecision::kInfeasible;
+      if (L >= c - tol) return RowDecision::kForceLower;
+      if (U <= c + tol) return RowDecision::kForceUpper;
       return RowDecision::kNone;
     case RowSense::kLessEqual:
-      if (L > c + kTol) return RowDecision::kInfeasible;
-      if (L >= c - kTol) return RowDecision::kForceLower;
-      if (U <= c + kTol) return RowDecision::kRedundantUpper;
+      if (L > c + tol) return RowDecision::kInfeasible;
+      if (L >= c - tol) return RowDecision::kForceLower;
+      if (U <= c + tol) return RowDecision::kRedundantUpper;
       return RowDecision::kNone;
     case RowSense::kGreaterEqual:
-      if (U < c - kTol) return RowDecision::kInfeasible;
-      if (U <= c + kTol) return RowDecision::kForceUpper;
-      if (L >= c - kTol) return RowDecision::kRedundantLower;
+      if (U < c - tol) return RowDecision::kInfeasible;
+      if (U <= c + tol) return RowDecision::kForceUpper;
+      if (L >= c - tol) return RowDecision::kRedundantLower;
       return RowDecision::kNone;
     case RowSense::kBoxed:
-      if (U <= c + kTol) return RowDecision::kBoxUpper;
-      if (L >= c - kTol) return RowDecision::kBoxLower;
+      if (U <= c + tol) return RowDecision::kBoxUpper;
+      if (L >= c - tol) return RowDecision::kBoxLower;
       return RowDecision::kNone;
   }
   return RowDecision::kNone;
 }
 
-bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c) {
+bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c, double tol) {
   if (decision == RowDecision::kRedundantUpper || decision == RowDecision::kBoxUpper) {
-    return U < c - kTol;
+    return U < c - tol;
   }
-  return L > c + kTol;
+  return L > c + tol;
 }
 
 int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind round, double L,
@@ -262,8 +311,9 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
 RowVerdict Skew_Judge(const RowActivity& a, double lower, double upper) {
   RowVerdict r;
   Skew_EffectiveBounds(a, &r.L, &r.U);
+  r.tol = Skew_RowTolerance(a);
   r.sense = Skew_Sense(lower, upper);
-  r.decision = Skew_Decide(r.sense, r.L, r.U, a.c);
+  r.decision = Skew_Decide(r.sense, r.L, r.U, a.c, r.tol);
   return r;
 }
 
@@ -349,19 +399,24 @@ int Skew_OneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* coun
   }
   if (col[0] != i) return MCP_CONTINUE;
   const PresolveView v = Presolve_View(mcp);
-  const double b = v.f[i - 1] - a[0] * v.x[i - 1];
+  // F_i = a z_i - c: the constant leaves out the terms of the coefficients
+  // that count as zero, as the activity does.
+  const RowActivity act = Presolve_ActivityOf(v, i, v.lower, v.upper);
   std::int32_t solutions = 0;
   double points[3] = {0.0, 0.0, 0.0};
-  if (!Row_SolveOne(a[0], b, l[0], u[0], &solutions, points)) return MCP_CONTINUE;
+  if (!Row_SolveOne(a[0], -act.c, l[0], u[0], &solutions, points)) return MCP_CONTINUE;
   if (solutions == 0) {
-    const RowActivity act = Presolve_ActivityOf(v, i, v.lower, v.upper);
-    double L = 0.0;
-    double U = 0.0;
-    Skew_EffectiveBounds(act, &L, &U);
-    return Skew_ReportInfeasible(mcp, i, Skew_Sense(l[0], u[0]), RoundKind::kPlain, L, U, act.c);
+    // Within the rounding of the row's terms the row may still have a
+    // solution: only a row that misses by more is infeasible.
+    const RowVerdict r = Skew_Judge(act, l[0], u[0]);
+    if (r.decision != RowDecision::kInfeasible) return MCP_CONTINUE;
+    return Skew_ReportInfeasible(mcp, i, r.sense, RoundKind::kPlain, r.L, r.U, act.c);
   }
   if (solutions != 1 && !Skew_ColumnIsolated(v, i, 0)) return MCP_CONTINUE;
-  MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_BOUND, i, PickPoint(solutions, points));
+  double value = PickPoint(solutions, points);
+  const int status = RefineFromFreshF(mcp, i, a[0], l[0], u[0], act, &value);
+  if (status != MCP_CONTINUE) return status;
+  MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_BOUND, i, value);
   *count = 1;
   return MCP_CONTINUE;
 }

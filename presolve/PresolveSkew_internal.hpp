@@ -24,8 +24,17 @@ enum class RowSense {
 
 RowSense Skew_Sense(double l, double u);
 
+// The tolerance with which a row's activity bounds are compared with its
+// constant: the fixed 1e-10, or more where the terms that formed them are
+// so large that their rounding alone exceeds it (a row whose columns were
+// fixed at values such as 1/3 by terms near 1e6 keeps about 1e-10 of
+// rounding in F, which must not make a solvable row infeasible).
+double Skew_RowTolerance(const RowActivity& a);
+// The rounding of a sum of terms whose magnitudes add up to scale.
+double Skew_Rounding(double scale);
+
 // The outcome of a row's activity bounds L, U (infinite where a marker is
-// set) against its constant c, with the fixed tolerance 1e-10.
+// set) against its constant c, with the tolerance tol.
 enum class RowDecision {
   kNone,
   kInfeasible,
@@ -37,12 +46,12 @@ enum class RowDecision {
   kBoxLower,       // both bounds finite: z_i := l_i (record kind 1)
 };
 
-RowDecision Skew_Decide(RowSense sense, double L, double U, double c);
+RowDecision Skew_Decide(RowSense sense, double L, double U, double c, double tol);
 
 // True when the fix of a redundant row is shared by every solution: F_i
-// keeps its sign strictly (by more than the tolerance) over the row's
+// keeps its sign strictly (by more than the tolerance tol) over the row's
 // activity range, so z_i can sit nowhere but at that bound.
-bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c);
+bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c, double tol);
 
 // Which round a decision belongs to; picks the infeasibility lines.
 enum class RoundKind { kPlain, kImplied, kRecursive };
@@ -57,11 +66,12 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
 void Skew_EffectiveBounds(const RowActivity& a, double* L, double* U);
 
 // The forcing verdict of a row with activity a whose variable has bounds
-// lower, upper: the effective activity bounds, the row's sense and the
-// decision.
+// lower, upper: the effective activity bounds, the tolerance, the row's
+// sense and the decision.
 struct RowVerdict {
   double L = 0.0;
   double U = 0.0;
+  double tol = 0.0;
   RowSense sense;
   RowDecision decision;
 };

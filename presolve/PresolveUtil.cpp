@@ -82,7 +82,14 @@ PresolveView Presolve_View(MCP* mcp) {
   IDenseVector* marks = Workspace_IVector(3);
   IDenseVector_SetLength(marks, mcp->n);
   v.mark = IDenseVector_Array(marks);
+  const DenseVector* evaluated = Workspace_Vector(14);
+  v.x_evaluated = DenseVector_Length(evaluated) == mcp->n ? DenseVector_Array(evaluated) : nullptr;
   return v;
+}
+
+void Presolve_MarkEvaluated(MCP* mcp) {
+  DenseVector_CloneFull(Workspace_Vector(14), mcp->x);
+  PresolveDebug_Snapshot(mcp);
 }
 
 void Presolve_MoveColumn(const PresolveView& v, std::int32_t var, double dx) {
@@ -198,22 +205,32 @@ int Presolve_ColThree(MCP* mcp, std::int32_t col, double* a1, std::int32_t* r1, 
 RowActivity Presolve_ActivityOf(const PresolveView& v, std::int32_t i, const double* lb,
                                 const double* ub) {
   const double inf = Presolve_Infinity();
-  RowActivity r = {0.0, 0.0, -v.f[i - 1], 0, 0};
+  RowActivity r = {0.0, 0.0, -v.f[i - 1], 0, 0, std::fabs(v.f[i - 1])};
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
     const double a = v.value[p];
-    if (v.Fixed(j) || v.entry_type[p] != 0 || !Presolve_NonZero(a)) continue;
+    if (v.entry_type[p] != 0) continue;
+    // F_i took the terms of the fixed columns when they were fixed.
+    r.scale += std::fabs(a * v.x[j - 1]);
+    if (v.x_evaluated != nullptr) r.scale += std::fabs(a * v.x_evaluated[j - 1]);
+    if (v.Fixed(j)) continue;
+    // A coefficient within jactol counts as zero: its term leaves the
+    // constant as well as the activity (F_i holds it at the current x_j,
+    // which may lie far from where the row is settled).
     r.c += a * v.x[j - 1];
+    if (!Presolve_NonZero(a)) continue;
     const double low = a > 0 ? lb[j - 1] : ub[j - 1];
     const double high = a > 0 ? ub[j - 1] : lb[j - 1];
     if (std::fabs(low) < inf) {
       r.lo += a * low;
+      r.scale += std::fabs(a * low);
     } else {
       MarkInfinite(&r.klo, k + 1);
     }
     if (std::fabs(high) < inf) {
       r.hi += a * high;
+      r.scale += std::fabs(a * high);
     } else {
       MarkInfinite(&r.khi, k + 1);
     }

@@ -82,6 +82,13 @@ inline bool Presolve_NonZero(double a) { return PRESOLVE_NE(a, 0.0, Presolve_Jac
 // Variable j (1-based) is fixed: its bounds are equal (exact comparison).
 bool Presolve_IsFixed(const MCP* mcp, std::int32_t j);
 
+// F has just been evaluated at x: x is kept as the point of that
+// evaluation (Workspace vector 14) until the next one. F carries the
+// rounding of the terms it was evaluated with, and of every update since,
+// so that a row's tolerance grows with the terms at that point as well as
+// at x (see RowActivity). The debug check takes its reference there too.
+void Presolve_MarkEvaluated(MCP* mcp);
+
 // ---------------------------------------------------------------------------
 // Changing the problem
 
@@ -149,13 +156,18 @@ int Presolve_ColThree(MCP* mcp, std::int32_t col, double* a1, std::int32_t* r1, 
 // entry makes an infinite contribution to its bound, the row-ordered list
 // position (1-based) of the one entry that does, or -1 when two or more do;
 // a bound with a non-zero marker is not meaningful. The walk stops once
-// both markers are -1 (c is partial then).
+// both markers are -1 (c is partial then). scale is the magnitude of the
+// terms that formed c, lo and hi (|F_i|, |a_ij x_j| over the row's linear
+// entries, fixed columns included, at x and at the point of the last
+// evaluation, and the finite bound terms): their rounding is relative to
+// it.
 struct RowActivity {
   double lo;
   double hi;
   double c;
   std::int32_t klo;
   std::int32_t khi;
+  double scale;
 };
 
 // The activity of row i over the bounds lb, ub (arrays of n values,

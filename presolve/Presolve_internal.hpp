@@ -33,6 +33,9 @@ struct PresolveView {
   std::int32_t* row_count;
   std::int32_t* col_count;
   std::int32_t* mark;  // candidate marks (Workspace integer vector 3)
+  // x at the last evaluation of F (Presolve_MarkEvaluated); null before
+  // the first one.
+  const double* x_evaluated;
 
   bool Fixed(std::int32_t j) const { return lower[j - 1] == upper[j - 1]; }
   // Stored positions (0-based) of column j: [ColBegin, ColEnd).

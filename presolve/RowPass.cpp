@@ -8,7 +8,6 @@
 #include "core/Interrupt.hpp"
 #include "core/Output.hpp"
 #include "presolve/Presolve.hpp"
-#include "presolve/PresolveDebug.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "presolve/Presolve_internal.hpp"
 #include "presolve/rows/RowBlocks.hpp"
@@ -120,7 +119,7 @@ int NewPoint(MCP* mcp) {
     Output_Printf(OUTPUT_LOG, "Function undefined.\n");
     return ROW_UNDEFINED;
   }
-  PresolveDebug_Snapshot(mcp);
+  Presolve_MarkEvaluated(mcp);
   return ROW_CONTINUE;
 }
 
