@@ -99,42 +99,54 @@ int Fix(const Pair& p, const Side& s, double value, const char* label) {
   return Row_BlockFix(p.mcp, p.level, &s.x, &s.x, &value, 1, label, p.dup);
 }
 
-// F_X = d at every solution: d > 0 puts X at its lower bound, d < 0 at its
-// upper bound (an infinite one is reported infeasible); with d = 0 a
-// variable that no active row uses may stay where it is.
-int Settle(const Pair& p, const Side& s, double d) {
+// A fix of X that rests on F_X = 0 (rather than on its sign) takes row X
+// out of the problem while row Y, which carries F_X = (a_X / a_Y) F_Y, stays
+// for the solver: row X then ends with the residual the solver leaves in row
+// Y times the ratio of the rows. Such a fix is made only when row X is not
+// the larger of the two, so that row X meets the convergence tolerance
+// whenever row Y does.
+bool MayDrop(const Side& x, const Side& y) { return std::fabs(x.a) <= std::fabs(y.a); }
+
+// F_X = d at every solution (the variable of the other row, y, is free):
+// d > 0 puts X at its lower bound, d < 0 at its upper bound (an infinite one
+// is reported infeasible); with d = 0 a variable that no active row uses
+// may stay where it is.
+int Settle(const Pair& p, const Side& s, const Side& y, double d) {
   if (p.Gt(d, 0.0)) return Fix(p, s, s.l, "DuplicateRow Lower");
   if (p.Gt(0.0, d)) return Fix(p, s, s.u, "DuplicateRow Upper");
-  if (s.col_count == 0) return Fix(p, s, s.mid, "DuplicateRow ZeroCol");
+  if (s.col_count == 0 && MayDrop(s, y)) return Fix(p, s, s.mid, "DuplicateRow ZeroCol");
   return kNoFix;
 }
 
-// Both rows vanish together and the free partner's column can take over
-// y's column: y stays where it is. Columns that differ are reported against
-// row w and the pair is left alone.
-int DupCol(const Pair& p, const Side& y, std::int32_t w) {
+// Both rows vanish together and the free variable of the other row, y, can
+// take over the column of x: x stays where it is. Columns that differ, or a
+// row x larger than row y, are reported against row x and the pair is left
+// alone.
+int DupCol(const Pair& p, const Side& x, const Side& y) {
   double v_i = 0.0, v_r = 0.0;
-  if (Row_DuplicateColumns(p.mcp, p.i.x, &v_i, p.r.x, &v_r) == 1) {
-    return Fix(p, y, y.mid, "DuplicateRow DupCol");
+  if (MayDrop(x, y) && Row_DuplicateColumns(p.mcp, p.i.x, &v_i, p.r.x, &v_r) == 1) {
+    return Fix(p, x, x.mid, "DuplicateRow DupCol");
   }
-  return Row_BlockReport(p.mcp, &w, 1, "DuplicateRow", " Redundant");
+  return Row_BlockReport(p.mcp, &x.x, 1, "DuplicateRow", " Redundant");
 }
 
 // Row y over the interval of row x: F_Y of one sign throughout puts Y at a
 // bound. When the range only touches 0 and no active row uses Y, Y goes to
 // the bound on the touching side, but only a finite one: the solutions may
 // all have F_Y = 0 with Y elsewhere, so an infinite bound there proves
-// nothing and the pair is left alone.
+// nothing and the pair is left alone. Touching 0 is a fix that rests on F_Y
+// = 0 at the end of row x's interval (MayDrop).
 int SettleOver(const Pair& p, const Side& y, const Side& x) {
   double m = 0.0, big_m = 0.0;
   RangeOver(p, y, x, &m, &big_m);
   if (p.Gt(m, 0.0)) return Fix(p, y, y.l, "DuplicateRow Lower");
   if (p.Gt(0.0, big_m)) return Fix(p, y, y.u, "DuplicateRow Upper");
+  const bool droppable = y.col_count == 0 && MayDrop(y, x);
   if (p.Eq(m, 0.0)) {
-    if (y.col_count == 0 && p.Finite(y.l)) return Fix(p, y, y.l, "DuplicateRow ZeroCol");
+    if (droppable && p.Finite(y.l)) return Fix(p, y, y.l, "DuplicateRow ZeroCol");
     return kNoFix;
   }
-  if (p.Eq(big_m, 0.0) && y.col_count == 0 && p.Finite(y.u)) {
+  if (p.Eq(big_m, 0.0) && droppable && p.Finite(y.u)) {
     return Fix(p, y, y.u, "DuplicateRow ZeroCol");
   }
   return kNoFix;
@@ -231,17 +243,18 @@ int DuplicateRow(MCP* mcp, std::int32_t level, std::int32_t i, double a_i, doubl
   const double d_r = Row_RoundedDifference(c_r, a_r * c_i / a_i);
   int status = kNoFix;
   if (p.i.free) {
-    status = Settle(p, p.r, d_r);
+    status = Settle(p, p.r, p.i, d_r);
     if (status != kNoFix) return status;
-    if (!p.r.free) return DupCol(p, p.r, r);
-    status = Settle(p, p.i, d_i);
+    if (!p.r.free) return DupCol(p, p.r, p.i);
+    status = Settle(p, p.i, p.r, d_i);
     if (status != kNoFix) return status;
-    return DupCol(p, p.r, r);
+    // Both free: either variable may stay; the smaller row leaves.
+    return MayDrop(p.r, p.i) ? DupCol(p, p.r, p.i) : DupCol(p, p.i, p.r);
   }
   if (p.r.free) {
-    status = Settle(p, p.i, d_i);
+    status = Settle(p, p.i, p.r, d_i);
     if (status != kNoFix) return status;
-    return DupCol(p, p.i, i);
+    return DupCol(p, p.i, p.r);
   }
   return DecideRestricted(p);
 }

@@ -5,7 +5,9 @@
 // the two columns are proportional as well, merging the variable of one row
 // into the variable of the other: the row of larger scale is kept (|a_r| >
 // |a_i| keeps r, otherwise i); and the postsolve that splits a merged pair
-// again.
+// again. A fix that rests on F = 0 of the row it removes (rather than on
+// that row's sign) is made only when the row removed is not the larger of
+// the two, since the row left carries the solver's residual for both.
 //
 // Indices are 1-based; row X of the Jacobian pairs with variable X. The
 // rule changes the problem only through the block reductions of
