@@ -43,7 +43,7 @@ struct CountedWalk {
 };
 
 CountedWalk StartWalk(const DupView& d, std::int32_t row) {
-  return {d.v.RowBegin(row), d.v.RowEnd(row), RowSum_Start(d.v.f[row - 1])};
+  return {d.v.RowBegin(row), d.v.RowEnd(row), RowSum_StartRow(d.v, d.saved_x, row)};
 }
 
 // Moves to the next counted entry: its column and coefficient. False when

@@ -47,7 +47,7 @@ void AddTerm(double a, double lower, double upper, double inf, RowScan* s) {
 RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
                 const RowTolerance& tol) {
   RowScan s;
-  RowSum b = RowSum_Start(v.f[i - 1]);
+  RowSum b = RowSum_StartRow(v, saved, i);
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];

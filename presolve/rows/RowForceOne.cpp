@@ -50,7 +50,7 @@ RowShape OwnTerm(const PresolveView& v, const double* saved, std::int32_t j,
     if (!Row_EntryLinear(v.entry_type[p])) return RowShape::kNonlinear;
     if (c != j) return RowShape::kOther;
     *d = v.value[p];
-    *bj = Row_RoundedDifference(v.f[j - 1], *d * saved[j - 1]);
+    *bj = Row_RowLessTerm(v, saved, j, *d * saved[j - 1]);
   }
   return RowShape::kOnlyOwn;
 }
@@ -93,7 +93,9 @@ int Row_ForceZero(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* co
   const PresolveView v = Presolve_View(mcp);
   SolutionSet set;
   // An unsettled set has no finite description: the row is left alone.
-  if (!Row_SolveOne(0.0, v.f[i - 1], v.lower[i - 1], v.upper[i - 1], &set.count, set.points)) {
+  // F_i, exactly 0 when it cancels to rounding of the terms that formed it.
+  const double f = Row_RowLessTerm(v, RowForce_Saved(mcp), i, 0.0);
+  if (!Row_SolveOne(0.0, f, v.lower[i - 1], v.upper[i - 1], &set.count, set.points)) {
     return ROW_HANDLED;
   }
   if (set.count == 0) return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
@@ -123,7 +125,7 @@ int Row_ForceSingle(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* 
     if (v.Fixed(j) || !Row_EntryCounts(v.entry_type[p], a, tol.jactol)) continue;
     // The row is marked linear: a nonlinear entry here is an inconsistency.
     if (!Row_EntryLinear(v.entry_type[p])) return ROW_CANNOT;
-    const double b = Row_RoundedDifference(v.f[i - 1], a * RowForce_Saved(mcp)[j - 1]);
+    const double b = Row_RowLessTerm(v, RowForce_Saved(mcp), i, a * RowForce_Saved(mcp)[j - 1]);
     if (j == i) return Row_ForceOne(mcp, level, i, v.lower[i - 1], v.upper[i - 1], a, b, counter);
     return Row_ForceOneImply(mcp, level, i, j, a, b, counter);
   }

@@ -80,6 +80,19 @@ struct RowSum {
 
 inline RowSum RowSum_Start(double start) { return {start, std::fabs(start)}; }
 
+struct PresolveView;
+
+// F of row i at savedX as a start value, with the scale of what formed it:
+// F_i sums the terms of every column of the row (fixed ones included) and
+// the constant, so its rounding is that of the sum of their magnitudes.
+// Measured on the terms at savedX: |F_i| plus |a * savedX(c)| over the
+// row's stored entries.
+RowSum RowSum_StartRow(const PresolveView& v, const double* saved, std::int32_t i);
+
+// F_i less the term a * savedX(c) of one of its entries, exactly 0 when it
+// cancels to rounding on the scale of row i (RowSum_StartRow).
+double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t i, double term);
+
 inline void RowSum_Take(RowSum* sum, double term) {
   sum->value -= term;
   sum->scale += std::fabs(term);
