@@ -7,6 +7,7 @@
 #include "core/IDenseVector.hpp"
 #include "core/Output.hpp"
 #include "presolve/rows/RowBlockReduce.hpp"
+#include "presolve/rows/RowBlockRefine.hpp"
 #include "presolve/rows/RowCompare.hpp"
 #include "presolve/rows/RowShared.hpp"
 #include "presolve/rows/RowSolve.hpp"
@@ -59,13 +60,17 @@ double Pick(std::int32_t count, const double* points, double saved) {
 
 bool Finite(double v) { return RowCompare_Finite(v, RowTolerance_Current().infinity); }
 
-// Fixes both variables at (vx, vy). A value that cannot be written down
-// (a point of the solution line beyond an infinite end) leaves the block
-// alone.
+// Fixes both variables at (vx, vy), refined on the block's rows. A value
+// that cannot be written down (a point of the solution line beyond an
+// infinite end), or a point at which the rows miss their conditions, leaves
+// the block alone.
 int FixBoth(const TwoBlock& t, double vx, double vy, const char* label) {
   if (!Finite(vx) || !Finite(vy)) return ROW_CONTINUE;
+  const RowBlockRows rows = {2, {{t.a11, t.a12, 0.0}, {t.a21, t.a22, 0.0}, {0.0, 0.0, 0.0}},
+                             {t.b1, t.b2, 0.0}, {t.lx, t.ly, 0.0}, {t.ux, t.uy, 0.0}};
+  double values[3] = {vx, vy, 0.0};
+  if (!Row_RefineBlockPoint(rows, values)) return ROW_CONTINUE;
   const std::int32_t pair[2] = {t.x, t.y};
-  const double values[2] = {vx, vy};
   return Row_BlockFix(t.mcp, t.level, pair, pair, values, 2, label, t.counter);
 }
 

@@ -179,7 +179,9 @@ int MergeWhenColumnsAgree(const Pair& p) {
 int DecideRestricted(const Pair& p) {
   const double lo = std::max(p.i.lo, p.r.lo);
   const double hi = std::min(p.i.hi, p.r.hi);
-  if (p.Gt(lo, hi)) {
+  // The ends are the rows' roots, each -c / a of its own row: ends that
+  // differ by their rounding are the same root.
+  if (p.Gt(Row_RoundedDifference(lo, hi), 0.0)) {
     const std::int32_t rows[2] = {p.i.x, p.r.x};
     return Row_BlockInfeasible(p.mcp, rows, 2, "DuplicateRows", " Implied");
   }
@@ -187,7 +189,9 @@ int DecideRestricted(const Pair& p) {
   if (status != kNoFix) return status;
   status = SettleOver(p, p.i, p.r);
   if (status != kNoFix) return status;
-  if (p.Eq(p.i.c / p.i.a, p.r.c / p.r.a)) return MergeWhenColumnsAgree(p);
+  if (p.Eq(Row_RoundedDifference(p.i.c / p.i.a, p.r.c / p.r.a), 0.0)) {
+    return MergeWhenColumnsAgree(p);
+  }
   return ROW_CONTINUE;
 }
 

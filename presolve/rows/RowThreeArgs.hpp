@@ -101,7 +101,9 @@ double ThreeRow_Nearest(double s0, double p, double s1);
 // Carries plan out on the problem. Fixes and bound steps name each
 // variable's own row; counters as in RowBlockReduce.hpp. A fix value that is
 // not finite leaves the block alone (such a point lies outside every box, so
-// the block cannot be settled here). Returns ROW_CONTINUE, ROW_HANDLED or
+// the block cannot be settled here). A fix of all three slots is refined on
+// the block's rows and made only when they meet their conditions there
+// (Row_RefineBlockPoint). Returns ROW_CONTINUE, ROW_HANDLED or
 // ROW_INFEASIBLE.
 int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::int32_t* boundCount,
                    const ThreeRowArgs& blk, const ThreeRowPlan& plan);

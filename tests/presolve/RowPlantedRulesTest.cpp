@@ -388,6 +388,31 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
   EXPECT_GT(t.reduced, t.problems / 2);
 }
 
+// Problems of the generator that once came back wrong, each for a cause of
+// its own: a three-row block with a free variable eliminated through a
+// pivot 2560 times smaller than its row's other coefficient was fixed at a
+// point 1.7e-5 off its rows (dyadic 1915); a block row's value on an edge,
+// formed from terms near 3e5, cancelled to a rounding beyond the absolute
+// zero tolerance and the block was called infeasible (dyadic 861); the roots of two proportional rows
+// near 5e6 differed by their rounding and were called apart (decimal
+// 1782); a free variable taken from its equation as alpha*x + gamma was
+// off by its rounding, which a later row called infeasible (dyadic 19660).
+TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
+  struct Case {
+    std::uint32_t seed;
+    bool dyadic;
+  };
+  const Case cases[] = {{1915, true}, {861, true}, {1782, false}, {19660, true}};
+  for (const Case& c : cases) {
+    const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
+    SCOPED_TRACE(pp.problem.name);
+    ASSERT_LE(ComplementarityViolation(pp.problem, pp.solution), kPlantedTolerance);
+    const Outcome on = Solve(pp.problem, true);
+    ASSERT_EQ(on.code, TERMINATION_SOLVED) << on.log;
+    EXPECT_LE(ComplementarityViolation(pp.problem, on.z), kTolerance) << on.log;
+  }
+}
+
 TEST_F(RowPlantedRulesTest, DyadicScalesSolveTheOriginalProblem) {
   RunPlanted(this, true, Seeds(150));
 }

@@ -1,0 +1,31 @@
+// The point at which a block rule fixes every variable of a square block of
+// linear rows, checked against the block's own rows before it is applied.
+//
+// The rules compute that point in closed form, some after eliminating a
+// variable through a pivot that may be small beside the other
+// coefficients, and the rows of a fixed block leave the problem for good:
+// what they miss at the point stays in the solution handed back. So the
+// point is first refined (each variable strictly inside its bounds has its
+// row at 0: Newton steps on those rows, solved with partial pivoting), and
+// then every row must meet its complementarity condition within a hundredth
+// of the convergence tolerance; a block whose point does not is left to the
+// solver.
+#pragma once
+
+#include <cstdint>
+
+// A square block of k (1 to 3) rows: row i reads
+//   F_i = a[i][0]*v[0] + ... + a[i][k-1]*v[k-1] + b[i],
+// complementary to lower[i] <= v[i] <= upper[i] (a free variable's row is
+// an equation, whichever of the free variables it is paired with).
+struct RowBlockRows {
+  std::int32_t k;
+  double a[3][3];
+  double b[3];
+  double lower[3];
+  double upper[3];
+};
+
+// Refines values[0..k-1] in place. Returns true when the block's rows meet
+// their conditions at the refined point (the values may then be fixed).
+[[nodiscard]] bool Row_RefineBlockPoint(const RowBlockRows& block, double values[3]);
