@@ -48,14 +48,9 @@ bool SolveSmall(int n, double m[3][3], double r[3], double x[3]) {
   return true;
 }
 
-// One Newton step on the rows of the variables strictly inside their
-// bounds; false when there is none or their matrix is singular.
-bool Step(const RowBlockRows& blk, double* v) {
-  int inside[3];
-  int n = 0;
-  for (int j = 0; j < blk.k; ++j) {
-    if (blk.lower[j] < v[j] && v[j] < blk.upper[j]) inside[n++] = j;
-  }
+// One Newton step on the rows of the n variables inside[] (the others
+// held); false when there is none or their matrix is singular.
+bool StepOn(const RowBlockRows& blk, const int* inside, int n, double* v) {
   if (n == 0) return false;
   double m[3][3];
   double r[3];
@@ -69,10 +64,60 @@ bool Step(const RowBlockRows& blk, double* v) {
   return true;
 }
 
+// A Newton step on the rows of the variables strictly inside their bounds.
+bool Step(const RowBlockRows& blk, double* v) {
+  int inside[3];
+  int n = 0;
+  for (int j = 0; j < blk.k; ++j) {
+    if (blk.lower[j] < v[j] && v[j] < blk.upper[j]) inside[n++] = j;
+  }
+  return StepOn(blk, inside, n, v);
+}
+
 // |v - mid(l, u, v - F)|: how far row i misses its condition.
 double Violation(const RowBlockRows& blk, int i, const double* v) {
   const double f = RowValue(blk, i, v);
   return std::fabs(v[i] - RowCompare_Median(blk.lower[i], v[i] - f, blk.upper[i]));
+}
+
+// v kept in the bounds; every row within the tolerance there.
+bool MeetsRows(const RowBlockRows& blk, double* v) {
+  for (int j = 0; j < blk.k; ++j) {
+    if (!std::isfinite(v[j])) return false;
+    v[j] = RowCompare_Median(blk.lower[j], v[j], blk.upper[j]);
+  }
+  const double limit = 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
+  for (int i = 0; i < blk.k; ++i) {
+    if (!(Violation(blk, i, v) <= limit)) return false;
+  }
+  return true;
+}
+
+// Where a variable sits in a trial point of Row_BlockHasPoint.
+enum Place { kAtLower, kAtUpper, kSolved, kAtSaved, kPlaces };
+
+// The trial point of one combination of places (code: base kPlaces, one
+// digit per variable); false when a place does not exist (an infinite
+// bound) or the solved rows are singular.
+bool TrialPoint(const RowBlockRows& blk, const double* saved, int code, double* v) {
+  const double inf = RowTolerance_Current().infinity;
+  int solved[3];
+  int n = 0;
+  for (int j = 0; j < blk.k; ++j, code /= kPlaces) {
+    const int place = code % kPlaces;
+    const double bound = place == kAtLower ? blk.lower[j] : blk.upper[j];
+    if (place == kSolved) solved[n++] = j;
+    if (place == kAtLower || place == kAtUpper) {
+      if (!RowCompare_Finite(bound, inf)) return false;
+      v[j] = bound;
+    } else {
+      v[j] = RowCompare_Finite(saved[j], inf) ? saved[j] : 0.0;
+    }
+  }
+  for (int s = 0; s < kSteps; ++s) {
+    if (!StepOn(blk, solved, n, v)) return n == 0;
+  }
+  return true;
 }
 
 }  // namespace
@@ -82,13 +127,17 @@ bool Row_RefineBlockPoint(const RowBlockRows& blk, double values[3]) {
   for (int s = 0; s < kSteps; ++s) {
     if (!Step(blk, v)) break;
   }
-  for (int j = 0; j < blk.k; ++j) {
-    if (!std::isfinite(v[j])) return false;
-  }
-  const double limit = 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
-  for (int i = 0; i < blk.k; ++i) {
-    if (!(Violation(blk, i, v) <= limit)) return false;
-  }
+  if (!MeetsRows(blk, v)) return false;
   for (int j = 0; j < blk.k; ++j) values[j] = v[j];
   return true;
+}
+
+bool Row_BlockHasPoint(const RowBlockRows& blk, const double saved[3]) {
+  int combinations = 1;
+  for (int j = 0; j < blk.k; ++j) combinations *= kPlaces;
+  for (int code = 0; code < combinations; ++code) {
+    double v[3] = {0.0, 0.0, 0.0};
+    if (TrialPoint(blk, saved, code, v) && MeetsRows(blk, v)) return true;
+  }
+  return false;
 }

@@ -9,7 +9,10 @@
 // row at 0: Newton steps on those rows, solved with partial pivoting), and
 // then every row must meet its complementarity condition within a hundredth
 // of the convergence tolerance; a block whose point does not is left to the
-// solver.
+// solver. Likewise a block that a rule finds without solution is reported
+// infeasible only when no point meets its rows within that tolerance
+// either: the rules decide on values formed by eliminations and exact
+// comparisons, whose rounding can hide a solution.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,12 @@ struct RowBlockRows {
   double upper[3];
 };
 
-// Refines values[0..k-1] in place. Returns true when the block's rows meet
-// their conditions at the refined point (the values may then be fixed).
+// Refines values[0..k-1] in place and keeps them in their bounds. Returns
+// true when the block's rows meet their conditions at the refined point
+// (the values may then be fixed).
 [[nodiscard]] bool Row_RefineBlockPoint(const RowBlockRows& block, double values[3]);
+
+// Whether some point meets the block's rows within the tolerance: each
+// variable at a finite bound, or inside with its row solved for it, or
+// inside at its saved value (saved[0..k-1]), in every combination.
+[[nodiscard]] bool Row_BlockHasPoint(const RowBlockRows& block, const double saved[3]);

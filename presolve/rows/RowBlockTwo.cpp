@@ -64,12 +64,16 @@ bool Finite(double v) { return RowCompare_Finite(v, RowTolerance_Current().infin
 // that cannot be written down (a point of the solution line beyond an
 // infinite end), or a point at which the rows miss their conditions, leaves
 // the block alone.
+// The block's two rows for the checks of RowBlockRefine.hpp.
+RowBlockRows BlockRows(const TwoBlock& t) {
+  return {2, {{t.a11, t.a12, 0.0}, {t.a21, t.a22, 0.0}, {0.0, 0.0, 0.0}},
+          {t.b1, t.b2, 0.0}, {t.lx, t.ly, 0.0}, {t.ux, t.uy, 0.0}};
+}
+
 int FixBoth(const TwoBlock& t, double vx, double vy, const char* label) {
   if (!Finite(vx) || !Finite(vy)) return ROW_CONTINUE;
-  const RowBlockRows rows = {2, {{t.a11, t.a12, 0.0}, {t.a21, t.a22, 0.0}, {0.0, 0.0, 0.0}},
-                             {t.b1, t.b2, 0.0}, {t.lx, t.ly, 0.0}, {t.ux, t.uy, 0.0}};
   double values[3] = {vx, vy, 0.0};
-  if (!Row_RefineBlockPoint(rows, values)) return ROW_CONTINUE;
+  if (!Row_RefineBlockPoint(BlockRows(t), values)) return ROW_CONTINUE;
   const std::int32_t pair[2] = {t.x, t.y};
   return Row_BlockFix(t.mcp, t.level, pair, pair, values, 2, label, t.counter);
 }
@@ -95,8 +99,10 @@ int FixAnySolution(const TwoBlock& t, const TwoSolution& s) {
                      label);
     case -3:
     case -4: {
+      // y on the line, kept in its bounds: a steep line rounds it past them.
       const double vx = RowCompare_Median(s.sol_x[0], t.sx, s.sol_x[1]);
-      return FixBoth(t, vx, -(s.coeff[0] * vx + s.coeff[2]) / s.coeff[1], label);
+      const double vy = -(s.coeff[0] * vx + s.coeff[2]) / s.coeff[1];
+      return FixBoth(t, vx, RowCompare_Median(t.ly, vy, t.uy), label);
     }
     case -2:
       return FixBoth(t, RowCompare_Median(s.sol_x[0], t.sx, s.sol_x[1]), s.sol_y[0], label);
@@ -219,6 +225,8 @@ int TwoRow(const TwoBlock& t) {
   }
   const bool edges_empty = s.nsol_xl == 0 && s.nsol_xu == 0 && s.nsol_yl == 0 && s.nsol_yu == 0;
   if (edges_empty && s.nsol_eq == 0) {
+    const double saved[3] = {t.sx, t.sy, 0.0};
+    if (Row_BlockHasPoint(BlockRows(t), saved)) return ROW_CONTINUE;
     const std::int32_t pair[2] = {t.x, t.y};
     return Row_BlockInfeasible(t.mcp, pair, 2, "TwoRow", "Infeasible");
   }

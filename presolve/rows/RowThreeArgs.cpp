@@ -97,7 +97,7 @@ void PrintNote(MCP* mcp, const ThreeRowArgs& blk, const ThreeRowPlan& plan) {
   }
 }
 
-// The block's rows for the check of a point that fixes all three slots.
+// The block's rows for the checks of RowBlockRefine.hpp.
 RowBlockRows BlockRows(const ThreeRowArgs& blk) {
   RowBlockRows rows;
   rows.k = 3;
@@ -143,6 +143,7 @@ int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::in
     return ROW_CONTINUE;
   }
   if (plan.action == THREE_INFEASIBLE) {
+    if (Row_BlockHasPoint(BlockRows(blk), blk.saved)) return ROW_CONTINUE;
     return Row_BlockInfeasible(mcp, blk.var, 3, plan.label, "Infeasible");
   }
   // A value at or beyond infinity (or not a number) cannot be a fixed

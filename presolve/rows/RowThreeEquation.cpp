@@ -101,8 +101,10 @@ bool PickAny(const ThreeRowArgs& blk, const TwoSolution& sol, double* x, double*
     *x = ThreeRow_Nearest(blk.lower[X], px, blk.upper[X]);
     *y = sol.sol_y[0];
   } else if (sol.nsol_eq == -3 || sol.nsol_eq == -4) {
+    // y on the line, kept in its bounds: a steep line rounds it past them.
     *x = ThreeRow_Nearest(sol.sol_x[0], px, sol.sol_x[1]);
-    *y = -(sol.coeff[0] * *x + sol.coeff[2]) / sol.coeff[1];
+    *y = ThreeRow_Nearest(blk.lower[Y], -(sol.coeff[0] * *x + sol.coeff[2]) / sol.coeff[1],
+                          blk.upper[Y]);
   } else if (sol.nsol_eq == -5) {
     *x = ThreeRow_Nearest(blk.lower[X], px, blk.upper[X]);
     *y = ThreeRow_Nearest(blk.lower[Y], py, blk.upper[Y]);
