@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "core/Options.hpp"
 #include "presolve/rows/RowCompare.hpp"
+#include "presolve/rows/RowShared.hpp"
 
 namespace {
 
@@ -86,7 +86,7 @@ bool MeetsRows(const RowBlockRows& blk, double* v) {
     if (!std::isfinite(v[j])) return false;
     v[j] = RowCompare_Median(blk.lower[j], v[j], blk.upper[j]);
   }
-  const double limit = 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
+  const double limit = Row_PointTolerance();
   for (int i = 0; i < blk.k; ++i) {
     if (!(Violation(blk, i, v) <= limit)) return false;
   }
@@ -132,12 +132,33 @@ bool Row_RefineBlockPoint(const RowBlockRows& blk, double values[3]) {
   return true;
 }
 
-bool Row_BlockHasPoint(const RowBlockRows& blk, const double saved[3]) {
+namespace {
+
+constexpr double kApart = 1e-7;
+
+// Whether some trial point meets the rows (and, with point, lies apart from
+// it).
+bool FindPoint(const RowBlockRows& blk, const double* saved, const double* point) {
   int combinations = 1;
   for (int j = 0; j < blk.k; ++j) combinations *= kPlaces;
   for (int code = 0; code < combinations; ++code) {
     double v[3] = {0.0, 0.0, 0.0};
-    if (TrialPoint(blk, saved, code, v) && MeetsRows(blk, v)) return true;
+    if (!TrialPoint(blk, saved, code, v) || !MeetsRows(blk, v)) continue;
+    if (point == nullptr) return true;
+    for (int j = 0; j < blk.k; ++j) {
+      if (std::fabs(v[j] - point[j]) > kApart * std::fmax(1.0, std::fabs(point[j]))) return true;
+    }
   }
   return false;
+}
+
+}  // namespace
+
+bool Row_BlockHasPoint(const RowBlockRows& blk, const double saved[3]) {
+  return FindPoint(blk, saved, nullptr);
+}
+
+bool Row_BlockHasOtherPoint(const RowBlockRows& blk, const double saved[3],
+                            const double point[3]) {
+  return FindPoint(blk, saved, point);
 }

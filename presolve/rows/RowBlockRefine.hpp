@@ -7,8 +7,8 @@
 // what they miss at the point stays in the solution handed back. So the
 // point is first refined (each variable strictly inside its bounds has its
 // row at 0: Newton steps on those rows, solved with partial pivoting), and
-// then every row must meet its complementarity condition within a hundredth
-// of the convergence tolerance; a block whose point does not is left to the
+// then every row must meet its complementarity condition within
+// Row_PointTolerance (a hundredth of the convergence tolerance); a block whose point does not is left to the
 // solver. Likewise a block that a rule finds without solution is reported
 // infeasible only when no point meets its rows within that tolerance
 // either: the rules decide on values formed by eliminations and exact
@@ -38,3 +38,11 @@ struct RowBlockRows {
 // variable at a finite bound, or inside with its row solved for it, or
 // inside at its saved value (saved[0..k-1]), in every combination.
 [[nodiscard]] bool Row_BlockHasPoint(const RowBlockRows& block, const double saved[3]);
+
+// Whether a point of that search (Row_BlockHasPoint) lies apart from point
+// (by more than 1e-7 relative in some variable): a rule that fixes point as
+// the block's only solution, while a column reaches outside the block,
+// leaves the block alone then, since the rule's exact tests may have lost
+// the other solution to rounding.
+[[nodiscard]] bool Row_BlockHasOtherPoint(const RowBlockRows& block, const double saved[3],
+                                          const double point[3]);

@@ -190,12 +190,23 @@ int FixSingleSolution(const TwoBlock& t, const TwoSolution& s) {
     ReportNames(t, "TwoRow (%s, %s): %d solutions\n", total);
     return ROW_CONTINUE;
   }
-  const char* label = "TwoRow Unique";
-  if (s.nsol_xl == 1) return FixBoth(t, t.lx, s.sol_xl[0], label);
-  if (s.nsol_xu == 1) return FixBoth(t, t.ux, s.sol_xu[0], label);
-  if (s.nsol_yl == 1) return FixBoth(t, s.sol_yl[0], t.ly, label);
-  if (s.nsol_yu == 1) return FixBoth(t, s.sol_yu[0], t.uy, label);
-  return FixBoth(t, s.sol_x[0], s.sol_y[0], label);
+  double point[3] = {s.sol_x[0], s.sol_y[0], 0.0};
+  if (s.nsol_xl == 1) {
+    point[0] = t.lx;
+    point[1] = s.sol_xl[0];
+  } else if (s.nsol_xu == 1) {
+    point[0] = t.ux;
+    point[1] = s.sol_xu[0];
+  } else if (s.nsol_yl == 1) {
+    point[0] = s.sol_yl[0];
+    point[1] = t.ly;
+  } else if (s.nsol_yu == 1) {
+    point[0] = s.sol_yu[0];
+    point[1] = t.uy;
+  }
+  const double saved[3] = {t.sx, t.sy, 0.0};
+  if (Row_BlockHasOtherPoint(BlockRows(t), saved, point)) return ROW_CONTINUE;
+  return FixBoth(t, point[0], point[1], "TwoRow Unique");
 }
 
 // The interior segment alone, y = sol_y[0] with x free (-2) or x =

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/DenseVector.hpp"
+#include "core/Options.hpp"
 #include "core/Output.hpp"
 #include "core/RecordStack.hpp"
 #include "core/Workspace.hpp"
@@ -101,6 +102,10 @@ double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t 
   RowSum sum = RowSum_StartRow(v, saved, i);
   RowSum_Take(&sum, term);
   return RowSum_Value(sum);
+}
+
+double Row_PointTolerance() {
+  return 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
 }
 
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }

@@ -68,6 +68,14 @@ const char* Row_ConstraintName(const MCP* mcp, std::int32_t i, char* buffer);
 // and every value with a non-finite scale, comes back unchanged.
 double Row_RoundedZero(double value, double scale);
 
+// How closely a point must meet a row before the row presolve takes it for
+// a solution of that row where its exact tests found none: a hundredth of
+// the convergence tolerance. The rules decide on values formed by
+// eliminations and by the absolute zero tolerance, whose rounding can hide
+// a solution; no row is called infeasible, and no point fixed, on rounding
+// alone.
+double Row_PointTolerance();
+
 // value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
 double Row_RoundedDifference(double value, double term);
 

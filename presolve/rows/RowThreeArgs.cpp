@@ -156,6 +156,9 @@ int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::in
     vars[k] = blk.var[plan.slot[k]];
   }
   double values[3] = {plan.value[0], plan.value[1], plan.value[2]};
+  if (plan.unique && Row_BlockHasOtherPoint(BlockRows(blk), blk.saved, values)) {
+    return ROW_CONTINUE;
+  }
   if (plan.count == 3 && !Row_RefineBlockPoint(BlockRows(blk), values)) return ROW_CONTINUE;
   if (plan.action == THREE_BOUND_FIX) {
     const std::int32_t bounded = blk.var[plan.boundSlot];

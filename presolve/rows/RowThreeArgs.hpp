@@ -61,6 +61,9 @@ struct ThreeRowPlan {
   double boundLower = 0.0;
   double boundUpper = 0.0;
   const char* boundLabel = nullptr;
+  // THREE_FIX of all three slots as the block's only solution: left alone
+  // when another point meets the block's rows (Row_BlockHasOtherPoint).
+  bool unique = false;
   ThreeRowNote note = THREE_NOTE_NONE;
   std::int32_t solutions = 0;  // THREE_NOTE_COUNT: the number printed
 };

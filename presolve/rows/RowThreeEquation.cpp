@@ -268,7 +268,9 @@ ThreeRowPlan PlanRest(const TwoSolution& sol, const ThreeRowArgs& blk, const Red
     x = sol.sol_yu[0];
     y = blk.upper[Y];
   }
-  return ThreeRow_FixAll("ThrRowEqn Unique", x, y, red.ZAt(x, y));
+  ThreeRowPlan plan = ThreeRow_FixAll("ThrRowEqn Unique", x, y, red.ZAt(x, y));
+  plan.unique = true;
+  return plan;
 }
 
 }  // namespace

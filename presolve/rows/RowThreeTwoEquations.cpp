@@ -94,7 +94,9 @@ ThreeRowPlan ThrRowEqnTwo(const ThreeRowArgs& blk) {
   // round the product after the division).
   const double y = -((yOnX ? m[2][0] * x : 0.0) + blk.b[2]) / m[2][1];
   const double z = -((zOnX ? m[1][0] * x : 0.0) + blk.b[1]) / m[1][2];
-  return ThreeRow_FixAll(label, x, y, z);
+  ThreeRowPlan plan = ThreeRow_FixAll(label, x, y, z);
+  plan.unique = set.count == 1;
+  return plan;
 }
 
 namespace {

@@ -424,14 +424,20 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // contradicting ones (decimal 3463); a point on a steep solution line was
 // rounded past its bound and reported infeasible (decimal 2583); a
 // two-variable piece reduced from a three-row block lost its one solution
-// to the rounding of the elimination (dyadic 7676).
+// to the rounding of the elimination (dyadic 7676); a root of one row a
+// rounding away from the range another row implied was dropped, and the
+// variable fixed at the other end of its box (decimal 400); duplicate rows
+// whose difference rounded to 2e-11 were taken to push a variable to its
+// infinite bound (decimal 1354, 2171); a forcing row whose least value
+// rounded above 0 did the same (decimal 3127).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
     bool dyadic;
   };
   const Case cases[] = {{1915, true},  {861, true},   {1782, false}, {19660, true},
-                        {3463, false}, {2583, false}, {7676, true}};
+                        {3463, false}, {2583, false}, {7676, true},   {400, false},
+                        {1354, false}, {2171, false}, {3127, false}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);
