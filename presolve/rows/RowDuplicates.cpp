@@ -221,7 +221,8 @@ int Row_DuplicatePair(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
     const bool more_r = NextCounted(d, &wr, &cr, &b_r);
     if (!more_i && !more_r) {
       return DuplicateRow(mcp, level, i, a_i, RowSum_Value(wi.constant), r, a_r,
-                          RowSum_Value(wr.constant), dup, dbd);
+                          RowSum_Value(wr.constant), dup, dbd, wi.constant.scale,
+                          wr.constant.scale);
     }
     if (more_i != more_r || ci != cr) return ROW_CONTINUE;
     if (RowCompare_Ne(b_i / a_i, b_r / a_r, d.tol.zerotol, d.tol.infinity)) return ROW_CONTINUE;

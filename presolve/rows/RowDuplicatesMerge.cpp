@@ -30,6 +30,7 @@ constexpr int kNoFix = 0;
 struct Side {
   std::int32_t x;
   double a, c;
+  double c_scale;  // the magnitudes of the terms that formed c (at least |c|)
   double l, u;
   double mid;  // savedX(X) projected onto [l, u]
   bool free;   // both bounds infinite: F_X = 0 at a solution
@@ -65,11 +66,12 @@ void SetInterval(const Pair& p, Side* s) {
   }
 }
 
-Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c) {
+Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c, double c_scale) {
   Side s;
   s.x = x;
   s.a = a;
   s.c = c;
+  s.c_scale = std::fmax(std::fabs(c), c_scale);
   s.l = DenseVector_Value(MCP_FullLower(mcp), x);
   s.u = DenseVector_Value(MCP_FullUpper(mcp), x);
   s.mid = RowCompare_Median(s.l, DenseVector_Value(MCP_PresolveSavedX(mcp), x), s.u);
@@ -79,10 +81,18 @@ Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c) {
   return s;
 }
 
-// F_Y at s = end (finite). The end is the other row's zero, so a value
-// that cancels to rounding is that row's zero as well: exactly 0.
-double ValueAt(const Side& y, double end) {
-  return Row_RoundedDifference(y.c, -y.a * end);
+// A value of row y formed from its constant and the other row x's (as
+// c_y - (a_y / a_x) c_x does, or F_Y at the root of row x): exactly 0 when
+// it cancels to the rounding both constants carry, the other one's
+// magnified by the ratio of the rows.
+double PairZero(double value, const Side& y, const Side& x) {
+  return Row_RoundedZero(value, y.c_scale + std::fabs(y.a / x.a) * x.c_scale);
+}
+
+// F_Y at s = end (finite), the root of row x: a value that cancels to
+// rounding is that row's zero as well, exactly 0.
+double ValueAt(const Side& y, const Side& x, double end) {
+  return PairZero(y.c + y.a * end, y, x);
 }
 
 // The least (*m) and greatest (*big_m) value of F_Y while s ranges over the
@@ -91,8 +101,8 @@ double ValueAt(const Side& y, double end) {
 void RangeOver(const Pair& p, const Side& y, const Side& x, double* m, double* big_m) {
   const double low_end = y.a > 0 ? x.lo : x.hi;
   const double high_end = y.a > 0 ? x.hi : x.lo;
-  *m = p.Finite(low_end) ? ValueAt(y, low_end) : -kUnbounded;
-  *big_m = p.Finite(high_end) ? ValueAt(y, high_end) : kUnbounded;
+  *m = p.Finite(low_end) ? ValueAt(y, x, low_end) : -kUnbounded;
+  *big_m = p.Finite(high_end) ? ValueAt(y, x, high_end) : kUnbounded;
 }
 
 int Fix(const Pair& p, const Side& s, double value, const char* label) {
@@ -249,15 +259,16 @@ bool Scatter(const PresolveView& v, const RowTolerance& tol, std::int32_t i, dou
 }  // namespace
 
 int DuplicateRow(MCP* mcp, std::int32_t level, std::int32_t i, double a_i, double c_i,
-                 std::int32_t r, double a_r, double c_r, std::int32_t* dup, std::int32_t* dbd) {
+                 std::int32_t r, double a_r, double c_r, std::int32_t* dup, std::int32_t* dbd,
+                 double c_i_scale, double c_r_scale) {
   TraceCheck(mcp, i, r);
   Pair p{mcp, level, RowTolerance_Current(), dup, dbd, {}, {}};
-  p.i = MakeSide(mcp, p, i, a_i, c_i);
-  p.r = MakeSide(mcp, p, r, a_r, c_r);
+  p.i = MakeSide(mcp, p, i, a_i, c_i, c_i_scale);
+  p.r = MakeSide(mcp, p, r, a_r, c_r, c_r_scale);
   // F_i where F_r = 0, and F_r where F_i = 0.
   // Rows equal up to rounding in their ratio give exactly 0.
-  const double d_i = Row_RoundedDifference(c_i, a_i * c_r / a_r);
-  const double d_r = Row_RoundedDifference(c_r, a_r * c_i / a_i);
+  const double d_i = PairZero(c_i - a_i * c_r / a_r, p.i, p.r);
+  const double d_r = PairZero(c_r - a_r * c_i / a_i, p.r, p.i);
   int status = kNoFix;
   if (p.i.free) {
     status = Settle(p, p.r, p.i, d_r);

@@ -429,7 +429,9 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // variable fixed at the other end of its box (decimal 400); duplicate rows
 // whose difference rounded to 2e-11 were taken to push a variable to its
 // infinite bound (decimal 1354, 2171); a forcing row whose least value
-// rounded above 0 did the same (decimal 3127).
+// rounded above 0 did the same (decimal 3127); a row 4.3e5 times its free
+// twin magnified the rounding of the twin's constant into a value that put
+// its variable at a bound (decimal 4554).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
@@ -437,7 +439,7 @@ TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   };
   const Case cases[] = {{1915, true},  {861, true},   {1782, false}, {19660, true},
                         {3463, false}, {2583, false}, {7676, true},   {400, false},
-                        {1354, false}, {2171, false}, {3127, false}};
+                        {1354, false}, {2171, false}, {3127, false}, {4554, false}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);
