@@ -26,13 +26,10 @@
 #include <vector>
 
 #include "core/Options.hpp"
-#include "fixtures/ProblemAdapter.hpp"
 #include "fixtures/Problems.hpp"
-#include "presolve/PresolveDebug.hpp"
 #include "presolve/PresolveOptions.hpp"
+#include "presolve/PresolveRig.hpp"
 #include "solver/Information.hpp"
-#include "solver/Sarn.hpp"
-#include "support/TestSupport.hpp"
 
 namespace {
 
@@ -326,34 +323,18 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-class RowPlantedRulesTest : public LibraryTest {
+class RowPlantedRulesTest : public PresolveRig {
  public:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    PresolveDebug_SetChecks(1);
-  }
-
+  // A whole solve of p with the presolve on or off.
   Outcome Solve(const LinearProblem& p, bool presolve) {
     Options_Default(options());
     Presolve_OptionTable[PRESOLVE].bool_value = presolve ? 1 : 0;
     Presolve_OptionTable[OUTPUT_PRESOLVE_LEVEL].int_value = 2;
     output()->Clear();
-    ProblemAdapter adapter(AsNonlinear(p));
-    adapter.AllowPresolve(true);
-    Information info{};
-    info.output_mask = OUTPUT_LOG;
     Outcome out;
-    try {
-      out.code = Sarn_Solve(adapter.mcp(), &info);
-    } catch (const SolverErrorException& error) {
-      ADD_FAILURE() << p.name << ": " << error.what() << output()->log();
-      return out;
-    }
-    out.z = adapter.Point();
-    const double* lower = DenseVector_Array(MCP_FullLower(adapter.mcp()));
-    const double* upper = DenseVector_Array(MCP_FullUpper(adapter.mcp()));
-    out.lower.assign(lower, lower + p.n);
-    out.upper.assign(upper, upper + p.n);
+    out.code = SolveWhole(p, &out.z);
+    out.lower = Lower(adapter().mcp());
+    out.upper = Upper(adapter().mcp());
     out.log = output()->log();
     return out;
   }
