@@ -203,8 +203,10 @@ int DecideRestricted(const Pair& p) {
   const double lo = std::max(p.i.lo, p.r.lo);
   const double hi = std::min(p.i.hi, p.r.hi);
   // The ends are the rows' roots, each -c / a of its own row: ends that
-  // differ by their rounding are the same root.
-  if (p.Gt(Row_RoundedDifference(lo, hi), 0.0)) {
+  // differ by the rounding of the constants (measured on row i) are the
+  // same root.
+  const double a = std::fabs(p.i.a);
+  if (p.Gt(PairZero((lo - hi) * a, p.i, p.r) / a, 0.0)) {
     const std::int32_t rows[2] = {p.i.x, p.r.x};
     return Row_BlockInfeasible(p.mcp, rows, 2, "DuplicateRows", " Implied");
   }

@@ -221,9 +221,11 @@ int Row_ForceImply(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t j,
   const RowTolerance tol = RowTolerance_Current();
   const double lower = v.lower[j - 1];
   const double upper = v.upper[j - 1];
-  // A range that only touches the box at one end is left to other rules.
-  if (RowCompare_Eq(lo, upper, tol.zerotol, tol.infinity) ||
-      RowCompare_Eq(hi, lower, tol.zerotol, tol.infinity)) {
+  // A range that only touches the box at one end (up to the rounding of
+  // row i's root, RangeSlack) is left to other rules.
+  const double slack = RangeSlack(v, i, j, tol);
+  if (RowCompare_Eq(lo, upper, slack, tol.infinity) ||
+      RowCompare_Eq(hi, lower, slack, tol.infinity)) {
     return ROW_CONTINUE;
   }
   if (IDenseVector_Value(Row_LinearMark(), j) == 0) return ROW_CONTINUE;

@@ -412,7 +412,11 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // infinite bound (decimal 1354, 2171); a forcing row whose least value
 // rounded above 0 did the same (decimal 3127); a row 4.3e5 times its free
 // twin magnified the rounding of the twin's constant into a value that put
-// its variable at a bound (decimal 4554).
+// its variable at a bound (decimal 4554); two rows implying a range for one
+// variable through its vanishing row, with roots a rounding apart, bounded
+// it from above below its new lower bound (decimal 4255); two opposite
+// duplicate rows whose roots rounded apart were called infeasible (decimal
+// 9430).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
@@ -420,7 +424,8 @@ TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   };
   const Case cases[] = {{1915, true},  {861, true},   {1782, false}, {19660, true},
                         {3463, false}, {2583, false}, {7676, true},   {400, false},
-                        {1354, false}, {2171, false}, {3127, false}, {4554, false}};
+                        {1354, false}, {2171, false}, {3127, false}, {4554, false},
+                        {4255, false}, {9430, false}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);
