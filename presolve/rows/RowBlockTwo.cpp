@@ -7,6 +7,7 @@
 #include "core/IDenseVector.hpp"
 #include "core/Output.hpp"
 #include "presolve/rows/RowBlockReduce.hpp"
+#include "presolve/rows/RowBlockRefine.hpp"
 #include "presolve/rows/RowCompare.hpp"
 #include "presolve/rows/RowShared.hpp"
 #include "presolve/rows/RowSolve.hpp"
@@ -59,13 +60,21 @@ double Pick(std::int32_t count, const double* points, double saved) {
 
 bool Finite(double v) { return RowCompare_Finite(v, RowTolerance_Current().infinity); }
 
-// Fixes both variables at (vx, vy). A value that cannot be written down
-// (a point of the solution line beyond an infinite end) leaves the block
-// alone.
+// Fixes both variables at (vx, vy), refined on the block's rows. A value
+// that cannot be written down (a point of the solution line beyond an
+// infinite end), or a point at which the rows miss their conditions, leaves
+// the block alone.
+// The block's two rows for the checks of RowBlockRefine.hpp.
+RowBlockRows BlockRows(const TwoBlock& t) {
+  return {2, {{t.a11, t.a12, 0.0}, {t.a21, t.a22, 0.0}, {0.0, 0.0, 0.0}},
+          {t.b1, t.b2, 0.0}, {t.lx, t.ly, 0.0}, {t.ux, t.uy, 0.0}};
+}
+
 int FixBoth(const TwoBlock& t, double vx, double vy, const char* label) {
   if (!Finite(vx) || !Finite(vy)) return ROW_CONTINUE;
+  double values[3] = {vx, vy, 0.0};
+  if (!Row_RefineBlockPoint(BlockRows(t), values)) return ROW_CONTINUE;
   const std::int32_t pair[2] = {t.x, t.y};
-  const double values[2] = {vx, vy};
   return Row_BlockFix(t.mcp, t.level, pair, pair, values, 2, label, t.counter);
 }
 
@@ -90,8 +99,10 @@ int FixAnySolution(const TwoBlock& t, const TwoSolution& s) {
                      label);
     case -3:
     case -4: {
+      // y on the line, kept in its bounds: a steep line rounds it past them.
       const double vx = RowCompare_Median(s.sol_x[0], t.sx, s.sol_x[1]);
-      return FixBoth(t, vx, -(s.coeff[0] * vx + s.coeff[2]) / s.coeff[1], label);
+      const double vy = -(s.coeff[0] * vx + s.coeff[2]) / s.coeff[1];
+      return FixBoth(t, vx, RowCompare_Median(t.ly, vy, t.uy), label);
     }
     case -2:
       return FixBoth(t, RowCompare_Median(s.sol_x[0], t.sx, s.sol_x[1]), s.sol_y[0], label);
@@ -179,12 +190,23 @@ int FixSingleSolution(const TwoBlock& t, const TwoSolution& s) {
     ReportNames(t, "TwoRow (%s, %s): %d solutions\n", total);
     return ROW_CONTINUE;
   }
-  const char* label = "TwoRow Unique";
-  if (s.nsol_xl == 1) return FixBoth(t, t.lx, s.sol_xl[0], label);
-  if (s.nsol_xu == 1) return FixBoth(t, t.ux, s.sol_xu[0], label);
-  if (s.nsol_yl == 1) return FixBoth(t, s.sol_yl[0], t.ly, label);
-  if (s.nsol_yu == 1) return FixBoth(t, s.sol_yu[0], t.uy, label);
-  return FixBoth(t, s.sol_x[0], s.sol_y[0], label);
+  double point[3] = {s.sol_x[0], s.sol_y[0], 0.0};
+  if (s.nsol_xl == 1) {
+    point[0] = t.lx;
+    point[1] = s.sol_xl[0];
+  } else if (s.nsol_xu == 1) {
+    point[0] = t.ux;
+    point[1] = s.sol_xu[0];
+  } else if (s.nsol_yl == 1) {
+    point[0] = s.sol_yl[0];
+    point[1] = t.ly;
+  } else if (s.nsol_yu == 1) {
+    point[0] = s.sol_yu[0];
+    point[1] = t.uy;
+  }
+  const double saved[3] = {t.sx, t.sy, 0.0};
+  if (Row_BlockHasOtherPoint(BlockRows(t), saved, point)) return ROW_CONTINUE;
+  return FixBoth(t, point[0], point[1], "TwoRow Unique");
 }
 
 // The interior segment alone, y = sol_y[0] with x free (-2) or x =
@@ -214,6 +236,8 @@ int TwoRow(const TwoBlock& t) {
   }
   const bool edges_empty = s.nsol_xl == 0 && s.nsol_xu == 0 && s.nsol_yl == 0 && s.nsol_yu == 0;
   if (edges_empty && s.nsol_eq == 0) {
+    const double saved[3] = {t.sx, t.sy, 0.0};
+    if (Row_BlockHasPoint(BlockRows(t), saved)) return ROW_CONTINUE;
     const std::int32_t pair[2] = {t.x, t.y};
     return Row_BlockInfeasible(t.mcp, pair, 2, "TwoRow", "Infeasible");
   }

@@ -144,7 +144,7 @@ int GetBlock(MCP* mcp, std::int32_t row, std::int32_t* rows, double* lower, doub
   }
   const double* saved = DenseVector_Array(MCP_PresolveSavedX(mcp));
   for (std::int32_t i = 0; i < k; ++i) {
-    RowSum sum = RowSum_Start(v.f[rows[i] - 1]);
+    RowSum sum = RowSum_StartRow(v, saved, rows[i]);
     for (std::int32_t m = 0; m < k; ++m) RowSum_Take(&sum, coef[i][m] * saved[rows[m] - 1]);
     constant[i] = RowSum_Value(sum);
   }

@@ -43,7 +43,7 @@ struct CountedWalk {
 };
 
 CountedWalk StartWalk(const DupView& d, std::int32_t row) {
-  return {d.v.RowBegin(row), d.v.RowEnd(row), RowSum_Start(d.v.f[row - 1])};
+  return {d.v.RowBegin(row), d.v.RowEnd(row), RowSum_StartRow(d.v, d.saved_x, row)};
 }
 
 // Moves to the next counted entry: its column and coefficient. False when
@@ -221,7 +221,8 @@ int Row_DuplicatePair(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
     const bool more_r = NextCounted(d, &wr, &cr, &b_r);
     if (!more_i && !more_r) {
       return DuplicateRow(mcp, level, i, a_i, RowSum_Value(wi.constant), r, a_r,
-                          RowSum_Value(wr.constant), dup, dbd);
+                          RowSum_Value(wr.constant), dup, dbd, wi.constant.scale,
+                          wr.constant.scale);
     }
     if (more_i != more_r || ci != cr) return ROW_CONTINUE;
     if (RowCompare_Ne(b_i / a_i, b_r / a_r, d.tol.zerotol, d.tol.infinity)) return ROW_CONTINUE;

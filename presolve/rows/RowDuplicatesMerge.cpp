@@ -30,6 +30,7 @@ constexpr int kNoFix = 0;
 struct Side {
   std::int32_t x;
   double a, c;
+  double c_scale;  // the magnitudes of the terms that formed c (at least |c|)
   double l, u;
   double mid;  // savedX(X) projected onto [l, u]
   bool free;   // both bounds infinite: F_X = 0 at a solution
@@ -65,11 +66,12 @@ void SetInterval(const Pair& p, Side* s) {
   }
 }
 
-Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c) {
+Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c, double c_scale) {
   Side s;
   s.x = x;
   s.a = a;
   s.c = c;
+  s.c_scale = std::fmax(std::fabs(c), c_scale);
   s.l = DenseVector_Value(MCP_FullLower(mcp), x);
   s.u = DenseVector_Value(MCP_FullUpper(mcp), x);
   s.mid = RowCompare_Median(s.l, DenseVector_Value(MCP_PresolveSavedX(mcp), x), s.u);
@@ -79,10 +81,18 @@ Side MakeSide(MCP* mcp, const Pair& p, std::int32_t x, double a, double c) {
   return s;
 }
 
-// F_Y at s = end (finite). The end is the other row's zero, so a value
-// that cancels to rounding is that row's zero as well: exactly 0.
-double ValueAt(const Side& y, double end) {
-  return Row_RoundedDifference(y.c, -y.a * end);
+// A value of row y formed from its constant and the other row x's (as
+// c_y - (a_y / a_x) c_x does, or F_Y at the root of row x): exactly 0 when
+// it cancels to the rounding both constants carry, the other one's
+// magnified by the ratio of the rows.
+double PairZero(double value, const Side& y, const Side& x) {
+  return Row_RoundedZero(value, y.c_scale + std::fabs(y.a / x.a) * x.c_scale);
+}
+
+// F_Y at s = end (finite), the root of row x: a value that cancels to
+// rounding is that row's zero as well, exactly 0.
+double ValueAt(const Side& y, const Side& x, double end) {
+  return PairZero(y.c + y.a * end, y, x);
 }
 
 // The least (*m) and greatest (*big_m) value of F_Y while s ranges over the
@@ -91,50 +101,75 @@ double ValueAt(const Side& y, double end) {
 void RangeOver(const Pair& p, const Side& y, const Side& x, double* m, double* big_m) {
   const double low_end = y.a > 0 ? x.lo : x.hi;
   const double high_end = y.a > 0 ? x.hi : x.lo;
-  *m = p.Finite(low_end) ? ValueAt(y, low_end) : -kUnbounded;
-  *big_m = p.Finite(high_end) ? ValueAt(y, high_end) : kUnbounded;
+  *m = p.Finite(low_end) ? ValueAt(y, x, low_end) : -kUnbounded;
+  *big_m = p.Finite(high_end) ? ValueAt(y, x, high_end) : kUnbounded;
 }
 
 int Fix(const Pair& p, const Side& s, double value, const char* label) {
   return Row_BlockFix(p.mcp, p.level, &s.x, &s.x, &value, 1, label, p.dup);
 }
 
-// F_X = d at every solution: d > 0 puts X at its lower bound, d < 0 at its
-// upper bound (an infinite one is reported infeasible); with d = 0 a
-// variable that no active row uses may stay where it is.
-int Settle(const Pair& p, const Side& s, double d) {
+// A fix of X that rests on F_X = 0 (rather than on its sign) takes row X
+// out of the problem while row Y, which carries F_X = (a_X / a_Y) F_Y, stays
+// for the solver: row X then ends with the residual the solver leaves in row
+// Y times the ratio of the rows. Such a fix is made only when row X is not
+// the larger of the two, so that row X meets the convergence tolerance
+// whenever row Y does.
+bool MayDrop(const Side& x, const Side& y) { return std::fabs(x.a) <= std::fabs(y.a); }
+
+// F_X = d (d of either sign) would put X at an infinite bound, which
+// proves the pair infeasible, but d is within rounding of 0: the pair is
+// left alone.
+bool WithinRounding(const Pair& p, const Side& s, double d) {
+  const double bound = d > 0 ? s.l : s.u;
+  return d != 0.0 && !p.Finite(bound) && std::fabs(d) <= Row_PointTolerance();
+}
+
+// F_X = d at every solution (the variable of the other row, y, is free):
+// d > 0 puts X at its lower bound, d < 0 at its upper bound (an infinite one
+// is reported infeasible); with d = 0 a variable that no active row uses
+// may stay where it is.
+int Settle(const Pair& p, const Side& s, const Side& y, double d) {
+  if (WithinRounding(p, s, d)) return ROW_CONTINUE;
   if (p.Gt(d, 0.0)) return Fix(p, s, s.l, "DuplicateRow Lower");
   if (p.Gt(0.0, d)) return Fix(p, s, s.u, "DuplicateRow Upper");
-  if (s.col_count == 0) return Fix(p, s, s.mid, "DuplicateRow ZeroCol");
+  if (s.col_count == 0 && MayDrop(s, y)) return Fix(p, s, s.mid, "DuplicateRow ZeroCol");
   return kNoFix;
 }
 
-// Both rows vanish together and the free partner's column can take over
-// y's column: y stays where it is. Columns that differ are reported against
-// row w and the pair is left alone.
-int DupCol(const Pair& p, const Side& y, std::int32_t w) {
+// Both rows vanish together and the free variable of the other row, y, can
+// take over the column of x: x stays where it is. Columns that differ, or a
+// row x larger than row y, are reported against row x and the pair is left
+// alone.
+int DupCol(const Pair& p, const Side& x, const Side& y) {
   double v_i = 0.0, v_r = 0.0;
-  if (Row_DuplicateColumns(p.mcp, p.i.x, &v_i, p.r.x, &v_r) == 1) {
-    return Fix(p, y, y.mid, "DuplicateRow DupCol");
+  if (MayDrop(x, y) && Row_DuplicateColumns(p.mcp, p.i.x, &v_i, p.r.x, &v_r) == 1) {
+    return Fix(p, x, x.mid, "DuplicateRow DupCol");
   }
-  return Row_BlockReport(p.mcp, &w, 1, "DuplicateRow", " Redundant");
+  return Row_BlockReport(p.mcp, &x.x, 1, "DuplicateRow", " Redundant");
 }
 
 // Row y over the interval of row x: F_Y of one sign throughout puts Y at a
 // bound. When the range only touches 0 and no active row uses Y, Y goes to
 // the bound on the touching side, but only a finite one: the solutions may
 // all have F_Y = 0 with Y elsewhere, so an infinite bound there proves
-// nothing and the pair is left alone.
+// nothing and the pair is left alone. Touching 0 is a fix that rests on F_Y
+// = 0 at the end of row x's interval (MayDrop).
 int SettleOver(const Pair& p, const Side& y, const Side& x) {
   double m = 0.0, big_m = 0.0;
   RangeOver(p, y, x, &m, &big_m);
-  if (p.Gt(m, 0.0)) return Fix(p, y, y.l, "DuplicateRow Lower");
-  if (p.Gt(0.0, big_m)) return Fix(p, y, y.u, "DuplicateRow Upper");
+  if (p.Gt(m, 0.0)) {
+    return WithinRounding(p, y, m) ? ROW_CONTINUE : Fix(p, y, y.l, "DuplicateRow Lower");
+  }
+  if (p.Gt(0.0, big_m)) {
+    return WithinRounding(p, y, big_m) ? ROW_CONTINUE : Fix(p, y, y.u, "DuplicateRow Upper");
+  }
+  const bool droppable = y.col_count == 0 && MayDrop(y, x);
   if (p.Eq(m, 0.0)) {
-    if (y.col_count == 0 && p.Finite(y.l)) return Fix(p, y, y.l, "DuplicateRow ZeroCol");
+    if (droppable && p.Finite(y.l)) return Fix(p, y, y.l, "DuplicateRow ZeroCol");
     return kNoFix;
   }
-  if (p.Eq(big_m, 0.0) && y.col_count == 0 && p.Finite(y.u)) {
+  if (p.Eq(big_m, 0.0) && droppable && p.Finite(y.u)) {
     return Fix(p, y, y.u, "DuplicateRow ZeroCol");
   }
   return kNoFix;
@@ -167,7 +202,11 @@ int MergeWhenColumnsAgree(const Pair& p) {
 int DecideRestricted(const Pair& p) {
   const double lo = std::max(p.i.lo, p.r.lo);
   const double hi = std::min(p.i.hi, p.r.hi);
-  if (p.Gt(lo, hi)) {
+  // The ends are the rows' roots, each -c / a of its own row: ends that
+  // differ by the rounding of the constants (measured on row i) are the
+  // same root.
+  const double a = std::fabs(p.i.a);
+  if (p.Gt(PairZero((lo - hi) * a, p.i, p.r) / a, 0.0)) {
     const std::int32_t rows[2] = {p.i.x, p.r.x};
     return Row_BlockInfeasible(p.mcp, rows, 2, "DuplicateRows", " Implied");
   }
@@ -175,7 +214,9 @@ int DecideRestricted(const Pair& p) {
   if (status != kNoFix) return status;
   status = SettleOver(p, p.i, p.r);
   if (status != kNoFix) return status;
-  if (p.Eq(p.i.c / p.i.a, p.r.c / p.r.a)) return MergeWhenColumnsAgree(p);
+  if (p.Eq(Row_RoundedDifference(p.i.c / p.i.a, p.r.c / p.r.a), 0.0)) {
+    return MergeWhenColumnsAgree(p);
+  }
   return ROW_CONTINUE;
 }
 
@@ -220,28 +261,30 @@ bool Scatter(const PresolveView& v, const RowTolerance& tol, std::int32_t i, dou
 }  // namespace
 
 int DuplicateRow(MCP* mcp, std::int32_t level, std::int32_t i, double a_i, double c_i,
-                 std::int32_t r, double a_r, double c_r, std::int32_t* dup, std::int32_t* dbd) {
+                 std::int32_t r, double a_r, double c_r, std::int32_t* dup, std::int32_t* dbd,
+                 double c_i_scale, double c_r_scale) {
   TraceCheck(mcp, i, r);
   Pair p{mcp, level, RowTolerance_Current(), dup, dbd, {}, {}};
-  p.i = MakeSide(mcp, p, i, a_i, c_i);
-  p.r = MakeSide(mcp, p, r, a_r, c_r);
+  p.i = MakeSide(mcp, p, i, a_i, c_i, c_i_scale);
+  p.r = MakeSide(mcp, p, r, a_r, c_r, c_r_scale);
   // F_i where F_r = 0, and F_r where F_i = 0.
   // Rows equal up to rounding in their ratio give exactly 0.
-  const double d_i = Row_RoundedDifference(c_i, a_i * c_r / a_r);
-  const double d_r = Row_RoundedDifference(c_r, a_r * c_i / a_i);
+  const double d_i = PairZero(c_i - a_i * c_r / a_r, p.i, p.r);
+  const double d_r = PairZero(c_r - a_r * c_i / a_i, p.r, p.i);
   int status = kNoFix;
   if (p.i.free) {
-    status = Settle(p, p.r, d_r);
+    status = Settle(p, p.r, p.i, d_r);
     if (status != kNoFix) return status;
-    if (!p.r.free) return DupCol(p, p.r, r);
-    status = Settle(p, p.i, d_i);
+    if (!p.r.free) return DupCol(p, p.r, p.i);
+    status = Settle(p, p.i, p.r, d_i);
     if (status != kNoFix) return status;
-    return DupCol(p, p.r, r);
+    // Both free: either variable may stay; the smaller row leaves.
+    return MayDrop(p.r, p.i) ? DupCol(p, p.r, p.i) : DupCol(p, p.i, p.r);
   }
   if (p.r.free) {
-    status = Settle(p, p.i, d_i);
+    status = Settle(p, p.i, p.r, d_i);
     if (status != kNoFix) return status;
-    return DupCol(p, p.i, i);
+    return DupCol(p, p.i, p.r);
   }
   return DecideRestricted(p);
 }

@@ -5,7 +5,9 @@
 // the two columns are proportional as well, merging the variable of one row
 // into the variable of the other: the row of larger scale is kept (|a_r| >
 // |a_i| keeps r, otherwise i); and the postsolve that splits a merged pair
-// again.
+// again. A fix that rests on F = 0 of the row it removes (rather than on
+// that row's sign) is made only when the row removed is not the larger of
+// the two, since the row left carries the solver's residual for both.
 //
 // Indices are 1-based; row X of the Jacobian pairs with variable X. The
 // rule changes the problem only through the block reductions of
@@ -23,11 +25,14 @@
 struct MCP;
 
 // Decides the pair (i, a_i, c_i) and (r, a_r, c_r). *dup counts the
-// variables fixed, *dbd the bound changes. Returns ROW_HANDLED (a variable
-// fixed or the pair merged), ROW_INFEASIBLE (reported; nothing changed) or
-// ROW_CONTINUE (nothing done).
+// variables fixed, *dbd the bound changes. c_i_scale and c_r_scale are the
+// magnitudes of the terms that formed each constant (0: the constant's
+// own), on which a value that cancels to rounding counts as 0. Returns
+// ROW_HANDLED (a variable fixed or the pair merged), ROW_INFEASIBLE
+// (reported; nothing changed) or ROW_CONTINUE (nothing done).
 int DuplicateRow(MCP* mcp, std::int32_t level, std::int32_t i, double a_i, double c_i,
-                 std::int32_t r, double a_r, double c_r, std::int32_t* dup, std::int32_t* dbd);
+                 std::int32_t r, double a_r, double c_r, std::int32_t* dup, std::int32_t* dbd,
+                 double c_i_scale = 0.0, double c_r_scale = 0.0);
 
 // Returns 1 when columns i and r of the Jacobian are proportional over the
 // unfixed rows (entries within presolve_jacobian_tolerance of 0 skipped,

@@ -47,7 +47,7 @@ void AddTerm(double a, double lower, double upper, double inf, RowScan* s) {
 RowScan ScanRow(const PresolveView& v, const double* saved, std::int32_t i,
                 const RowTolerance& tol) {
   RowScan s;
-  RowSum b = RowSum_Start(v.f[i - 1]);
+  RowSum b = RowSum_StartRow(v, saved, i);
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
@@ -110,10 +110,14 @@ int ForceBySign(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_
   const double inf = tol.infinity;
   const double lo = s.lo_inf == 0 ? s.lo + s.b : -inf;
   const double hi = s.hi_inf == 0 ? s.hi + s.b : inf;
+  // F_i of one sign puts x_i at a bound; at an infinite one the row has no
+  // solution, unless F_i reaches 0 within rounding (left alone then).
   if (RowCompare_Gt(lo, 0.0, tol.zerotol, inf)) {
+    if (!RowCompare_Finite(v.lower[i - 1], inf) && lo <= Row_PointTolerance()) return ROW_CONTINUE;
     return RowForce_Fix(mcp, level, i, i, v.lower[i - 1], "Force Row Lower", counter);
   }
   if (RowCompare_Lt(hi, 0.0, tol.zerotol, inf)) {
+    if (!RowCompare_Finite(v.upper[i - 1], inf) && -hi <= Row_PointTolerance()) return ROW_CONTINUE;
     return RowForce_Fix(mcp, level, i, i, v.upper[i - 1], "Force Row Upper", counter);
   }
   if (RowCompare_Eq(lo, hi, tol.zerotol, inf)) return ROW_CONTINUE;

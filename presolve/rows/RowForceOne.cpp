@@ -5,6 +5,7 @@
 
 #include "core/IDenseVector.hpp"
 #include "presolve/Presolve_internal.hpp"
+#include "presolve/rows/RowBlockRefine.hpp"
 #include "presolve/rows/RowCompare.hpp"
 #include "presolve/rows/RowForce.hpp"
 #include "presolve/rows/RowForce_internal.hpp"
@@ -22,16 +23,32 @@ double Nearest(const SolutionSet& set, double target) {
   return best;
 }
 
-// Keeps the listed points of set inside [lo, hi] (tolerance zerotol).
-void KeepInside(double lo, double hi, const RowTolerance& tol, SolutionSet* set) {
+// Keeps the listed points of set inside [lo, hi] (tolerance t).
+void KeepInside(double lo, double hi, double t, const RowTolerance& tol, SolutionSet* set) {
   std::int32_t kept = 0;
   for (std::int32_t k = 0; k < set->count; ++k) {
     const double p = set->points[k];
-    if (RowCompare_Gt(lo, p, tol.zerotol, tol.infinity)) continue;
-    if (RowCompare_Gt(p, hi, tol.zerotol, tol.infinity)) continue;
+    if (RowCompare_Gt(lo, p, t, tol.infinity)) continue;
+    if (RowCompare_Gt(p, hi, t, tol.infinity)) continue;
     set->points[kept++] = p;
   }
   set->count = kept;
+}
+
+// How far past the range [lo, hi] that row i implies for x_j a point may
+// lie and still count as inside: the range ends at the root of row i,
+// a x_j + b, which rounds apart from the points that row j gives even
+// where the two agree, so a point is inside while row i meets its sign
+// within Row_PointTolerance there (and at least within zerotol).
+double RangeSlack(const PresolveView& v, std::int32_t i, std::int32_t j, const RowTolerance& tol) {
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    if (v.entry_column[p] != j || RowCompare_Eq(v.value[p], 0.0, tol.jactol, tol.infinity)) {
+      continue;
+    }
+    return std::fmax(tol.zerotol, Row_PointTolerance() / std::fabs(v.value[p]));
+  }
+  return tol.zerotol;
 }
 
 // What row j holds besides constants, as row j's rule sees it.
@@ -50,7 +67,7 @@ RowShape OwnTerm(const PresolveView& v, const double* saved, std::int32_t j,
     if (!Row_EntryLinear(v.entry_type[p])) return RowShape::kNonlinear;
     if (c != j) return RowShape::kOther;
     *d = v.value[p];
-    *bj = Row_RoundedDifference(v.f[j - 1], *d * saved[j - 1]);
+    *bj = Row_RowLessTerm(v, saved, j, *d * saved[j - 1]);
   }
   return RowShape::kOnlyOwn;
 }
@@ -69,7 +86,7 @@ int ImplyFalling(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t j, d
   if (!Row_SolveOne(d, bj, lower, upper, &set.count, set.points) || set.count < 0) {
     return ROW_CONTINUE;
   }
-  KeepInside(lo, hi, tol, &set);
+  KeepInside(lo, hi, RangeSlack(v, i, j, tol), tol, &set);
   switch (set.count) {
     case 0:
       return Row_ReportInfeasible(mcp, &j, 1, "Force Imply One", " Infeasible");
@@ -93,10 +110,16 @@ int Row_ForceZero(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* co
   const PresolveView v = Presolve_View(mcp);
   SolutionSet set;
   // An unsettled set has no finite description: the row is left alone.
-  if (!Row_SolveOne(0.0, v.f[i - 1], v.lower[i - 1], v.upper[i - 1], &set.count, set.points)) {
+  // F_i, exactly 0 when it cancels to rounding of the terms that formed it.
+  const double f = Row_RowLessTerm(v, RowForce_Saved(mcp), i, 0.0);
+  if (!Row_SolveOne(0.0, f, v.lower[i - 1], v.upper[i - 1], &set.count, set.points)) {
     return ROW_HANDLED;
   }
-  if (set.count == 0) return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
+  if (set.count == 0) {
+    // A constant within rounding of 0 may be met anywhere: left alone.
+    if (std::fabs(f) <= Row_PointTolerance()) return ROW_HANDLED;
+    return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
+  }
   if (set.count == 1) {
     return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row Zero", counter);
   }
@@ -123,7 +146,7 @@ int Row_ForceSingle(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* 
     if (v.Fixed(j) || !Row_EntryCounts(v.entry_type[p], a, tol.jactol)) continue;
     // The row is marked linear: a nonlinear entry here is an inconsistency.
     if (!Row_EntryLinear(v.entry_type[p])) return ROW_CANNOT;
-    const double b = Row_RoundedDifference(v.f[i - 1], a * RowForce_Saved(mcp)[j - 1]);
+    const double b = Row_RowLessTerm(v, RowForce_Saved(mcp), i, a * RowForce_Saved(mcp)[j - 1]);
     if (j == i) return Row_ForceOne(mcp, level, i, v.lower[i - 1], v.upper[i - 1], a, b, counter);
     return Row_ForceOneImply(mcp, level, i, j, a, b, counter);
   }
@@ -138,7 +161,13 @@ int Row_ForceOne(MCP* mcp, std::int32_t level, std::int32_t i, double l, double 
   // Unsettled, or a segment (a non-zero coefficient never gives one): the
   // row is left alone.
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points) || set.count < 0) return ROW_HANDLED;
-  if (set.count == 0) return Row_ReportInfeasible(mcp, &i, 1, "Force Row One", " Infeasible");
+  if (set.count == 0) {
+    const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
+                              {u, 0.0, 0.0}};
+    const double saved[3] = {RowForce_Saved(mcp)[i - 1], 0.0, 0.0};
+    if (Row_BlockHasPoint(row, saved)) return ROW_HANDLED;
+    return Row_ReportInfeasible(mcp, &i, 1, "Force Row One", " Infeasible");
+  }
   if (set.count == 1) return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row One", counter);
   if (IDenseVector_Value(MCP_PresolveColCount(mcp), i) == 1) {
     // x_i appears in row i alone: any of its solutions will do.
@@ -160,8 +189,15 @@ int Row_ForceOneImply(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
   const bool lower_finite = RowCompare_Finite(v.lower[i - 1], inf);
   const bool upper_finite = RowCompare_Finite(v.upper[i - 1], inf);
   if (!lower_finite && !upper_finite) {
-    // x_i is free, so F_i = 0 at every solution.
-    double value = -b / a;
+    // x_i is free, so F_i = 0 at every solution. A root within the point
+    // tolerance of row i (measured on F_i) past a bound of x_j is that
+    // bound: the bound may be another row's root, rounded apart.
+    const double root = -b / a;
+    const double slack = Row_PointTolerance() / std::fabs(a);
+    double value = root;
+    if (std::fabs(RowCompare_Median(v.lower[j - 1], root, v.upper[j - 1]) - root) <= slack) {
+      value = RowCompare_Median(v.lower[j - 1], root, v.upper[j - 1]);
+    }
     return Row_ReportImplied(mcp, &i, &j, &value, 1, "Force Row One");
   }
   if (lower_finite && upper_finite) return ROW_CONTINUE;
@@ -185,9 +221,11 @@ int Row_ForceImply(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t j,
   const RowTolerance tol = RowTolerance_Current();
   const double lower = v.lower[j - 1];
   const double upper = v.upper[j - 1];
-  // A range that only touches the box at one end is left to other rules.
-  if (RowCompare_Eq(lo, upper, tol.zerotol, tol.infinity) ||
-      RowCompare_Eq(hi, lower, tol.zerotol, tol.infinity)) {
+  // A range that only touches the box at one end (up to the rounding of
+  // row i's root, RangeSlack) is left to other rules.
+  const double slack = RangeSlack(v, i, j, tol);
+  if (RowCompare_Eq(lo, upper, slack, tol.infinity) ||
+      RowCompare_Eq(hi, lower, slack, tol.infinity)) {
     return ROW_CONTINUE;
   }
   if (IDenseVector_Value(Row_LinearMark(), j) == 0) return ROW_CONTINUE;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/DenseVector.hpp"
+#include "core/Options.hpp"
 #include "core/Output.hpp"
 #include "core/RecordStack.hpp"
 #include "core/Workspace.hpp"
@@ -86,6 +87,25 @@ double Row_RoundedZero(double value, double scale) {
 
 double Row_RoundedDifference(double value, double term) {
   return Row_RoundedZero(value - term, std::fabs(value) + std::fabs(term));
+}
+
+RowSum RowSum_StartRow(const PresolveView& v, const double* saved, std::int32_t i) {
+  RowSum sum = RowSum_Start(v.f[i - 1]);
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    sum.scale += std::fabs(v.value[p] * saved[v.entry_column[p] - 1]);
+  }
+  return sum;
+}
+
+double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t i, double term) {
+  RowSum sum = RowSum_StartRow(v, saved, i);
+  RowSum_Take(&sum, term);
+  return RowSum_Value(sum);
+}
+
+double Row_PointTolerance() {
+  return 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
 }
 
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }

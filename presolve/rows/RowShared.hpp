@@ -68,6 +68,14 @@ const char* Row_ConstraintName(const MCP* mcp, std::int32_t i, char* buffer);
 // and every value with a non-finite scale, comes back unchanged.
 double Row_RoundedZero(double value, double scale);
 
+// How closely a point must meet a row before the row presolve takes it for
+// a solution of that row where its exact tests found none: a hundredth of
+// the convergence tolerance. The rules decide on values formed by
+// eliminations and by the absolute zero tolerance, whose rounding can hide
+// a solution; no row is called infeasible, and no point fixed, on rounding
+// alone.
+double Row_PointTolerance();
+
 // value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
 double Row_RoundedDifference(double value, double term);
 
@@ -79,6 +87,19 @@ struct RowSum {
 };
 
 inline RowSum RowSum_Start(double start) { return {start, std::fabs(start)}; }
+
+struct PresolveView;
+
+// F of row i at savedX as a start value, with the scale of what formed it:
+// F_i sums the terms of every column of the row (fixed ones included) and
+// the constant, so its rounding is that of the sum of their magnitudes.
+// Measured on the terms at savedX: |F_i| plus |a * savedX(c)| over the
+// row's stored entries.
+RowSum RowSum_StartRow(const PresolveView& v, const double* saved, std::int32_t i);
+
+// F_i less the term a * savedX(c) of one of its entries, exactly 0 when it
+// cancels to rounding on the scale of row i (RowSum_StartRow).
+double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t i, double term);
 
 inline void RowSum_Take(RowSum* sum, double term) {
   sum->value -= term;

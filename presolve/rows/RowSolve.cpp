@@ -10,6 +10,7 @@
 #include "core/Output.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "presolve/rows/RowCompare.hpp"
+#include "presolve/rows/RowShared.hpp"
 
 namespace {
 
@@ -147,7 +148,12 @@ bool Row_SolveOne(double a, double b, double l, double u, std::int32_t* count,
   return true;
 }
 
-bool Row_RestrictNonnegative(double a, double b, std::int32_t* count, double points[3]) {
+namespace {
+
+// Row_RestrictNonnegative with the scale of b (the magnitudes of the terms
+// that formed it): a value a*p + b that cancels to rounding on that scale
+// is 0 and keeps its point.
+bool RestrictScaled(double a, double b, double b_scale, std::int32_t* count, double points[3]) {
   const Cmp cmp = CurrentCmp();
   if (std::isnan(a) || std::isnan(b)) return Unsettled(count);
   if (cmp.Zero(a)) {
@@ -157,12 +163,19 @@ bool Row_RestrictNonnegative(double a, double b, std::int32_t* count, double poi
   if (*count < 0) return NarrowSegment(cmp, a, b, count, points);
   std::int32_t kept = 0;
   for (int k = 0; k < ListedCount(*count); ++k) {
-    const double value = a * points[k] + b;
+    const double term = a * points[k];
+    const double value = Row_RoundedZero(term + b, std::fabs(term) + b_scale);
     if (std::isnan(value)) return Unsettled(count);
     if (cmp.Ge(value, 0.0)) points[kept++] = points[k];
   }
   *count = kept;
   return true;
+}
+
+}  // namespace
+
+bool Row_RestrictNonnegative(double a, double b, std::int32_t* count, double points[3]) {
+  return RestrictScaled(a, b, std::fabs(b), count, points);
 }
 
 void RemovePoint(double key, double value, std::int32_t* count, double bound, double points[3]) {
@@ -372,17 +385,32 @@ void Row_MergeCorners(double xl, double xu, double yl, double yu, TwoSolution* s
 
 namespace {
 
-// The solutions on one edge (the variable held at a finite bound): the other
-// variable solves its own row (oa*v + ob) and the held variable's row
-// (ra*v + rb) keeps its sign. An infinite bound has no edge.
-bool SolveEdge(const Cmp& cmp, double bound, double oa, double ob, double lo, double hi,
-               double ra, double rb, std::int32_t* count, double points[3]) {
+// p - q for two products of the equations' coefficients (a determinant or
+// the test of two equations against each other): 0 when it cancels to
+// their rounding, so that equations equal up to rounding count as one.
+double CrossTerm(double p, double q) { return Row_RoundedDifference(p, q); }
+
+// The solutions on one edge, the variable held at its finite bound: the
+// other variable solves its own row (oa*v + oc*bound + os) and the held
+// variable's row (ra*v + rc*bound + rs) keeps its sign. The constants on
+// the edge are 0 when they cancel to rounding. An infinite bound has no
+// edge.
+struct EdgeRows {
+  double oa, oc, os;  // the other variable's row
+  double ra, rc, rs;  // the held variable's row, signed to be >= 0
+};
+
+bool SolveEdge(const Cmp& cmp, double bound, const EdgeRows& e, double lo, double hi,
+               std::int32_t* count, double points[3]) {
   if (!cmp.Finite(bound)) {
     *count = 0;
     return true;
   }
-  return Row_SolveOne(oa, ob, lo, hi, count, points) &&
-         Row_RestrictNonnegative(ra, rb, count, points);
+  const double own = Row_RoundedZero(e.oc * bound + e.os, std::fabs(e.oc * bound) + std::fabs(e.os));
+  const double held_scale = std::fabs(e.rc * bound) + std::fabs(e.rs);
+  const double held = Row_RoundedZero(e.rc * bound + e.rs, held_scale);
+  return Row_SolveOne(e.oa, own, lo, hi, count, points) &&
+         RestrictScaled(e.ra, held, held_scale, count, points);
 }
 
 // A coordinate of the equations' solution is outside the box's range
@@ -480,7 +508,7 @@ bool SolveWithoutX(const Cmp& cmp, double b, double r, double d, double s, doubl
     }
     return true;
   }
-  if (!cmp.Eq(b * s - d * r, 0.0)) return true;  // contradicting equations
+  if (!cmp.Eq(CrossTerm(b * s, d * r), 0.0)) return true;  // contradicting equations
   double y;
   if (!cmp.Zero(b)) {
     y = -r / b;
@@ -508,7 +536,7 @@ bool PlaceSlanted(double p, double q, double w, std::int32_t code, double xl, do
 // The equations are singular with a or c non-zero.
 bool SolveWithX(const Cmp& cmp, double a, double b, double r, double c, double d, double s,
                 double xl, double xu, double yl, double yu, TwoSolution* t) {
-  if (!cmp.Zero(c * r - a * s)) return true;  // parallel, distinct lines
+  if (!cmp.Zero(CrossTerm(c * r, a * s))) return true;  // parallel, distinct lines
   if (cmp.Zero(a)) {
     if (!cmp.Zero(d)) return PlaceSlanted(c, d, s, -4, xl, xu, yl, yu, t);
     SetCoeff(t, c, 0.0, s);
@@ -542,15 +570,15 @@ void RemoveSegmentEnds(const Cmp& cmp, double xl, double xu, double yl, double y
 bool SolveTwoInto(const Cmp& cmp, double a, double b, double r, double c, double d, double s,
                   double xl, double xu, double yl, double yu, TwoSolution* t) {
   // x = xl: y solves F2 there and F1 >= 0; x = xu: F1 <= 0; likewise the y edges.
-  if (!SolveEdge(cmp, xl, d, c * xl + s, yl, yu, b, a * xl + r, &t->nsol_xl, t->sol_xl) ||
-      !SolveEdge(cmp, xu, d, c * xu + s, yl, yu, -b, -(a * xu + r), &t->nsol_xu, t->sol_xu) ||
-      !SolveEdge(cmp, yl, a, b * yl + r, xl, xu, c, d * yl + s, &t->nsol_yl, t->sol_yl) ||
-      !SolveEdge(cmp, yu, a, b * yu + r, xl, xu, -c, -(d * yu + s), &t->nsol_yu, t->sol_yu)) {
+  if (!SolveEdge(cmp, xl, {d, c, s, b, a, r}, yl, yu, &t->nsol_xl, t->sol_xl) ||
+      !SolveEdge(cmp, xu, {d, c, s, -b, -a, -r}, yl, yu, &t->nsol_xu, t->sol_xu) ||
+      !SolveEdge(cmp, yl, {a, b, r, c, d, s}, xl, xu, &t->nsol_yl, t->sol_yl) ||
+      !SolveEdge(cmp, yu, {a, b, r, -c, -d, -s}, xl, xu, &t->nsol_yu, t->sol_yu)) {
     return false;
   }
   t->nsol_eq = 0;
   SetCoeff(t, 0.0, 0.0, 0.0);
-  const double det = a * d - c * b;
+  const double det = CrossTerm(a * d, c * b);
   bool settled;
   if (!cmp.Eq(det, 0.0)) {
     settled = SolveRegular(cmp, a, b, r, c, d, s, det, xl, xu, yl, yu, t);

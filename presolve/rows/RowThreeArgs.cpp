@@ -4,6 +4,7 @@
 
 #include "core/Output.hpp"
 #include "presolve/rows/RowBlockReduce.hpp"
+#include "presolve/rows/RowBlockRefine.hpp"
 #include "presolve/rows/RowShared.hpp"
 
 ThreeRowArgs ThreeRow_Order(const ThreeRowArgs& in, const int vars[3], const int rows[3]) {
@@ -96,6 +97,19 @@ void PrintNote(MCP* mcp, const ThreeRowArgs& blk, const ThreeRowPlan& plan) {
   }
 }
 
+// The block's rows for the checks of RowBlockRefine.hpp.
+RowBlockRows BlockRows(const ThreeRowArgs& blk) {
+  RowBlockRows rows;
+  rows.k = 3;
+  for (int i = 0; i < 3; ++i) {
+    rows.b[i] = blk.b[i];
+    rows.lower[i] = blk.lower[i];
+    rows.upper[i] = blk.upper[i];
+    for (int j = 0; j < 3; ++j) rows.a[i][j] = blk.a[i][j];
+  }
+  return rows;
+}
+
 }  // namespace
 
 bool ThreeRow_Inside(const ThreeRowArgs& blk, int j, const RowTolerance& tol) {
@@ -129,6 +143,7 @@ int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::in
     return ROW_CONTINUE;
   }
   if (plan.action == THREE_INFEASIBLE) {
+    if (Row_BlockHasPoint(BlockRows(blk), blk.saved)) return ROW_CONTINUE;
     return Row_BlockInfeasible(mcp, blk.var, 3, plan.label, "Infeasible");
   }
   // A value at or beyond infinity (or not a number) cannot be a fixed
@@ -140,11 +155,16 @@ int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::in
     if (!RowCompare_Finite(plan.value[k], inf)) return ROW_CONTINUE;
     vars[k] = blk.var[plan.slot[k]];
   }
+  double values[3] = {plan.value[0], plan.value[1], plan.value[2]};
+  if (plan.unique && Row_BlockHasOtherPoint(BlockRows(blk), blk.saved, values)) {
+    return ROW_CONTINUE;
+  }
+  if (plan.count == 3 && !Row_RefineBlockPoint(BlockRows(blk), values)) return ROW_CONTINUE;
   if (plan.action == THREE_BOUND_FIX) {
     const std::int32_t bounded = blk.var[plan.boundSlot];
     const int status = Row_BlockBound(mcp, level, &bounded, &bounded, &plan.boundLower,
                                       &plan.boundUpper, 1, plan.boundLabel, boundCount);
     if (status != ROW_CONTINUE) return status;
   }
-  return Row_BlockFix(mcp, level, vars, vars, plan.value, plan.count, plan.label, fixCount);
+  return Row_BlockFix(mcp, level, vars, vars, values, plan.count, plan.label, fixCount);
 }

@@ -61,6 +61,9 @@ struct ThreeRowPlan {
   double boundLower = 0.0;
   double boundUpper = 0.0;
   const char* boundLabel = nullptr;
+  // THREE_FIX of all three slots as the block's only solution: left alone
+  // when another point meets the block's rows (Row_BlockHasOtherPoint).
+  bool unique = false;
   ThreeRowNote note = THREE_NOTE_NONE;
   std::int32_t solutions = 0;  // THREE_NOTE_COUNT: the number printed
 };
@@ -101,7 +104,9 @@ double ThreeRow_Nearest(double s0, double p, double s1);
 // Carries plan out on the problem. Fixes and bound steps name each
 // variable's own row; counters as in RowBlockReduce.hpp. A fix value that is
 // not finite leaves the block alone (such a point lies outside every box, so
-// the block cannot be settled here). Returns ROW_CONTINUE, ROW_HANDLED or
+// the block cannot be settled here). A fix of all three slots is refined on
+// the block's rows and made only when they meet their conditions there
+// (Row_RefineBlockPoint). Returns ROW_CONTINUE, ROW_HANDLED or
 // ROW_INFEASIBLE.
 int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::int32_t* boundCount,
                    const ThreeRowArgs& blk, const ThreeRowPlan& plan);

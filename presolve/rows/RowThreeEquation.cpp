@@ -10,6 +10,7 @@
 #include "presolve/rows/RowThreeEquation.hpp"
 
 #include "core/Error.hpp"
+#include "presolve/rows/RowShared.hpp"
 #include "presolve/rows/RowSolve.hpp"
 
 namespace {
@@ -23,7 +24,12 @@ constexpr int Z = 2;
 struct Reduced {
   double alpha, beta, gamma;
   double a, b, r, c, d, s;
-  double ZAt(double x, double y) const { return alpha * x + beta * y + gamma; }
+  // Row z itself, zx*x + zy*y + zz*z + zb = 0 (coefficients that do not
+  // count as 0): z is taken from it with the division last, which keeps a
+  // value the row's terms give exactly where alpha*x + beta*y + gamma would
+  // round each product after the division.
+  double zx, zy, zz, zb;
+  double ZAt(double x, double y) const { return -(zx * x + zy * y + zb) / zz; }
 };
 
 // Eliminates z. False when a value of the reduction is not finite: the
@@ -33,21 +39,26 @@ bool Eliminate(const ThreeRowArgs& blk, const RowTolerance& tol, Reduced* red) {
   red->alpha = ThreeRow_Counts(m[2][0], tol) ? -m[2][0] / m[2][2] : 0.0;
   red->beta = ThreeRow_Counts(m[2][1], tol) ? -m[2][1] / m[2][2] : 0.0;
   red->gamma = -blk.b[2] / m[2][2];
+  red->zx = ThreeRow_Counts(m[2][0], tol) ? m[2][0] : 0.0;
+  red->zy = ThreeRow_Counts(m[2][1], tol) ? m[2][1] : 0.0;
+  red->zz = m[2][2];
+  red->zb = blk.b[2];
   red->a = m[0][0];
   red->b = m[0][1];
   red->r = blk.b[0];
   red->c = m[1][0];
   red->d = m[1][1];
   red->s = blk.b[1];
+  // A reduced coefficient or constant that cancels to rounding is 0.
   if (ThreeRow_Counts(m[0][2], tol)) {
-    red->a += m[0][2] * red->alpha;
-    red->b += m[0][2] * red->beta;
-    red->r += m[0][2] * red->gamma;
+    red->a = Row_RoundedDifference(red->a, -m[0][2] * red->alpha);
+    red->b = Row_RoundedDifference(red->b, -m[0][2] * red->beta);
+    red->r = Row_RoundedDifference(red->r, -m[0][2] * red->gamma);
   }
   if (ThreeRow_Counts(m[1][2], tol)) {
-    red->c += m[1][2] * red->alpha;
-    red->d += m[1][2] * red->beta;
-    red->s += m[1][2] * red->gamma;
+    red->c = Row_RoundedDifference(red->c, -m[1][2] * red->alpha);
+    red->d = Row_RoundedDifference(red->d, -m[1][2] * red->beta);
+    red->s = Row_RoundedDifference(red->s, -m[1][2] * red->gamma);
   }
   const double values[9] = {red->alpha, red->beta, red->gamma, red->a, red->b,
                             red->r,     red->c,    red->d,     red->s};
@@ -90,8 +101,10 @@ bool PickAny(const ThreeRowArgs& blk, const TwoSolution& sol, double* x, double*
     *x = ThreeRow_Nearest(blk.lower[X], px, blk.upper[X]);
     *y = sol.sol_y[0];
   } else if (sol.nsol_eq == -3 || sol.nsol_eq == -4) {
+    // y on the line, kept in its bounds: a steep line rounds it past them.
     *x = ThreeRow_Nearest(sol.sol_x[0], px, sol.sol_x[1]);
-    *y = -(sol.coeff[0] * *x + sol.coeff[2]) / sol.coeff[1];
+    *y = ThreeRow_Nearest(blk.lower[Y], -(sol.coeff[0] * *x + sol.coeff[2]) / sol.coeff[1],
+                          blk.upper[Y]);
   } else if (sol.nsol_eq == -5) {
     *x = ThreeRow_Nearest(blk.lower[X], px, blk.upper[X]);
     *y = ThreeRow_Nearest(blk.lower[Y], py, blk.upper[Y]);
@@ -130,7 +143,7 @@ bool PlanEdge(const ThreeRowArgs& blk, const Reduced& red, const RowTolerance& t
   const double y = e.v == X ? wv : e.vb;
   if (!ThreeRow_Counts(blk.a[2][w], tol)) {
     // z does not depend on the partner.
-    const double z = (e.v == X ? red.alpha : red.beta) * e.vb + red.gamma;
+    const double z = red.ZAt(x, y);  // w's term does not count
     if (ThreeRow_Inside(blk, w, tol)) {
       *plan = ThreeRow_FixAll(e.closedLabel, x, y, z);
     } else if (e.n < 0) {
@@ -174,7 +187,7 @@ ThreeRowPlan PlanMid(const ThreeRowArgs& blk, const Reduced& red, const RowToler
   const double x = c.v == X ? c.vb : wv;
   const double y = c.v == X ? wv : c.vb;
   if (!ThreeRow_Counts(blk.a[2][w], tol)) {
-    const double z = (c.v == X ? red.alpha : red.beta) * c.vb + red.gamma;
+    const double z = red.ZAt(x, y);  // w's term does not count
     if (!ThreeRow_Inside(blk, w, tol)) return ThreeRow_FixTwo(c.pairLabel, c.v, c.vb, Z, z);
     return ThreeRow_FixAll(c.closedLabel, x, y, z);
   }
@@ -255,7 +268,9 @@ ThreeRowPlan PlanRest(const TwoSolution& sol, const ThreeRowArgs& blk, const Red
     x = sol.sol_yu[0];
     y = blk.upper[Y];
   }
-  return ThreeRow_FixAll("ThrRowEqn Unique", x, y, red.ZAt(x, y));
+  ThreeRowPlan plan = ThreeRow_FixAll("ThrRowEqn Unique", x, y, red.ZAt(x, y));
+  plan.unique = true;
+  return plan;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/Error.hpp"
+#include "presolve/rows/RowShared.hpp"
 #include "presolve/rows/RowSolve.hpp"
 
 namespace {
@@ -64,13 +65,14 @@ ThreeRowPlan ThrRowEqnTwo(const ThreeRowArgs& blk) {
   const double qy = -blk.b[2] / m[2][1];
   double alpha = m[0][0];
   double beta = blk.b[0];
+  // A reduced coefficient or constant that cancels to rounding is 0.
   if (ThreeRow_Counts(m[0][1], tol)) {
-    alpha += m[0][1] * py;
-    beta += m[0][1] * qy;
+    alpha = Row_RoundedDifference(alpha, -m[0][1] * py);
+    beta = Row_RoundedDifference(beta, -m[0][1] * qy);
   }
   if (ThreeRow_Counts(m[0][2], tol)) {
-    alpha += m[0][2] * pz;
-    beta += m[0][2] * qz;
+    alpha = Row_RoundedDifference(alpha, -m[0][2] * pz);
+    beta = Row_RoundedDifference(beta, -m[0][2] * qz);
   }
   const double reduction[6] = {pz, qz, py, qy, alpha, beta};
   SolutionSet set;
@@ -88,7 +90,13 @@ ThreeRowPlan ThrRowEqnTwo(const ThreeRowArgs& blk) {
     if (!inside || !ChooseX(set, blk.saved[X], &x)) return ThreeRow_Leave();
   }
   const char* label = set.count == 1 ? "ThrRowEqnTwo Unique" : "ThrRowEqnTwo Col";
-  return ThreeRow_FixAll(label, x, py * x + qy, pz * x + qz);
+  // y and z from their equations, the division last (py * x + qy would
+  // round the product after the division).
+  const double y = -((yOnX ? m[2][0] * x : 0.0) + blk.b[2]) / m[2][1];
+  const double z = -((zOnX ? m[1][0] * x : 0.0) + blk.b[1]) / m[1][2];
+  ThreeRowPlan plan = ThreeRow_FixAll(label, x, y, z);
+  plan.unique = set.count == 1;
+  return plan;
 }
 
 namespace {

@@ -97,9 +97,9 @@ TEST_F(RowDuplicatesTest, NoLinearRowMeansNoWork) {
 
 TEST_F(RowDuplicatesTest, RowsOfOneGroupMeetTheSurvivorOfAFixedReference) {
   // Rows 1-3 all read x4 alone. Pair (1, 2): x2 free and F1 = F2 + 1 > 0
-  // put x1 at 0; row 2 then becomes the reference and meets row 3, whose
-  // variable no active row uses: x3 stays at its start.
-  const LinearProblem p = Lcp({{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 2}, {0, 1, 0, 1}},
+  // put x1 at 0; row 2 then becomes the reference and meets row 3 (half of
+  // it), whose variable no active row uses: x3 stays at its start.
+  const LinearProblem p = Lcp({{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 0.5}, {0, 1, 0, 1}},
                               {1, 0, 0, -1}, {0, -kInf, -1, -kInf}, {kInf, kInf, 3, kInf});
   MCP* mcp = Ready(p, {}, 2);
   EXPECT_EQ(Run(mcp), ROW_CONTINUE);
@@ -195,19 +195,26 @@ const RuleCase kRuleCases[] = {
      After::kUnchanged, 0, 0, "", {}},
     // x1 free, F2 = F1 with x2 in no active row: x2 stays at its start.
     {"zero column of a partner of a free variable",
-     {{0, 0, 1}, {0, 0, 2}, {-1, 0, 1}}, {-1, -2, -1}, {-kInf, -1, 0}, {kInf, 3, kInf},
+     {{0, 0, 1}, {0, 0, 0.5}, {-1, 0, 1}}, {-1, -0.5, -1}, {-kInf, -1, 0}, {kInf, 3, kInf},
      After::kSolved, 1, 0, "DuplicateRow ZeroCol Fixes Variables\n     x[    2] =  0.0000e+00",
      {0, 0, 1}},
+    // The same with row 2 twice row 1: dropping row 2 would leave it twice
+    // the residual the solver leaves in row 1, so the pair stays.
+    {"zero column of a partner of a free variable, partner's row larger",
+     {{0, 0, 1}, {0, 0, 2}, {-1, 0, 1}}, {-1, -2, -1}, {-kInf, -1, 0}, {kInf, 3, kInf},
+     After::kUnchanged, 0, 0, "DuplicateRow Redundant\n     f[    2]\n", {}},
     // Both free: F1 = 0 forces F2 = -1, which x2 cannot meet.
     {"infeasible: both free, constants apart",
      {{1, 1}, {2, 2}}, {-1, -3}, {-kInf, -kInf}, {kInf, kInf}, After::kInfeasible, 0, 0,
      "DuplicateRow Upper Infinite Value\n     f[    2]\n", {}},
+    // Both free: the variable of the smaller row is fixed, the larger row
+    // stays.
     {"both free, same constants, columns alike",
      {{1, 1}, {2, 2}}, {-1, -2}, {-kInf, -kInf}, {kInf, kInf}, After::kSolved, 1, 0,
-     "DuplicateRow DupCol Fixes Variables\n     x[    2] =  0.0000e+00 (f[    2])\n", {1, 0}},
+     "DuplicateRow DupCol Fixes Variables\n     x[    1] =  0.0000e+00 (f[    1])\n", {0, 1}},
     {"both free, same constants, columns differ",
      {{1, 1, 0}, {2, 2, 0}, {1, 0, 1}}, {-1, -2, 0}, {-kInf, -kInf, 0}, {kInf, kInf, kInf},
-     After::kUnchanged, 0, 0, "DuplicateRow Redundant\n     f[    2]\n", {}},
+     After::kUnchanged, 0, 0, "DuplicateRow Redundant\n     f[    1]\n", {}},
 };
 
 TEST_F(RowDuplicatesTest, EveryOutcomeKeepsTheSolutionsOfTheOriginalProblem) {
@@ -350,7 +357,10 @@ LinearProblem ScaledPair(double rho) {
 // Each ratio is a test of its own, so every solve starts from the state the
 // library has at load.
 class RowDuplicatesScaleTest : public RowDuplicatesTest,
-                               public ::testing::WithParamInterface<double> {};
+                               public ::testing::WithParamInterface<double> {
+ protected:
+  void ExpectFreePairWithinTolerance(bool x1_free, bool x2_free);
+};
 
 TEST_P(RowDuplicatesScaleTest, MergedPairMeetsTheToleranceInBothRows) {
   const LinearProblem p = ScaledPair(GetParam());
@@ -365,6 +375,38 @@ TEST_P(RowDuplicatesScaleTest, MergedPairMeetsTheToleranceInBothRows) {
 
 INSTANTIATE_TEST_SUITE_P(RowRatios, RowDuplicatesScaleTest,
                          ::testing::Values(-100.0, -0.01, 0.01, 100.0));
+
+// The pair above with x1, x2 or both free: F = 0 on a free variable's row,
+// and so on its twin. The rule fixes one variable of the pair, whose row
+// leaves the problem while the other row stays for the solver; both rows
+// must be within the tolerance at the point returned as solved, whichever
+// row is the larger.
+void RowDuplicatesScaleTest::ExpectFreePairWithinTolerance(bool x1_free, bool x2_free) {
+  LinearProblem p = ScaledPair(GetParam());
+  if (x1_free) p.lower[0] = -kInf;
+  if (x2_free) {
+    p.lower[1] = -kInf;
+    p.upper[1] = kInf;
+  }
+  ASSERT_EQ(Options_Set(options(), "crash_method none"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options(), "convergence_tolerance 1e-6"), OPTIONS_APPLIED);
+  ASSERT_EQ(Options_Set(options(), "output_presolve_level 2"), OPTIONS_APPLIED);
+  std::vector<double> z;
+  ASSERT_EQ(SolveWhole(p, &z), TERMINATION_SOLVED) << Log();
+  EXPECT_LE(ComplementarityViolation(p, z), 1e-6) << Log();
+}
+
+TEST_P(RowDuplicatesScaleTest, PairWithTheFirstVariableFreeMeetsTheTolerance) {
+  ExpectFreePairWithinTolerance(true, false);
+}
+
+TEST_P(RowDuplicatesScaleTest, PairWithTheSecondVariableFreeMeetsTheTolerance) {
+  ExpectFreePairWithinTolerance(false, true);
+}
+
+TEST_P(RowDuplicatesScaleTest, PairOfFreeVariablesMeetsTheTolerance) {
+  ExpectFreePairWithinTolerance(true, true);
+}
 
 // ---------------------------------------------------------------------------
 // The parts of the rule on their own
