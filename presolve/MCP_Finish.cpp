@@ -70,10 +70,7 @@ void EvaluateAtSolution(MCP* mcp) {
 }
 
 void ReportPostsolvedResidual(MCP* mcp) {
-  double residual = 0.0;
-  int index = 0;
-  MCP_Residual(mcp, RESIDUAL_FISCHER_BURMEISTER, RESIDUAL_TWO_NORM, mcp->lower, mcp->upper, mcp->x,
-               mcp->evaluation, &residual, &index);
+  const double residual = MCP_FinishedResidual(mcp, RESIDUAL_FISCHER_BURMEISTER);
   Output_Printf(OUTPUT_LOG, "Postsolved residual: %5.4e\n", residual);
   if (residual > kLargeResidual) Error_Warning("Postsolved residual large.\n");
 }
@@ -103,4 +100,13 @@ void MCP_Finish(MCP* mcp, int code, DenseVector* x_r, IDenseVector* basis_r) {
   if (mcp->interface.finish != nullptr) {
     mcp->interface.finish(mcp->interface.data, DenseVector_Array(mcp->x));
   }
+}
+
+double MCP_FinishedResidual(MCP* mcp, int residual_code) {
+  if (mcp->n == 0) return 0.0;
+  double residual = 0.0;
+  int index = 0;
+  MCP_Residual(mcp, residual_code, RESIDUAL_TWO_NORM, mcp->lower, mcp->upper, mcp->x,
+               mcp->evaluation, &residual, &index);
+  return residual;
 }

@@ -16,3 +16,8 @@ struct MCP;
 // left n = 0 only the finish callbacks run. code (the solve's termination
 // code) is not used.
 void MCP_Finish(MCP* mcp, int code, DenseVector* x_r, IDenseVector* basis_r);
+
+// The residual (residual_code, two-norm) of the caller's problem at the
+// point MCP_Finish delivered, with the F it evaluated there; 0 when the
+// problem has no variables. NaN when F is not a number there.
+double MCP_FinishedResidual(MCP* mcp, int residual_code);

@@ -118,6 +118,11 @@ double Sarn_ResidualAt(MCP* mcp, DenseVector* x) {
   return value;
 }
 
+int Sarn_ResidualCode() {
+  return Sarn_OptionInt(SARN_MERIT_FUNCTION) == MERIT_FUNCTION_NORMAL ? RESIDUAL_NORMAL_MAP
+                                                                      : RESIDUAL_FISCHER_BURMEISTER;
+}
+
 void Sarn_UpdateResidual(MCP* mcp, DriverWorkspace* ws) {
   ws->residual = Sarn_ResidualAt(mcp, ws->x);
   Sarn_KeepBest(ws);
@@ -261,9 +266,7 @@ int Sarn_Start(MCP* mcp) {
   ws->residual = inf;
   ws->best_residual = inf;
 
-  ws->residual_code =
-      Sarn_OptionInt(SARN_MERIT_FUNCTION) == MERIT_FUNCTION_NORMAL ? RESIDUAL_NORMAL_MAP
-                                                                   : RESIDUAL_FISCHER_BURMEISTER;
+  ws->residual_code = Sarn_ResidualCode();
   return MCP_CONTINUE;
 }
 

@@ -351,6 +351,25 @@ void FillInformation(DriverWorkspace* ws, Information* info) {
   info->residual = ws->residual;
 }
 
+// The code of a solve once its point is back in the caller's problem. A
+// point taken for a solution of the reduced problem is reported as one only
+// when it solves the caller's problem as well: a presolve reduction is made
+// within tolerances of its own, and a row it removed can miss the
+// convergence tolerance where the rows left meet it.
+int ConfirmSolution(MCP* mcp, Information* info, int code) {
+  if (code != TERMINATION_SOLVED) return code;
+  const double residual = MCP_FinishedResidual(mcp, Sarn_ResidualCode());
+  if (residual < Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE)) return code;
+  info->residual = residual;
+  const int mode = info->output_mask & (OUTPUT_LOG | OUTPUT_STATUS);
+  if (mode != 0) {
+    Output_Printf(mode, "\nResidual of the whole problem %5.4e: above the convergence tolerance.\n",
+                  residual);
+    info->streams_written |= Report_Exit(TERMINATION_NO_PROGRESS, info->output_mask);
+  }
+  return TERMINATION_NO_PROGRESS;
+}
+
 // A solve that ends in its start (solved or refused by the start, or
 // interrupted there): no iterations, nothing but the exit message and the
 // statistics.
@@ -370,7 +389,7 @@ int EndAtStart(MCP* mcp, Information* info, int code, void* timer) {
   }
   Sarn_Statistics(SummaryMode(), info);
   MCP_Finish(mcp, code, MCP_FullX(mcp), MCP_FullBasis(mcp));
-  return code;
+  return ConfirmSolution(mcp, info, code);
 }
 
 // Runs the solve proper once the timer and the interrupt service are up.
@@ -397,6 +416,7 @@ int Run(MCP* mcp, Information* info, void* timer, bool* started) {
   Sarn_Statistics(SummaryMode(), info);
   Sarn_Finish(mcp, code);
   *started = false;
+  code = ConfirmSolution(mcp, info, code);
   if (interrupted) Interrupt_RestoreSignal();
   return code;
 }

@@ -29,6 +29,10 @@ void Sarn_KeepBest(DriverWorkspace* ws);
 // scratch pair (which must hold F at x).
 double Sarn_ResidualAt(MCP* mcp, DenseVector* x);
 
+// The residual function of the convergence test under the merit_function
+// option: the normal map for "normal", Fischer-Burmeister otherwise.
+int Sarn_ResidualCode();
+
 // Two-norm residual of the workspace's code at the current point (F from
 // the scratch pair) into ws->residual; the best triple takes the current
 // one when the residual is below the best so far.

@@ -245,4 +245,27 @@ TEST_F(PostsolveTest, AnUndefinedFunctionIsLoggedAndThePostsolveGoesOn) {
   EXPECT_EQ(Records(mcp), 0);
 }
 
+// F = 7 z - 1e6 with z free: the presolve solves the row for z = 1e6 / 7,
+// which leaves the solver nothing, and F there is 1.16e-10 (no double
+// does better than about 1e-10). That point is reported as a solution only
+// under a tolerance it meets.
+TEST_F(PostsolveTest, APointSettledByThePresolveIsSolvedOnlyWithinTheTolerance) {
+  const LinearProblem p = Lcp({{7.0}}, {-1e6}, {-kInf}, {kInf}, "one free row");
+  struct Case {
+    const char* tolerance;
+    int code;
+  };
+  for (const Case& c : {Case{"convergence_tolerance 1e-9", TERMINATION_SOLVED},
+                        Case{"convergence_tolerance 1e-12", TERMINATION_NO_PROGRESS}}) {
+    SCOPED_TRACE(c.tolerance);
+    ASSERT_EQ(Options_Set(options(), c.tolerance), OPTIONS_APPLIED);
+    output()->Clear();
+    std::vector<double> z;
+    EXPECT_EQ(SolveWhole(p, &z), c.code) << Log();
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0], 1e6 / 7.0);
+    EXPECT_EQ(Logged("above the convergence tolerance"), c.code != TERMINATION_SOLVED) << Log();
+  }
+}
+
 }  // namespace
