@@ -11,8 +11,9 @@
 %             n*n, and must not be below the entries M stores
 %   z         starting point; receives the solution, see below
 %   lb, ub    bounds (n entries each; -Inf and Inf for none)
-%   M         sparse n-by-n matrix
-%   q         n reals
+%   M         sparse n-by-n matrix of finite reals
+%   q         n finite reals (a NaN or an infinite entry in M or q is
+%             refused with its place)
 %   startvec  optional start of the pivoting method; switches presolve and
 %             the crash phase off unless "sarn.opt" switches them on
 %
