@@ -52,13 +52,14 @@ function size_lines()
   expect_log(sprintf('2 row/cols, 0 non-zeros, 0.00%% dense.\n\n'));
   expect(status == 1 && norm(z - [0; 5]) < 1e-8 && nnz(J) == 0, 'nnz = 0: not solved');
   % A model whose room does not fit 32-bit counts ends before anything is
-  % evaluated, with status 0.
+  % evaluated, with status 0 and F unknown (NaN).
   n = 50000;
   for bound = [2147483647, Inf, 1e10]
     counting_f([], 'reset');
     z = zeros(n, 1);
     [status, time, F, J] = mcpgate(n, bound, z, z, Inf(n, 1), 'counting_f');
     expect(status == 0 && nnz(J) == 0 && isequal(size(J), [n n]), 'too large model, nnz %g', bound);
+    expect(all(z == 0) && isequal(size(F), [n 1]) && all(isnan(F)), 'too large model: z or F');
     expect(counting_f([], 'count') == 0, 'too large model, nnz %g: the function was called', bound);
     expect_log(sprintf('\n ** EXIT - model too large.\n'));
   end
