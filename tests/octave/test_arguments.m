@@ -129,6 +129,13 @@ function test_arguments()
     end
   end
 
+  % A part of an array shares that array's storage, as the help says: the
+  % solution reaches those entries of the array and no other.
+  x = fresh([7; 0; 0; 7]);
+  [status, time] = lcpgate(2, 4, x(2:3), lcp2{:});
+  expect(status == 1 && norm(x - [7; 1; 2; 7], Inf) < 1e-8, 'part of an array: x = %s', ...
+         mat2str(x'));
+
   % After all of this, both plug-ins still solve.
   z = fresh(0);
   [status, time, F, J] = mcpgate(1, 1, z, 0, Inf, 'shifted_identity');
