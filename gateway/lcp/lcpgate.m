@@ -8,7 +8,8 @@
 %
 %   n         number of variables
 %   nnz       bound on the entries of M; any size (Inf too) is capped at
-%             n*n, and must not be below the entries M stores
+%             n*n, and must not be below the entries M stores. The solver
+%             sets aside room for that many entries: nnz(M) is the closest
 %   z         starting point; receives the solution, see below
 %   lb, ub    bounds (n entries each; -Inf and Inf for none)
 %   M         sparse n-by-n matrix of finite reals

@@ -16,7 +16,8 @@
 %
 %   n         number of variables
 %   nnz       bound on the Jacobian's entries; any size (Inf too) is capped
-%             at n*n
+%             at n*n. The solver sets aside room for that many entries, so
+%             for a large n give a close bound rather than Inf
 %   z         starting point; receives the solution, see below
 %   lb, ub    bounds (n entries each; -Inf and Inf for none)
 %   startvec  optional start of the pivoting method; switches presolve and
