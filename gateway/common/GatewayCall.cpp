@@ -1,6 +1,9 @@
 // The call skeleton of both plug-ins: inputs, set-up, solve, one release.
 #include "gateway/common/GatewayCall.hpp"
 
+#include <algorithm>
+#include <limits>
+
 #include "core/Options.hpp"
 #include "core/Timer.hpp"
 #include "gateway/common/GatewayCommon.hpp"
@@ -48,6 +51,13 @@ int EarlyEnd(const Gateway_Problem& problem, bool* early) {
   return TERMINATION_OTHER;
 }
 
+// The too-large exit evaluates nothing: F, when asked for, is unknown (NaN)
+// at the caller's z, as after a solve that ends without F.
+void ReturnUnknownF(int nlhs, mxArray* plhs[], std::int32_t n) {
+  if (nlhs <= 2) return;
+  std::fill_n(mxGetPr(plhs[2]), n, std::numeric_limits<double>::quiet_NaN());
+}
+
 // The solve of a model that fits: the record, the solve, the outputs.
 int Solve(Gateway_Call* call, Held* held, int nlhs, mxArray* plhs[], const mxArray* prhs[],
           const Gateway_Problem& problem) {
@@ -92,6 +102,7 @@ void RunSkeleton(Gateway_Call* call, int nlhs, mxArray* plhs[], int nrhs, const 
   bool early = false;
   int code = EarlyEnd(problem, &early);
   if (!early) code = Solve(call, &held, nlhs, plhs, prhs, problem);
+  if (problem.too_large) ReturnUnknownF(nlhs, plhs, problem.n);
   *status = code == TERMINATION_SOLVED ? 1.0 : 0.0;
   *time = Timer_Query(held.timer);
   Release(call, &held);

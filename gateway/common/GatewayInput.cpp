@@ -137,6 +137,13 @@ std::int32_t Gateway_SparseEntries(const mxArray* arg, std::int32_t n, const cha
   return static_cast<std::int32_t>(entries);
 }
 
+std::int64_t Gateway_FirstNonFinite(const double* values, std::int64_t count) {
+  for (std::int64_t k = 0; k < count; ++k) {
+    if (!std::isfinite(values[k])) return k;
+  }
+  return -1;
+}
+
 std::int64_t Gateway_NonzeroBound(std::int32_t n, double nnz) {
   const std::int64_t square = static_cast<std::int64_t>(n) * static_cast<std::int64_t>(n);
   if (nnz >= static_cast<double>(square)) return square;

@@ -76,6 +76,10 @@ bool Gateway_IsRealSparse(const mxArray* arg, std::int32_t n);
 // what names the matrix in the message.
 std::int32_t Gateway_SparseEntries(const mxArray* arg, std::int32_t n, const char* what);
 
+// The position (0-based) of the first of count values that is NaN or
+// infinite, or -1 when every one is finite.
+std::int64_t Gateway_FirstNonFinite(const double* values, std::int64_t count);
+
 // The Jacobian room of a problem: min(nnz, n*n), computed in double
 // precision (n*n is below 2^62, so the room is exact in 64 bits whenever
 // it fits the library's 32-bit counts).

@@ -40,6 +40,24 @@ void ReturnBasis(MCP* mcp, mxArray* basis, std::int32_t n) {
   }
 }
 
+// M and q hold real numbers: a NaN or an infinite entry is refused, with
+// its place (the problem it would define has no meaning).
+void CheckFinite(const mxArray* M, const double* q, std::int32_t n, std::int32_t total_nnz) {
+  const std::int64_t k = Gateway_FirstNonFinite(mxGetPr(M), total_nnz);
+  if (k >= 0) {
+    const mwIndex* col_start = mxGetJc(M);
+    std::int32_t j = 0;
+    while (static_cast<std::int64_t>(col_start[j + 1]) <= k) ++j;
+    Gateway_Fail("Input M must have finite entries: M(%lld, %d) is %g.",
+                 static_cast<long long>(mxGetIr(M)[k]) + 1, j + 1, mxGetPr(M)[k]);
+  }
+  const std::int64_t i = Gateway_FirstNonFinite(q, n);
+  if (i >= 0) {
+    Gateway_Fail("Input q must have finite entries: q(%lld) is %g.", static_cast<long long>(i) + 1,
+                 q[i]);
+  }
+}
+
 // M, q, the start vector and the Jacobian room min(nnz, n*n), which must be
 // a 32-bit count (the record gets that room, at least 1).
 void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
@@ -48,7 +66,8 @@ void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
     Gateway_Fail("Input M must be a real sparse double matrix of size %d-by-%d.", n, n);
   }
   const std::int32_t total_nnz = Gateway_SparseEntries(prhs[kMatrixInput], n, "Input M");
-  Gateway_ReadVector(prhs[kVectorInput], "q", n);
+  const double* q = Gateway_ReadVector(prhs[kVectorInput], "q", n);
+  CheckFinite(prhs[kMatrixInput], q, n, total_nnz);
   Gateway_ReadStart(nrhs, prhs, kInputs, problem);
   problem->too_large = problem->bound > 2147483647;
   const std::int64_t room = problem->bound > 0 ? problem->bound : 1;

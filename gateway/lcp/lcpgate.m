@@ -8,11 +8,13 @@
 %
 %   n         number of variables
 %   nnz       bound on the entries of M; any size (Inf too) is capped at
-%             n*n, and must not be below the entries M stores
+%             n*n, and must not be below the entries M stores. The solver
+%             sets aside room for that many entries: nnz(M) is the closest
 %   z         starting point; receives the solution, see below
 %   lb, ub    bounds (n entries each; -Inf and Inf for none)
-%   M         sparse n-by-n matrix
-%   q         n reals
+%   M         sparse n-by-n matrix of finite reals
+%   q         n finite reals (a NaN or an infinite entry in M or q is
+%             refused with its place)
 %   startvec  optional start of the pivoting method; switches presolve and
 %             the crash phase off unless "sarn.opt" switches them on
 %
@@ -25,9 +27,12 @@
 % The solution is written into z itself, in place. Pass z as a double array
 % of its own, such as z = zeros(n, 1) or z = [5; 6], or a copy made with
 % z = z0 + 0: every variable that shares z's storage (after z0 = z, both
-% do) receives the solution as well. A range such as 5:6 or a diagonal
-% matrix is stored by Octave in a form of its own and handed over as a
-% copy, into which the solution could not be written: such a z is refused.
+% do) receives the solution as well. A part of an array shares that
+% array's storage: after z = x(1:n), or with x(1:n) or x(:, 1) passed as
+% z, the solution is written into those entries of x too. A range such as
+% 5:6 or a diagonal matrix is stored by Octave in a form of its own and
+% handed over as a copy, into which the solution could not be written:
+% such a z is refused.
 %
 % Options are read from "sarn.opt" in the current folder, one per line;
 % everything the solver prints goes to "logfile.tmp" there.

@@ -28,31 +28,22 @@ namespace {
 constexpr int kInputs = 6;  // n, nnz, z, lb, ub, fname; startvec may follow
 constexpr int kNameInput = 5;
 
-// Writes the library's Jacobian at the solution into output 4 in the host's
-// 0-based compressed columns. An undefined Jacobian (no evaluation, or a
-// domain error at the last one) gives an empty matrix.
-void ReturnJacobian(MCP* mcp, mxArray* J, std::int32_t n, std::int32_t room) {
+// Copies count entries of the library's Jacobian (exchange form, indices
+// from 1) into J, which has room for them, as 0-based compressed columns.
+void CopyColumns(mxArray* J, std::int32_t n, int count, const int* col_start, const int* col_len,
+                 const int* row, const double* value) {
   mwIndex* start = mxGetJc(J);
   mwIndex* index = mxGetIr(J);
   double* entries = mxGetPr(J);
-  for (std::int32_t j = 0; j <= n; ++j) start[j] = 0;
-  if (!Gateway_GetFunctionState()->jacobian_defined) return;
-
-  int count = 0;
-  int* col_start = nullptr;
-  int* col_len = nullptr;
-  int* row = nullptr;
-  double* value = nullptr;
-  MCP_JacobianArrays(mcp, &count, &col_start, &col_len, &row, &value);
-  if (count > room) Gateway_Fail("Jacobian has too many entries.");
   std::int32_t k = 0;
   for (std::int32_t j = 0; j < n; ++j) {
     start[j] = k;
-    const std::int32_t first = col_start[j] - 1;
-    if (first < 0 || col_len[j] < 0 || col_len[j] > count - first || col_len[j] > room - k) {
+    const std::int32_t first = count > 0 ? col_start[j] - 1 : 0;
+    const std::int32_t length = count > 0 ? col_len[j] : 0;
+    if (first < 0 || length < 0 || length > count - first || length > count - k) {
       Gateway_Fail("Jacobian at the solution is inconsistent.");
     }
-    for (std::int32_t p = first; p < first + col_len[j]; ++p) {
+    for (std::int32_t p = first; p < first + length; ++p) {
       if (row[p] < 1 || row[p] > n) Gateway_Fail("Jacobian at the solution is inconsistent.");
       index[k] = row[p] - 1;
       entries[k] = value[p];
@@ -60,6 +51,27 @@ void ReturnJacobian(MCP* mcp, mxArray* J, std::int32_t n, std::int32_t room) {
     }
   }
   start[n] = k;
+}
+
+// Output 4: the library's Jacobian at the solution in the host's 0-based
+// compressed columns, in an array made with room for exactly its entries
+// (a bound of Inf must not make the host set aside n*n of them). An
+// undefined Jacobian (no evaluation, or a domain error at the last one)
+// gives an empty matrix.
+void ReturnJacobian(MCP* mcp, mxArray** output, std::int32_t n, std::int32_t room) {
+  int count = 0;
+  int* col_start = nullptr;
+  int* col_len = nullptr;
+  int* row = nullptr;
+  double* value = nullptr;
+  if (Gateway_GetFunctionState()->jacobian_defined) {
+    MCP_JacobianArrays(mcp, &count, &col_start, &col_len, &row, &value);
+  }
+  if (count > room) Gateway_Fail("Jacobian has too many entries.");
+  mxArray* J = mxCreateSparse(n, n, count > 0 ? count : 1, mxREAL);
+  mxDestroyArray(*output);
+  *output = J;
+  CopyColumns(J, n, count, col_start, col_len, row, value);
 }
 
 // fname, the start vector and the Jacobian room. The record gets one entry
@@ -78,9 +90,10 @@ void ReadInputs(int nrhs, const mxArray* prhs[], Gateway_Problem* problem) {
   problem->entries = problem->too_large ? 0 : static_cast<std::int32_t>(problem->bound) + 1;
 }
 
-// Output 4: J, sparse n-by-n with room for the bound.
+// Output 4: J, sparse n-by-n and empty until the solve gives it
+// (ReturnJacobian).
 void CreateOutput(int, mxArray* plhs[], const Gateway_Problem& problem) {
-  plhs[3] = mxCreateSparse(problem.n, problem.n, problem.room, mxREAL);
+  plhs[3] = mxCreateSparse(problem.n, problem.n, 1, mxREAL);
 }
 
 // The user's function name (in host memory, released by Release) and the
@@ -102,7 +115,7 @@ MCP* CreateProblem(const mxArray* prhs[], const Gateway_Problem& problem) {
 }
 
 void ReturnOutput(MCP* mcp, int, mxArray* plhs[], const Gateway_Problem& problem) {
-  ReturnJacobian(mcp, plhs[3], problem.n, problem.room);
+  ReturnJacobian(mcp, &plhs[3], problem.n, problem.room);
 }
 
 void Release() {

@@ -16,7 +16,8 @@
 %
 %   n         number of variables
 %   nnz       bound on the Jacobian's entries; any size (Inf too) is capped
-%             at n*n
+%             at n*n. The solver sets aside room for that many entries, so
+%             for a large n give a close bound rather than Inf
 %   z         starting point; receives the solution, see below
 %   lb, ub    bounds (n entries each; -Inf and Inf for none)
 %   startvec  optional start of the pivoting method; switches presolve and
@@ -29,9 +30,12 @@
 % The solution is written into z itself, in place. Pass z as a double array
 % of its own, such as z = zeros(n, 1) or z = [5; 6], or a copy made with
 % z = z0 + 0: every variable that shares z's storage (after z0 = z, both
-% do) receives the solution as well. A range such as 5:6 or a diagonal
-% matrix is stored by Octave in a form of its own and handed over as a
-% copy, into which the solution could not be written: such a z is refused.
+% do) receives the solution as well. A part of an array shares that
+% array's storage: after z = x(1:n), or with x(1:n) or x(:, 1) passed as
+% z, the solution is written into those entries of x too. A range such as
+% 5:6 or a diagonal matrix is stored by Octave in a form of its own and
+% handed over as a copy, into which the solution could not be written:
+% such a z is refused.
 %
 % Options are read from "sarn.opt" in the current folder, one per line;
 % everything the solver prints goes to "logfile.tmp" there.

@@ -72,7 +72,8 @@ function test_arguments()
   end
   run_cases(cases);
 
-  % Inputs of one plug-in: the function name, the matrix M and q.
+  % Inputs of one plug-in: the function name, the matrix M and q (real
+  % numbers: a NaN or an infinite entry is refused with its place).
   two = {2, 4, [0; 0], [0; 0], [Inf; Inf]};
   own = {
     'mcpgate', 2, [mcp(1:5), {5}],            'Input fname must be a function name'
@@ -86,6 +87,10 @@ function test_arguments()
     'lcpgate', 2, [lcp(1:5), {sparse(true), -1}],     'Input M must be a real sparse double matrix'
     'lcpgate', 2, [lcp(1:5), {sparse(1), [1 2]}],     'Input q must be a real full double array with n = 1 entries'
     'lcpgate', 2, [lcp(1:5), {sparse(1), 'q'}],       'Input q must be a real full double array'
+    'lcpgate', 2, [two, {sparse([1 0; NaN 1]), [0; 0]}], 'Input M must have finite entries: M\(2, 1\) is nan'
+    'lcpgate', 2, [two, {sparse([1 -Inf; 0 1]), [0; 0]}], 'Input M must have finite entries: M\(1, 2\) is -inf'
+    'lcpgate', 2, [two, {speye(2), [0; Inf]}],        'Input q must have finite entries: q\(2\) is inf'
+    'lcpgate', 2, [two, {speye(2), [NaN; 0]}],        'Input q must have finite entries: q\(1\) is nan'
     'lcpgate', 2, [two(1), {1}, two(3:5), {sparse(ones(2)), [0; 0]}], ...
                                               'Input M stores 4 entries, more than nnz allows \(1\)'
     'lcpgate', 2, [two(1), {0}, two(3:5), {sparse([1 0; 0 1]), [0; 0]}], ...
@@ -123,6 +128,13 @@ function test_arguments()
              plugin{1}, own_arrays{k, 1});
     end
   end
+
+  % A part of an array shares that array's storage, as the help says: the
+  % solution reaches those entries of the array and no other.
+  x = fresh([7; 0; 0; 7]);
+  [status, time] = lcpgate(2, 4, x(2:3), lcp2{:});
+  expect(status == 1 && norm(x - [7; 1; 2; 7], Inf) < 1e-8, 'part of an array: x = %s', ...
+         mat2str(x'));
 
   % After all of this, both plug-ins still solve.
   z = fresh(0);

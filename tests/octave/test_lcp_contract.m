@@ -16,7 +16,8 @@ function test_lcp_contract()
   expect(isequal(basis, [-1; 1]), 'M = 0: basis');
 
   % nnz is a bound capped at n*n, however large; a model whose capped bound
-  % does not fit 32-bit counts ends with status 0 before it is solved.
+  % does not fit 32-bit counts ends with status 0 before it is solved: z is
+  % left as it was, F is unknown (NaN) and no variable is at a bound.
   for bound = [Inf, 1e10, 2147483648]
     z = fresh([0; 0]);
     [status, time] = lcpgate(2, bound, z, [0; 0], [Inf; Inf], speye(2), -[1; 2]);
@@ -26,6 +27,7 @@ function test_lcp_contract()
     z = zeros(n, 1);
     [status, time, F, basis] = lcpgate(n, bound, z, z, Inf(n, 1), speye(n), -ones(n, 1));
     expect(status == 0 && all(z == 0), 'too large model, nnz %g: status %g', bound, status);
+    expect(all(isnan(F)) && all(basis == 0), 'too large model, nnz %g: F or basis', bound);
     expect_log(sprintf('\n ** EXIT - model too large.\n'));
   end
 

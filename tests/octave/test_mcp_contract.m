@@ -27,8 +27,8 @@ end
 
 function size_lines()
   write_options();
-  % n, nnz, expected line, room of the Jacobian output. nnz is capped at
-  % n*n, however large.
+  % n, nnz, expected line, room the library gets. nnz is capped at n*n,
+  % however large; the Jacobian output has room for its entries only.
   cases = {
     3, 5,          '3 row/cols, 5 non-zeros, 55.56% dense.', 5
     3, 100,        '3 row/cols, 9 non-zeros, 100.00% dense.', 9
@@ -44,7 +44,8 @@ function size_lines()
     [status, time, F, J] = mcpgate(n, bound, z, zeros(n, 1), Inf(n, 1), 'shifted_identity');
     expect(status == 1 && norm(z - (1:n)') < 1e-8, 'size case %d: not solved', k);
     expect_log(sprintf('%s\n\n', line));
-    expect(nzmax(J) >= 3 && nzmax(J) <= room, 'size case %d: room %d of the Jacobian output', k, nzmax(J));
+    expect(nzmax(J) == nnz(J) && nnz(J) == 3 && room >= 3, ...
+           'size case %d: room %d of the Jacobian output, not fitted to its entries', k, nzmax(J));
   end
   % nnz = 0: no Jacobian entries allowed, and none needed by this problem.
   z = fresh([2; 2]);
@@ -52,13 +53,14 @@ function size_lines()
   expect_log(sprintf('2 row/cols, 0 non-zeros, 0.00%% dense.\n\n'));
   expect(status == 1 && norm(z - [0; 5]) < 1e-8 && nnz(J) == 0, 'nnz = 0: not solved');
   % A model whose room does not fit 32-bit counts ends before anything is
-  % evaluated, with status 0.
+  % evaluated, with status 0 and F unknown (NaN).
   n = 50000;
   for bound = [2147483647, Inf, 1e10]
     counting_f([], 'reset');
     z = zeros(n, 1);
     [status, time, F, J] = mcpgate(n, bound, z, z, Inf(n, 1), 'counting_f');
     expect(status == 0 && nnz(J) == 0 && isequal(size(J), [n n]), 'too large model, nnz %g', bound);
+    expect(all(z == 0) && isequal(size(F), [n 1]) && all(isnan(F)), 'too large model: z or F');
     expect(counting_f([], 'count') == 0, 'too large model, nnz %g: the function was called', bound);
     expect_log(sprintf('\n ** EXIT - model too large.\n'));
   end
