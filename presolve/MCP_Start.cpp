@@ -5,8 +5,11 @@
 #include "presolve/MCP_Start.hpp"
 
 #include <algorithm>
+#include <cmath>
 
+#include "core/DenseVector.hpp"
 #include "core/Error.hpp"
+#include "core/FunctionJacobian.hpp"
 #include "core/Interrupt.hpp"
 #include "core/Options.hpp"
 #include "core/Output.hpp"
@@ -133,6 +136,24 @@ void ApplyFreeVariableTransform(MCP* mcp) {
 }
 
 // The start's steps after the interrupt scope is in place.
+// The presolve reads the constant part of each row from x and F at the
+// start: a start or an F there that is not finite, or at the option
+// infinity (where a start that is not a number ends up), would make the
+// constants it touches NaN or leave nothing of them, and the presolve
+// settle variables on them. Such a start is left to the solver.
+bool StartWithinReach(MCP* mcp) {
+  const double inf = Infinity();
+  const double* x = DenseVector_Array(mcp->x);
+  const double* f = DenseVector_Array(FunctionJacobian_Function(mcp->evaluation));
+  for (std::int32_t i = 0; i < mcp->n; ++i) {
+    if (!(std::fabs(x[i]) < inf) || !(std::fabs(f[i]) < inf)) {
+      Output_Printf(OUTPUT_LOG, "\nPresolve skipped: the start point or F there is infinite.\n");
+      return false;
+    }
+  }
+  return true;
+}
+
 int StartSteps(MCP* mcp) {
   mcp->n_r = 0;
   mcp->nnz_r = 0;
@@ -162,7 +183,7 @@ int StartSteps(MCP* mcp) {
     Output_Printf(OUTPUT_LOG, "\n");
     MCP_CheckSkewSymmetry(mcp);
   }
-  if (Presolve_OptionBool(PRESOLVE) && mcp->presolve_allowed) {
+  if (Presolve_OptionBool(PRESOLVE) && mcp->presolve_allowed && StartWithinReach(mcp)) {
     Output_Printf(OUTPUT_LOG, "\n");
     mcp->presolve_ran = 1;
     status = MCP_Presolve(mcp);

@@ -1,6 +1,8 @@
 // The presolve driver: its rounds and their log lines, the level counter and
 // the evaluations of F, the end at an undefined F, the record stack across
 // starts, and interrupts during the presolve.
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -196,6 +198,27 @@ TEST_F(PresolveDriverTest, ImpliedRoundsRunOnlyWhenSwitchedOnAndRowsAreClassed) 
     EXPECT_EQ(Logged("Implied: Fixed:"), c.logged) << Log();
     EXPECT_EQ(Lower(mcp())[1] == Upper(mcp())[1], c.logged);
     MCP_Finish(mcp(), 1, MCP_X(mcp()), MCP_Basis(mcp()));
+  }
+}
+
+// F = M z + q with the solution (1/3, 1/3, 0): a start that is not a
+// number (taken to the option infinity) or infinite left the presolve
+// constants without the q they hold, on which it settled z = 0 and called
+// that solved. The presolve leaves such a start to the solver, which solves
+// the problem.
+TEST_F(PresolveDriverTest, AStartThatIsNotFiniteIsLeftToTheSolver) {
+  const LinearProblem p =
+      Lcp({{2, 1, 0}, {1, 2, 0}, {0, 0, 1}}, {-1, -1, 1}, {0, 0, 0}, {kInf, kInf, kInf});
+  for (const double start : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    SCOPED_TRACE(start);
+    output()->Clear();
+    std::vector<double> z;
+    ASSERT_EQ(SolveWholeFrom(p, {start, 0.0, 0.0}, &z), TERMINATION_SOLVED) << Log();
+    EXPECT_TRUE(Logged("Presolve skipped: the start point or F there is infinite.\n"));
+    ASSERT_EQ(z.size(), 3u);
+    EXPECT_NEAR(z[0], 1.0 / 3.0, 1e-9);
+    EXPECT_NEAR(z[1], 1.0 / 3.0, 1e-9);
+    EXPECT_EQ(z[2], 0.0);
   }
 }
 

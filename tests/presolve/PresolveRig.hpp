@@ -101,7 +101,15 @@ class PresolveRig : public LibraryTest {
   // as in Prepare); returns the termination code, the point in *z.
   int SolveWhole(const LinearProblem& p, std::vector<double>* z,
                  const std::vector<int>& row_types = {}) {
-    adapters_.push_back(std::make_unique<ProblemAdapter>(AsNonlinear(p)));
+    return SolveWholeFrom(p, {}, z, row_types);
+  }
+
+  // The same from the start point start (n values) instead of 0.
+  int SolveWholeFrom(const LinearProblem& p, const std::vector<double>& start,
+                     std::vector<double>* z, const std::vector<int>& row_types = {}) {
+    NonlinearProblem nonlinear = AsNonlinear(p);
+    if (!start.empty()) nonlinear.start = start;
+    adapters_.push_back(std::make_unique<ProblemAdapter>(nonlinear));
     adapters_.back()->AllowPresolve(true, row_types);
     Information info{};
     info.output_mask = OUTPUT_LOG;
