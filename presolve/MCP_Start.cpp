@@ -135,7 +135,6 @@ void ApplyFreeVariableTransform(MCP* mcp) {
       std::min(static_cast<double>(mcp->nnz_r) + 2.0 * m - 1.0, m * m));
 }
 
-// The start's steps after the interrupt scope is in place.
 // The presolve reads the constant part of each row from x and F at the
 // start: a start or an F there that is not finite, or at the option
 // infinity (where a start that is not a number ends up), would make the
@@ -154,6 +153,7 @@ bool StartWithinReach(MCP* mcp) {
   return true;
 }
 
+// The start's steps after the interrupt scope is in place.
 int StartSteps(MCP* mcp) {
   mcp->n_r = 0;
   mcp->nnz_r = 0;
