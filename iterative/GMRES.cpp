@@ -171,7 +171,6 @@ void UndoWorseCorrection(Frame& f, const Cycle& cy) {
   ApplyLeft(f, cy.z);
   if (Norm(cy.z) <= f.r0) return;
   Copy(f.x, cy.W[0]);
-  f.claimed = false;
   Stop(f, ITERATIVE_ERROR);
 }
 

@@ -181,6 +181,7 @@ bool LogDue(std::int32_t k) { return k % kLogInterval == 1; }
 void Stop(Frame& f, std::int32_t code) {
   f.params->termination = code;
   f.finished = true;
+  f.claimed = false;
 }
 
 void Claim(Frame& f, double bound, bool left) {
@@ -208,7 +209,6 @@ bool TrueResidualDecides(Frame& f, DenseVector* r, double b_norm) {
     Stop(f, ITERATIVE_ERROR);
   } else if (TrueResidualSolved(r_norm, b_norm)) {
     Stop(f, ITERATIVE_SOLVED);
-    f.claimed = false;
   } else {
     return false;
   }
@@ -303,7 +303,7 @@ void End(Frame& f, DenseVector* scratch) {
   params->absolute_residual = r_norm;
   params->relative_residual = b_norm > 0.0 ? r_norm / b_norm : r_norm;
   params->iterations = f.k;
-  if (f.claimed && params->termination == ITERATIVE_SOLVED && !ClaimHolds(f, scratch)) {
+  if (f.claimed && !ClaimHolds(f, scratch)) {
     params->termination = ITERATIVE_NO_PROGRESS;
   }
   Iterative_Summary(params);

@@ -136,11 +136,11 @@ void FactorBand(std::int32_t n, std::int32_t b, double* const* P, double* diagon
     const bool coupled = PivotFactor(P[0][j - 1], diagonal[j - 1], &t);
     P[0][j - 1] = t;
     const std::int32_t m = b < n - j + 1 ? b : n - j + 1;
+    if (!coupled) {
+      for (std::int32_t d = 1; d < m; ++d) P[d][j - 1] = 0.0;
+      continue;
+    }
     for (std::int32_t d = 1; d < m; ++d) {
-      if (!coupled) {
-        P[d][j - 1] = 0.0;
-        continue;
-      }
       const double l = t * P[d][j - 1];
       for (std::int32_t e = 0; e < m - d; ++e) P[e][j + d - 1] -= P[e + d][j - 1] * l;
       P[d][j - 1] = l;

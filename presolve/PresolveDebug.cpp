@@ -75,13 +75,10 @@ void PresolveDebug_AfterReduction(MCP* mcp) {
   const PresolveView v = Presolve_View(mcp);
   CheckCounts(v, true);
   CheckCounts(v, false);
-  const double* x0 = DenseVector_Array(Workspace_Vector(14));
+  if (v.x_evaluated == nullptr) Error_SolverError("PresolveDebug: no reference point.\n");
   const double* f0 = DenseVector_Array(Workspace_Vector(15));
-  if (DenseVector_Length(Workspace_Vector(14)) != v.n) {
-    Error_SolverError("PresolveDebug: no reference point.\n");
-  }
   for (std::int32_t i = 1; i <= v.n; ++i) {
-    if (!v.Fixed(i)) CheckRow(v, i, x0, f0);
+    if (!v.Fixed(i)) CheckRow(v, i, v.x_evaluated, f0);
   }
 }
 

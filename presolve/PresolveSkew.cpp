@@ -45,7 +45,6 @@
 #include "presolve/PresolveSkew.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "core/DenseVector.hpp"
 #include "core/Error.hpp"
@@ -201,8 +200,8 @@ double PickPoint(std::int32_t count, const double points[3]) {
 // many times what an evaluation at the solved value v would leave.
 bool ConstantIsStale(const RowActivity& act, double a, double v) {
   constexpr double kFarAway = 8.0;
-  const double rounding = Skew_Rounding(act.scale);
-  const double at_value = Skew_Rounding(std::fabs(act.c) + std::fabs(a * v));
+  const double rounding = Presolve_Rounding(act.scale);
+  const double at_value = Presolve_Rounding(std::fabs(act.c) + std::fabs(a * v));
   return rounding > kTol && rounding > kFarAway * at_value;
 }
 
@@ -247,14 +246,8 @@ RowSense Skew_Sense(double l, double u) {
   return RowSense::kBoxed;
 }
 
-double Skew_Rounding(double scale) {
-  // A few roundings, each within one unit in the last place of the scale.
-  constexpr double kRoundings = 16.0;
-  return kRoundings * std::numeric_limits<double>::epsilon() * scale;
-}
-
 double Skew_RowTolerance(const RowActivity& a) {
-  const double rounding = Skew_Rounding(a.scale);
+  const double rounding = Presolve_Rounding(a.scale);
   return std::isfinite(rounding) && rounding > kTol ? rounding : kTol;
 }
 

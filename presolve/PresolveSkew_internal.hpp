@@ -30,8 +30,6 @@ RowSense Skew_Sense(double l, double u);
 // fixed at values such as 1/3 by terms near 1e6 keeps about 1e-10 of
 // rounding in F, which must not make a solvable row infeasible).
 double Skew_RowTolerance(const RowActivity& a);
-// The rounding of a sum of terms whose magnitudes add up to scale.
-double Skew_Rounding(double scale);
 
 // The outcome of a row's activity bounds L, U (infinite where a marker is
 // set) against its constant c, with the tolerance tol.

@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "core/Options.hpp"
 #include "presolve/PresolveOptions.hpp"
@@ -27,6 +28,12 @@ struct MCP;
 // Tolerances and comparisons
 
 inline double Presolve_Infinity() { return Options_CommonDouble(COMMON_INFINITY); }
+// The rounding of a sum of terms whose magnitudes add up to scale: a few
+// roundings (a solved value, its product, the sums), each within one unit
+// in the last place of the scale.
+inline double Presolve_Rounding(double scale) {
+  return 16.0 * std::numeric_limits<double>::epsilon() * scale;
+}
 inline double Presolve_ZeroTolerance() { return Presolve_OptionDouble(PRESOLVE_ZERO_TOLERANCE); }
 inline double Presolve_JacobianTolerance() {
   return Presolve_OptionDouble(PRESOLVE_JACOBIAN_TOLERANCE);

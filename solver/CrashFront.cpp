@@ -103,8 +103,8 @@ std::int32_t CrashFront_Overshoot(CrashFront* front, const DenseVector* target,
   const double* t = DenseVector_Array(target);
   const double* l = DenseVector_Array(lower);
   const double* u = DenseVector_Array(upper);
-  std::int32_t* widened = IDenseVector_Array(front->widened);
   const std::int32_t* rule = IDenseVector_Array(front->previous);
+  std::int32_t* widened = IDenseVector_Array(front->widened);
   std::int32_t* codes = IDenseVector_Array(status);
   std::int32_t held = 0;
   for (std::int32_t i = 0; i < n; ++i) {

@@ -60,16 +60,16 @@ double Pick(std::int32_t count, const double* points, double saved) {
 
 bool Finite(double v) { return RowCompare_Finite(v, RowTolerance_Current().infinity); }
 
-// Fixes both variables at (vx, vy), refined on the block's rows. A value
-// that cannot be written down (a point of the solution line beyond an
-// infinite end), or a point at which the rows miss their conditions, leaves
-// the block alone.
 // The block's two rows for the checks of RowBlockRefine.hpp.
 RowBlockRows BlockRows(const TwoBlock& t) {
   return {2, {{t.a11, t.a12, 0.0}, {t.a21, t.a22, 0.0}, {0.0, 0.0, 0.0}},
           {t.b1, t.b2, 0.0}, {t.lx, t.ly, 0.0}, {t.ux, t.uy, 0.0}};
 }
 
+// Fixes both variables at (vx, vy), refined on the block's rows. A value
+// that cannot be written down (a point of the solution line beyond an
+// infinite end), or a point at which the rows miss their conditions, leaves
+// the block alone.
 int FixBoth(const TwoBlock& t, double vx, double vy, const char* label) {
   if (!Finite(vx) || !Finite(vy)) return ROW_CONTINUE;
   double values[3] = {vx, vy, 0.0};

@@ -3,7 +3,6 @@
 #include "presolve/rows/RowShared.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "core/DenseVector.hpp"
 #include "core/Options.hpp"
@@ -12,6 +11,7 @@
 #include "core/Workspace.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "presolve/PresolveRecord.hpp"
+#include "presolve/PresolveUtil.hpp"
 #include "presolve/Presolve_internal.hpp"
 #include "presolve/rows/RowCompare.hpp"
 
@@ -77,11 +77,7 @@ bool Row_EntryCounts(std::int32_t type, double a, double jactol) {
 }
 
 double Row_RoundedZero(double value, double scale) {
-  // A few roundings (a solved value, its product, the sums) each within one
-  // unit in the last place of the scale.
-  constexpr double kRoundings = 16.0;
-  const double ulp = std::numeric_limits<double>::epsilon();
-  if (!std::isfinite(scale) || !(std::fabs(value) <= kRoundings * ulp * scale)) return value;
+  if (!std::isfinite(scale) || !(std::fabs(value) <= Presolve_Rounding(scale))) return value;
   return 0.0;
 }
 

@@ -385,11 +385,6 @@ void Row_MergeCorners(double xl, double xu, double yl, double yu, TwoSolution* s
 
 namespace {
 
-// p - q for two products of the equations' coefficients (a determinant or
-// the test of two equations against each other): 0 when it cancels to
-// their rounding, so that equations equal up to rounding count as one.
-double CrossTerm(double p, double q) { return Row_RoundedDifference(p, q); }
-
 // The solutions on one edge, the variable held at its finite bound: the
 // other variable solves its own row (oa*v + oc*bound + os) and the held
 // variable's row (ra*v + rc*bound + rs) keeps its sign. The constants on
@@ -508,7 +503,7 @@ bool SolveWithoutX(const Cmp& cmp, double b, double r, double d, double s, doubl
     }
     return true;
   }
-  if (!cmp.Eq(CrossTerm(b * s, d * r), 0.0)) return true;  // contradicting equations
+  if (!cmp.Eq(Row_RoundedDifference(b * s, d * r), 0.0)) return true;  // contradicting equations
   double y;
   if (!cmp.Zero(b)) {
     y = -r / b;
@@ -536,7 +531,7 @@ bool PlaceSlanted(double p, double q, double w, std::int32_t code, double xl, do
 // The equations are singular with a or c non-zero.
 bool SolveWithX(const Cmp& cmp, double a, double b, double r, double c, double d, double s,
                 double xl, double xu, double yl, double yu, TwoSolution* t) {
-  if (!cmp.Zero(CrossTerm(c * r, a * s))) return true;  // parallel, distinct lines
+  if (!cmp.Zero(Row_RoundedDifference(c * r, a * s))) return true;  // parallel, distinct lines
   if (cmp.Zero(a)) {
     if (!cmp.Zero(d)) return PlaceSlanted(c, d, s, -4, xl, xu, yl, yu, t);
     SetCoeff(t, c, 0.0, s);
@@ -578,7 +573,7 @@ bool SolveTwoInto(const Cmp& cmp, double a, double b, double r, double c, double
   }
   t->nsol_eq = 0;
   SetCoeff(t, 0.0, 0.0, 0.0);
-  const double det = CrossTerm(a * d, c * b);
+  const double det = Row_RoundedDifference(a * d, c * b);
   bool settled;
   if (!cmp.Eq(det, 0.0)) {
     settled = SolveRegular(cmp, a, b, r, c, d, s, det, xl, xu, yl, yu, t);

@@ -352,7 +352,6 @@ std::uint32_t Seeds(std::uint32_t fallback) {
 }
 
 void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
-  (void)test;
   Tally t;
   int faults = 0;
   for (std::uint32_t seed = 1; seed <= seeds; ++seed) {

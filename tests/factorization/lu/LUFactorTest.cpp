@@ -291,8 +291,9 @@ TEST(LUFactorTest, TightStorageCompressesAndStillFactorsCorrectly) {
 // factors of the marked run, with storage to spare and while it grows. The
 // mark it leaves lies within the storage. A storage long enough for large
 // pages (2^18 positions) takes a fault per large page only: there the files
-// extend into fresh storage, compressing no more than with all of it marked. Dropping is off, as in the growth
-// test below (a drop makes the order in a row depend on the free space).
+// extend into fresh storage, compressing no more than with all of it
+// marked. Dropping is off, as in the growth test below (a drop makes the
+// order in a row depend on the free space).
 TEST(LUFactorTest, CompressingBeforeFreshStorageKeepsTheFactors) {
   struct Case {
     const char* name;
