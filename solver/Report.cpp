@@ -86,8 +86,7 @@ void Report_Initial(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int mask, in
   *written = WriteSections(context, sections);
 }
 
-void Report_Final(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int code, int mask,
-                  int* written) {
+void Report_Final(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int mask, int* written) {
   const ReportContext context{mcp, x, FJ, "Final", ReportMode(mask), mask};
   static const Section sections[] = {
       {COMMON_OUTPUT_FINAL_POINT, Report_Point},
@@ -97,7 +96,6 @@ void Report_Final(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int code, int 
       {COMMON_OUTPUT_FINAL_DEGENERACY_STATISTICS, Report_DegeneracyStatistics},
   };
   *written = WriteSections(context, sections);
-  *written |= Report_Exit(code, mask);
 }
 
 // ---------------------------------------------------------------------------

@@ -45,10 +45,10 @@ int Report_Exit(int code, int mask);
 void Report_Initial(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int mask, int* written);
 
 // Sections as the initial report under the output_final_* options, plus the
-// degeneracy statistics (output_final_degeneracy_statistics); then the exit
-// message of code (Report_Exit), so that every end of a solve prints one.
-void Report_Final(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int code, int mask,
-                  int* written);
+// degeneracy statistics (output_final_degeneracy_statistics). The exit
+// message (Report_Exit) follows once the solve's code is confirmed on the
+// caller's problem.
+void Report_Final(MCP* mcp, DenseVector* x, FunctionJacobian* FJ, int mask, int* written);
 
 // ---------------------------------------------------------------------------
 // Major iteration log.

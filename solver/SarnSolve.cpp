@@ -365,9 +365,18 @@ int ConfirmSolution(MCP* mcp, Information* info, int code) {
   if (mode != 0) {
     Output_Printf(mode, "\nResidual of the whole problem %5.4e: above the convergence tolerance.\n",
                   residual);
-    info->streams_written |= Report_Exit(TERMINATION_NO_PROGRESS, info->output_mask);
   }
   return TERMINATION_NO_PROGRESS;
+}
+
+// The end of every solve once its point is back in the caller's problem:
+// the code confirmed, then the exit message and the statistics, so that both
+// tell the code and the residual the caller gets.
+int EndSolve(MCP* mcp, Information* info, int code) {
+  code = ConfirmSolution(mcp, info, code);
+  info->streams_written |= Report_Exit(code, info->output_mask);
+  Sarn_Statistics(SummaryMode(), info);
+  return code;
 }
 
 // A solve that ends in its start (solved or refused by the start, or
@@ -384,12 +393,8 @@ int EndAtStart(MCP* mcp, Information* info, int code, void* timer) {
   info->gradient_steps = 0;
   info->restarts = 0;
   info->residual = code == TERMINATION_SOLVED ? 0.0 : Options_CommonDouble(COMMON_INFINITY);
-  if ((info->output_mask & (OUTPUT_LOG | OUTPUT_STATUS)) != 0) {
-    info->streams_written |= Report_Exit(code, info->output_mask);
-  }
-  Sarn_Statistics(SummaryMode(), info);
   MCP_Finish(mcp, code, MCP_FullX(mcp), MCP_FullBasis(mcp));
-  return ConfirmSolution(mcp, info, code);
+  return EndSolve(mcp, info, code);
 }
 
 // Runs the solve proper once the timer and the interrupt service are up.
@@ -410,13 +415,12 @@ int Run(MCP* mcp, Information* info, void* timer, bool* started) {
   SettleFinalPoint(mcp, ws);
   ws->elapsed = Timer_Query(timer);
   int written = 0;
-  Report_Final(mcp, ws->x, Pair(), code, info->output_mask, &written);
+  Report_Final(mcp, ws->x, Pair(), info->output_mask, &written);
   info->streams_written |= written;
   FillInformation(ws, info);
-  Sarn_Statistics(SummaryMode(), info);
   Sarn_Finish(mcp, code);
   *started = false;
-  code = ConfirmSolution(mcp, info, code);
+  code = EndSolve(mcp, info, code);
   if (interrupted) Interrupt_RestoreSignal();
   return code;
 }

@@ -265,6 +265,9 @@ TEST_F(PostsolveTest, APointSettledByThePresolveIsSolvedOnlyWithinTheTolerance) 
     ASSERT_EQ(z.size(), 1u);
     EXPECT_EQ(z[0], 1e6 / 7.0);
     EXPECT_EQ(Logged("above the convergence tolerance"), c.code != TERMINATION_SOLVED) << Log();
+    // One exit message, and it names the code the caller gets.
+    EXPECT_EQ(Logged("EXIT - solution found"), c.code == TERMINATION_SOLVED) << Log();
+    EXPECT_EQ(Logged("EXIT - no further progress"), c.code != TERMINATION_SOLVED) << Log();
   }
 }
 
