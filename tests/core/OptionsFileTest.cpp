@@ -122,6 +122,21 @@ TEST_F(OptionsFileTest, AMissingFileKeepsEveryValue) {
   EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), std::vector<std::string>{});
 }
 
+// A folder of the file's name (a "sarn.opt" folder in the working folder)
+// cannot be read as an option file: it is reported as such, not read as an
+// empty file that applied.
+TEST_F(OptionsFileTest, AFolderIsNoOptionFile) {
+  const std::string path = ::testing::TempDir() + "sarn_options_folder.opt";
+  ::rmdir(path.c_str());
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+  output()->Clear();
+  const OptionsSnapshot before = TakeSnapshot();
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_NO_FILE);
+  EXPECT_EQ(output()->status(), "Could not open options file: " + path + "\nUsing defaults.\n");
+  EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), std::vector<std::string>{});
+  ::rmdir(path.c_str());
+}
+
 TEST_F(OptionsFileTest, TheFileOverridesTheForcedLines) {
   for (const char* line : {"pre no", "cra_met none", "cra_per no", "lem_sta first"}) {
     ASSERT_EQ(Options_Set(options_, line), OPTIONS_APPLIED);
