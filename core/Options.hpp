@@ -232,7 +232,8 @@ int Options_SetOtherValue(Options* options, int group, const char* value, int in
 // OPTIONS_NOT_FOUND or OPTIONS_WRONG_TYPE ("Options: Set...: invalid
 // type.\n", mode 7). SetOther also returns OPTIONS_WRONG_TYPE for a code
 // outside the enumeration ("Options: SetOther: invalid value.\n") and
-// stores nothing then; it does not run the parser's action.
+// stores nothing then; it does not run the parser's action (a group that
+// acts on a code does so in its on_change hook).
 int Options_SetBoolean(Options* options, const char* name, int value);
 int Options_SetInt(Options* options, const char* name, int value);
 int Options_SetDouble(Options* options, const char* name, double value);

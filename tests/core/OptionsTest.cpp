@@ -310,15 +310,16 @@ TEST_F(OptionsTest, GroupsAreNumberedInOrderOfAddition) {
     const OptionGroup* group;
     int options;
     int types;
-  } shapes[] = {{&Factorization_OptionGroup, 17, 4},
-                {&Presolve_OptionGroup, 8, 3},
-                {&Sarn_OptionGroup, 66, 10},
-                {&Lemke_OptionGroup, 38, 5}};
+    void (*on_change)(int);
+  } shapes[] = {{&Factorization_OptionGroup, 17, 4, Factorization_OptionChanged},
+                {&Presolve_OptionGroup, 8, 3, nullptr},
+                {&Sarn_OptionGroup, 66, 10, nullptr},
+                {&Lemke_OptionGroup, 38, 5, nullptr}};
   for (const auto& s : shapes) {
     EXPECT_EQ(s.group->option_count, s.options);
     EXPECT_EQ(s.group->type_count, s.types);
     EXPECT_EQ(s.group->release, nullptr);
-    EXPECT_EQ(s.group->on_change, nullptr);
+    EXPECT_EQ(s.group->on_change, s.on_change);
   }
   EXPECT_EQ(Factorization_OptionGroup.on_common_change, Factorization_CommonOptionChanged);
   EXPECT_EQ(Presolve_OptionGroup.on_common_change, Presolve_CommonOptionChanged);
