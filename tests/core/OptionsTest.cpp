@@ -483,6 +483,11 @@ TEST_F(OptionsTest, ValueTextsOfEachType) {
       {"time_limit nan", false, "time_limit", 0.5},
       {"time_limit fast", false, "time_limit", 0.5},
       {"time_limit 1e-400", true, "time_limit", 0.0},  // underflow gives zero
+      {"time_limit inf", true, "time_limit", INFINITY},
+      // Every bound would count as infinite, 0 included.
+      {"infinity 0", false, "infinity", 1e20},
+      {"infinity -1e20", false, "infinity", 1e20},
+      {"infinity 1e25", true, "infinity", 1e25},
       {"crash_method smo", true, "crash_method", CRASH_METHOD_SMOOTH},
       {"crash_method Automatic", true, "crash_method", CRASH_METHOD_AUTOMATIC},
       {"crash_method fast", false, "crash_method", CRASH_METHOD_AUTOMATIC},
@@ -680,6 +685,11 @@ TEST_F(OptionsTest, SettersByNameCheckNameAndType) {
        "Options: SetOther: invalid value.\n"},
       {[](Options* o) { return Options_SetOther(o, "recovery_method", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetOther: invalid value.\n"},
+      // Doubles the option lines refuse are refused by name too.
+      {[](Options* o) { return Options_SetDouble(o, "convergence_tolerance", NAN); },
+       OPTIONS_WRONG_TYPE, "Options: SetDouble: invalid value.\n"},
+      {[](Options* o) { return Options_SetDouble(o, "infinity", 0.0); }, OPTIONS_WRONG_TYPE,
+       "Options: SetDouble: invalid value.\n"},
   };
   for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
     output()->Clear();
