@@ -110,6 +110,20 @@ class OptionExtremesTest : public DriverTest {
     return outcome;
   }
 
+  // Solves each problem with the options as they stand, under a memory
+  // bound no small solve reaches; false once a solve failed the test.
+  bool SolveEach(const std::vector<SweepProblem>& problems) {
+    CountingAllocator memory;
+    memory.refuse_above = kLargestSolveBlock;
+    for (const SweepProblem& p : problems) {
+      SCOPED_TRACE(p.problem.name);
+      const Outcome outcome = SolveOnce(p);
+      EXPECT_EQ(outcome.error.find("allocation failed"), std::string::npos) << outcome.error;
+      if (HasFailure()) return false;
+    }
+    return true;
+  }
+
   void SetInt(const TableOption& option, long long value) {
     const std::string text = std::to_string(value);
     ASSERT_EQ(Options_SetIntValue(options(), option.group, text.c_str(), option.index),
@@ -124,8 +138,6 @@ TEST_F(OptionExtremesTest, EveryIntegerOptionAtItsExtremesEndsEverySolveCleanly)
   ASSERT_GT(integers.size(), 30u);
   const long long extremes[] = {0, -1, INT_MIN, INT_MAX};
   const std::vector<SweepProblem> problems = SweepProblems();
-  CountingAllocator memory;
-  memory.refuse_above = kLargestSolveBlock;
   for (int rule = 0; rule < PIVOT_TYPE_COUNT; ++rule) {
     for (const TableOption& option : integers) {
       for (long long value : extremes) {
@@ -134,12 +146,7 @@ TEST_F(OptionExtremesTest, EveryIntegerOptionAtItsExtremesEndsEverySolveCleanly)
         Options_Default(options());
         ASSERT_EQ(Options_SetOther(options(), "lemke_pivot_type", rule), OPTIONS_STORED);
         SetInt(option, value);
-        for (const SweepProblem& p : problems) {
-          SCOPED_TRACE(p.problem.name);
-          const Outcome outcome = SolveOnce(p);
-          EXPECT_EQ(outcome.error.find("allocation failed"), std::string::npos) << outcome.error;
-          if (HasFailure()) return;
-        }
+        if (!SolveEach(problems)) return;
       }
     }
   }
@@ -154,8 +161,6 @@ TEST_F(OptionExtremesTest, EveryDoubleOptionAtItsExtremesEndsEverySolveCleanly) 
   ASSERT_GT(doubles.size(), 60u);
   const char* const extremes[] = {"0", "-1", "inf", "-inf", "1e300", "1e-300"};
   const std::vector<SweepProblem> problems = SweepProblems();
-  CountingAllocator memory;
-  memory.refuse_above = kLargestSolveBlock;
   for (const TableOption& option : doubles) {
     for (const char* value : extremes) {
       SCOPED_TRACE(option.name + " " + value);
@@ -163,12 +168,7 @@ TEST_F(OptionExtremesTest, EveryDoubleOptionAtItsExtremesEndsEverySolveCleanly) 
       if (Options_SetDoubleValue(options(), option.group, value, option.index) != OPTIONS_STORED) {
         continue;
       }
-      for (const SweepProblem& p : problems) {
-        SCOPED_TRACE(p.problem.name);
-        const Outcome outcome = SolveOnce(p);
-        EXPECT_EQ(outcome.error.find("allocation failed"), std::string::npos) << outcome.error;
-        if (HasFailure()) return;
-      }
+      if (!SolveEach(problems)) return;
     }
   }
   Options_Default(options());
