@@ -178,6 +178,15 @@ bool ParseDouble(const char* text, double* value) {
   return true;
 }
 
+// Whether a double may be stored in option (group, index). A NaN has no
+// meaning for any option (every comparison with it fails, so a tolerance or
+// a limit of NaN silently changes what the solver does), and an infinity of
+// zero or less would make every bound infinite, 0 included.
+bool DoubleAccepted(int group, int index, double value) {
+  if (std::isnan(value)) return false;
+  return group != OPTIONS_COMMON_GROUP || index != COMMON_INFINITY || value > 0.0;
+}
+
 // The option (group, index) when its type is the one given.
 Option* TypedOption(Options* options, int group, int index, int type) {
   Option* option = Options_Lookup(options, group, index);
@@ -425,7 +434,9 @@ int Options_SetIntValue(Options* options, int group, const char* value, int inde
 int Options_SetDoubleValue(Options* options, int group, const char* value, int index) {
   Option* option = TypedOption(options, group, index, OPTION_DOUBLE);
   double parsed = 0.0;
-  if (option == nullptr || !ParseDouble(value, &parsed)) return OPTIONS_INVALID_VALUE;
+  if (option == nullptr || !ParseDouble(value, &parsed) || !DoubleAccepted(group, index, parsed)) {
+    return OPTIONS_INVALID_VALUE;
+  }
   option->double_value = parsed;
   CallHooks(options, group, index, true);
   return OPTIONS_STORED;
@@ -484,6 +495,10 @@ int Options_SetDouble(Options* options, const char* name, double value) {
   if (option == nullptr) return OPTIONS_NOT_FOUND;
   if (option->type != OPTION_DOUBLE) {
     Output_Printf(OUTPUT_ALL, "Options: SetDouble: invalid type.\n");
+    return OPTIONS_WRONG_TYPE;
+  }
+  if (!DoubleAccepted(group, index, value)) {
+    Output_Printf(OUTPUT_ALL, "Options: SetDouble: invalid value.\n");
     return OPTIONS_WRONG_TYPE;
   }
   option->double_value = value;

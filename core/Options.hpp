@@ -216,7 +216,8 @@ constexpr long OPTIONS_FILE_BYTE_LIMIT = 1L << 20;
 //   Integer: a decimal number at the start (trailing text ignored) within
 //            the 32-bit range.
 //   Double:  a number at the start in any standard form (trailing text
-//            ignored); an overflow or a NaN is invalid.
+//            ignored); an overflow or a NaN is invalid, and so is an
+//            infinity of zero or less.
 //   Other:   a group enumeration; the group's parser for the option's type
 //            decides (and may act, e.g. select a back-end).
 int Options_SetBooleanValue(Options* options, int group, const char* value, int index);
@@ -232,7 +233,10 @@ int Options_SetOtherValue(Options* options, int group, const char* value, int in
 // OPTIONS_NOT_FOUND or OPTIONS_WRONG_TYPE ("Options: Set...: invalid
 // type.\n", mode 7). SetOther also returns OPTIONS_WRONG_TYPE for a code
 // outside the enumeration ("Options: SetOther: invalid value.\n") and
-// stores nothing then; it does not run the parser's action.
+// stores nothing then; it does not run the parser's action (a group that
+// acts on a code does so in its on_change hook). SetDouble refuses in the
+// same way ("Options: SetDouble: invalid value.\n") the doubles that the
+// option lines refuse: a NaN, and an infinity of zero or less.
 int Options_SetBoolean(Options* options, const char* name, int value);
 int Options_SetInt(Options* options, const char* name, int value);
 int Options_SetDouble(Options* options, const char* name, double value);

@@ -5,6 +5,7 @@
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -44,11 +45,17 @@ bool SetValue(Options* options, int group, int index, const char* value) {
 }
 
 // Opens the file for reading without ever waiting for data: a pipe or a
-// device that has nothing to give reads as ended instead of blocking.
+// device that has nothing to give reads as ended instead of blocking. A
+// folder opens but cannot be read: it is no option file.
 std::FILE* OpenNoWait(const char* file_name) {
 #if defined(__unix__) || defined(__APPLE__)
   const int fd = open(file_name, O_RDONLY | O_NONBLOCK);
   if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
   std::FILE* file = fdopen(fd, "r");
   if (file == nullptr) close(fd);
   return file;

@@ -41,7 +41,7 @@ Option Factorization_OptionTable[] = {
 
 OptionGroup Factorization_OptionGroup = {
     FACTORIZATION_OPTION_COUNT,       4,       Factorization_OptionTable, Factorization_Defaults,
-    nullptr,                          printers, parsers,                  nullptr,
+    nullptr,                          printers, parsers,                  Factorization_OptionChanged,
     Factorization_CommonOptionChanged, keyword_counts};
 
 void Factorization_AddOptions(Options* options) {
@@ -82,17 +82,32 @@ void Factorization_CommonOptionChanged(int index) {
   }
 }
 
+namespace {
+
+// Makes the back-end of a factorization_method code current.
+void SelectBackend(int code) {
+  if (code == FACTORIZATION_DENSE) {
+    DenseBasis_Select();
+  } else {
+    Factorization_Select();
+  }
+}
+
+}  // namespace
+
+void Factorization_OptionChanged(int index) {
+  if (index == FACTORIZATION_METHOD) {
+    SelectBackend(Factorization_OptionTable[FACTORIZATION_METHOD].int_value);
+  }
+}
+
 int Factorization_ParseMethod(const char* text, int* value) {
   int code = 0;
   if (!Options_ParseKeyword(text, Factorization_MethodKeywords, FACTORIZATION_METHOD_COUNT,
                             &code)) {
     return 0;
   }
-  if (code == FACTORIZATION_DENSE) {
-    DenseBasis_Select();
-  } else {
-    Factorization_Select();
-  }
+  SelectBackend(code);
   *value = code;
   return 1;
 }

@@ -74,6 +74,11 @@ void Factorization_Defaults();
 // output_factorization_singularities on. Any other change does nothing.
 void Factorization_CommonOptionChanged(int index);
 
+// The group's on_change hook: factorization_method makes the back-end of its
+// stored code current, so that a method set by name (Options_SetOther) takes
+// effect as an option line does. Any other option does nothing.
+void Factorization_OptionChanged(int index);
+
 // Parser of factorization_method: compares the first three characters of
 // text with "dense" and "sparse"; on a match stores the code in *value,
 // makes that back-end current and returns 1. No match: returns 0, stores

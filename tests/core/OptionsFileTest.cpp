@@ -111,6 +111,33 @@ TEST_F(OptionsFileTest, OutputNoSilencesTheEchoButNotTheErrors) {
   EXPECT_FALSE(Lemke_OptionBool(OUTPUT_LINEAR_MODEL));
 }
 
+// A file saved with carriage returns before its newlines, a last line with
+// no newline, duplicate names and mixed case read as the plain file would:
+// every type of value is taken, the last of two lines for one option wins.
+TEST_F(OptionsFileTest, CarriageReturnsAndAMissingLastNewlineChangeNothing) {
+  const std::string path = WriteFile(
+      "* saved elsewhere\r\n"
+      "\r\n"
+      "NMS No\r\n"
+      "major_iteration_limit 40\r\n"
+      "Major_Iteration_Limit 41\r\n"
+      "proximal_perturbation 1e-3\r\n"
+      "lemke_pivot_type Adaptive\r\n"
+      "factorization_method dense\r\n"
+      "presolve\r\n"
+      "crash_method none");
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_LINE_FAILED);
+  EXPECT_FALSE(Sarn_OptionBool(SARN_NMS));
+  EXPECT_EQ(Options_CommonInt(COMMON_MAJOR_ITERATION_LIMIT), 41);
+  EXPECT_EQ(Sarn_OptionDouble(SARN_PROXIMAL_PERTURBATION), 1e-3);
+  EXPECT_EQ(Lemke_OptionInt(LEMKE_PIVOT_TYPE), PIVOT_TYPE_ADAPTIVE);
+  EXPECT_EQ(Factorization_SelectedBackend(), FACTORIZATION_DENSE);
+  EXPECT_EQ(Sarn_OptionInt(SARN_CRASH_METHOD), CRASH_METHOD_NONE);
+  // A name with nothing but the carriage return behind it has no value.
+  EXPECT_NE(output()->status().find("Options: Read: Line 9 invalid: presolve"), std::string::npos);
+  EXPECT_TRUE(Presolve_OptionBool(PRESOLVE));
+}
+
 TEST_F(OptionsFileTest, AMissingFileKeepsEveryValue) {
   ASSERT_EQ(Options_Set(options_, "pre no"), OPTIONS_APPLIED);
   output()->Clear();
@@ -120,6 +147,21 @@ TEST_F(OptionsFileTest, AMissingFileKeepsEveryValue) {
   EXPECT_EQ(output()->status(), "Could not open options file: " + path + "\nUsing defaults.\n");
   EXPECT_EQ(output()->log(), output()->status());
   EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), std::vector<std::string>{});
+}
+
+// A folder of the file's name (a "sarn.opt" folder in the working folder)
+// cannot be read as an option file: it is reported as such, not read as an
+// empty file that applied.
+TEST_F(OptionsFileTest, AFolderIsNoOptionFile) {
+  const std::string path = ::testing::TempDir() + "sarn_options_folder.opt";
+  ::rmdir(path.c_str());
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+  output()->Clear();
+  const OptionsSnapshot before = TakeSnapshot();
+  EXPECT_EQ(Options_Read(options_, path.c_str()), OPTIONS_NO_FILE);
+  EXPECT_EQ(output()->status(), "Could not open options file: " + path + "\nUsing defaults.\n");
+  EXPECT_EQ(ChangedOptions(before, TakeSnapshot()), std::vector<std::string>{});
+  ::rmdir(path.c_str());
 }
 
 TEST_F(OptionsFileTest, TheFileOverridesTheForcedLines) {

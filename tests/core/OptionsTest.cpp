@@ -310,15 +310,16 @@ TEST_F(OptionsTest, GroupsAreNumberedInOrderOfAddition) {
     const OptionGroup* group;
     int options;
     int types;
-  } shapes[] = {{&Factorization_OptionGroup, 17, 4},
-                {&Presolve_OptionGroup, 8, 3},
-                {&Sarn_OptionGroup, 66, 10},
-                {&Lemke_OptionGroup, 38, 5}};
+    void (*on_change)(int);
+  } shapes[] = {{&Factorization_OptionGroup, 17, 4, Factorization_OptionChanged},
+                {&Presolve_OptionGroup, 8, 3, nullptr},
+                {&Sarn_OptionGroup, 66, 10, nullptr},
+                {&Lemke_OptionGroup, 38, 5, nullptr}};
   for (const auto& s : shapes) {
     EXPECT_EQ(s.group->option_count, s.options);
     EXPECT_EQ(s.group->type_count, s.types);
     EXPECT_EQ(s.group->release, nullptr);
-    EXPECT_EQ(s.group->on_change, nullptr);
+    EXPECT_EQ(s.group->on_change, s.on_change);
   }
   EXPECT_EQ(Factorization_OptionGroup.on_common_change, Factorization_CommonOptionChanged);
   EXPECT_EQ(Presolve_OptionGroup.on_common_change, Presolve_CommonOptionChanged);
@@ -482,6 +483,11 @@ TEST_F(OptionsTest, ValueTextsOfEachType) {
       {"time_limit nan", false, "time_limit", 0.5},
       {"time_limit fast", false, "time_limit", 0.5},
       {"time_limit 1e-400", true, "time_limit", 0.0},  // underflow gives zero
+      {"time_limit inf", true, "time_limit", INFINITY},
+      // Every bound would count as infinite, 0 included.
+      {"infinity 0", false, "infinity", 1e20},
+      {"infinity -1e20", false, "infinity", 1e20},
+      {"infinity 1e25", true, "infinity", 1e25},
       {"crash_method smo", true, "crash_method", CRASH_METHOD_SMOOTH},
       {"crash_method Automatic", true, "crash_method", CRASH_METHOD_AUTOMATIC},
       {"crash_method fast", false, "crash_method", CRASH_METHOD_AUTOMATIC},
@@ -679,6 +685,11 @@ TEST_F(OptionsTest, SettersByNameCheckNameAndType) {
        "Options: SetOther: invalid value.\n"},
       {[](Options* o) { return Options_SetOther(o, "recovery_method", 1); }, OPTIONS_WRONG_TYPE,
        "Options: SetOther: invalid value.\n"},
+      // Doubles the option lines refuse are refused by name too.
+      {[](Options* o) { return Options_SetDouble(o, "convergence_tolerance", NAN); },
+       OPTIONS_WRONG_TYPE, "Options: SetDouble: invalid value.\n"},
+      {[](Options* o) { return Options_SetDouble(o, "infinity", 0.0); }, OPTIONS_WRONG_TYPE,
+       "Options: SetDouble: invalid value.\n"},
   };
   for (size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
     output()->Clear();

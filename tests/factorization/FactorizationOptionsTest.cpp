@@ -56,6 +56,23 @@ TEST_F(FactorizationOptionsTest, MethodLinesChooseTheBackEnd) {
   EXPECT_EQ(Factorization_OptionInt(FACTORIZATION_METHOD), FACTORIZATION_SPARSE);
 }
 
+// A host that sets the method by name gets the back-end it names, as an
+// option line would: the back-end in use always agrees with the listing.
+TEST_F(FactorizationOptionsTest, MethodSetByNameChoosesTheBackEnd) {
+  for (int code : {FACTORIZATION_DENSE, FACTORIZATION_SPARSE, FACTORIZATION_DENSE}) {
+    SCOPED_TRACE(Factorization_MethodKeywords[code]);
+    ASSERT_EQ(Options_SetOther(options_, "factorization_method", code), OPTIONS_STORED);
+    EXPECT_EQ(Factorization_SelectedBackend(), code);
+  }
+  // A refused code changes neither the option nor the back-end.
+  EXPECT_EQ(Options_SetOther(options_, "factorization_method", FACTORIZATION_METHOD_COUNT),
+            OPTIONS_WRONG_TYPE);
+  EXPECT_EQ(Factorization_OptionInt(FACTORIZATION_METHOD), FACTORIZATION_DENSE);
+  EXPECT_EQ(Factorization_SelectedBackend(), FACTORIZATION_DENSE);
+  Options_Default(options_);
+  EXPECT_EQ(Factorization_SelectedBackend(), FACTORIZATION_SPARSE);
+}
+
 TEST_F(FactorizationOptionsTest, ParserAndPrinter) {
   int code = 7;
   EXPECT_EQ(Factorization_ParseMethod("xyz", &code), 0);
