@@ -285,7 +285,7 @@ inline void CheckNonFiniteColumnsAreSingular(bool pairs) {
     // `bad` as its only value.
     Matrix problem = MakeMatrix(3, 6, {{1, 1, 1.0}, {2, 2, 1.0}, {3, 3, 1.0}, {1, 4, 2.0},
                                        {3, 4, 1.0}, {1, 5, 4.0}, {2, 5, bad}, {3, 5, 1.0},
-                                       {2, 6, bad}});
+                                       {1, 6, bad}});
     for (int enter : {5, 6}) {
       SCOPED_TRACE("value " + std::to_string(bad) + " column " + std::to_string(enter));
       std::vector<int> order = {enter, 2, 3};
