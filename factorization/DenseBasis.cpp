@@ -37,6 +37,15 @@ int Rebuilt(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
   return status == BASIS_FACTORED ? BASIS_REBUILT : status;
 }
 
+// Whether every stored value of column j (1-based) is finite.
+bool ColumnFinite(const SparseMatrix_ColumnView& a, std::int32_t j) {
+  const std::int32_t first = a.start[j - 1] - 1;
+  for (std::int32_t l = first; l < first + a.length[j - 1]; ++l) {
+    if (!std::isfinite(a.value[l])) return false;
+  }
+  return true;
+}
+
 // Forward substitution with the unit lower triangular L on work[0..m-1].
 void ForwardL(double* const* W, double* work, std::int32_t m) {
   for (std::int32_t i = 1; i < m; ++i) {
@@ -175,6 +184,12 @@ int DenseBasis_Load(DenseBasis* d, SparseMatrix* A, IDenseVector* cols) {
       }
       W[r - 1][k] = a.value[l];
     }
+    // A column with an infinite or NaN value is loaded as zeros: the
+    // factorization then finds it singular (an infinite pivot would
+    // otherwise pass and divide the column's part of every solve to 0).
+    if (!ColumnFinite(a, j)) {
+      for (std::int32_t r = 0; r < m; ++r) W[r][k] = 0.0;
+    }
   }
   return 1;
 }
@@ -258,6 +273,9 @@ int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::
                       "columns.\n",
                       k, j, SparseMatrix_Cols(A));
   }
+
+  // An entering column with an infinite or NaN value leaves B singular.
+  if (!ColumnFinite(SparseMatrix_Columns(A), j)) return Rebuilt(d, A, cols);
 
   const double tolerance = PivotTolerance();
   double* const* W = d->W->row;

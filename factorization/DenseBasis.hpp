@@ -57,8 +57,10 @@ void DenseBasis_Size(DenseBasis* d, std::int32_t M, std::int32_t N, std::int32_t
 // Copies B into W: m := A's rows, n := length of cols, W := the m x n zero
 // matrix, P = Q = 1, 2, ..., and every stored entry (row r) of column
 // cols[k] of A goes to W(r - 1, k - 1) (a later entry of the same row
-// overwrites). Grows the capacities when the basis does not fit. A column
-// number outside 1..A's columns is a solver error. Returns 1.
+// overwrites); a column with an infinite or NaN value stays zero, so that
+// the factorization finds it singular. Grows the capacities when the basis
+// does not fit. A column number outside 1..A's columns is a solver error.
+// Returns 1.
 int DenseBasis_Load(DenseBasis* d, SparseMatrix* A, IDenseVector* cols);
 
 // Loads and factors B. Returns 0 (nonsingular) or 3 (a pivot of magnitude
@@ -71,7 +73,8 @@ int DenseBasis_Factor(DenseBasis* d, SparseMatrix* A, IDenseVector* cols);
 // Returns 2 after an update of the factors; 1 (or 3 when singular) when the
 // factors were rebuilt instead: k < 1, factorization_update_limit updates
 // reached, a negligible elimination step, or a final pivot below the pivot
-// tolerance, factors of a singular B, or no factors at all. k > n, or an
+// tolerance, factors of a singular B, no factors at all, or an entering
+// column with an infinite or NaN value (B is then singular). k > n, or an
 // entering column that A does not have, is a solver error raised before
 // the factors change.
 int DenseBasis_Replace(DenseBasis* d, SparseMatrix* A, IDenseVector* cols, std::int32_t k);

@@ -449,11 +449,19 @@ int Factorization_Load(Factorization* f, SparseMatrix* A, IDenseVector* cols) {
   Factorization_Resize(f, count);
   if (count > f->lu.storage_length) Error_SolverError("nnz > maxNNZ");
 
+  // A column with an infinite or NaN value is loaded empty: the engine then
+  // reports it singular, and the value reaches neither the factors of the
+  // other columns nor the updates that follow.
   std::int32_t e = 0;
   for (std::int32_t k = 0; k < n; ++k) {
     const std::int32_t first = a.start[column[k] - 1] - 1;
     const std::int32_t last = first + a.length[column[k] - 1];
+    const std::int32_t column_start = e;
     for (std::int32_t l = first; l < last; ++l, ++e) {
+      if (!std::isfinite(a.value[l])) {
+        e = column_start;
+        break;
+      }
       f->lu.lu_row_index[e] = a.row[l];
       f->lu.lu_col_index[e] = k + 1;
       f->lu.lu_value[e] = a.value[l];
@@ -555,6 +563,8 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
       Error_SolverError("Factorization: Replace: row %d of column %d outside 1..%d.\n", a.row[l],
                         j, f->m);
     }
+    // An entering column with an infinite or NaN value leaves B singular.
+    if (!std::isfinite(a.value[l])) return Rebuilt(f, A, cols);
     v[a.row[l] - 1] = a.value[l];
   }
 

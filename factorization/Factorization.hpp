@@ -64,8 +64,10 @@ void Factorization_Destroy(Factorization* f);
 void Factorization_Size(Factorization* f, std::int32_t M, std::int32_t N, std::int32_t nnz);
 
 // Copies B into the engine's entry arrays (row index, position k in B,
-// value), growing the arrays and the storage first. A column number outside
-// 1..A's columns is a solver error. Returns 1.
+// value), growing the arrays and the storage first; a column with an
+// infinite or NaN value is loaded without entries, so that the factorization
+// reports it singular. A column number outside 1..A's columns is a solver
+// error. Returns 1.
 int Factorization_Load(Factorization* f, SparseMatrix* A, IDenseVector* cols);
 
 // Storage growth before a load of `entries` entries, from the options and
@@ -93,7 +95,8 @@ int Factorization_UpdateCheck(Factorization* f);
 // it). The entering column is taken from A itself. Returns 2 after an
 // update; 1 (or 3 when singular) when the factors were rebuilt instead: k <
 // 1, the update limit reached, no usable factors, an update the engine
-// refused, or an update that leaves B singular. k > n is a solver error.
+// refused, an update that leaves B singular, or an entering column with an
+// infinite or NaN value (B is then singular). k > n is a solver error.
 int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols, std::int32_t k);
 
 // x := B^-1 b (x gets length n) and x := B^-T b (x gets length m). b must

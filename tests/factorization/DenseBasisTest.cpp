@@ -167,6 +167,10 @@ TEST_F(DenseBasisTest, ReplaceThatMakesTheBasisSingularReportsIt) {
   }
 }
 
+TEST_F(DenseBasisTest, ColumnsWithInfiniteOrNaNValuesAreSingular) {
+  CheckNonFiniteColumnsAreSingular(false);
+}
+
 // After a singular factorization the factors are incomplete: a replace
 // reports the basis as it now stands, singular or rebuilt.
 TEST_F(DenseBasisTest, ReplaceAfterASingularFactorization) {

@@ -237,6 +237,10 @@ TEST_F(FactorizationTest, ReplaceThatMakesTheBasisSingularReportsIt) {
   }
 }
 
+TEST_F(FactorizationTest, ColumnsWithInfiniteOrNaNValuesAreSingular) {
+  CheckNonFiniteColumnsAreSingular(true);
+}
+
 // The update takes the entering column from A: a solve with an unrelated
 // right-hand side between the entering-column solve and the replace, or no
 // solve at all, leaves the factors right.
