@@ -97,6 +97,7 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
 }  // namespace
 
 int Row_OneBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower, double* upper,
-                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t*) {
+                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t*,
+                 const double*) {
   return OneRow(mcp, level, counter, rows[0], lower[0], upper[0], coef[0][0], constant[0]);
 }

@@ -133,6 +133,25 @@ TEST_F(RowBlockTwoTest, EachOutcome) {
   }
 }
 
+// Rows 1 and 2 are proportional (F1 = 20 F2) up to the rounding of their
+// decimal data, and their constants at the working point (near 7.5 and
+// 0.375) are formed from terms near 33000 in the fixed x3. Tested against
+// each other on the scale of the constants alone, the two equations looked
+// contradicting: the block lost its line of solutions x2 = 1/128, fixed x2
+// at its lower bound, and row 4 (which needs x2 >= 1/128) was then called
+// infeasible.
+TEST_F(RowBlockTwoTest, ConstantsCarryTheRoundingOfTheTermsThatFormedThem) {
+  const LinearProblem p =
+      Lcp({{0, -960, 330000.4, 0}, {0, -48, 16500.02, 0}, {0, 0, 1, 0}, {0, 3.5, 0, 0}},
+          {-32992.54, -1649.627, 0, -0.02734375}, {-448, -0.0546875, 0.1, 3.5},
+          {kInf, kInf, 0.1, kInf});
+  MCP* mcp = Ready(p, {0, 0, 0.1, 3.5});
+  const BlockRun run = RunBlocks(mcp);
+  EXPECT_NE(run.status, ROW_INFEASIBLE) << output()->log();
+  ExpectConsistent(mcp);
+  CheckAgainstProblem(mcp, run.status);
+}
+
 // Random small-integer blocks, boxes with finite and infinite ends, with
 // and without columns reaching out into a random third row (which, without
 // its own variable, is an equation that a careless choice among several
