@@ -46,7 +46,7 @@ double RangeSlack(const PresolveView& v, std::int32_t i, std::int32_t j, const R
     if (v.entry_column[p] != j || RowCompare_Eq(v.value[p], 0.0, tol.jactol, tol.infinity)) {
       continue;
     }
-    return std::fmax(tol.zerotol, Row_PointTolerance() / std::fabs(v.value[p]));
+    return std::fmax(tol.zerotol, Row_RootTolerance(v.value[p]));
   }
   return tol.zerotol;
 }
@@ -117,7 +117,7 @@ int Row_ForceZero(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* co
   }
   if (set.count == 0) {
     // A constant within rounding of 0 may be met anywhere: left alone.
-    if (std::fabs(f) <= Row_PointTolerance()) return ROW_HANDLED;
+    if (Row_InfiniteSideMayBeRounding(f, v.lower[i - 1], v.upper[i - 1])) return ROW_HANDLED;
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
   }
   if (set.count == 1) {
@@ -193,7 +193,7 @@ int Row_ForceOneImply(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
     // tolerance of row i (measured on F_i) past a bound of x_j is that
     // bound: the bound may be another row's root, rounded apart.
     const double root = -b / a;
-    const double slack = Row_PointTolerance() / std::fabs(a);
+    const double slack = Row_RootTolerance(a);
     double value = root;
     if (std::fabs(RowCompare_Median(v.lower[j - 1], root, v.upper[j - 1]) - root) <= slack) {
       value = RowCompare_Median(v.lower[j - 1], root, v.upper[j - 1]);

@@ -76,6 +76,19 @@ double Row_RoundedZero(double value, double scale);
 // alone.
 double Row_PointTolerance();
 
+// A row value that may be rounding alone: within Row_PointTolerance of 0.
+bool Row_MayBeRounding(double value);
+
+// A non-zero row value that would put its variable at the bound on its side
+// (the lower bound for value > 0, the upper for value < 0) where that bound
+// is infinite, which proves the row infeasible, while the value may be
+// rounding alone (Row_MayBeRounding): a rule leaves such a row alone.
+bool Row_InfiniteSideMayBeRounding(double value, double lower, double upper);
+
+// How far the root of a row with coefficient a (not 0) may move while the
+// row stays within Row_PointTolerance of 0.
+double Row_RootTolerance(double a);
+
 // value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
 double Row_RoundedDifference(double value, double term);
 
