@@ -70,10 +70,7 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
   // row to the solver.
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points)) return ROW_CONTINUE;
   if (set.count == 0) {
-    const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
-                              {u, 0.0, 0.0}};
-    const double saved[3] = {SavedX(mcp, x), 0.0, 0.0};
-    if (Row_BlockHasPoint(row, saved)) return ROW_CONTINUE;
+    if (Row_OneRowHasPoint(a, b, l, u, SavedX(mcp, x))) return ROW_CONTINUE;
     return Row_BlockInfeasible(mcp, &x, 1, "OneRow", "Infeasible");
   }
   if (set.count == 1) return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);

@@ -158,6 +158,13 @@ bool Row_BlockHasPoint(const RowBlockRows& blk, const double saved[3]) {
   return FindPoint(blk, saved, nullptr);
 }
 
+bool Row_OneRowHasPoint(double a, double b, double l, double u, double saved) {
+  const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
+                            {u, 0.0, 0.0}};
+  const double at[3] = {saved, 0.0, 0.0};
+  return Row_BlockHasPoint(row, at);
+}
+
 bool Row_BlockHasOtherPoint(const RowBlockRows& blk, const double saved[3],
                             const double point[3]) {
   return FindPoint(blk, saved, point);

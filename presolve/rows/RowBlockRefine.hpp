@@ -39,6 +39,10 @@ struct RowBlockRows {
 // inside at its saved value (saved[0..k-1]), in every combination.
 [[nodiscard]] bool Row_BlockHasPoint(const RowBlockRows& block, const double saved[3]);
 
+// Row_BlockHasPoint for the one row a*x + b perp l <= x <= u, x saved at
+// saved.
+[[nodiscard]] bool Row_OneRowHasPoint(double a, double b, double l, double u, double saved);
+
 // Whether a point of that search (Row_BlockHasPoint) lies apart from point
 // (by more than 1e-7 relative in some variable): a rule that fixes point as
 // the block's only solution, while a column reaches outside the block,

@@ -162,10 +162,7 @@ int Row_ForceOne(MCP* mcp, std::int32_t level, std::int32_t i, double l, double 
   // row is left alone.
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points) || set.count < 0) return ROW_HANDLED;
   if (set.count == 0) {
-    const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
-                              {u, 0.0, 0.0}};
-    const double saved[3] = {RowForce_Saved(mcp)[i - 1], 0.0, 0.0};
-    if (Row_BlockHasPoint(row, saved)) return ROW_HANDLED;
+    if (Row_OneRowHasPoint(a, b, l, u, RowForce_Saved(mcp)[i - 1])) return ROW_HANDLED;
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row One", " Infeasible");
   }
   if (set.count == 1) return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row One", counter);
