@@ -65,6 +65,7 @@ int FixOwn(MCP* mcp, std::int32_t level, std::int32_t x, double value, const cha
 // ROW_CONTINUE, ROW_HANDLED or ROW_INFEASIBLE.
 int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, double l,
            double u, double a, double b) {
+  const RowTolerance tol = RowTolerance_Current();
   SolutionSet set;
   // A solution beyond an infinite end cannot be written down: leave the
   // row to the solver.
@@ -73,7 +74,13 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
     if (Row_OneRowHasPoint(a, b, l, u, SavedX(mcp, x))) return ROW_CONTINUE;
     return Row_BlockInfeasible(mcp, &x, 1, "OneRow", "Infeasible");
   }
-  if (set.count == 1) return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);
+  if (set.count == 1) {
+    if (RowCompare_Eq(a, 0.0, tol.jactol, tol.infinity) &&
+        Row_ConstantSettlesOnRounding(b, ColumnCount(mcp, x))) {
+      return ROW_CONTINUE;
+    }
+    return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);
+  }
   if (set.count > 1) {
     // Any of the points solves the row; one may be chosen only when x
     // appears in no other row.

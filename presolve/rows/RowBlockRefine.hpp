@@ -35,8 +35,10 @@ struct RowBlockRows {
 [[nodiscard]] bool Row_RefineBlockPoint(const RowBlockRows& block, double values[3]);
 
 // Whether some point meets the block's rows within the tolerance: each
-// variable at a finite bound, or inside with its row solved for it, or
-// inside at its saved value (saved[0..k-1]), in every combination.
+// variable at a finite bound, or inside at its saved value
+// (saved[0..k-1]), or inside and solved for, the solved variables together
+// from as many rows of the block (their own or others), in every
+// combination.
 [[nodiscard]] bool Row_BlockHasPoint(const RowBlockRows& block, const double saved[3]);
 
 // Row_BlockHasPoint for the one row a*x + b perp l <= x <= u, x saved at

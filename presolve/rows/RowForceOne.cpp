@@ -121,6 +121,7 @@ int Row_ForceZero(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* co
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
   }
   if (set.count == 1) {
+    if (Row_ConstantSettlesOnRounding(f, v.col_count[i - 1])) return ROW_HANDLED;
     return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row Zero", counter);
   }
   if (set.count < 0) {

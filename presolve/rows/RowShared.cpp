@@ -112,6 +112,10 @@ bool Row_InfiniteSideMayBeRounding(double value, double lower, double upper) {
          Row_MayBeRounding(value);
 }
 
+bool Row_ConstantSettlesOnRounding(double b, std::int32_t col_count) {
+  return col_count != 0 && Row_MayBeRounding(b);
+}
+
 double Row_RootTolerance(double a) { return Row_PointTolerance() / std::fabs(a); }
 
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }

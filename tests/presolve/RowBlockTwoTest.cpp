@@ -152,6 +152,23 @@ TEST_F(RowBlockTwoTest, ConstantsCarryTheRoundingOfTheTermsThatFormedThem) {
   CheckAgainstProblem(mcp, run.status);
 }
 
+// Row 2 is the constant -3e-12, rounding that values fixed through other
+// rows may leave in a row that vanishes. Taken exactly, it puts x2 at its
+// upper bound 0, where row 1 has no solution; but x1 = 0, x2 = -3 (x2
+// settled by row 1 rather than its own) meets both rows within the point
+// tolerance. Neither the block nor row 2 alone may settle anything on that
+// rounding: nothing is fixed and nothing called infeasible.
+TEST_F(RowBlockTwoTest, ARowThatMayVanishSettlesNothing) {
+  const LinearProblem p = Lcp({{-1, 1}, {0, 0}}, {3, -3e-12}, {-kInf, -kInf}, {0, 0});
+  MCP* mcp = Ready(p, {0, 0});
+  const BlockRun run = RunBlocks(mcp);
+  EXPECT_EQ(run.status, ROW_CONTINUE) << output()->log();
+  EXPECT_EQ(run.one + run.two, 0);
+  EXPECT_EQ(Lower(mcp), p.lower);
+  EXPECT_EQ(Upper(mcp), p.upper);
+  ExpectConsistent(mcp);
+}
+
 // Random small-integer blocks, boxes with finite and infinite ends, with
 // and without columns reaching out into a random third row (which, without
 // its own variable, is an equation that a careless choice among several
