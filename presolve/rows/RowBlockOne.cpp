@@ -65,18 +65,22 @@ int FixOwn(MCP* mcp, std::int32_t level, std::int32_t x, double value, const cha
 // ROW_CONTINUE, ROW_HANDLED or ROW_INFEASIBLE.
 int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, double l,
            double u, double a, double b) {
+  const RowTolerance tol = RowTolerance_Current();
   SolutionSet set;
   // A solution beyond an infinite end cannot be written down: leave the
   // row to the solver.
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points)) return ROW_CONTINUE;
   if (set.count == 0) {
-    const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
-                              {u, 0.0, 0.0}};
-    const double saved[3] = {SavedX(mcp, x), 0.0, 0.0};
-    if (Row_BlockHasPoint(row, saved)) return ROW_CONTINUE;
+    if (Row_OneRowHasPoint(a, b, l, u, SavedX(mcp, x))) return ROW_CONTINUE;
     return Row_BlockInfeasible(mcp, &x, 1, "OneRow", "Infeasible");
   }
-  if (set.count == 1) return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);
+  if (set.count == 1) {
+    if (RowCompare_Eq(a, 0.0, tol.jactol, tol.infinity) &&
+        Row_ConstantSettlesOnRounding(b, ColumnCount(mcp, x))) {
+      return ROW_CONTINUE;
+    }
+    return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);
+  }
   if (set.count > 1) {
     // Any of the points solves the row; one may be chosen only when x
     // appears in no other row.
@@ -97,6 +101,7 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
 }  // namespace
 
 int Row_OneBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower, double* upper,
-                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t*) {
+                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t*,
+                 const double*) {
   return OneRow(mcp, level, counter, rows[0], lower[0], upper[0], coef[0][0], constant[0]);
 }

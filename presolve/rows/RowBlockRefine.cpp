@@ -48,19 +48,20 @@ bool SolveSmall(int n, double m[3][3], double r[3], double x[3]) {
   return true;
 }
 
-// One Newton step on the rows of the n variables inside[] (the others
-// held); false when there is none or their matrix is singular.
-bool StepOn(const RowBlockRows& blk, const int* inside, int n, double* v) {
+// One Newton step for the n variables vars[] on the n rows rows[] (the
+// other variables held); false when there is none or their matrix is
+// singular.
+bool StepOn(const RowBlockRows& blk, const int* rows, const int* vars, int n, double* v) {
   if (n == 0) return false;
   double m[3][3];
   double r[3];
   double d[3];
   for (int i = 0; i < n; ++i) {
-    r[i] = -RowValue(blk, inside[i], v);
-    for (int j = 0; j < n; ++j) m[i][j] = blk.a[inside[i]][inside[j]];
+    r[i] = -RowValue(blk, rows[i], v);
+    for (int j = 0; j < n; ++j) m[i][j] = blk.a[rows[i]][vars[j]];
   }
   if (!SolveSmall(n, m, r, d)) return false;
-  for (int i = 0; i < n; ++i) v[inside[i]] += d[i];
+  for (int i = 0; i < n; ++i) v[vars[i]] += d[i];
   return true;
 }
 
@@ -71,7 +72,7 @@ bool Step(const RowBlockRows& blk, double* v) {
   for (int j = 0; j < blk.k; ++j) {
     if (blk.lower[j] < v[j] && v[j] < blk.upper[j]) inside[n++] = j;
   }
-  return StepOn(blk, inside, n, v);
+  return StepOn(blk, inside, inside, n, v);
 }
 
 // |v - mid(l, u, v - F)|: how far row i misses its condition.
@@ -96,10 +97,24 @@ bool MeetsRows(const RowBlockRows& blk, double* v) {
 // Where a variable sits in a trial point of Row_BlockHasPoint.
 enum Place { kAtLower, kAtUpper, kSolved, kAtSaved, kPlaces };
 
+// The rows of the block in row_mask (bit i: row i), in order; their count.
+int RowsOf(int k, int row_mask, int* rows) {
+  int n = 0;
+  for (int i = 0; i < k; ++i) {
+    if ((row_mask >> i) & 1) rows[n++] = i;
+  }
+  return n;
+}
+
 // The trial point of one combination of places (code: base kPlaces, one
-// digit per variable); false when a place does not exist (an infinite
-// bound) or the solved rows are singular.
-bool TrialPoint(const RowBlockRows& blk, const double* saved, int code, double* v) {
+// digit per variable), the solved variables taken from the rows in
+// row_mask (as many as there are solved variables: a variable inside its
+// bounds may be settled by another row of the block than its own, whose
+// own row then meets its condition up to rounding); false when a place
+// does not exist (an infinite bound), the counts differ or the solved rows
+// are singular.
+bool TrialPoint(const RowBlockRows& blk, const double* saved, int code, int row_mask,
+                double* v) {
   const double inf = RowTolerance_Current().infinity;
   int solved[3];
   int n = 0;
@@ -114,8 +129,10 @@ bool TrialPoint(const RowBlockRows& blk, const double* saved, int code, double* 
       v[j] = RowCompare_Finite(saved[j], inf) ? saved[j] : 0.0;
     }
   }
+  int rows[3];
+  if (RowsOf(blk.k, row_mask, rows) != n) return false;
   for (int s = 0; s < kSteps; ++s) {
-    if (!StepOn(blk, solved, n, v)) return n == 0;
+    if (!StepOn(blk, rows, solved, n, v)) return n == 0;
   }
   return true;
 }
@@ -136,17 +153,24 @@ namespace {
 
 constexpr double kApart = 1e-7;
 
+// v differs from point by more than kApart (relative) in some variable.
+bool Apart(const RowBlockRows& blk, const double* v, const double* point) {
+  for (int j = 0; j < blk.k; ++j) {
+    if (std::fabs(v[j] - point[j]) > kApart * std::fmax(1.0, std::fabs(point[j]))) return true;
+  }
+  return false;
+}
+
 // Whether some trial point meets the rows (and, with point, lies apart from
 // it).
 bool FindPoint(const RowBlockRows& blk, const double* saved, const double* point) {
   int combinations = 1;
   for (int j = 0; j < blk.k; ++j) combinations *= kPlaces;
   for (int code = 0; code < combinations; ++code) {
-    double v[3] = {0.0, 0.0, 0.0};
-    if (!TrialPoint(blk, saved, code, v) || !MeetsRows(blk, v)) continue;
-    if (point == nullptr) return true;
-    for (int j = 0; j < blk.k; ++j) {
-      if (std::fabs(v[j] - point[j]) > kApart * std::fmax(1.0, std::fabs(point[j]))) return true;
+    for (int row_mask = 0; row_mask < (1 << blk.k); ++row_mask) {
+      double v[3] = {0.0, 0.0, 0.0};
+      if (!TrialPoint(blk, saved, code, row_mask, v) || !MeetsRows(blk, v)) continue;
+      if (point == nullptr || Apart(blk, v, point)) return true;
     }
   }
   return false;
@@ -156,6 +180,13 @@ bool FindPoint(const RowBlockRows& blk, const double* saved, const double* point
 
 bool Row_BlockHasPoint(const RowBlockRows& blk, const double saved[3]) {
   return FindPoint(blk, saved, nullptr);
+}
+
+bool Row_OneRowHasPoint(double a, double b, double l, double u, double saved) {
+  const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
+                            {u, 0.0, 0.0}};
+  const double at[3] = {saved, 0.0, 0.0};
+  return Row_BlockHasPoint(row, at);
 }
 
 bool Row_BlockHasOtherPoint(const RowBlockRows& blk, const double saved[3],

@@ -35,9 +35,15 @@ struct RowBlockRows {
 [[nodiscard]] bool Row_RefineBlockPoint(const RowBlockRows& block, double values[3]);
 
 // Whether some point meets the block's rows within the tolerance: each
-// variable at a finite bound, or inside with its row solved for it, or
-// inside at its saved value (saved[0..k-1]), in every combination.
+// variable at a finite bound, or inside at its saved value
+// (saved[0..k-1]), or inside and solved for, the solved variables together
+// from as many rows of the block (their own or others), in every
+// combination.
 [[nodiscard]] bool Row_BlockHasPoint(const RowBlockRows& block, const double saved[3]);
+
+// Row_BlockHasPoint for the one row a*x + b perp l <= x <= u, x saved at
+// saved.
+[[nodiscard]] bool Row_OneRowHasPoint(double a, double b, double l, double u, double saved);
 
 // Whether a point of that search (Row_BlockHasPoint) lies apart from point
 // (by more than 1e-7 relative in some variable): a rule that fixes point as

@@ -26,6 +26,7 @@ struct TwoBlock {
   std::int32_t x, y;
   double lx, ux, ly, uy;
   double a11, a12, b1, a21, a22, b2;
+  double b1_scale, b2_scale;  // the magnitudes of the terms that formed b1, b2
   double sx, sy;
   bool x_inside, y_inside;
 };
@@ -38,11 +39,15 @@ std::int32_t Counting(double a, double b, const RowTolerance& tol) {
 
 TwoBlock Read(MCP* mcp, std::int32_t level, const std::int32_t* rows, const double* lower,
               const double* upper, double (*coef)[4], const double* constant,
-              std::int32_t* counter, std::int32_t* wbd) {
+              std::int32_t* counter, std::int32_t* wbd, const double* scale) {
   const RowTolerance tol = RowTolerance_Current();
   TwoBlock t{mcp, level, counter, wbd, rows[0], rows[1], lower[0], upper[0], lower[1], upper[1],
              coef[0][0], coef[0][1], constant[0], coef[1][0], coef[1][1], constant[1],
-             0.0, 0.0, false, false};
+             0.0, 0.0, 0.0, 0.0, false, false};
+  if (scale != nullptr) {
+    t.b1_scale = scale[0];
+    t.b2_scale = scale[1];
+  }
   const DenseVector* saved = MCP_PresolveSavedX(mcp);
   t.sx = DenseVector_Value(saved, t.x);
   t.sy = DenseVector_Value(saved, t.y);
@@ -231,7 +236,8 @@ int TwoRow(const TwoBlock& t) {
   TwoSolution s;
   // Solutions beyond an infinite end cannot be written down: leave the
   // block to the solver.
-  if (!Row_SolveTwo(t.a11, t.a12, t.b1, t.a21, t.a22, t.b2, t.lx, t.ux, t.ly, t.uy, &s)) {
+  if (!Row_SolveTwoScaled(t.a11, t.a12, t.b1, t.a21, t.a22, t.b2, t.b1_scale, t.b2_scale, t.lx,
+                          t.ux, t.ly, t.uy, &s)) {
     return ROW_CONTINUE;
   }
   const bool edges_empty = s.nsol_xl == 0 && s.nsol_xu == 0 && s.nsol_yl == 0 && s.nsol_yu == 0;
@@ -255,6 +261,7 @@ int TwoRow(const TwoBlock& t) {
 }  // namespace
 
 int Row_TwoBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower, double* upper,
-                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd) {
-  return TwoRow(Read(mcp, level, rows, lower, upper, coef, constant, counter, wbd));
+                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd,
+                 const double* scale) {
+  return TwoRow(Read(mcp, level, rows, lower, upper, coef, constant, counter, wbd, scale));
 }

@@ -12,7 +12,9 @@ struct MCP;
 // The rule for a gathered 2 x 2 block (see RowBlockRule in RowBlocks.hpp):
 // x = rows[0], y = rows[1]; F_x = coef[0][0]*x + coef[0][1]*y + constant[0],
 // F_y = coef[1][0]*x + coef[1][1]*y + constant[1]. counter counts the
-// variables fixed, wbd those whose bounds were tightened. Returns
+// variables fixed, wbd those whose bounds were tightened; scale holds the
+// scales of the two constants (null: their magnitudes). Returns
 // ROW_CONTINUE (nothing fixed), ROW_HANDLED or ROW_INFEASIBLE.
 int Row_TwoBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower, double* upper,
-                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd);
+                 double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd,
+                 const double* scale = nullptr);

@@ -129,7 +129,7 @@ void Row_BlockEntryGone(std::int32_t r) {
 void Row_BlockRowGone(std::int32_t r) { BlockCounts()[r - 1] = 0; }
 
 int GetBlock(MCP* mcp, std::int32_t row, std::int32_t* rows, double* lower, double* upper,
-             double (*coef)[4], double* constant) {
+             double (*coef)[4], double* constant, double* scale) {
   const PresolveView v = Presolve_View(mcp);
   const double jactol = RowTolerance_Current().jactol;
   const std::int32_t* counts = BlockCounts();
@@ -143,10 +143,12 @@ int GetBlock(MCP* mcp, std::int32_t row, std::int32_t* rows, double* lower, doub
     if (failure != 0) return failure;
   }
   const double* saved = DenseVector_Array(MCP_PresolveSavedX(mcp));
+  for (std::int32_t i = 0; scale != nullptr && i < kBlockLimit; ++i) scale[i] = 0.0;
   for (std::int32_t i = 0; i < k; ++i) {
     RowSum sum = RowSum_StartRow(v, saved, rows[i]);
     for (std::int32_t m = 0; m < k; ++m) RowSum_Take(&sum, coef[i][m] * saved[rows[m] - 1]);
     constant[i] = RowSum_Value(sum);
+    if (scale != nullptr) scale[i] = sum.scale;
   }
   if (Row_TraceLevel() >= 3) TraceBlock(row, k, rows, lower, upper, coef, constant);
   return k;
@@ -163,12 +165,12 @@ int Row_Blocks(MCP* mcp, std::int32_t level, std::int32_t* one, std::int32_t* tw
     const std::int32_t row = PresolveQueue_Take();
     if (marks[row - 1] == 0) continue;
     const int k = GetBlock(mcp, row, block.rows, block.lower, block.upper, block.coef,
-                           block.constant);
+                           block.constant, block.scale);
     if (k == -3) return ROW_CANNOT;
     // Too large or not linear: skipped; four rows get no rule.
     if (k < 1 || k > 3) continue;
     const int status = rules[k - 1](mcp, level, block.rows, block.lower, block.upper, block.coef,
-                                    block.constant, counters[k - 1], wbd);
+                                    block.constant, counters[k - 1], wbd, block.scale);
     if (status == ROW_INFEASIBLE || status == ROW_CANNOT) return status;
   }
   return ROW_CONTINUE;

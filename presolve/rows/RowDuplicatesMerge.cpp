@@ -117,20 +117,13 @@ int Fix(const Pair& p, const Side& s, double value, const char* label) {
 // whenever row Y does.
 bool MayDrop(const Side& x, const Side& y) { return std::fabs(x.a) <= std::fabs(y.a); }
 
-// F_X = d (d of either sign) would put X at an infinite bound, which
-// proves the pair infeasible, but d is within rounding of 0: the pair is
-// left alone.
-bool WithinRounding(const Pair& p, const Side& s, double d) {
-  const double bound = d > 0 ? s.l : s.u;
-  return d != 0.0 && !p.Finite(bound) && std::fabs(d) <= Row_PointTolerance();
-}
-
 // F_X = d at every solution (the variable of the other row, y, is free):
 // d > 0 puts X at its lower bound, d < 0 at its upper bound (an infinite one
 // is reported infeasible); with d = 0 a variable that no active row uses
 // may stay where it is.
 int Settle(const Pair& p, const Side& s, const Side& y, double d) {
-  if (WithinRounding(p, s, d)) return ROW_CONTINUE;
+  // d within rounding of 0 that would put X at an infinite bound: left alone.
+  if (Row_InfiniteSideMayBeRounding(d, s.l, s.u)) return ROW_CONTINUE;
   if (p.Gt(d, 0.0)) return Fix(p, s, s.l, "DuplicateRow Lower");
   if (p.Gt(0.0, d)) return Fix(p, s, s.u, "DuplicateRow Upper");
   if (s.col_count == 0 && MayDrop(s, y)) return Fix(p, s, s.mid, "DuplicateRow ZeroCol");
@@ -159,10 +152,12 @@ int SettleOver(const Pair& p, const Side& y, const Side& x) {
   double m = 0.0, big_m = 0.0;
   RangeOver(p, y, x, &m, &big_m);
   if (p.Gt(m, 0.0)) {
-    return WithinRounding(p, y, m) ? ROW_CONTINUE : Fix(p, y, y.l, "DuplicateRow Lower");
+    if (Row_InfiniteSideMayBeRounding(m, y.l, y.u)) return ROW_CONTINUE;
+    return Fix(p, y, y.l, "DuplicateRow Lower");
   }
   if (p.Gt(0.0, big_m)) {
-    return WithinRounding(p, y, big_m) ? ROW_CONTINUE : Fix(p, y, y.u, "DuplicateRow Upper");
+    if (Row_InfiniteSideMayBeRounding(big_m, y.l, y.u)) return ROW_CONTINUE;
+    return Fix(p, y, y.u, "DuplicateRow Upper");
   }
   const bool droppable = y.col_count == 0 && MayDrop(y, x);
   if (p.Eq(m, 0.0)) {

@@ -113,11 +113,11 @@ int ForceBySign(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_
   // F_i of one sign puts x_i at a bound; at an infinite one the row has no
   // solution, unless F_i reaches 0 within rounding (left alone then).
   if (RowCompare_Gt(lo, 0.0, tol.zerotol, inf)) {
-    if (!RowCompare_Finite(v.lower[i - 1], inf) && lo <= Row_PointTolerance()) return ROW_CONTINUE;
+    if (Row_InfiniteSideMayBeRounding(lo, v.lower[i - 1], v.upper[i - 1])) return ROW_CONTINUE;
     return RowForce_Fix(mcp, level, i, i, v.lower[i - 1], "Force Row Lower", counter);
   }
   if (RowCompare_Lt(hi, 0.0, tol.zerotol, inf)) {
-    if (!RowCompare_Finite(v.upper[i - 1], inf) && -hi <= Row_PointTolerance()) return ROW_CONTINUE;
+    if (Row_InfiniteSideMayBeRounding(hi, v.lower[i - 1], v.upper[i - 1])) return ROW_CONTINUE;
     return RowForce_Fix(mcp, level, i, i, v.upper[i - 1], "Force Row Upper", counter);
   }
   if (RowCompare_Eq(lo, hi, tol.zerotol, inf)) return ROW_CONTINUE;

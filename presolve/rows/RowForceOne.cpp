@@ -46,7 +46,7 @@ double RangeSlack(const PresolveView& v, std::int32_t i, std::int32_t j, const R
     if (v.entry_column[p] != j || RowCompare_Eq(v.value[p], 0.0, tol.jactol, tol.infinity)) {
       continue;
     }
-    return std::fmax(tol.zerotol, Row_PointTolerance() / std::fabs(v.value[p]));
+    return std::fmax(tol.zerotol, Row_RootTolerance(v.value[p]));
   }
   return tol.zerotol;
 }
@@ -117,10 +117,11 @@ int Row_ForceZero(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* co
   }
   if (set.count == 0) {
     // A constant within rounding of 0 may be met anywhere: left alone.
-    if (std::fabs(f) <= Row_PointTolerance()) return ROW_HANDLED;
+    if (Row_InfiniteSideMayBeRounding(f, v.lower[i - 1], v.upper[i - 1])) return ROW_HANDLED;
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
   }
   if (set.count == 1) {
+    if (Row_ConstantSettlesOnRounding(f, v.col_count[i - 1])) return ROW_HANDLED;
     return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row Zero", counter);
   }
   if (set.count < 0) {
@@ -162,10 +163,7 @@ int Row_ForceOne(MCP* mcp, std::int32_t level, std::int32_t i, double l, double 
   // row is left alone.
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points) || set.count < 0) return ROW_HANDLED;
   if (set.count == 0) {
-    const RowBlockRows row = {1, {{a, 0.0, 0.0}, {}, {}}, {b, 0.0, 0.0}, {l, 0.0, 0.0},
-                              {u, 0.0, 0.0}};
-    const double saved[3] = {RowForce_Saved(mcp)[i - 1], 0.0, 0.0};
-    if (Row_BlockHasPoint(row, saved)) return ROW_HANDLED;
+    if (Row_OneRowHasPoint(a, b, l, u, RowForce_Saved(mcp)[i - 1])) return ROW_HANDLED;
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row One", " Infeasible");
   }
   if (set.count == 1) return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row One", counter);
@@ -193,7 +191,7 @@ int Row_ForceOneImply(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t
     // tolerance of row i (measured on F_i) past a bound of x_j is that
     // bound: the bound may be another row's root, rounded apart.
     const double root = -b / a;
-    const double slack = Row_PointTolerance() / std::fabs(a);
+    const double slack = Row_RootTolerance(a);
     double value = root;
     if (std::fabs(RowCompare_Median(v.lower[j - 1], root, v.upper[j - 1]) - root) <= slack) {
       value = RowCompare_Median(v.lower[j - 1], root, v.upper[j - 1]);

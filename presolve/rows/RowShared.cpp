@@ -104,6 +104,20 @@ double Row_PointTolerance() {
   return 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
 }
 
+bool Row_MayBeRounding(double value) { return std::fabs(value) <= Row_PointTolerance(); }
+
+bool Row_InfiniteSideMayBeRounding(double value, double lower, double upper) {
+  const double bound = value > 0 ? lower : upper;
+  return value != 0.0 && !RowCompare_Finite(bound, RowTolerance_Current().infinity) &&
+         Row_MayBeRounding(value);
+}
+
+bool Row_ConstantSettlesOnRounding(double b, std::int32_t col_count) {
+  return col_count != 0 && Row_MayBeRounding(b);
+}
+
+double Row_RootTolerance(double a) { return Row_PointTolerance() / std::fabs(a); }
+
 int Row_TraceLevel() { return Presolve_OptionInt(OUTPUT_PRESOLVE_LEVEL); }
 
 const char* Row_VariableName(const MCP* mcp, std::int32_t j, char* buffer) {

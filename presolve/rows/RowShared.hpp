@@ -76,6 +76,28 @@ double Row_RoundedZero(double value, double scale);
 // alone.
 double Row_PointTolerance();
 
+// A row value that may be rounding alone: within Row_PointTolerance of 0.
+bool Row_MayBeRounding(double value);
+
+// A non-zero row value that would put its variable at the bound on its side
+// (the lower bound for value > 0, the upper for value < 0) where that bound
+// is infinite, which proves the row infeasible, while the value may be
+// rounding alone (Row_MayBeRounding): a rule leaves such a row alone.
+bool Row_InfiniteSideMayBeRounding(double value, double lower, double upper);
+
+// A row in no counting coefficient, of value b, puts its variable at the
+// bound that the sign of b points to. Values fixed through other rows carry
+// their rounding into b, so a b that may be rounding alone
+// (Row_MayBeRounding) may stand for a row that vanishes, which every value
+// solves: the bound is then a choice, made only while the variable's
+// column (col_count counted entries) reaches no other row. True when the
+// rule must leave the variable alone.
+bool Row_ConstantSettlesOnRounding(double b, std::int32_t col_count);
+
+// How far the root of a row with coefficient a (not 0) may move while the
+// row stays within Row_PointTolerance of 0.
+double Row_RootTolerance(double a);
+
 // value - term, exactly 0 when it cancels to rounding (Row_RoundedZero).
 double Row_RoundedDifference(double value, double term);
 

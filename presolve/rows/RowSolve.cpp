@@ -391,8 +391,8 @@ namespace {
 // the edge are 0 when they cancel to rounding. An infinite bound has no
 // edge.
 struct EdgeRows {
-  double oa, oc, os;  // the other variable's row
-  double ra, rc, rs;  // the held variable's row, signed to be >= 0
+  double oa, oc, os, os_scale;  // the other variable's row
+  double ra, rc, rs, rs_scale;  // the held variable's row, signed to be >= 0
 };
 
 bool SolveEdge(const Cmp& cmp, double bound, const EdgeRows& e, double lo, double hi,
@@ -401,8 +401,8 @@ bool SolveEdge(const Cmp& cmp, double bound, const EdgeRows& e, double lo, doubl
     *count = 0;
     return true;
   }
-  const double own = Row_RoundedZero(e.oc * bound + e.os, std::fabs(e.oc * bound) + std::fabs(e.os));
-  const double held_scale = std::fabs(e.rc * bound) + std::fabs(e.rs);
+  const double own = Row_RoundedZero(e.oc * bound + e.os, std::fabs(e.oc * bound) + e.os_scale);
+  const double held_scale = std::fabs(e.rc * bound) + e.rs_scale;
   const double held = Row_RoundedZero(e.rc * bound + e.rs, held_scale);
   return Row_SolveOne(e.oa, own, lo, hi, count, points) &&
          RestrictScaled(e.ra, held, held_scale, count, points);
@@ -489,11 +489,23 @@ void SetCoeff(TwoSolution* t, double p, double q, double w) {
   t->coeff[2] = w;
 }
 
+// The constants of the two rows with the scales of what formed them.
+struct Constants {
+  double r, r_scale, s, s_scale;
+};
+
+// p*s - q*r (the rows' constants combined through coefficients of the
+// other row), exactly 0 when it cancels to the rounding the constants carry.
+double CrossConstants(double p, double q, const Constants& k) {
+  return Row_RoundedZero(p * k.s - q * k.r, std::fabs(p) * k.s_scale + std::fabs(q) * k.r_scale);
+}
+
 // The equations are singular with a and c both zero: no x in them.
-bool SolveWithoutX(const Cmp& cmp, double b, double r, double d, double s, double xl, double xu,
+bool SolveWithoutX(const Cmp& cmp, double b, double d, const Constants& k, double xl, double xu,
                    double yl, double yu, TwoSolution* t) {
+  const double r = k.r, s = k.s;
   if (cmp.Zero(b) && cmp.Zero(d)) {
-    if (cmp.Eq(r, 0.0) && cmp.Eq(s, 0.0)) {
+    if (cmp.Eq(Row_RoundedZero(r, k.r_scale), 0.0) && cmp.Eq(Row_RoundedZero(s, k.s_scale), 0.0)) {
       t->nsol_eq = -5;
       t->nsol_xl = t->nsol_xu = t->nsol_yl = t->nsol_yu = 0;
       t->sol_x[0] = xl;
@@ -503,7 +515,7 @@ bool SolveWithoutX(const Cmp& cmp, double b, double r, double d, double s, doubl
     }
     return true;
   }
-  if (!cmp.Eq(Row_RoundedDifference(b * s, d * r), 0.0)) return true;  // contradicting equations
+  if (!cmp.Eq(CrossConstants(b, d, k), 0.0)) return true;  // contradicting equations
   double y;
   if (!cmp.Zero(b)) {
     y = -r / b;
@@ -529,9 +541,10 @@ bool PlaceSlanted(double p, double q, double w, std::int32_t code, double xl, do
 }
 
 // The equations are singular with a or c non-zero.
-bool SolveWithX(const Cmp& cmp, double a, double b, double r, double c, double d, double s,
+bool SolveWithX(const Cmp& cmp, double a, double b, double c, double d, const Constants& k,
                 double xl, double xu, double yl, double yu, TwoSolution* t) {
-  if (!cmp.Zero(Row_RoundedDifference(c * r, a * s))) return true;  // parallel, distinct lines
+  const double r = k.r, s = k.s;
+  if (!cmp.Zero(CrossConstants(-a, -c, k))) return true;  // parallel, distinct lines
   if (cmp.Zero(a)) {
     if (!cmp.Zero(d)) return PlaceSlanted(c, d, s, -4, xl, xu, yl, yu, t);
     SetCoeff(t, c, 0.0, s);
@@ -562,13 +575,14 @@ void RemoveSegmentEnds(const Cmp& cmp, double xl, double xu, double yl, double y
   }
 }
 
-bool SolveTwoInto(const Cmp& cmp, double a, double b, double r, double c, double d, double s,
+bool SolveTwoInto(const Cmp& cmp, double a, double b, double c, double d, const Constants& k,
                   double xl, double xu, double yl, double yu, TwoSolution* t) {
+  const double r = k.r, s = k.s, rk = k.r_scale, sk = k.s_scale;
   // x = xl: y solves F2 there and F1 >= 0; x = xu: F1 <= 0; likewise the y edges.
-  if (!SolveEdge(cmp, xl, {d, c, s, b, a, r}, yl, yu, &t->nsol_xl, t->sol_xl) ||
-      !SolveEdge(cmp, xu, {d, c, s, -b, -a, -r}, yl, yu, &t->nsol_xu, t->sol_xu) ||
-      !SolveEdge(cmp, yl, {a, b, r, c, d, s}, xl, xu, &t->nsol_yl, t->sol_yl) ||
-      !SolveEdge(cmp, yu, {a, b, r, -c, -d, -s}, xl, xu, &t->nsol_yu, t->sol_yu)) {
+  if (!SolveEdge(cmp, xl, {d, c, s, sk, b, a, r, rk}, yl, yu, &t->nsol_xl, t->sol_xl) ||
+      !SolveEdge(cmp, xu, {d, c, s, sk, -b, -a, -r, rk}, yl, yu, &t->nsol_xu, t->sol_xu) ||
+      !SolveEdge(cmp, yl, {a, b, r, rk, c, d, s, sk}, xl, xu, &t->nsol_yl, t->sol_yl) ||
+      !SolveEdge(cmp, yu, {a, b, r, rk, -c, -d, -s, sk}, xl, xu, &t->nsol_yu, t->sol_yu)) {
     return false;
   }
   t->nsol_eq = 0;
@@ -578,9 +592,9 @@ bool SolveTwoInto(const Cmp& cmp, double a, double b, double r, double c, double
   if (!cmp.Eq(det, 0.0)) {
     settled = SolveRegular(cmp, a, b, r, c, d, s, det, xl, xu, yl, yu, t);
   } else if (cmp.Zero(a) && cmp.Zero(c)) {
-    settled = SolveWithoutX(cmp, b, r, d, s, xl, xu, yl, yu, t);
+    settled = SolveWithoutX(cmp, b, d, k, xl, xu, yl, yu, t);
   } else {
-    settled = SolveWithX(cmp, a, b, r, c, d, s, xl, xu, yl, yu, t);
+    settled = SolveWithX(cmp, a, b, c, d, k, xl, xu, yl, yu, t);
   }
   if (!settled) return false;
   if (t->nsol_eq <= -1 && t->nsol_eq >= -4) RemoveSegmentEnds(cmp, xl, xu, yl, yu, t);
@@ -592,11 +606,19 @@ bool SolveTwoInto(const Cmp& cmp, double a, double b, double r, double c, double
 
 bool Row_SolveTwo(double a, double b, double r, double c, double d, double s, double xl,
                   double xu, double yl, double yu, TwoSolution* solution) {
+  return Row_SolveTwoScaled(a, b, r, c, d, s, std::fabs(r), std::fabs(s), xl, xu, yl, yu,
+                            solution);
+}
+
+bool Row_SolveTwoScaled(double a, double b, double r, double c, double d, double s,
+                        double r_scale, double s_scale, double xl, double xu, double yl,
+                        double yu, TwoSolution* solution) {
   const Cmp cmp = CurrentCmp();
   TwoSolution t{};
   const double inputs[10] = {a, b, r, c, d, s, xl, xu, yl, yu};
   bool settled = std::none_of(inputs, inputs + 10, [](double v) { return std::isnan(v); });
-  settled = settled && SolveTwoInto(cmp, a, b, r, c, d, s, xl, xu, yl, yu, &t);
+  const Constants k = {r, std::fmax(r_scale, std::fabs(r)), s, std::fmax(s_scale, std::fabs(s))};
+  settled = settled && SolveTwoInto(cmp, a, b, c, d, k, xl, xu, yl, yu, &t);
   if (!settled) {
     *solution = TwoSolution{};
     return false;

@@ -121,6 +121,16 @@ int HasInteriorPoint(double lo, double hi, const std::int32_t& count, const doub
                                 double xl, double xu, double yl, double yu,
                                 TwoSolution* solution);
 
+// Row_SolveTwo for constants r and s formed from larger terms: r_scale and
+// s_scale are the magnitudes of the terms that formed them (taken as at
+// least |r| and |s|). A value on an edge, or a test of the two equations
+// against each other, that cancels to the rounding the constants carry is
+// 0: rows that agree up to that rounding are not taken for contradicting
+// ones, and an edge value is not given a sign by it.
+[[nodiscard]] bool Row_SolveTwoScaled(double a, double b, double r, double c, double d,
+                                      double s, double r_scale, double s_scale, double xl,
+                                      double xu, double yl, double yu, TwoSolution* solution);
+
 // The points of the line a*x + b*y + r = 0 inside the box [xl, xu] x [yl, yu]
 // (a RowLineResult). Precondition: a and b not within jactol of 0; a
 // violation is a solver error. sol_x[2], sol_y[2] receive the ends; a result

@@ -153,7 +153,8 @@ int ThrRowCoherent(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::in
 }
 
 int Row_ThreeBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower, double* upper,
-                   double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd) {
+                   double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd,
+                   const double* scale) {
   const DenseVector* saved = MCP_PresolveSavedX(mcp);
   const IDenseVector* colCount = MCP_PresolveColCount(mcp);
   ThreeRowArgs blk;
@@ -162,6 +163,7 @@ int Row_ThreeBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* low
     blk.lower[j] = lower[j];
     blk.upper[j] = upper[j];
     blk.b[j] = constant[j];
+    blk.scale[j] = scale != nullptr ? scale[j] : 0.0;
     blk.saved[j] = DenseVector_Value(saved, rows[j]);
     blk.colCount[j] = IDenseVector_Value(colCount, rows[j]);
     for (int k = 0; k < 3; ++k) blk.a[j][k] = coef[j][k];

@@ -11,10 +11,12 @@ struct MCP;
 // The rule for a gathered block of three rows (see RowBlockRule in
 // RowBlocks.hpp); counter counts the variables it fixed, wbd those whose
 // bounds it tightened. rows, lower, upper, constant hold at least 3 items,
-// coef 3 rows (slots beyond 3 are not read). Returns ROW_CONTINUE,
+// coef 3 rows (slots beyond 3 are not read); scale, when given, the scales
+// of the three constants (null: their magnitudes). Returns ROW_CONTINUE,
 // ROW_HANDLED or ROW_INFEASIBLE.
 int Row_ThreeBlock(MCP* mcp, std::int32_t level, std::int32_t* rows, double* lower, double* upper,
-                   double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd);
+                   double (*coef)[4], double* constant, std::int32_t* counter, std::int32_t* wbd,
+                   const double* scale = nullptr);
 
 // The rule a block goes to and its plan. block is the block in the order
 // the rule takes it (the plan's slots refer to it).

@@ -18,6 +18,7 @@ ThreeRowArgs ThreeRow_Order(const ThreeRowArgs& in, const int vars[3], const int
   }
   for (int i = 0; i < 3; ++i) {
     out.b[i] = in.b[rows[i]];
+    out.scale[i] = in.scale[rows[i]];
     for (int j = 0; j < 3; ++j) out.a[i][j] = in.a[rows[i]][vars[j]];
   }
   return out;

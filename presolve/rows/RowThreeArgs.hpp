@@ -21,7 +21,9 @@ struct MCP;
 //             row slot i is var[i]'s own row unless a rule says otherwise
 //             (two free variables may come with their equations exchanged);
 //   saved[j]: the working point savedX of var[j] when the block was taken;
-//   colCount[j]: the active entries of var[j]'s column.
+//   colCount[j]: the active entries of var[j]'s column;
+//   scale[i]: the magnitudes of the terms that formed b[i], which tell the
+//             rounding it carries (0: nothing beyond |b[i]|).
 struct ThreeRowArgs {
   std::int32_t var[3];
   double lower[3];
@@ -30,6 +32,7 @@ struct ThreeRowArgs {
   double b[3];
   double saved[3];
   std::int32_t colCount[3];
+  double scale[3] = {0.0, 0.0, 0.0};
 };
 
 // The block with its variables in the order vars (slots of in) and its rows

@@ -9,6 +9,8 @@
 // variables whose columns lie wholly inside the block.
 #include "presolve/rows/RowThreeEquation.hpp"
 
+#include <cmath>
+
 #include "core/Error.hpp"
 #include "presolve/rows/RowShared.hpp"
 #include "presolve/rows/RowSolve.hpp"
@@ -24,6 +26,7 @@ constexpr int Z = 2;
 struct Reduced {
   double alpha, beta, gamma;
   double a, b, r, c, d, s;
+  double r_scale, s_scale;  // the magnitudes of the terms that formed r and s
   // Row z itself, zx*x + zy*y + zz*z + zb = 0 (coefficients that do not
   // count as 0): z is taken from it with the division last, which keeps a
   // value the row's terms give exactly where alpha*x + beta*y + gamma would
@@ -31,6 +34,20 @@ struct Reduced {
   double zx, zy, zz, zb;
   double ZAt(double x, double y) const { return -(zx * x + zy * y + zb) / zz; }
 };
+
+// The scale of constant i of the block: at least its magnitude.
+double ScaleOf(const ThreeRowArgs& blk, int i) {
+  return std::fmax(blk.scale[i], std::fabs(blk.b[i]));
+}
+
+// constant - coefficient * gamma, with the scale of the terms that formed
+// it (gamma carries the rounding of row z's constant over |zz|); exactly 0
+// when it cancels to that rounding.
+double ReducedConstant(double constant, double constant_scale, double coefficient, double gamma,
+                       double gamma_scale, double* scale) {
+  *scale = constant_scale + std::fabs(coefficient) * gamma_scale;
+  return Row_RoundedZero(constant + coefficient * gamma, *scale);
+}
 
 // Eliminates z. False when a value of the reduction is not finite: the
 // block then cannot be described in finite values and is left alone.
@@ -49,16 +66,21 @@ bool Eliminate(const ThreeRowArgs& blk, const RowTolerance& tol, Reduced* red) {
   red->c = m[1][0];
   red->d = m[1][1];
   red->s = blk.b[1];
+  red->r_scale = ScaleOf(blk, 0);
+  red->s_scale = ScaleOf(blk, 1);
+  const double gamma_scale = ScaleOf(blk, 2) / std::fabs(m[2][2]);
   // A reduced coefficient or constant that cancels to rounding is 0.
   if (ThreeRow_Counts(m[0][2], tol)) {
     red->a = Row_RoundedDifference(red->a, -m[0][2] * red->alpha);
     red->b = Row_RoundedDifference(red->b, -m[0][2] * red->beta);
-    red->r = Row_RoundedDifference(red->r, -m[0][2] * red->gamma);
+    red->r = ReducedConstant(red->r, red->r_scale, m[0][2], red->gamma, gamma_scale,
+                             &red->r_scale);
   }
   if (ThreeRow_Counts(m[1][2], tol)) {
     red->c = Row_RoundedDifference(red->c, -m[1][2] * red->alpha);
     red->d = Row_RoundedDifference(red->d, -m[1][2] * red->beta);
-    red->s = Row_RoundedDifference(red->s, -m[1][2] * red->gamma);
+    red->s = ReducedConstant(red->s, red->s_scale, m[1][2], red->gamma, gamma_scale,
+                             &red->s_scale);
   }
   const double values[9] = {red->alpha, red->beta, red->gamma, red->a, red->b,
                             red->r,     red->c,    red->d,     red->s};
@@ -280,8 +302,8 @@ ThreeRowPlan ThrRowEqn(const ThreeRowArgs& blk, std::int32_t skipPartial) {
   Reduced red;
   if (!Eliminate(blk, tol, &red)) return ThreeRow_Leave();
   TwoSolution sol;
-  if (!Row_SolveTwo(red.a, red.b, red.r, red.c, red.d, red.s, blk.lower[X], blk.upper[X],
-                    blk.lower[Y], blk.upper[Y], &sol)) {
+  if (!Row_SolveTwoScaled(red.a, red.b, red.r, red.c, red.d, red.s, red.r_scale, red.s_scale,
+                          blk.lower[X], blk.upper[X], blk.lower[Y], blk.upper[Y], &sol)) {
     return ThreeRow_Leave();
   }
   if (NonEmptyParts(sol) == 0) return ThreeRow_Infeasible("ThrRowEqn");

@@ -68,6 +68,15 @@ TEST_F(RowBlockOneTest, EachShapeOfTheSolutionSet) {
       {"vanishing row, x nowhere else: nearer end", 0, 0, 0, -1, 2, 3.5, 2, ROW_HANDLED, 2.0,
        nullptr},
       {"vanishing row, x reaches out", 0, 0, 1, 0, 5, 3, 2, ROW_CONTINUE, kNone, nullptr},
+      // A constant within rounding of 0 may stand for a row that vanishes:
+      // x goes to the bound its sign points to only where no other row
+      // depends on x.
+      {"constant row within rounding, x reaches out", 0, -3e-12, 1, -kInf, 0, -1, 2,
+       ROW_CONTINUE, kNone, nullptr},
+      {"constant row within rounding, x nowhere else", 0, -3e-12, 0, -kInf, 0, -1, 2,
+       ROW_HANDLED, 0.0, "OneRow Unique Fixes Variables\n"},
+      {"constant row beyond rounding, x reaches out", 0, -1e-6, 1, -kInf, 0, -1, 2,
+       ROW_HANDLED, 0.0, "OneRow Unique Fixes Variables\n"},
       {"constant row, no bound to go to", 0, 1, 1, -kInf, 5, 0, 0, ROW_INFEASIBLE, kNone,
        "OneRowInfeasible\n     f[    1]\n"},
       {"falling, nothing solves", -1, -1, 1, 0, kInf, 0, 0, ROW_INFEASIBLE, kNone,

@@ -133,6 +133,42 @@ TEST_F(RowBlockTwoTest, EachOutcome) {
   }
 }
 
+// Rows 1 and 2 are proportional (F1 = 20 F2) up to the rounding of their
+// decimal data, and their constants at the working point (near 7.5 and
+// 0.375) are formed from terms near 33000 in the fixed x3. Tested against
+// each other on the scale of the constants alone, the two equations looked
+// contradicting: the block lost its line of solutions x2 = 1/128, fixed x2
+// at its lower bound, and row 4 (which needs x2 >= 1/128) was then called
+// infeasible.
+TEST_F(RowBlockTwoTest, ConstantsCarryTheRoundingOfTheTermsThatFormedThem) {
+  const LinearProblem p =
+      Lcp({{0, -960, 330000.4, 0}, {0, -48, 16500.02, 0}, {0, 0, 1, 0}, {0, 3.5, 0, 0}},
+          {-32992.54, -1649.627, 0, -0.02734375}, {-448, -0.0546875, 0.1, 3.5},
+          {kInf, kInf, 0.1, kInf});
+  MCP* mcp = Ready(p, {0, 0, 0.1, 3.5});
+  const BlockRun run = RunBlocks(mcp);
+  EXPECT_NE(run.status, ROW_INFEASIBLE) << output()->log();
+  ExpectConsistent(mcp);
+  CheckAgainstProblem(mcp, run.status);
+}
+
+// Row 2 is the constant -3e-12, rounding that values fixed through other
+// rows may leave in a row that vanishes. Taken exactly, it puts x2 at its
+// upper bound 0, where row 1 has no solution; but x1 = 0, x2 = -3 (x2
+// settled by row 1 rather than its own) meets both rows within the point
+// tolerance. Neither the block nor row 2 alone may settle anything on that
+// rounding: nothing is fixed and nothing called infeasible.
+TEST_F(RowBlockTwoTest, ARowThatMayVanishSettlesNothing) {
+  const LinearProblem p = Lcp({{-1, 1}, {0, 0}}, {3, -3e-12}, {-kInf, -kInf}, {0, 0});
+  MCP* mcp = Ready(p, {0, 0});
+  const BlockRun run = RunBlocks(mcp);
+  EXPECT_EQ(run.status, ROW_CONTINUE) << output()->log();
+  EXPECT_EQ(run.one + run.two, 0);
+  EXPECT_EQ(Lower(mcp), p.lower);
+  EXPECT_EQ(Upper(mcp), p.upper);
+  ExpectConsistent(mcp);
+}
+
 // Random small-integer blocks, boxes with finite and infinite ends, with
 // and without columns reaching out into a random third row (which, without
 // its own variable, is an equation that a careless choice among several

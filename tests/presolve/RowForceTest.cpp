@@ -132,6 +132,11 @@ std::vector<ForceCase> Cases() {
       Expect(Row1("constant 0, column 1 empty", 0, 0, 0, 0, 2, 5), kGo, 1, Fixed1(2), Upper1(2),
              {Fixes("Force Row Zero", 1, " 2.0000e+00", 1)}),
       Expect(Row1("constant 0, x1 in row 2", 0, 0, 0, 0, 2, 5, true), kGo, 0, kSame, kSame, {}),
+      // A constant within rounding of 0 may stand for a row that vanishes.
+      Expect(Row1("constant -3e-12, x1 in row 2", 0, 0, 0, -3e-12, 2, 5, true), kGo, 0, kSame,
+             kSame, {}),
+      Expect(Row1("constant -1e-6, x1 in row 2", 0, 0, 0, -1e-6, 2, 5, true), kGo, 1, Fixed1(5),
+             Upper1(5), {Fixes("Force Row Zero", 1, " 5.0000e+00", 1)}),
       // Rows in x1 alone.
       Expect(Row1("2 x1 - 2", 2, 0, 0, -2, 0, 5), kGo, 1, Fixed1(1), Upper1(1),
              {Fixes("Force Row One", 1, one, 1)}),

@@ -415,7 +415,11 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // variable through its vanishing row, with roots a rounding apart, bounded
 // it from above below its new lower bound (decimal 4255); two opposite
 // duplicate rows whose roots rounded apart were called infeasible (decimal
-// 9430).
+// 9430); two block rows proportional up to rounding, whose constants were
+// formed from terms near 3.5e4, were tested against each other on the
+// scale of the constants alone and taken for contradicting ones, which lost
+// the block's line of solutions (dyadic 18379; the reduced rows of a
+// three-row block likewise, decimal 9183).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
@@ -424,7 +428,7 @@ TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   const Case cases[] = {{1915, true},  {861, true},   {1782, false}, {19660, true},
                         {3463, false}, {2583, false}, {7676, true},   {400, false},
                         {1354, false}, {2171, false}, {3127, false}, {4554, false},
-                        {4255, false}, {9430, false}};
+                        {4255, false}, {9430, false}, {18379, true},  {9183, false}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);
