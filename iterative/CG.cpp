@@ -127,30 +127,46 @@ void RunCR(Frame& f, const CRVectors& v) {
   }
 }
 
+// CG_NE and CG_NR keep their squared norms as Squares: they square vectors
+// whose size is that of the operator times the residual (and CG_NR that of
+// the operator squared), which leaves the range of a double for systems far
+// from unit scale while the vectors themselves are well inside it.
+
+// alpha := a / b; false (and code 3) when the step is longer than a double
+// holds, as it can be for an operator far below unit scale and badly
+// conditioned: the iterate stays as it is.
+bool StepLength(Frame& f, const Squares& a, const Squares& b, double* alpha) {
+  *alpha = Quotient(a, b);
+  if (std::isfinite(*alpha)) return true;
+  Stop(f, ITERATIVE_ERROR);
+  return false;
+}
+
 void RunCG_NE(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVector* q,
               DenseVector* s) {
   GuardedStart(f, r, y);
   if (f.finished) return;
-  double rho = Dot(r, r);
+  Squares rho = SumOfSquares(r);
   TransProduct(f, p, r);
-  double pi = Dot(p, p);
+  Squares pi = SumOfSquares(p);
   // The scales of the breakdown tests: the start values of pi and rho.
-  const double pi_scale = pi;
-  const double rho_scale = rho;
+  const Squares pi_scale = pi;
+  const Squares rho_scale = rho;
   while (!f.finished) {
     Interrupt_Check();
-    if (Negligible(pi, pi_scale)) return Stop(f, ITERATIVE_ERROR);
-    const double alpha = rho / pi;
+    if (NegligibleSquares(pi, pi_scale)) return Stop(f, ITERATIVE_ERROR);
+    double alpha = 0.0;
+    if (!StepLength(f, rho, pi, &alpha)) return;
     Product(f, q, p);
     Axpy(y, alpha, p);
     Axpy(r, -alpha, q);
     f.k += 1;
-    const double rho_next = Dot(r, r);
-    if (Test(f, std::sqrt(rho_next))) return;
-    if (Negligible(rho, rho_scale)) return Stop(f, ITERATIVE_ERROR);
+    const Squares rho_next = SumOfSquares(r);
+    if (Test(f, Root(rho_next))) return;
+    if (NegligibleSquares(rho, rho_scale)) return Stop(f, ITERATIVE_ERROR);
     TransProduct(f, s, r);
-    Xpay(p, s, rho_next / rho);
-    pi = Dot(p, p);
+    Xpay(p, s, Quotient(rho_next, rho));
+    pi = SumOfSquares(p);
     rho = rho_next;
   }
 }
@@ -160,33 +176,39 @@ void RunCG_NR(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
   GuardedStart(f, r, y);
   if (f.finished) return;
   TransProduct(f, s, r);
-  double gamma = Dot(s, s);
-  const double normal0 = std::sqrt(gamma);
+  Squares gamma = SumOfSquares(s);
+  const double normal0 = Root(gamma);
   // The start already solves the normal equations: it is a least-squares
   // solution.
-  if (gamma == 0.0) return Stop(f, ITERATIVE_SOLVED);
-  if (!std::isfinite(gamma)) return Stop(f, ITERATIVE_ERROR);
+  if (gamma.value == 0.0) return Stop(f, ITERATIVE_SOLVED);
+  if (!std::isfinite(gamma.value)) return Stop(f, ITERATIVE_ERROR);
   // The scales of the breakdown tests: gamma's start value, and for
-  // delta = |L A R p|^2 that value times |L A R|^2 estimated by gamma / r0^2.
-  const double gamma_scale = gamma;
-  const double delta_scale = (gamma / f.r0) * (gamma / f.r0);
+  // delta = |L A R p|^2 that value times |L A R|^2 estimated by gamma / r0^2
+  // (compared as delta / gamma against gamma / r0^2, with gamma's start
+  // value: both are of the size of |L A R|^2 and fit in a double).
+  const Squares gamma_scale = gamma;
+  const Squares r0_squares = SumOfSquares(r);
+  const double operator_squares = Quotient(gamma, r0_squares);
   Copy(p, s);
   while (!f.finished) {
     Interrupt_Check();
     Product(f, q, p);
-    const double delta = Dot(q, q);
-    if (Negligible(delta, delta_scale)) return Stop(f, ITERATIVE_ERROR);
-    const double alpha = gamma / delta;
+    const Squares delta = SumOfSquares(q);
+    if (Negligible(Quotient(delta, gamma_scale), operator_squares)) {
+      return Stop(f, ITERATIVE_ERROR);
+    }
+    double alpha = 0.0;
+    if (!StepLength(f, gamma, delta, &alpha)) return;
     Axpy(y, alpha, p);
     Axpy(r, -alpha, q);
     f.k += 1;
     // The normal-equations residual decides for systems without an exact
     // solution, where ||r|| levels off above 0.
     TransProduct(f, s, r);
-    const double gamma_next = Dot(s, s);
-    if (Test(f, Norm(r), RelativeSolved(std::sqrt(gamma_next), normal0))) return;
-    if (Negligible(gamma, gamma_scale)) return Stop(f, ITERATIVE_ERROR);
-    Xpay(p, s, gamma_next / gamma);
+    const Squares gamma_next = SumOfSquares(s);
+    if (Test(f, Norm(r), RelativeSolved(Root(gamma_next), normal0))) return;
+    if (NegligibleSquares(gamma, gamma_scale)) return Stop(f, ITERATIVE_ERROR);
+    Xpay(p, s, Quotient(gamma_next, gamma));
     gamma = gamma_next;
   }
 }

@@ -114,9 +114,31 @@ void NextColumn(const Frame& f, const Cycle& cy, std::int32_t j) {
   for (std::int32_t i = 1; i <= j; ++i) Reflect(cy, i, w);
 }
 
-// The inner steps of one cycle from the preconditioned residual in w.
-// Returns the number of completed columns of R.
-std::int32_t InnerSteps(Frame& f, const Cycle& cy) {
+// v := 2^exponent v, exactly (element by element: the factor itself may lie
+// beyond the range of a double).
+void ScaleByPowerOfTwo(DenseVector* v, int exponent) {
+  if (exponent == 0) return;
+  double* a = DenseVector_Array(v);
+  for (std::int32_t i = 0, n = DenseVector_Length(v); i < n; ++i) a[i] = std::ldexp(a[i], exponent);
+}
+
+// The cycle works on its starting residual scaled by 2^-e, of a norm near 1
+// when r0 lies far from unit scale (e = 0 otherwise): the reflectors square
+// its elements. The method is linear in it, so the scaling is undone exactly
+// on the residual estimates and on the correction.
+int CycleExponent(const Frame& f) {
+  constexpr double kLow = 0x1p-400;
+  constexpr double kHigh = 0x1p400;
+  if (f.r0 >= kLow && f.r0 <= kHigh) return 0;
+  int exponent = 0;
+  std::frexp(f.r0, &exponent);
+  return exponent;
+}
+
+// The inner steps of one cycle from the preconditioned residual in w, scaled
+// by 2^-exponent. Returns the number of completed columns of R.
+std::int32_t InnerSteps(Frame& f, const Cycle& cy, int exponent) {
+  ScaleByPowerOfTwo(cy.w, -exponent);
   std::int32_t j = 1;
   double largest = 0.0;
   while (j <= cy.m) {
@@ -133,7 +155,7 @@ std::int32_t InnerSteps(Frame& f, const Cycle& cy) {
     }
     if (j < cy.m) NextColumn(f, cy, j);
     f.k += 1;
-    const bool fired = Test(f, std::fabs(cy.g[j - 1]));
+    const bool fired = Test(f, std::ldexp(std::fabs(cy.g[j - 1]), exponent));
     ++j;
     if (fired) break;
   }
@@ -141,9 +163,9 @@ std::int32_t InnerSteps(Frame& f, const Cycle& cy) {
 }
 
 // Solves R y = g for the first J entries of g (in place) and adds the
-// correction P_1 (y_1 e_1 + P_2 (y_2 e_2 + ...)), mapped by R, to x, keeping
-// the x before in W_1.
-void AddCorrection(const Frame& f, const Cycle& cy, std::int32_t J) {
+// correction P_1 (y_1 e_1 + P_2 (y_2 e_2 + ...)), scaled back by
+// 2^exponent and mapped by R, to x, keeping the x before in W_1.
+void AddCorrection(Frame& f, const Cycle& cy, std::int32_t J, int exponent) {
   for (std::int32_t i = J; i >= 1; --i) {
     const double* r = Column(cy, i + 1);
     cy.g[i - 1] /= r[i - 1];
@@ -158,32 +180,38 @@ void AddCorrection(const Frame& f, const Cycle& cy, std::int32_t J) {
   // The basis is free now: its first vector keeps the x the cycle started
   // from.
   Copy(cy.W[0], f.x);
+  ScaleByPowerOfTwo(cy.w, exponent);
   Correct(f, cy.w);
 }
 
 // A minimising method cannot leave the residual larger than it found it:
-// when the cycle's correction has (its triangular factor was singular up to
+// when the cycle's correction has (left, the norm of L(b - A x) after it,
+// is above r0 or not a number: its triangular factor was singular up to
 // rounding, so the correction is rounding noise blown up), x goes back to
 // the start of the cycle, kept by AddCorrection, and the solve ends with
-// code 3.
-void UndoWorseCorrection(Frame& f, const Cycle& cy) {
-  TrueResidual(f, cy.z);
-  ApplyLeft(f, cy.z);
-  if (Norm(cy.z) <= f.r0) return;
+// code 3 (code 1 at the iteration limit, which decides at every cycle's
+// end). True when it did.
+bool UndoWorseCorrection(Frame& f, const Cycle& cy, double left) {
+  if (left <= f.r0) return false;
   Copy(f.x, cy.W[0]);
-  Stop(f, ITERATIVE_ERROR);
+  Stop(f, f.k < f.params->iteration_limit ? ITERATIVE_ERROR : ITERATIVE_ITERATION_LIMIT);
+  return true;
 }
 
 void RunGMRES(Frame& f, const Cycle& cy) {
   const double b_norm = Norm(f.b);
   if (ZeroRightHandSide(f, b_norm)) return;
-  while (!f.finished) {
+  Interrupt_Check();
+  if (StartCycle(f, cy.w, b_norm)) return;
+  for (;;) {
+    const int exponent = CycleExponent(f);
+    const std::int32_t J = InnerSteps(f, cy, exponent);
+    AddCorrection(f, cy, J, exponent);
+    double plain = 0.0;
+    const double left = CycleResidual(f, cy.w, &plain);
+    if (J > 0 && UndoWorseCorrection(f, cy, left)) return;
+    if (EndCycle(f, plain, left, b_norm)) return;
     Interrupt_Check();
-    if (StartCycle(f, cy.w, b_norm)) return;
-    const std::int32_t J = InnerSteps(f, cy);
-    AddCorrection(f, cy, J);
-    if (J > 0) UndoWorseCorrection(f, cy);
-    if (EndCycle(f, cy.w, b_norm)) return;
   }
 }
 

@@ -189,6 +189,7 @@ void Claim(Frame& f, double bound, bool left) {
   f.claimed = true;
   f.claim_left = left;
   f.claim_bound = kConfirmFactor * bound;
+  f.claim_plain_bound = kConfirmFactor * kRelativeTarget * f.start_residual;
 }
 
 bool ZeroRightHandSide(Frame& f, double b_norm) {
@@ -200,14 +201,12 @@ bool ZeroRightHandSide(Frame& f, double b_norm) {
 
 namespace {
 
-// r := b - A x; true (and stopped) when it is solved relative to ||b|| or
-// not finite.
-bool TrueResidualDecides(Frame& f, DenseVector* r, double b_norm) {
-  TrueResidual(f, r);
-  const double r_norm = Norm(r);
-  if (!std::isfinite(r_norm)) {
+// True (and stopped) when ||b - A x|| = plain is solved relative to ||b||
+// or not finite.
+bool TrueResidualDecides(Frame& f, double plain, double b_norm) {
+  if (!std::isfinite(plain)) {
     Stop(f, ITERATIVE_ERROR);
-  } else if (TrueResidualSolved(r_norm, b_norm)) {
+  } else if (TrueResidualSolved(plain, b_norm)) {
     Stop(f, ITERATIVE_SOLVED);
   } else {
     return false;
@@ -215,35 +214,54 @@ bool TrueResidualDecides(Frame& f, DenseVector* r, double b_norm) {
   return true;
 }
 
-// True when the claimed success holds for r = b - A x (which becomes
-// L(b - A x) when the claim is about that).
-bool ClaimHolds(const Frame& f, DenseVector* r) {
-  if (f.claim_left) ApplyLeft(f, r);
-  return Norm(r) <= f.claim_bound;
+// True when the claimed success holds for the residual norms of x: plain =
+// ||b - A x|| and left = ||L(b - A x)||.
+bool ClaimHolds(const Frame& f, double plain, double left) {
+  if (!f.claim_left) return plain <= f.claim_bound;
+  return left <= f.claim_bound && plain <= f.claim_plain_bound;
 }
 
-}  // namespace
-
-bool StartCycle(Frame& f, DenseVector* r, double b_norm) {
-  if (TrueResidualDecides(f, r, b_norm)) return true;
-  ApplyLeft(f, r);
-  f.r0 = Norm(r);
-  f.previous = f.r0;
-  if (f.r0 > 0.0 && std::isfinite(f.r0)) return false;
+// The reference norms of a cycle from r = L(b - A x): false, or true with
+// code 3 when r0 is 0 or not finite.
+bool BeginCycle(Frame& f, double left) {
+  f.r0 = left;
+  f.previous = left;
+  if (left > 0.0 && std::isfinite(left)) return false;
   Stop(f, ITERATIVE_ERROR);
   return true;
 }
 
-bool EndCycle(Frame& f, DenseVector* r, double b_norm) {
-  if (TrueResidualDecides(f, r, b_norm)) return true;
+}  // namespace
+
+double CycleResidual(const Frame& f, DenseVector* r, double* plain) {
+  TrueResidual(f, r);
+  *plain = Norm(r);
+  if (!f.left) return *plain;
+  ApplyLeft(f, r);
+  return Norm(r);
+}
+
+bool StartCycle(Frame& f, DenseVector* r, double b_norm) {
+  TrueResidual(f, r);
+  const double plain = Norm(r);
+  if (TrueResidualDecides(f, plain, b_norm)) return true;
+  f.start_residual = plain;
+  ApplyLeft(f, r);
+  return BeginCycle(f, Norm(r));
+}
+
+bool EndCycle(Frame& f, double plain, double left, double b_norm) {
+  if (TrueResidualDecides(f, plain, b_norm)) return true;
   if (f.claimed) {
-    if (ClaimHolds(f, r)) return true;
+    if (ClaimHolds(f, plain, left)) return true;
     f.claimed = false;
     f.finished = false;
   }
-  if (f.k < f.params->iteration_limit) return false;
-  Stop(f, ITERATIVE_ITERATION_LIMIT);
-  return true;
+  if (f.k >= f.params->iteration_limit) {
+    Stop(f, ITERATIVE_ITERATION_LIMIT);
+    return true;
+  }
+  return f.finished || BeginCycle(f, left);
 }
 
 void GuardedStart(Frame& f, DenseVector* r, DenseVector* y) {
@@ -257,6 +275,7 @@ void GuardedStart(Frame& f, DenseVector* r, DenseVector* y) {
   }
   TrueResidual(f, r);
   const double r_norm = Norm(r);
+  f.start_residual = r_norm;
   if (!std::isfinite(r_norm) || !std::isfinite(b_norm)) {
     Stop(f, ITERATIVE_ERROR);
   } else if (TrueResidualSolved(r_norm, b_norm)) {
@@ -290,8 +309,14 @@ bool Test(Frame& f, double rho, bool solved) {
   return true;
 }
 
-void Correct(const Frame& f, DenseVector* y) {
+void Correct(Frame& f, DenseVector* y) {
   ApplyRight(f, y);
+  // A correction that is not finite (the method overflowed on its way) is
+  // not applied: x keeps its last finite value, and the solve has failed.
+  const double* v = DenseVector_Array(y);
+  for (std::int32_t i = 0, n = DenseVector_Length(y); i < n; ++i) {
+    if (!std::isfinite(v[i])) return Stop(f, ITERATIVE_ERROR);
+  }
   Axpy(f.x, 1.0, y);
 }
 
@@ -303,8 +328,13 @@ void End(Frame& f, DenseVector* scratch) {
   params->absolute_residual = r_norm;
   params->relative_residual = b_norm > 0.0 ? r_norm / b_norm : r_norm;
   params->iterations = f.k;
-  if (f.claimed && !ClaimHolds(f, scratch)) {
-    params->termination = ITERATIVE_NO_PROGRESS;
+  if (f.claimed) {
+    double left = r_norm;
+    if (f.claim_left && f.left) {
+      ApplyLeft(f, scratch);
+      left = Norm(scratch);
+    }
+    if (!ClaimHolds(f, r_norm, left)) params->termination = ITERATIVE_NO_PROGRESS;
   }
   Iterative_Summary(params);
   if (InUse(f) && f.preconditioner->finish != nullptr) f.preconditioner->finish();
@@ -336,17 +366,27 @@ inline void Elementwise(double* out, const double* a, const double* b, std::int3
 
 }  // namespace
 
-double DotArrays(const double* a, const double* b, std::int32_t n) {
+namespace {
+
+// The sum of term(i) for i < n, in four partial sums.
+template <class Term>
+inline double Accumulate(std::int32_t n, Term term) {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
   std::int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
-    s0 += a[i] * b[i];
-    s1 += a[i + 1] * b[i + 1];
-    s2 += a[i + 2] * b[i + 2];
-    s3 += a[i + 3] * b[i + 3];
+    s0 += term(i);
+    s1 += term(i + 1);
+    s2 += term(i + 2);
+    s3 += term(i + 3);
   }
-  for (; i < n; ++i) s0 += a[i] * b[i];
+  for (; i < n; ++i) s0 += term(i);
   return (s0 + s1) + (s2 + s3);
+}
+
+}  // namespace
+
+double DotArrays(const double* a, const double* b, std::int32_t n) {
+  return Accumulate(n, [a, b](std::int32_t i) { return a[i] * b[i]; });
 }
 
 void AxpyArrays(double* y, double a, const double* x, std::int32_t n) {
@@ -357,7 +397,46 @@ double Dot(const DenseVector* x, const DenseVector* y) {
   return DotArrays(DenseVector_Array(x), DenseVector_Array(y), DenseVector_Length(x));
 }
 
-double Norm(const DenseVector* x) { return std::sqrt(Dot(x, x)); }
+double Norm(const DenseVector* x) { return Root(SumOfSquares(x)); }
+
+namespace {
+
+// The plain sum of squares is used as it is inside this range: its largest
+// terms are then normal numbers, and what underflows in the smaller ones is
+// far below its rounding.
+constexpr double kSquaresLow = 0x1p-960;
+constexpr double kSquaresHigh = 0x1p960;
+
+}  // namespace
+
+Squares SumOfSquares(const DenseVector* x) {
+  const double plain = Dot(x, x);
+  if ((plain >= kSquaresLow && plain <= kSquaresHigh) || std::isnan(plain)) return {plain, 0};
+  const double largest = DenseVector_InfNorm(x);
+  if (largest == 0.0 || !std::isfinite(largest)) return {plain, 0};
+  // The largest magnitude scaled into [0.5, 1): every square in range.
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  // Summed in the order of Dot, so that the result is the plain sum's,
+  // scaled, bit for bit where that one is in range.
+  const double* v = DenseVector_Array(x);
+  const double sum = Accumulate(DenseVector_Length(x), [v, exponent](std::int32_t i) {
+    const double scaled = std::ldexp(v[i], -exponent);
+    return scaled * scaled;
+  });
+  return {sum, exponent};
+}
+
+double Quotient(const Squares& a, const Squares& b) {
+  return std::ldexp(a.value / b.value, 2 * (a.exponent - b.exponent));
+}
+
+double Root(const Squares& a) { return std::ldexp(std::sqrt(a.value), a.exponent); }
+
+bool NegligibleSquares(const Squares& a, const Squares& b) {
+  return !(std::fabs(a.value) >
+           std::ldexp(kZeroTolerance * b.value, 2 * (b.exponent - a.exponent)));
+}
 
 void Axpy(DenseVector* y, double a, const DenseVector* x) {
   AxpyArrays(DenseVector_Array(y), a, DenseVector_Array(x), DenseVector_Length(y));

@@ -7,7 +7,9 @@
 namespace {
 
 const StateEntry kList[] = {
-    {"Precond", "iterative/Precond.cpp:band_width iterative/Precond.cpp:ilu_factor_ready",
+    {"Precond",
+     "iterative/Precond.cpp:band_width iterative/Precond.cpp:ilu_factor_ready "
+     "iterative/Precond.cpp:ilu_exponent",
      Precond_ForgetState, Precond_StateAtRest, nullptr},
     {"Scale", "iterative/Scale.cpp:scaled", Scale_ForgetState, Scale_StateAtRest, nullptr},
 };

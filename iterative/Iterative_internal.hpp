@@ -50,14 +50,19 @@ struct Frame {
   std::int32_t k = 0;           // iterations
   std::int32_t stalls = 0;      // stalled steps in a row
   double r0 = 0.0;              // reference norm of the relative tests
+  double start_residual = 0.0;  // ||b - A x|| at the start of the solve
   double previous = 0.0;        // residual norm of the previous step
   bool diverge_test = true;     // false: no divergence test (TFQMR)
   bool finished = false;
   // A success claimed by a recurrence: the norm that the true residual
-  // b - A x (L(b - A x) when claim_left) must not exceed to confirm it.
+  // b - A x (L(b - A x) when claim_left) must not exceed to confirm it. A
+  // claim about L(b - A x) must hold for b - A x as well, within
+  // claim_plain_bound: a small preconditioned residual says little about the
+  // system's own when L is far from orthogonal.
   bool claimed = false;
   bool claim_left = false;
   double claim_bound = 0.0;
+  double claim_plain_bound = 0.0;
 };
 
 // The start of every solve. Checks the arguments (square A of order length(b), x
@@ -103,24 +108,32 @@ void Stop(Frame& f, std::int32_t code);
 
 // Stops with code 0 on the word of a recurrence (or an estimate): the true
 // residual, b - A x or, when left is set, L(b - A x), is to confirm it by
-// staying within kConfirmFactor times bound. End (and EndCycle) check it.
+// staying within kConfirmFactor times bound; with left set, b - A x must
+// also stay within kConfirmFactor times the relative target times
+// start_residual, the target that the system without a left side is held
+// to. End (and EndCycle) check it.
 void Claim(Frame& f, double bound, bool left);
 
 // b = 0 (b_norm = 0): x := 0, solved, true. Otherwise false.
 bool ZeroRightHandSide(Frame& f, double b_norm);
 
 // The restarted methods (GMRES, R_ORMIN, R_ORDIR). A cycle starts from the
-// true residual of x: r := b - A x; a solved or non-finite residual stops the
-// solve (true); otherwise r := L(r), r0 := ||r|| (0 or non-finite: the
-// preconditioner lost the residual, code 3 and true) and false.
+// true residual of x, formed once per cycle at the end of the one before.
+// The first cycle: r := b - A x; a solved or non-finite residual stops the
+// solve (true); otherwise r := L(r) and the cycle begins from it as in
+// EndCycle.
 bool StartCycle(Frame& f, DenseVector* r, double b_norm);
-// After a cycle's correction: the true residual (solved, or not finite) and
-// then the iteration limit decide over the code the cycle's steps set; true
-// when either decided. A success that the cycle's steps claimed but the
-// true residual does not confirm only ends the cycle: the next one starts
-// from the true residual. r receives b - A x (and then L(b - A x) when a
-// claim was checked).
-bool EndCycle(Frame& f, DenseVector* r, double b_norm);
+// The true residual at the end of a cycle: r := L(b - A x); returns its
+// norm and puts ||b - A x|| in *plain.
+double CycleResidual(const Frame& f, DenseVector* r, double* plain);
+// After a cycle's correction, with the norms of CycleResidual: the true
+// residual (solved, or not finite) and then the iteration limit decide over
+// the code the cycle's steps set; true when either decided. A success that
+// the cycle's steps claimed but the true residual does not confirm only
+// ends the cycle. When the solve goes on, the next cycle begins from r:
+// r0 := left (0 or non-finite: the preconditioner lost the residual, code 3
+// and true). True when the solve is over.
+bool EndCycle(Frame& f, double plain, double left, double b_norm);
 
 // The standard tests after step k (already counted) with the residual norm
 // rho, in order: stall count; non-finite rho: 3; divergence: 3; rho = 0 or
@@ -142,8 +155,9 @@ bool Negligible(double value, double scale);
 // True when k mod 100 = 1.
 bool LogDue(std::int32_t k);
 
-// Maps the correction back and adds it: y := R(y), x := x + y.
-void Correct(const Frame& f, DenseVector* y);
+// Maps the correction back and adds it: y := R(y), x := x + y. A y that is
+// not finite is not added, and the solve ends with code 3.
+void Correct(Frame& f, DenseVector* y);
 
 // The end of every solve: the report of b - A x, the check of a claimed
 // success (one that the true residual does not confirm becomes code 2: the
@@ -160,7 +174,25 @@ double DotArrays(const double* a, const double* b, std::int32_t n);
 void AxpyArrays(double* y, double a, const double* x, std::int32_t n);
 
 double Dot(const DenseVector* x, const DenseVector* y);
+// The two-norm, without overflow or underflow for any finite vector.
 double Norm(const DenseVector* x);
+
+// A sum of squares kept as value * 4^exponent, so that the squares of a
+// vector of finite values neither overflow nor underflow. When the plain sum
+// lies well inside the range of a double, the exponent is 0 and value is
+// that sum bit for bit; otherwise the vector is scaled by a power of two
+// (exactly) before squaring.
+struct Squares {
+  double value;
+  int exponent;
+};
+Squares SumOfSquares(const DenseVector* x);
+// a / b and sqrt(a) as doubles (exact powers of two apart from the plain
+// arithmetic on the values).
+double Quotient(const Squares& a, const Squares& b);
+double Root(const Squares& a);
+// Negligible for sums of squares: a is at most the zero tolerance times b.
+bool NegligibleSquares(const Squares& a, const Squares& b);
 // y := y + a x
 void Axpy(DenseVector* y, double a, const DenseVector* x);
 // y := x + a y

@@ -160,15 +160,18 @@ void Truncated(Direction direction, const char* name, const char* format,
 void RunRestarted(Frame& f, Method& m) {
   const double b_norm = Norm(f.b);
   if (ZeroRightHandSide(f, b_norm)) return;
-  while (!f.finished) {
-    Interrupt_Check();
-    if (StartCycle(f, m.v.r, b_norm)) return;
+  Interrupt_Check();
+  if (StartCycle(f, m.v.r, b_norm)) return;
+  for (;;) {
     DenseVector_FillZero(m.v.y, f.n);
     StartWindow(f, m);
     for (std::int32_t step = 0; step < kRestart && !Step(f, m); ++step) {
     }
     Correct(f, m.v.y);
-    if (EndCycle(f, m.v.r, b_norm)) return;
+    double plain = 0.0;
+    const double left = CycleResidual(f, m.v.r, &plain);
+    if (EndCycle(f, plain, left, b_norm)) return;
+    Interrupt_Check();
   }
 }
 

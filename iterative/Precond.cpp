@@ -8,6 +8,7 @@
 namespace precond_internal {
 std::int32_t band_width = 1;
 int ilu_factor_ready = 0;
+int ilu_exponent = 0;
 }  // namespace precond_internal
 
 using namespace precond_internal;
@@ -80,6 +81,9 @@ std::int32_t Precond_BandWidth() { return band_width; }
 void Precond_ForgetState() {
   band_width = 1;
   ilu_factor_ready = 0;
+  ilu_exponent = 0;
 }
 
-bool Precond_StateAtRest() { return band_width == 1 && ilu_factor_ready == 0; }
+bool Precond_StateAtRest() {
+  return band_width == 1 && ilu_factor_ready == 0 && ilu_exponent == 0;
+}

@@ -42,18 +42,43 @@ class SmallToleranceKeeper {
   double kept_;
 };
 
-// Factors J, or, with a perturbation, a copy of J holding every diagonal
-// entry, raised by the perturbation. The caller's matrix is never written
-// (adding and then subtracting a value would not give its entries back).
+// The exponent k of the power of two that brings the largest magnitude of J
+// into [1, 2). The factor is of 2^k J: the basis's tolerances are absolute
+// (the drop tolerance, its small pivot bound), and so is the perturbation,
+// so that a well-conditioned J far from unit scale would otherwise be taken
+// for singular (or have every entry dropped). A J at unit scale has k = 0
+// and is factored as it is.
+int UnitScaleExponent(const SparseMatrix* J) {
+  const double largest = SparseMatrix_MaxAbsNonzero(J);
+  if (!(largest > 0.0) || !std::isfinite(largest)) return 0;
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  return 1 - exponent;
+}
+
+// Factors 2^k J (k = ilu_exponent), and with a perturbation a copy of it
+// holding every diagonal entry, raised by the perturbation. J itself is
+// factored when neither applies; otherwise a copy, so the caller's matrix is
+// never written (adding and then subtracting a value would not give its
+// entries back).
 int FactorAttempt(Basis* basis, SparseMatrix* J, IDenseVector* columns, double perturbation) {
-  if (perturbation == 0.0) return Basis_Factor(basis, J, columns);
+  const int exponent = precond_internal::ilu_exponent;
+  if (perturbation == 0.0 && exponent == 0) return Basis_Factor(basis, J, columns);
+  const int add_diagonal = perturbation != 0.0 ? 1 : 0;
   SparseMatrix* copy = Workspace_Matrix();
-  const std::int64_t entries = SparseMatrix_CloneEntryCount(J, nullptr, nullptr, 1);
+  const std::int64_t entries = SparseMatrix_CloneEntryCount(J, nullptr, nullptr, add_diagonal);
   if (entries > INT32_MAX) Error_SolverError("Preconditioner: matrix too large to copy.\n");
   SparseMatrix_Resize(copy, SparseMatrix_Rows(J), SparseMatrix_Cols(J),
                       static_cast<std::int32_t>(entries));
-  SparseMatrix_CloneFull(copy, J, 1);
-  SparseMatrix_PerturbDiagonalVal(copy, perturbation);
+  SparseMatrix_CloneFull(copy, J, add_diagonal);
+  if (exponent != 0) {
+    DenseVector* values = SparseMatrix_Values(copy);
+    double* v = DenseVector_Array(values);
+    for (std::int32_t i = 0, n = DenseVector_Length(values); i < n; ++i) {
+      v[i] = std::ldexp(v[i], exponent);
+    }
+  }
+  if (perturbation != 0.0) SparseMatrix_PerturbDiagonalVal(copy, perturbation);
   return Basis_Factor(basis, copy, columns);
 }
 
@@ -74,10 +99,11 @@ void Adapt(int status) {
   }
 }
 
-// v := B^-1 v (transpose: B^-T v) with the workspace basis, when ready.
-// The basis drops values below its small tolerance, an absolute bound, from
-// its solves: v is solved for at a largest magnitude of 1 and scaled back,
-// so that a small vector (a residual near convergence) is not taken for 0.
+// v := J^-1 v (transpose: J^-T v) with the factor of B = 2^k J in the
+// workspace basis, when ready: J^-1 = 2^k B^-1. The basis drops values below
+// its small tolerance, an absolute bound, from its solves: v is solved for
+// at a largest magnitude of 1 and scaled back, so that a small vector (a
+// residual near convergence) is not taken for 0.
 void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
   if (!precond_internal::ilu_factor_ready) return;
   DenseVector* copy = Workspace_FactorVector1();
@@ -90,7 +116,8 @@ void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
   const bool scaled = largest > 0.0 && std::isfinite(largest);
   if (scaled) DenseVector_Scale(copy, copy, 1.0 / largest);
   solve(Workspace_Basis(), v, copy);
-  if (scaled) DenseVector_Scale(v, v, largest);
+  const double factor = std::ldexp(scaled ? largest : 1.0, precond_internal::ilu_exponent);
+  if (factor != 1.0) DenseVector_Scale(v, v, factor);
 }
 
 }  // namespace
@@ -107,6 +134,7 @@ void Precond_ILUSetup(SparseMatrix* matrix) {
   }
   IDenseVector_Ramp(columns, n, 1, 1);
   precond_internal::ilu_factor_ready = 0;
+  precond_internal::ilu_exponent = UnitScaleExponent(matrix);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     SmallTolerance() = DropTolerance();
     Output_Printf(OUTPUT_LOG, "Drop tolerance: %5.4e\n", DropTolerance());

@@ -9,5 +9,7 @@ namespace precond_internal {
 extern std::int32_t band_width;
 // 1 once an incomplete LU setup has produced a usable factorization.
 extern int ilu_factor_ready;
+// The incomplete LU factors 2^ilu_exponent times the matrix (see its setup).
+extern int ilu_exponent;
 
 }  // namespace precond_internal

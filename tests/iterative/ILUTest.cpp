@@ -89,6 +89,42 @@ TEST_F(ILUTest, DefaultDropToleranceGivesAnExactFactor) {
   }
 }
 
+// The basis's tolerances are absolute: the factor is of the matrix brought
+// to unit scale by a power of two, so a well-conditioned matrix of any scale
+// is factored at the first attempt, exactly, without a perturbation (at
+// 1e-20 every pivot was below the small tolerance: "singular", and the
+// factor was that of J + I, close to the identity), and a solver takes the
+// steps it takes at unit scale.
+TEST_F(ILUTest, MatrixFarFromUnitScaleIsFactoredAsAtUnitScale) {
+  const System unit = ConvectionDiffusion(8, 0.3);
+  Iterative_Params p = DefaultParams();
+  p.use_preconditioner = 1;
+  Preconditioner pre;
+  Precond_CreateILULeft(&pre);
+  const Outcome at_unit = Run(SolverNamed("BICGSTAB"), unit, p, &pre);
+  for (double scale : {1e-20, 1e20, 1e-100, 1e100}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    const System s = ScaledMatrix(unit, scale);
+    Matrix A(s.A);
+    output()->Clear();
+    Precond_ILUSetup(A);
+    EXPECT_EQ(output()->log(),
+              "Drop tolerance: 8.1620e-15\nPerturbation  : 0.0000e+00\nILU Factor: 0\n");
+    const Values w = {1.0, -2.0, 0.5, 3.0, 0.0, 1.0, -1.0, 2.0};
+    Vector x(w), y(w);
+    Precond_ILUApply(x);
+    Precond_ILUApplyT(y);
+    const Values reference = SolveGeneral(s.A, w);
+    EXPECT_LE(Distance(x.values(), reference), 1e-13 * Norm(reference));
+    EXPECT_LE(Distance(y.values(), SolveTransposed(s.A, w)), 1e-13 * Norm(reference));
+    Precond_ILUFinish();
+    const Outcome out = Run(SolverNamed("BICGSTAB"), s, p, &pre);
+    EXPECT_EQ(out.params.termination, at_unit.params.termination);
+    EXPECT_EQ(out.params.iterations, at_unit.params.iterations);
+    EXPECT_LE(Distance(out.x, SolveGeneral(s.A, s.b)), 1e-9 * Norm(out.x));
+  }
+}
+
 // With L A = I (or A R = I) every solver is done in a step or two.
 TEST_F(ILUTest, EverySolverConvergesAtOnceWithAnExactFactor) {
   const System spd = Tridiagonal(12, -1.0, 2.0, -1.0);

@@ -1,11 +1,15 @@
 // Random systems of every class (well and badly conditioned, nonsymmetric,
-// singular and inconsistent, indefinite; scaled by 1e-40 to 1e40) against
-// every solver and preconditioner, from a zero and from a random start:
-// whatever the outcome, x is finite, the report is the true residual, and a
-// success is a solution (of the least-squares problem for the least-squares
-// solvers); the well-conditioned classes are solved without a
-// preconditioner at every scale. ITERATIVE_STRESS_SEEDS sets the number of
-// seeds (default 2, for a fast run; hundreds for a long one).
+// singular and inconsistent, indefinite; scaled by 2^-500 to 2^500, about
+// 1e-150 to 1e150) against every solver and preconditioner, from a zero and
+// from a random start: whatever the outcome, x is finite, the report is the
+// true residual, and a success is a solution of the system itself, whatever
+// the preconditioner (of the least-squares problem for the least-squares
+// solvers, which with a left side solve the weighted one of L A x = L b);
+// the well-conditioned classes are solved without a preconditioner at every
+// scale; and a scaling of the matrix by a power of two changes no outcome.
+// ITERATIVE_STRESS_SEEDS sets the number of seeds (default 2, for a fast
+// run; hundreds for a long one).
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -113,6 +117,15 @@ struct Pre {
   Preconditioner* (*ilu)(Preconditioner*);
   bool left;  // the solvers test L(b - A x)
 };
+
+// The scales of the matrix. The band kinds approximate (A'A)^-1, of the
+// size of the matrix's to the power -2: at the outer two scales the products
+// of the solvers that apply its transpose as well reach a size of 2^-2000
+// or 2^2000, which no double holds, so those scales leave them out.
+const double kScales[] = {1.0, 1e-12, 1e12, 1e-40, 1e40, 0x1p-500, 0x1p500};
+bool InRange(const Pre& pre, double scale) {
+  return pre.width == 0 || (scale > 1e-100 && scale < 1e100);
+}
 const Pre kPreconditioners[] = {
     {"none", 0, nullptr, false},
     {"band1", 1, nullptr, true},
@@ -130,6 +143,35 @@ bool LeastSquares(const Solver& solver) {
   return name == "CG_NR" || name == "LSQR" || name == "DLSQR";
 }
 
+// The dense form of an apply slot, as the preconditioner stands after a
+// solve (the identity for an inactive side or an empty slot).
+Dense SlotFactor(Precond_ApplyFunction slot, int n, bool active) {
+  Dense L(n, n);
+  for (int j = 0; j < n; ++j) {
+    Values e(n, 0.0);
+    e[j] = 1.0;
+    Vector v(e);
+    if (active && slot != nullptr) slot(v);
+    const Values column = v.values();
+    for (int i = 0; i < n; ++i) L(i, j) = column[i];
+  }
+  return L;
+}
+
+// The case's matrix scaled by scale, the start by 1 / scale.
+struct Case {
+  System s;
+  Values start;
+};
+Case MakeCase(int kind, int seed, double scale) {
+  Case c{RandomSystem(kind, static_cast<unsigned>(seed), scale), {}};
+  std::mt19937 rng(static_cast<unsigned>(seed));
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  c.start.resize(c.s.b.size());
+  for (double& v : c.start) v = u(rng) / scale;
+  return c;
+}
+
 // Whether the method must solve a system of this class without a
 // preconditioner, at any scale: the well-conditioned classes, with CG and CR
 // on the symmetric one only, and without truncated ORTHODIR (its window of 10
@@ -143,9 +185,24 @@ bool MustSolve(const Solver& solver, int kind) {
 
 class StressTest : public IterativeTest {
  protected:
-  // Everything wrong with one outcome, or "".
-  std::string Faults(const Solver& solver, const Pre& pre, const System& s, const Values& start,
-                     bool must_solve, const Outcome& out) {
+  // Runs solver with preconditioner pc on the case.
+  Outcome RunCase(const Solver& solver, const Pre& pc, const Case& c, int from_x,
+                  Preconditioner* pre) {
+    Precond_Clear(pre);
+    Iterative_Params p = DefaultParams();
+    p.iteration_limit = 300;
+    p.start_from_x = from_x;
+    p.use_preconditioner = 1;
+    if (pc.width > 0) Precond_CreateBand(pre, pc.width);
+    if (pc.ilu != nullptr) pc.ilu(pre);
+    if (pc.width == 0 && pc.ilu == nullptr) p.use_preconditioner = 0;
+    return Run(solver, c.s, p, pre, c.start);
+  }
+
+  // Everything wrong with one outcome, or "". L and R are the left and
+  // right factors.
+  std::string Faults(const Solver& solver, const Dense& L, const Dense& R, const System& s,
+                     const Values& start, bool must_solve, const Outcome& out) {
     std::string faults;
     for (double v : out.x) {
       if (!std::isfinite(v)) return "x not finite";
@@ -161,13 +218,19 @@ class StressTest : public IterativeTest {
       faults += " reported residual " + std::to_string(out.params.absolute_residual) +
                 " is not " + std::to_string(r) + ";";
     }
-    if (code != ITERATIVE_SOLVED || pre.left) return faults;
+    if (code != ITERATIVE_SOLVED) return faults;
     const double r0 = Norm(Residual(s.A, start, s.b));
     if (LeastSquares(solver)) {
-      // A solution of the system, or of the normal equations.
-      const double normal = Norm(Multiply(Transpose(s.A), Residual(s.A, out.x, s.b)));
-      if (r > 1e-6 * (b + A * Norm(out.x)) + rounding && normal > 1e-6 * A * (r + b)) {
-        faults += " solved, but |A'r| / |A| |r| = " + std::to_string(normal / (A * r)) + ";";
+      // A solution of the system, or of the normal equations of the
+      // preconditioned one, (L A R)' L (b - A x) = 0.
+      const Dense LAR = Product(Product(L, s.A), R);
+      const Values Lr = Multiply(L, Residual(s.A, out.x, s.b));
+      const double normal = Norm(Multiply(Transpose(LAR), Lr));
+      const double LAR_norm = Norm(LAR.a);
+      const double Lr_norm = Norm(Lr) + Norm(Multiply(L, s.b));
+      if (r > 1e-6 * (b + A * Norm(out.x)) + rounding && normal > 1e-6 * LAR_norm * Lr_norm) {
+        faults += " solved, but |(LAR)'Lr| / |LAR| |Lr| = " +
+                  std::to_string(normal / (LAR_norm * Norm(Lr))) + ";";
       }
     } else if (r > 1e-7 * std::max(b, r0) + rounding) {
       faults += " solved, but |r| / |b| = " + std::to_string(r / b) + ";";
@@ -182,34 +245,94 @@ TEST_F(StressTest, AnyOutcomeIsFiniteTrueAndHonest) {
     // A short restart (and then a cycle's end) for GMRES on odd seeds.
     Options_CommonTable[COMMON_GMRES_UPDATE_FREQUENCY].int_value = seed % 2 ? 4 : 100;
     for (int kind = 0; kind < kKinds; ++kind) {
-      for (double scale : {1.0, 1e-12, 1e12, 1e-40, 1e40}) {
-        const System s = RandomSystem(kind, static_cast<unsigned>(seed), scale);
-        std::mt19937 rng(static_cast<unsigned>(seed));
-        std::uniform_real_distribution<double> u(-1.0, 1.0);
-        Values start(s.b.size());
-        for (double& v : start) v = u(rng) / scale;
+      for (double scale : kScales) {
+        const Case c = MakeCase(kind, seed, scale);
+        const int n = static_cast<int>(c.s.b.size());
         for (const Pre& pc : kPreconditioners) {
+          if (!InRange(pc, scale)) continue;
           for (const Solver& solver : AllSolvers()) {
             for (int from_x : {0, 1}) {
               Preconditioner pre;
-              Precond_Clear(&pre);
-              Iterative_Params p = DefaultParams();
-              p.iteration_limit = 300;
-              p.start_from_x = from_x;
-              p.use_preconditioner = 1;
-              if (pc.width > 0) Precond_CreateBand(&pre, pc.width);
-              if (pc.ilu != nullptr) pc.ilu(&pre);
-              if (pc.width == 0 && pc.ilu == nullptr) p.use_preconditioner = 0;
-              const Outcome out = Run(solver, s, p, &pre, start);
+              const Outcome out = RunCase(solver, pc, c, from_x, &pre);
+              const bool plain = pc.width == 0 && pc.ilu == nullptr;
               const std::string faults =
-                  Faults(solver, pc, s, from_x ? start : Values(s.b.size(), 0.0),
-                         p.use_preconditioner == 0 && MustSolve(solver, kind), out);
+                  Faults(solver, SlotFactor(pre.left_apply, n, pc.left && !plain),
+                         SlotFactor(pre.right_apply, n, pre.side != PRECOND_LEFT && !plain), c.s,
+                         from_x ? c.start : Values(n, 0.0), plain && MustSolve(solver, kind), out);
               if (faults.empty()) continue;
               if (++failures <= 50) {
-                ADD_FAILURE() << solver.name << " " << pc.name << " on " << s.name << " scale "
+                ADD_FAILURE() << solver.name << " " << pc.name << " on " << c.s.name << " scale "
                               << scale << " seed " << seed << (from_x ? " from x" : "")
                               << ": code " << out.params.termination << " after "
                               << out.params.iterations << ":" << faults;
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// Whether every quantity of the solve fits in a double with the matrix
+// scaled by 2^exponent. At 2^-100 and 2^100 it does for all but CR with the
+// band kinds or the incomplete LU on both sides: their products go with the
+// square of the inverse scale, and CR multiplies two of them (u'w), which
+// reaches the edge of the range while a stalled run of CR shrinks it. At
+// 2^-500 and 2^500 it does not for those preconditioners in any solver; nor
+// for the classes with a wide range of eigenvalues, whose steps go with the
+// square of the inverse scale times the condition; nor for CR and BICGSTAB,
+// which square a product of the operator, |A p|^2 and |A s|^2.
+bool Fits(const Solver& solver, const Pre& pc, int kind, int exponent) {
+  const std::string name = solver.name;
+  const std::string pre = pc.name;
+  const bool squaring = pc.width > 0 || pre == "ilu-both";
+  if (std::abs(exponent) <= 100) return !(squaring && name == "CR");
+  return (kind == kSPD || kind == kNonsymmetric || kind == kSparse) && name != "CR" &&
+         name != "BICGSTAB" && !squaring;
+}
+
+// The solvers' tests are relative and the incomplete LU factors the matrix
+// brought to unit scale, so a matrix scaled by 2^k (and the start by 2^-k)
+// gives the same code after the same iterations and the x of the unit scale
+// times 2^-k, bit for bit, as long as the data fit in a double (Fits): at
+// k = -100 and 100, and at k = -500 and 500 (about 1e-150 and 1e150).
+TEST_F(StressTest, PowerOfTwoScalingChangesNoOutcome) {
+  const double drop = Options_CommonTable[COMMON_ILU_DROP_TOLERANCE].double_value;
+  const double perturbation = Options_CommonTable[COMMON_ILU_PERTURBATION].double_value;
+  int failures = 0;
+  for (int seed = 0; seed < Seeds(); ++seed) {
+    Options_CommonTable[COMMON_GMRES_UPDATE_FREQUENCY].int_value = seed % 2 ? 4 : 100;
+    for (int kind = 0; kind < kKinds; ++kind) {
+      const Case unit = MakeCase(kind, seed, 1.0);
+      for (int exponent : {-500, -100, 100, 500}) {
+        const Case scaled = MakeCase(kind, seed, std::ldexp(1.0, exponent));
+        for (const Pre& pc : kPreconditioners) {
+          for (const Solver& solver : AllSolvers()) {
+            if (!Fits(solver, pc, kind, exponent)) continue;
+            for (int from_x : {0, 1}) {
+              Preconditioner pre;
+              // The incomplete LU learns its options from solve to solve:
+              // both runs start from the same ones.
+              Options_CommonTable[COMMON_ILU_DROP_TOLERANCE].double_value = drop;
+              Options_CommonTable[COMMON_ILU_PERTURBATION].double_value = perturbation;
+              const Outcome a = RunCase(solver, pc, unit, from_x, &pre);
+              Options_CommonTable[COMMON_ILU_DROP_TOLERANCE].double_value = drop;
+              Options_CommonTable[COMMON_ILU_PERTURBATION].double_value = perturbation;
+              const Outcome b = RunCase(solver, pc, scaled, from_x, &pre);
+              bool same = a.params.termination == b.params.termination &&
+                          a.params.iterations == b.params.iterations;
+              for (size_t i = 0; same && i < a.x.size(); ++i) {
+                same = std::ldexp(a.x[i], -exponent) == b.x[i];
+              }
+              if (same) continue;
+              if (++failures <= 20) {
+                ADD_FAILURE() << solver.name << " " << pc.name << " on " << unit.s.name
+                              << " scaled by 2^" << exponent << " seed " << seed
+                              << (from_x ? " from x" : "") << ": code " << a.params.termination
+                              << " after " << a.params.iterations << " at unit scale, code "
+                              << b.params.termination << " after " << b.params.iterations;
               }
             }
           }
