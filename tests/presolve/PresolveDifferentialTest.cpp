@@ -13,16 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "core/Options.hpp"
 #include "fixtures/BoxLCP.hpp"
 #include "fixtures/ProblemAdapter.hpp"
 #include "fixtures/Problems.hpp"
 #include "RowHarness.hpp"
-#include "presolve/PresolveDebug.hpp"
-#include "presolve/PresolveOptions.hpp"
+#include "presolve/WholeSolveRig.hpp"
 #include "solver/Information.hpp"
-#include "solver/Sarn.hpp"
-#include "support/TestSupport.hpp"
 
 namespace {
 
@@ -34,54 +30,31 @@ struct Outcome {
   bool reduced = false;  // the presolve changed the problem
 };
 
-class PresolveDifferentialTest : public LibraryTest {
+class PresolveDifferentialTest : public WholeSolveRig {
  protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    PresolveDebug_SetChecks(1);
-  }
-
-  // The presolve switches of one solve.
-  struct Switches {
-    bool presolve = true;
-    bool implied = false;
-    bool recursive = true;
-    bool tighten = false;
-  };
-
   Outcome Solve(const LinearProblem& p, bool presolve) {
-    Switches on;
+    PresolveSwitches on;
     on.presolve = presolve;
     return Solve(p, on, {});
   }
 
-  Outcome Solve(const LinearProblem& p, const Switches& with, const std::vector<int>& row_types) {
-    Options_Default(options());
-    Presolve_OptionTable[PRESOLVE].bool_value = with.presolve ? 1 : 0;
-    Presolve_OptionTable[PRESOLVE_IMPLIED].bool_value = with.implied ? 1 : 0;
-    Presolve_OptionTable[PRESOLVE_RECURSIVE].bool_value = with.recursive ? 1 : 0;
-    Presolve_OptionTable[PRESOLVE_TIGHTEN].bool_value = with.tighten ? 1 : 0;
-    output()->Clear();
+  Outcome Solve(const LinearProblem& p, const PresolveSwitches& with,
+                const std::vector<int>& row_types) {
     ProblemAdapter adapter(AsNonlinear(p));
     adapter.AllowPresolve(true, row_types);
-    Information info{};
-    info.output_mask = OUTPUT_LOG;
+    const WholeSolve solve = SolveRecord(&adapter, with);
     Outcome out;
-    try {
-      out.code = Sarn_Solve(adapter.mcp(), &info);
-    } catch (const SolverErrorException& error) {
-      ADD_FAILURE() << p.name << ": " << error.what() << output()->log();
+    if (!solve.error.empty()) {
+      ADD_FAILURE() << p.name << ": " << solve.error << solve.log;
       return out;
     }
-    out.z = adapter.Point();
+    out.code = solve.code;
+    out.z = solve.z;
     const double* lower = DenseVector_Array(MCP_FullLower(adapter.mcp()));
     const double* upper = DenseVector_Array(MCP_FullUpper(adapter.mcp()));
     out.lower.assign(lower, lower + p.n);
     out.upper.assign(upper, upper + p.n);
-    const std::string& log = output()->log();
-    out.reduced = log.find("MCPR:") != std::string::npos || log.find("Zero:") != std::string::npos ||
-                  log.find("Forced:") != std::string::npos ||
-                  log.find("Implied:") != std::string::npos;
+    out.reduced = PresolveReduced(solve.log);
     return out;
   }
 };
@@ -151,7 +124,7 @@ TEST_F(PresolveDifferentialTest, ClassedQPsAgreeWithAndWithoutTheBoundRounds) {
     for (const bool recursive : {true, false}) {
       for (const bool tighten : {false, true}) {
         SCOPED_TRACE(testing::Message() << "recursive " << recursive << " tighten " << tighten);
-        Switches with;
+        PresolveSwitches with;
         with.implied = true;
         with.recursive = recursive;
         with.tighten = tighten;
