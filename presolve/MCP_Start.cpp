@@ -15,6 +15,8 @@
 #include "core/Output.hpp"
 #include "presolve/Presolve.hpp"
 #include "presolve/PresolveOptions.hpp"
+#include "presolve/PresolveUtil.hpp"
+#include "presolve/Presolve_internal.hpp"
 #include "problems/MCP.hpp"
 
 namespace {
@@ -153,6 +155,92 @@ bool StartWithinReach(MCP* mcp) {
   return true;
 }
 
+// The largest coefficient magnitude stored in column j (0-based).
+double ColumnMax(const SparseMatrix_ColumnView& jac, std::int32_t j) {
+  double largest = 0.0;
+  for (std::int32_t p = jac.start[j] - 1; p < jac.start[j] - 1 + jac.length[j]; ++p) {
+    largest = std::max(largest, std::fabs(jac.value[p]));
+  }
+  return largest;
+}
+
+// A term a x_j of column j whose rounding alone exceeds the tolerance with
+// which the presolve compares its rows: the constant of a row holding it
+// (F_i less its linear terms) is lost to cancellation.
+bool TermTooLarge(const SparseMatrix_ColumnView& jac, std::int32_t j, double x) {
+  return Presolve_Rounding(ColumnMax(jac, j) * std::fabs(x)) > PRESOLVE_ROW_TOLERANCE;
+}
+
+// The presolve reads the constant of each row from F and x at the point it
+// starts from. A start far out (1e15 in a problem whose constants are near
+// 1) would leave nothing of them, and the presolve settle variables on the
+// rounding. The entries of x with such terms move to the point of their
+// bounds nearest zero, and F is evaluated there for the presolve; the
+// caller's start waits in the reduced point, which is not built before the
+// presolve ends. A start without such terms is used as it is, with nothing
+// evaluated.
+enum class Reading { kAtStart, kMoved, kUndefined };
+
+Reading MoveFarEntries(MCP* mcp) {
+  const SparseMatrix_ColumnView jac =
+      SparseMatrix_Columns(FunctionJacobian_Jacobian(mcp->evaluation));
+  const double* lower = DenseVector_Array(mcp->lower);
+  const double* upper = DenseVector_Array(mcp->upper);
+  double* x = DenseVector_Array(mcp->x);
+  DenseVector_CloneFull(mcp->x_r, mcp->x);
+  bool moved = false;
+  for (std::int32_t j = 0; j < mcp->n; ++j) {
+    const double nearest = Presolve_Clip(0.0, lower[j], upper[j]);
+    if (std::fabs(nearest) < std::fabs(x[j]) && TermTooLarge(jac, j, x[j])) {
+      x[j] = nearest;
+      moved = true;
+    }
+  }
+  if (!moved) return Reading::kAtStart;
+  return MCP_EvaluateFullFunction(mcp) == 0 ? Reading::kMoved : Reading::kUndefined;
+}
+
+// F at x once more; an error ends the start as undefined.
+int EvaluateAgain(MCP* mcp) {
+  if (MCP_EvaluateFullFunction(mcp) == 0) return MCP_CONTINUE;
+  Output_Printf(OUTPUT_LOG, "Function undefined.\n");
+  return MCP_UNDEFINED;
+}
+
+// The entries MoveFarEntries moved go back to the caller's start, within the
+// bounds the presolve left them; F is evaluated there.
+int BackToStart(MCP* mcp) {
+  const SparseMatrix_ColumnView jac =
+      SparseMatrix_Columns(FunctionJacobian_Jacobian(mcp->evaluation));
+  const double* lower = DenseVector_Array(mcp->lower);
+  const double* upper = DenseVector_Array(mcp->upper);
+  const double* start = DenseVector_Array(mcp->x_r);
+  double* x = DenseVector_Array(mcp->x);
+  for (std::int32_t j = 0; j < mcp->n; ++j) {
+    if (lower[j] != upper[j] && TermTooLarge(jac, j, start[j])) {
+      x[j] = Presolve_Clip(start[j], lower[j], upper[j]);
+    }
+  }
+  return EvaluateAgain(mcp);
+}
+
+// The presolve, from a point where the row constants can be read. Where F
+// is undefined at such a point, the start is left to the solver.
+int PresolveNearStart(MCP* mcp) {
+  const Reading reading = MoveFarEntries(mcp);
+  if (reading == Reading::kUndefined) {
+    Output_Printf(OUTPUT_LOG,
+                  "\nPresolve skipped: F is undefined where the row constants can be read.\n");
+    DenseVector_CloneFull(mcp->x, mcp->x_r);
+    return EvaluateAgain(mcp);
+  }
+  Output_Printf(OUTPUT_LOG, "\n");
+  mcp->presolve_ran = 1;
+  const int status = MCP_Presolve(mcp);
+  if (status != MCP_CONTINUE || reading == Reading::kAtStart) return status;
+  return BackToStart(mcp);
+}
+
 // The start's steps after the interrupt scope is in place.
 int StartSteps(MCP* mcp) {
   mcp->n_r = 0;
@@ -184,9 +272,7 @@ int StartSteps(MCP* mcp) {
     MCP_CheckSkewSymmetry(mcp);
   }
   if (Presolve_OptionBool(PRESOLVE) && mcp->presolve_allowed && StartWithinReach(mcp)) {
-    Output_Printf(OUTPUT_LOG, "\n");
-    mcp->presolve_ran = 1;
-    status = MCP_Presolve(mcp);
+    status = PresolveNearStart(mcp);
     if (status != MCP_CONTINUE) {
       CallAfterPresolve(mcp);
       mcp->n_r = 0;

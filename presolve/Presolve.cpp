@@ -247,6 +247,7 @@ void MCP_CheckSkewSymmetry(MCP* mcp) { SetUpPresolve(mcp); }
 
 void MCP_PresolvePrepare(MCP* mcp) {
   SetUpPresolve(mcp);
+  Skew_CheckClasses(mcp);
   // An interrupted presolve leaves its records behind; they belong to no
   // postsolve.
   PresolveRecord record;

@@ -355,6 +355,46 @@ std::int32_t MCP_MarkCandidateRows(MCP* mcp) {
   return count;
 }
 
+namespace {
+
+// Row i has the shape of a constraint row in the optimality conditions of
+// a QP or LP (F_i = a'x - b, z_i its multiplier, which enters the rows of
+// x as -a_ij z_i): z_i has no entry of its own in the row, and the row's
+// other entries and those of z_i's column mirror each other with opposite
+// signs, all of them linear. column is scratch of n zeros, left so.
+bool ShapedAsConstraint(const PresolveView& v, std::int32_t i, double* column) {
+  bool shaped = true;
+  for (std::int32_t p = v.ColBegin(i); p < v.ColEnd(i); ++p) {
+    if (!Presolve_NonZero(v.value[p])) continue;
+    if (v.entry_type[p] != 0 || v.row[p] == i) shaped = false;
+    column[v.row[p] - 1] = v.value[p];
+  }
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i) && shaped; ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    if (!Presolve_NonZero(v.value[p])) continue;
+    if (v.entry_type[p] != 0 || !(column[j - 1] * v.value[p] < 0.0)) shaped = false;
+    column[j - 1] = 0.0;  // matched
+  }
+  for (std::int32_t p = v.ColBegin(i); p < v.ColEnd(i); ++p) {
+    if (column[v.row[p] - 1] != 0.0) shaped = false;  // no mirror in the row
+    column[v.row[p] - 1] = 0.0;
+  }
+  return shaped;
+}
+
+}  // namespace
+
+void Skew_CheckClasses(MCP* mcp) {
+  const PresolveView v = Presolve_View(mcp);
+  DenseVector_Size(mcp->lower_r, v.n);
+  DenseVector_FillZero(mcp->lower_r, v.n);
+  double* column = DenseVector_Array(mcp->lower_r);
+  for (std::int32_t i = 1; i <= v.n; ++i) {
+    if (v.row_type[i - 1] != 0 && !ShapedAsConstraint(v, i, column)) v.row_type[i - 1] = 0;
+  }
+}
+
 std::int32_t MCP_CheckConstraintSets(MCP* mcp) {
   const PresolveView v = Presolve_View(mcp);
   std::int32_t count = 0;

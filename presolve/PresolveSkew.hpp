@@ -39,8 +39,22 @@ struct MCP;
 // column is linear. Returns the number of candidates.
 std::int32_t MCP_MarkCandidateRows(MCP* mcp);
 
-// Number of rows the caller classed primal (+1) or dual (-1) through its
-// constraint_types hook (0 without the hook).
+// The caller's classes (constraint_types hook) claim that the problem is
+// the optimality conditions of a QP, and the implied and recursive bound
+// rounds rest on that claim: a bound derived from a classed row is undone
+// in the postsolve by moving the row's own variable as a multiplier. A row
+// keeps its class only where it has that shape: its variable has no entry
+// of its own in the row, and the row's other entries and those of its
+// variable's column mirror each other with opposite signs, all linear
+// (the constraint rows of a QP, and both kinds of rows of an LP). Other
+// rows lose their class for this presolve (rows classed at random on
+// other problems made the rounds fix variables wrongly or call solvable
+// problems infeasible); the caller's own types are not touched.
+void Skew_CheckClasses(MCP* mcp);
+
+// Number of rows classed primal (+1) or dual (-1): by the caller through
+// its constraint_types hook (0 without the hook), as Skew_CheckClasses
+// kept them.
 std::int32_t MCP_CheckConstraintSets(MCP* mcp);
 
 // Rules for a queued candidate row i with 0, 1 or 2 active entries; *count

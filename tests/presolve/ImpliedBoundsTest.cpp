@@ -8,6 +8,7 @@
 #include "fixtures/BoxLCP.hpp"
 #include "presolve/PresolveRecord.hpp"
 #include "presolve/PresolveRig.hpp"
+#include "presolve/Presolve_internal.hpp"
 
 namespace {
 
@@ -130,6 +131,48 @@ TEST_F(ImpliedBoundsTest, RecursiveRoundsOnlyRunWhenSwitchedOn) {
     EXPECT_EQ(Logged("Implied: Fixed:     1 Forced:     1 Redundant:     1 Freed:     0\n"),
               recursive)
         << Log();
+  }
+}
+
+// min (x1 - x3)^2 / 2 + x2^2 / 2 - 3 x2 over x1 <= 1, x2 in [-1, 0],
+// x3 >= 1 with 2 x1 + x3 >= 2 and -2 x2 - 2 x3 >= -1, its rows classed as
+// they are. The rows of x1 and x3 couple through the objective, and a
+// bound derived from them cannot be undone by moving x1 or x3 the way a
+// multiplier moves: the rounds took them, and the solve ended unsolved.
+// They keep to the constraint rows now.
+TEST_F(ImpliedBoundsTest, RowsCoupledThroughTheObjectiveAreNotUsed) {
+  const LinearProblem p = Lcp({{1, 0, -1, -2, 0},
+                               {0, 1, 0, 0, 2},
+                               {-1, 0, 1, -1, 2},
+                               {2, 0, 1, 0, 0},
+                               {0, -2, -2, 0, 0}},
+                              {0, -3, 0, -2, 1}, {-kInf, -1, 1, 0, 0}, {1, 0, kInf, kInf, kInf});
+  std::vector<double> z;
+  EXPECT_EQ(SolveWhole(p, &z, {-1, -1, -1, 1, 1}), TERMINATION_SOLVED) << Log();
+  EXPECT_LE(ComplementarityViolation(p, z), 1e-6);
+}
+
+// Rows classed {1, -1, -1} keep their class only in the shape of a
+// constraint row and its multiplier: no entry of their own, every other
+// entry mirrored in their column with the opposite sign.
+TEST_F(ImpliedBoundsTest, RowsKeepTheirClassOnlyInTheShapeOfAConstraintRow) {
+  struct Case {
+    const char* what;
+    std::vector<std::vector<double>> m;
+    std::vector<int> kept;
+  };
+  const Case cases[] = {
+      {"a constraint row and its multiplier's rows",
+       {{0, 1, 2}, {-1, 0, 0}, {-2, 0, 0}}, {1, -1, -1}},
+      {"an entry of its own", {{1, 1, 2}, {-1, 0, 0}, {-2, 0, 0}}, {0, -1, -1}},
+      {"a mirror of the same sign", {{0, 1, 2}, {1, 0, 0}, {-2, 0, 0}}, {0, 0, -1}},
+      {"an entry without a mirror", {{0, 1, 0}, {-1, 0, 0}, {-2, 0, 0}}, {0, -1, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MCP* mcp = Prepare(Lcp(c.m, {0, 0, 0}, {0, 0, 0}, {kInf, kInf, kInf}), {1, -1, -1});
+    const std::int32_t* types = Presolve_View(mcp).row_type;
+    EXPECT_EQ(std::vector<int>(types, types + 3), c.kept);
   }
 }
 

@@ -222,4 +222,54 @@ TEST_F(PresolveDriverTest, AStartThatIsNotFiniteIsLeftToTheSolver) {
   }
 }
 
+// F = M z + q with a dense block in z1..z4 (solution 1/6 each) and z5 = 0,
+// from starts so far out that the terms M z there leave nothing of q to
+// rounding (at 1e15 the presolve settled on what was left, and the solve
+// ended unsolved): the presolve reads its constants nearer the origin and
+// settles z5, and the solver starts from the caller's point.
+TEST_F(PresolveDriverTest, AFarStartIsPresolvedNearerTheOriginAndKeptForTheSolver) {
+  const LinearProblem p = Lcp({{3, 1, 1, 1, 0},
+                               {1, 3, 1, 1, 0},
+                               {1, 1, 3, 1, 0},
+                               {1, 1, 1, 3, 0},
+                               {0, 0, 0, 0, 1}},
+                              {-1, -1, -1, -1, 1}, {0, 0, 0, 0, 0}, {kInf, kInf, kInf, kInf, kInf});
+  for (const double start : {1e15, 1e19, 1e8}) {
+    SCOPED_TRACE(start);
+    NonlinearProblem far = AsNonlinear(p);
+    far.start.assign(5, start);
+    ASSERT_EQ(Start(far), MCP_CONTINUE) << Log();
+    EXPECT_FALSE(Logged("Presolve skipped"));
+    EXPECT_EQ(X(mcp()), (std::vector<double>{start, start, start, start, 0.0}));
+    const std::vector<double> f = p.F(X(mcp()));
+    for (size_t i = 0; i < f.size(); ++i) EXPECT_NEAR(F(mcp())[i], f[i], 1e-15 * start) << i;
+    MCP_Finish(mcp(), 1, MCP_X(mcp()), MCP_Basis(mcp()));
+
+    output()->Clear();
+    std::vector<double> z;
+    ASSERT_EQ(SolveWholeFrom(p, far.start, &z), TERMINATION_SOLVED) << Log();
+    EXPECT_LE(ComplementarityViolation(p, z), 1e-9);
+  }
+}
+
+// F = z - 2, undefined below z = 1, from a start far out: F cannot be read
+// nearer the origin, and the start is left to the solver as it is.
+TEST_F(PresolveDriverTest, AFarStartWhoseFIsUndefinedNearerTheOriginIsLeftToTheSolver) {
+  NonlinearProblem p;
+  p.n = 1;
+  p.lower = {0.0};
+  p.upper = {kInf};
+  p.start = {1e15};
+  p.evaluate = [](const double* x, double* f, std::vector<Triplet>* jac) {
+    f[0] = x[0] - 2.0;
+    if (jac != nullptr) *jac = {{0, 0, 1.0}};
+    return x[0] >= 1.0;
+  };
+  ASSERT_EQ(Start(p), MCP_CONTINUE) << Log();
+  EXPECT_TRUE(Logged("Presolve skipped: F is undefined where the row constants can be read.\n"));
+  EXPECT_EQ(MCP_PresolveMade(mcp()), 0);
+  EXPECT_EQ(X(mcp()), (std::vector<double>{1e15}));
+  EXPECT_EQ(F(mcp()), (std::vector<double>{1e15 - 2.0}));
+}
+
 }  // namespace

@@ -29,11 +29,8 @@
 
 #include "fixtures/ProblemAdapter.hpp"
 #include "fixtures/Problems.hpp"
-#include "presolve/PresolveDebug.hpp"
-#include "presolve/PresolveOptions.hpp"
+#include "presolve/WholeSolveRig.hpp"
 #include "solver/Information.hpp"
-#include "solver/Sarn.hpp"
-#include "support/TestSupport.hpp"
 
 namespace {
 
@@ -457,26 +454,17 @@ void Dump(const Planted& p) {
   }
 }
 
-struct Solve1 {
-  int code = 0;
+struct Solve1 : WholeSolve {
   double violation = INFINITY;
-  std::string error;
-  std::string log;
 };
 
 struct Outcome : Solve1 {
   Solve1 again;  // the same record solved once more
 };
 
-class PresolvePropertyTest : public LibraryTest {
+class PresolvePropertyTest : public WholeSolveRig {
  protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    PresolveDebug_SetChecks(1);
-  }
-
   Outcome Solve(const Planted& p, bool presolve) {
-    output()->Clear();
     const NonlinearProblem problem = AsProblem(p);
     ProblemAdapter adapter(problem);
     adapter.AllowPresolve(false);
@@ -485,24 +473,14 @@ class PresolvePropertyTest : public LibraryTest {
     hooks.data = &hook;
     hooks.jacobian_types = &TypeHook::Types;
     MCP_SetPresolveInterface(adapter.mcp(), &hooks);
-    Information info{};
-    info.output_mask = OUTPUT_LOG;
+    PresolveSwitches with;
+    with.presolve = presolve;
     Outcome out;
     // The same record solved twice, from the same options: the presolve of
     // the second start must not see anything the first one left.
     for (Solve1* solve : {static_cast<Solve1*>(&out), &out.again}) {
-      Options_Default(options());
-      Presolve_OptionTable[PRESOLVE].bool_value = presolve ? 1 : 0;
-      try {
-        solve->code = Sarn_Solve(adapter.mcp(), &info);
-      } catch (const SolverErrorException& error) {
-        solve->error = error.what();
-      }
-      if (solve->error.empty()) {
-        solve->violation = ComplementarityViolation(problem, adapter.Point());
-      }
-      solve->log = output()->log();
-      output()->Clear();
+      static_cast<WholeSolve&>(*solve) = SolveRecord(&adapter, with);
+      if (solve->error.empty()) solve->violation = ComplementarityViolation(problem, solve->z);
     }
     return out;
   }
@@ -547,10 +525,7 @@ class PresolvePropertyTest : public LibraryTest {
     if (on.code == TERMINATION_SOLVED) tally->solved += 1;
     if (p.unique) tally->unique += 1;
     const std::string& log = on.log;
-    if (log.find("Zero:") != std::string::npos || log.find("MCPR:") != std::string::npos ||
-        log.find("Forced:") != std::string::npos) {
-      tally->reduced += 1;
-    }
+    if (PresolveReduced(log)) tally->reduced += 1;
     if (log.find("Preprocessed size") == std::string::npos &&
         log.find("Major Iteration Log") == std::string::npos) {
       tally->all_fixed += 1;

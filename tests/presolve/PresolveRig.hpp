@@ -21,6 +21,7 @@
 #include "presolve/PresolveDebug.hpp"
 #include "presolve/PresolveOptions.hpp"
 #include "presolve/PresolveSkew.hpp"
+#include "presolve/WholeSolveRig.hpp"
 #include "solver/Information.hpp"
 #include "solver/Sarn.hpp"
 #include "support/TestSupport.hpp"
@@ -49,16 +50,11 @@ inline LinearProblem Lcp(const std::vector<std::vector<double>>& rows, std::vect
   return p;
 }
 
-class PresolveRig : public LibraryTest {
+class PresolveRig : public WholeSolveRig {
  protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    PresolveDebug_SetChecks(1);
-  }
-
   void TearDown() override {
     adapters_.clear();
-    LibraryTest::TearDown();
+    WholeSolveRig::TearDown();
   }
 
   // The record of p evaluated at its start point (0 projected onto the

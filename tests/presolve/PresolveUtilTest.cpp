@@ -188,8 +188,10 @@ TEST_F(PresolveUtilTest, RowBoundsMarkInfiniteContributions) {
   }
 }
 
+// A constraint row and its multiplier's row (the shape in which rows keep
+// their classes), z in [0, 1]: F2 = -z1 lies in [-1, 0].
 TEST_F(PresolveUtilTest, RowBoundsFillOnlyCandidateRowsOfTheClass) {
-  MCP* mcp = Prepare(Lcp({{1, 1}, {1, 1}}, {0, 0}, {0, 0}, {1, 1}), {1, -1});
+  MCP* mcp = Prepare(Lcp({{0, 1}, {-1, 0}}, {0, 0}, {0, 0}, {1, 1}), {1, -1});
   DenseVector* lo = Workspace_Vector(1);
   DenseVector* hi = Workspace_Vector(2);
   DenseVector* c = Workspace_Vector(3);
@@ -198,8 +200,8 @@ TEST_F(PresolveUtilTest, RowBoundsFillOnlyCandidateRowsOfTheClass) {
   DenseVector_Fill(lo, 2, 99.0);
   Presolve_RowBounds(mcp, -1, MCP_FullLower(mcp), MCP_FullUpper(mcp), lo, hi, c, klo, khi);
   EXPECT_EQ(DenseVector_Value(lo, 1), 99.0);  // class +1: untouched
-  EXPECT_EQ(DenseVector_Value(lo, 2), 0.0);
-  EXPECT_EQ(DenseVector_Value(hi, 2), 2.0);
+  EXPECT_EQ(DenseVector_Value(lo, 2), -1.0);
+  EXPECT_EQ(DenseVector_Value(hi, 2), 0.0);
 }
 
 TEST_F(PresolveUtilTest, HugeFiniteActivityIsWarnedAndTakenAsInfinite) {
