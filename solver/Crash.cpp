@@ -383,79 +383,89 @@ void Crash_Newton(MCP* mcp, Information* record, DenseVector* x, FunctionJacobia
   // this iteration, or done.
   enum class Final { kNotTried, kUnderWay, kDone } final_step = Final::kNotTried;
   DenseVector* settled = Scratch(10, n);  // the point where the memberships settled
-  for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
-    if (Interrupt_Check()) break;
-    if (residual < tolerance) break;
+  // An interrupt ends the steps as their limits do, at the best point met
+  // (with F and J there); its jump goes on from there.
+  bool jumped = false;
+  InterruptJump jump{};
+  try {
+    for (std::int32_t iteration = 1; iteration <= limit; ++iteration) {
+      if (Interrupt_Check()) break;
+      if (residual < tolerance) break;
 
-    const double f = differentiable ? Search_MeritGradient(mcp, code, x, FJ, g)
-                                    : Search_Merit(mcp, code, x, FJ);
-    history.Add(f);
-    best.Offer(f, x);
-    SearchResult result{};
-    const double step_mu = mu;
-    bool found = FindStep(&step, x, FJ, f, front.moving ? history.Reference(f) : f, residual,
-                          &mu, &result);
-    const bool final_under_way = final_step == Final::kUnderWay;
-    if (final_under_way && !found) break;  // x is still where the memberships settled
-    if (!found && all_free) {
-      all_free = false;
-      mu = initial_mu;
-      UpdateActiveSet(mcp, x, FJ, status, true);
-      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, false, 0);
-      --iteration;
-      continue;
-    }
-    if (!found && front.count > 0) {
-      // The widened set led nowhere: the step again with the rule's own.
-      CrashFront_Retract(&front, status);
-      mu = step_mu;
-      --iteration;
-      continue;
-    }
-    if (!found) break;
-    all_free = false;
-
-    bool same_jacobian = false;
-    if (!CommitStep(&step, x, FJ, &same_jacobian)) break;
-
-    residual = ResidualAt(mcp, code, x, FJ);
-    const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
-    if (changes >= change_limit && !final_under_way) {
-      CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0,
-                       CrashMatrix_UpdateRoom(&matrix, n));
-    }
-    if (iteration % frequency == 0) {
-      LogLine(mode, iteration, changes, record, residual, result.step, mu);
-    }
-    if (final_under_way) {
-      final_step = Final::kDone;
-      // Where the system without the proximal term is singular the step
-      // took one after all; such a step is kept only when it confirms the
-      // settled memberships, else the phase ends where they settled.
-      if (mu > 0.0 && changes >= change_limit) {
-        MoveTo(mcp, settled, x, FJ, trial, record);
-        break;
-      }
-    }
-    if (changes < change_limit) {
-      // The memberships settled. On a Jacobian that stayed the same (the
-      // problem is linear where the crash is) the proximal term only
-      // biases the step: one more step without it lands on the Newton
-      // point of the settled memberships, the solution when they are right.
-      if (final_step == Final::kNotTried && mu > 0.0 && residual >= tolerance &&
-          same_jacobian) {
-        final_step = Final::kUnderWay;
-        DenseVector_CloneFull(settled, x);
-        mu = 0.0;
+      const double f = differentiable ? Search_MeritGradient(mcp, code, x, FJ, g)
+                                      : Search_Merit(mcp, code, x, FJ);
+      history.Add(f);
+      best.Offer(f, x);
+      SearchResult result{};
+      const double step_mu = mu;
+      bool found = FindStep(&step, x, FJ, f, front.moving ? history.Reference(f) : f, residual,
+                            &mu, &result);
+      const bool final_under_way = final_step == Final::kUnderWay;
+      if (final_under_way && !found) break;  // x is still where the memberships settled
+      if (!found && all_free) {
+        all_free = false;
+        mu = initial_mu;
+        UpdateActiveSet(mcp, x, FJ, status, true);
+        CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, false, 0);
+        --iteration;
         continue;
       }
-      break;
+      if (!found && front.count > 0) {
+        // The widened set led nowhere: the step again with the rule's own.
+        CrashFront_Retract(&front, status);
+        mu = step_mu;
+        --iteration;
+        continue;
+      }
+      if (!found) break;
+      all_free = false;
+
+      bool same_jacobian = false;
+      if (!CommitStep(&step, x, FJ, &same_jacobian)) break;
+
+      residual = ResidualAt(mcp, code, x, FJ);
+      const std::int32_t changes = UpdateActiveSet(mcp, x, FJ, status, false);
+      if (changes >= change_limit && !final_under_way) {
+        CrashFront_Widen(&front, FunctionJacobian_Jacobian(FJ), status, result.step >= 1.0,
+                         CrashMatrix_UpdateRoom(&matrix, n));
+      }
+      if (iteration % frequency == 0) {
+        LogLine(mode, iteration, changes, record, residual, result.step, mu);
+      }
+      if (final_under_way) {
+        final_step = Final::kDone;
+        // Where the system without the proximal term is singular the step
+        // took one after all; such a step is kept only when it confirms the
+        // settled memberships, else the phase ends where they settled.
+        if (mu > 0.0 && changes >= change_limit) {
+          MoveTo(mcp, settled, x, FJ, trial, record);
+          break;
+        }
+      }
+      if (changes < change_limit) {
+        // The memberships settled. On a Jacobian that stayed the same (the
+        // problem is linear where the crash is) the proximal term only
+        // biases the step: one more step without it lands on the Newton
+        // point of the settled memberships, the solution when they are right.
+        if (final_step == Final::kNotTried && mu > 0.0 && residual >= tolerance &&
+            same_jacobian) {
+          final_step = Final::kUnderWay;
+          DenseVector_CloneFull(settled, x);
+          mu = 0.0;
+          continue;
+        }
+        break;
+      }
+      mu *= shrink;
+      if (mu < smallest) mu = 0.0;
     }
-    mu *= shrink;
-    if (mu < smallest) mu = 0.0;
+  } catch (const InterruptJump& caught) {
+    jumped = true;
+    jump = caught;
   }
-  HandOnBest(mcp, code, best, x, FJ, trial, record);
   record->mstep_request = record->crash_iterations > 0 ? 1 : 0;
+  HandOnBest(mcp, code, best, x, FJ, trial, record);
+  if (jumped) throw jump;
 }
 
 CrashStatistics Crash_GetStatistics() { return statistics; }

@@ -39,7 +39,8 @@
 // after all; such a step is kept only when it changes fewer than
 // crash_nbchange_limit memberships, else the phase ends at the point where
 // they settled (evaluated once more). It ends at the point of least merit
-// it met (evaluated once more when that is not the latest point).
+// it met (evaluated once more when that is not the latest point), after an
+// interrupt too: the jump goes on once x holds that point.
 //
 // Both operations work in place on the driver's point x (reduced problem,
 // n entries, inside its bounds) and function-Jacobian pair FJ, which holds F

@@ -2,11 +2,16 @@
 // problem class and the Newton-point helpers.
 #include "solver/Sarn.hpp"
 
+#include <cmath>
+#include <limits>
+
 #include "core/DenseVector.hpp"
 #include "core/Error.hpp"
+#include "core/FunctionJacobian.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/Memory.hpp"
 #include "core/Options.hpp"
+#include "core/SparseMatrix.hpp"
 #include "core/Workspace.hpp"
 #include "presolve/MCP_Finish.hpp"
 #include "presolve/MCP_Start.hpp"
@@ -102,9 +107,48 @@ void Sarn_SetLemkeStartControls(DriverWorkspace* ws) {
   }
 }
 
+namespace {
+
+// eps times the two-norm of |J| |x| + |F - J x| at the current point, with F
+// and J from the scratch pair (for a linear problem |M| |x| + |q|): the size
+// of the rounding error in evaluating F at x.
+double RoundingFloor(DriverWorkspace* ws) {
+  const std::int32_t n = ws->n;
+  const double* x = DenseVector_Array(ws->x);
+  const double* F = DenseVector_Array(FunctionJacobian_Function(Workspace_FunctionJacobian()));
+  const SparseMatrix* J = FunctionJacobian_Jacobian(Workspace_FunctionJacobian());
+  // Workspace vector 1 is free outside a major iteration's step: |J| |x|,
+  // then J x.
+  DenseVector* work = Workspace_Vector(1);
+  if (DenseVector_Capacity(work) < 2 * n) DenseVector_Size(work, 2 * n);
+  DenseVector_SetLength(work, 2 * n);
+  double* size = DenseVector_Array(work);
+  double* product = size + n;
+  for (std::int32_t i = 0; i < 2 * n; ++i) size[i] = 0.0;
+  const SparseMatrix_ColumnView jac = SparseMatrix_Columns(J);
+  const std::int32_t columns = SparseMatrix_Cols(J) < n ? SparseMatrix_Cols(J) : n;
+  for (std::int32_t j = 0; j < columns; ++j) {
+    for (std::int32_t p = jac.start[j]; p < jac.start[j] + jac.length[j]; ++p) {
+      const std::int32_t i = jac.row[p - 1];
+      if (i < 1 || i > n) continue;
+      size[i - 1] += std::fabs(jac.value[p - 1] * x[j]);
+      product[i - 1] += jac.value[p - 1] * x[j];
+    }
+  }
+  double floor = 0.0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const double s = size[i] + std::fabs(F[i] - product[i]);
+    floor += s * s;
+  }
+  return std::numeric_limits<double>::epsilon() * std::sqrt(floor);
+}
+
+}  // namespace
+
 void Sarn_KeepBest(DriverWorkspace* ws) {
   if (!(ws->residual < ws->best_residual)) return;
   ws->best_residual = ws->residual;
+  ws->best_floor = RoundingFloor(ws);
   DenseVector_CloneFull(ws->best_x, ws->x);
   DenseVector_CloneFull(ws->best_y, ws->y);
   IDenseVector_CloneFull(ws->best_basis, ws->basis);
@@ -265,6 +309,7 @@ int Sarn_Start(MCP* mcp) {
   ws->start_residual = inf;
   ws->residual = inf;
   ws->best_residual = inf;
+  ws->best_floor = 0.0;
 
   ws->residual_code = Sarn_ResidualCode();
   return MCP_CONTINUE;

@@ -50,6 +50,7 @@ struct DriverWorkspace {
   double start_residual;    // `infinity` until the start point was evaluated
   double residual;
   double best_residual;
+  double best_floor;        // rounding floor of the residual at the best point
 
   std::int32_t major_iterations;
   std::int32_t minor_iterations;  // cumulative pivots

@@ -22,7 +22,9 @@ std::int32_t Sarn_AdvancedStartControl();
 void Sarn_SetLemkeStartControls(DriverWorkspace* ws);
 
 // The best triple := the current one when the current residual is below the
-// best so far.
+// best so far; best_floor then takes the rounding floor of the residual
+// there (see Sarn_AtRoundingFloor), from F and J in the scratch pair, which
+// must hold them at x.
 void Sarn_KeepBest(DriverWorkspace* ws);
 
 // Two-norm residual of the workspace's residual code at x, with F from the
@@ -38,10 +40,9 @@ int Sarn_ResidualCode();
 // one when the residual is below the best so far.
 void Sarn_UpdateResidual(MCP* mcp, DriverWorkspace* ws);
 
-// True when the residual has come down to what rounding allows at the
-// current point: the best residual is at most 10 times eps times the two
-// norm of |J| |x| + |F - J x| (for a linear problem |M| |x| + |q|, the size
-// of the rounding error in evaluating F itself), with x the current point
-// and J, F from the scratch pair. A solve that stalls there cannot get
-// better by restarting.
+// True when the best residual has come down to what rounding allows at the
+// best point: at most 10 times eps times the two-norm of |J| |x| + |F - J x|
+// there (for a linear problem |M| |x| + |q|, the size of the rounding error
+// in evaluating F itself), measured when the point became the best one. A
+// solve that stalls there cannot get better by restarting.
 bool Sarn_AtRoundingFloor(DriverWorkspace* ws);

@@ -195,6 +195,31 @@ TEST_F(ConvergenceTest, ToleranceBelowTheRoundingFloorEndsPromptlyWithTheBestPoi
   }
 }
 
+// A badly scaled LCP (entries from 1e2 to 1e15) whose Newton steps stall
+// far above what rounding allows, so that the solve must restart. The
+// rounding floor is measured where the best residual was: at a restart the
+// pair can hold F at a search trial far from x, which once made the floor
+// look larger than the residual and ended the solve unsolved, "at the
+// rounding floor", where the restarts solve it.
+TEST_F(ConvergenceTest, RoundingFloorIsMeasuredAtTheBestPoint) {
+  LinearProblem p;
+  p.name = "badly scaled";
+  p.n = 2;
+  p.M = ColumnMatrix::FromDense(2, 2, {2342199649138675.5, 5509.5641197677778,  //
+                                       -153674321056399.59, 784.71581858093703});
+  p.q = {-85716318.815008759, -134946.11966700436};
+  p.lower = {0.0, 0.0};
+  p.upper = {kInf, kInf};
+  ProblemAdapter adapter(AsNonlinear(p));
+  Information info;
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_SOLVED);
+  EXPECT_EQ(Count(output()->status(), "rounding floor"), 0);
+  EXPECT_GT(info.restarts, 0);
+  const std::vector<double> z = adapter.Point();
+  EXPECT_LE(ComplementarityViolation(p, z), 1e-6);
+  EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), z));
+}
+
 // Each problem under many single changes of the options: whatever the
 // result, the residual the solve reports is the one of the point it
 // returns, and a reported solution solves the problem.

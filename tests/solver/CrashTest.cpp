@@ -515,4 +515,48 @@ TEST_F(CrashTest, InterruptAtAPollEndsOnlyTheCrash) {
   }
 }
 
+
+// A monotone box LCP with a nearly singular M on which the crash without a
+// proximal term takes many steps and its nonmonotone search passes points
+// of smaller merit than the latest one. An interrupt at the poll before
+// step k + 1 must leave the point that a limit of k steps leaves: the best
+// one met, with F and J there.
+TEST_F(CrashTest, InterruptAtAPollEndsAtTheBestPointMet) {
+  LinearProblem p;
+  p.name = "nearly singular box";
+  p.n = 2;
+  p.M = ColumnMatrix::FromDense(2, 2, {1.6129910057, 1.9256262752,  //
+                                       1.9256262752, 2.3145393171});
+  p.q = {-3.2216046182, -3.5531000004};
+  p.lower = {-1.9375070345, -0.1714313753};
+  p.upper = {0.8418899339, 1.6041573951};
+  const NonlinearProblem problem = AsNonlinear(p);
+  auto crash = [&](int limit, int interrupt_from, bool* interrupted) {
+    TearDown();
+    SetUp();
+    SetBool(SARN_CRASH_PERTURB, false);
+    if (limit > 0) Options_CommonTable[COMMON_CRASH_ITERATION_LIMIT].int_value = limit;
+    Start(problem);
+    ScriptedInterrupt interrupt;
+    interrupt.from = interrupt_from;
+    Interrupt_SetInterface(&interrupt.record);
+    *interrupted = Interrupt_RunWithJumpPoint([&] { Crash_Newton(mcp_, &record_, x_, FJ_); });
+    Interrupt_Reset();
+    return Values(x_);
+  };
+  bool interrupted = false;
+  crash(0, 1000000, &interrupted);
+  const int steps = record_.crash_iterations;
+  ASSERT_GE(steps, 12);
+  for (int k = 1; k < steps; ++k) {
+    const std::string label = "interrupt before step " + std::to_string(k + 1);
+    const std::vector<double> limited = crash(k, 1000000, &interrupted);
+    const std::vector<double> stopped = crash(0, k + 1, &interrupted);
+    EXPECT_TRUE(interrupted) << label;
+    EXPECT_EQ(record_.crash_iterations, k) << label;
+    EXPECT_EQ(stopped, limited) << label;
+    ExpectConsistent(label);
+  }
+}
+
 }  // namespace
