@@ -160,6 +160,29 @@ void ClearExchange(SparseMatrix* J) {
   SyncLengths(J);
 }
 
+// The first column of J (1-based, 0 if none) in which a row occurs twice;
+// *row gets that row. The rows must lie in 1..J->rows.
+std::int32_t ColumnWithRepeatedRow(const SparseMatrix* J, std::int32_t* row) {
+  const std::int32_t* start = Starts(J);
+  const std::int32_t* len = Lengths(J);
+  const std::int32_t* rows = Rows(J);
+  std::int32_t* seen = Memory_AllocateArray<std::int32_t>(J->rows > 0 ? J->rows : 1);
+  for (std::int32_t i = 0; i < J->rows; ++i) seen[i] = 0;
+  std::int32_t found = 0;
+  for (std::int32_t j = 0; j < J->cols && found == 0; ++j) {
+    for (std::int64_t p = start[j] - 1; p < start[j] - 1 + len[j]; ++p) {
+      if (seen[rows[p] - 1] == j + 1) {
+        found = j + 1;
+        *row = rows[p];
+        break;
+      }
+      seen[rows[p] - 1] = j + 1;
+    }
+  }
+  Memory_Free(seen);
+  return found;
+}
+
 }  // namespace
 
 void SparseMatrix_FinishExchange(SparseMatrix* J, std::int32_t count, const char* source) {
@@ -200,6 +223,12 @@ void SparseMatrix_FinishExchange(SparseMatrix* J, std::int32_t count, const char
                           n);
       }
     }
+  }
+  std::int32_t repeated = 0;
+  const std::int32_t column = ColumnWithRepeatedRow(J, &repeated);
+  if (column != 0) {
+    ClearExchange(J);
+    Error_SolverError("%s: row index %d occurs twice in column %d.\n", source, repeated, column);
   }
   J->nnz = count;
   SyncLengths(J);

@@ -130,7 +130,8 @@ std::int32_t SparseMatrix_PrepareExchange(SparseMatrix* J, std::int32_t n, std::
 // Checks what the callback wrote against the room set by the preparation:
 // 0 <= count <= room; every column's start >= 1, length >= 0 and last
 // position <= count; the lengths add up to at most count; every row index of
-// a stored position in 1..n. A violation is the solver error
+// a stored position in 1..n, and no row twice in a column. A violation is
+// the solver error
 // "<source>: <what is wrong>\n" and leaves J empty (nnz 0). Otherwise
 // nnz := count. Never reads positions outside the room.
 void SparseMatrix_FinishExchange(SparseMatrix* J, std::int32_t count, const char* source);

@@ -471,6 +471,17 @@ TEST_F(SparseMatrixTest, ExchangeRejectsWhatLiesOutsideTheRoomOrTheDimension) {
          *count = 1;
        },
        "the column lengths add up to 2, more than the 1 entries"},
+      {"a row twice in a column",
+       [&](int, int* count, int* s, int* l, int* r, double* v) {
+         one_entry(s, l, r, v);
+         s[2] = 2;
+         l[2] = 3;
+         r[1] = 2;
+         r[2] = 3;
+         r[3] = 2;
+         *count = 4;
+       },
+       "Test: Jacobian: row index 2 occurs twice in column 3.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -4,6 +4,7 @@
 // storage of the Jacobian; rows that contribute nothing; the second-function
 // blend; the predicates and the errors.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cmath>
 #include <limits>
@@ -109,9 +110,19 @@ struct TestFunction {
     return f;
   }
   std::vector<Triplet> J(const std::vector<double>& x) const {
+    // The cubic term's derivative joins the diagonal entry of A where it
+    // has one: a row occurs at most once in a column.
     std::vector<Triplet> j(a);
     for (int i = 0; i < n; ++i) {
-      if (beta[i] != 0.0) j.push_back({i, i, 3.0 * beta[i] * x[i] * x[i]});
+      if (beta[i] == 0.0) continue;
+      const double d = 3.0 * beta[i] * x[i] * x[i];
+      auto diagonal = std::find_if(j.begin(), j.end(),
+                                   [i](const Triplet& t) { return t.row == i && t.col == i; });
+      if (diagonal != j.end()) {
+        diagonal->value += d;
+      } else {
+        j.push_back({i, i, d});
+      }
     }
     return j;
   }
