@@ -160,27 +160,37 @@ void ClearExchange(SparseMatrix* J) {
   SyncLengths(J);
 }
 
-// The first column of J (1-based, 0 if none) in which a row occurs twice;
-// *row gets that row. The rows must lie in 1..J->rows.
-std::int32_t ColumnWithRepeatedRow(const SparseMatrix* J, std::int32_t* row) {
+// What is wrong with the row indices of J's stored positions, in column
+// order: a row outside 1..J->rows, or a row twice in one column (kNone when
+// neither). *column and *row (1-based) name the first such entry.
+enum class RowFault { kNone, kOutside, kTwice };
+
+RowFault FindRowFault(const SparseMatrix* J, std::int32_t* column, std::int32_t* row) {
   const std::int32_t* start = Starts(J);
   const std::int32_t* len = Lengths(J);
   const std::int32_t* rows = Rows(J);
+  // seen[i] = j + 1 once row i + 1 occurred in column j + 1.
   std::int32_t* seen = Memory_AllocateArray<std::int32_t>(J->rows > 0 ? J->rows : 1);
   for (std::int32_t i = 0; i < J->rows; ++i) seen[i] = 0;
-  std::int32_t found = 0;
-  for (std::int32_t j = 0; j < J->cols && found == 0; ++j) {
+  RowFault fault = RowFault::kNone;
+  for (std::int32_t j = 0; j < J->cols && fault == RowFault::kNone; ++j) {
     for (std::int64_t p = start[j] - 1; p < start[j] - 1 + len[j]; ++p) {
-      if (seen[rows[p] - 1] == j + 1) {
-        found = j + 1;
-        *row = rows[p];
-        break;
+      const std::int32_t i = rows[p];
+      if (i < 1 || i > J->rows) {
+        fault = RowFault::kOutside;
+      } else if (seen[i - 1] == j + 1) {
+        fault = RowFault::kTwice;
+      } else {
+        seen[i - 1] = j + 1;
+        continue;
       }
-      seen[rows[p] - 1] = j + 1;
+      *column = j + 1;
+      *row = i;
+      break;
     }
   }
   Memory_Free(seen);
-  return found;
+  return fault;
 }
 
 }  // namespace
@@ -212,23 +222,22 @@ void SparseMatrix_FinishExchange(SparseMatrix* J, std::int32_t count, const char
     Error_SolverError("%s: the column lengths add up to %lld, more than the %d entries.\n",
                       source, static_cast<long long>(total), count);
   }
-  const std::int32_t* rows = Rows(J);
-  for (std::int32_t j = 0; j < n; ++j) {
-    const std::int64_t first = start[j] - 1;
-    for (std::int64_t p = first; p < first + len[j]; ++p) {
-      if (rows[p] < 1 || rows[p] > J->rows) {
-        const std::int32_t bad = rows[p];
-        ClearExchange(J);
-        Error_SolverError("%s: row index %d in column %d is outside 1..%d.\n", source, bad, j + 1,
-                          n);
-      }
-    }
-  }
-  std::int32_t repeated = 0;
-  const std::int32_t column = ColumnWithRepeatedRow(J, &repeated);
-  if (column != 0) {
+  std::int32_t column = 0;
+  std::int32_t row = 0;
+  RowFault fault = RowFault::kNone;
+  try {
+    fault = FindRowFault(J, &column, &row);
+  } catch (...) {  // its scratch could not be had: nothing of J is read
     ClearExchange(J);
-    Error_SolverError("%s: row index %d occurs twice in column %d.\n", source, repeated, column);
+    throw;
+  }
+  if (fault != RowFault::kNone) {
+    ClearExchange(J);
+    if (fault == RowFault::kOutside) {
+      Error_SolverError("%s: row index %d in column %d is outside 1..%d.\n", source, row, column,
+                        n);
+    }
+    Error_SolverError("%s: row index %d occurs twice in column %d.\n", source, row, column);
   }
   J->nnz = count;
   SyncLengths(J);
