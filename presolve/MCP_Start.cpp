@@ -155,20 +155,12 @@ bool StartWithinReach(MCP* mcp) {
   return true;
 }
 
-// The largest coefficient magnitude stored in column j (0-based).
-double ColumnMax(const SparseMatrix_ColumnView& jac, std::int32_t j) {
-  double largest = 0.0;
-  for (std::int32_t p = jac.start[j] - 1; p < jac.start[j] - 1 + jac.length[j]; ++p) {
-    largest = std::max(largest, std::fabs(jac.value[p]));
-  }
-  return largest;
-}
-
 // A term a x_j of column j whose rounding alone exceeds the tolerance with
 // which the presolve compares its rows: the constant of a row holding it
 // (F_i less its linear terms) is lost to cancellation.
-bool TermTooLarge(const SparseMatrix_ColumnView& jac, std::int32_t j, double x) {
-  return Presolve_Rounding(ColumnMax(jac, j) * std::fabs(x)) > PRESOLVE_ROW_TOLERANCE;
+bool TermTooLarge(const SparseMatrix* jac, std::int32_t j, double x) {
+  return Presolve_Rounding(SparseMatrix_ColMaxAbsNonzero(jac, j + 1) * std::fabs(x)) >
+         PRESOLVE_ROW_TOLERANCE;
 }
 
 // The presolve reads the constant of each row from F and x at the point it
@@ -182,8 +174,7 @@ bool TermTooLarge(const SparseMatrix_ColumnView& jac, std::int32_t j, double x) 
 enum class Reading { kAtStart, kMoved, kUndefined };
 
 Reading MoveFarEntries(MCP* mcp) {
-  const SparseMatrix_ColumnView jac =
-      SparseMatrix_Columns(FunctionJacobian_Jacobian(mcp->evaluation));
+  const SparseMatrix* jac = FunctionJacobian_Jacobian(mcp->evaluation);
   const double* lower = DenseVector_Array(mcp->lower);
   const double* upper = DenseVector_Array(mcp->upper);
   double* x = DenseVector_Array(mcp->x);
@@ -210,8 +201,7 @@ int EvaluateAgain(MCP* mcp) {
 // The entries MoveFarEntries moved go back to the caller's start, within the
 // bounds the presolve left them; F is evaluated there.
 int BackToStart(MCP* mcp) {
-  const SparseMatrix_ColumnView jac =
-      SparseMatrix_Columns(FunctionJacobian_Jacobian(mcp->evaluation));
+  const SparseMatrix* jac = FunctionJacobian_Jacobian(mcp->evaluation);
   const double* lower = DenseVector_Array(mcp->lower);
   const double* upper = DenseVector_Array(mcp->upper);
   const double* start = DenseVector_Array(mcp->x_r);
