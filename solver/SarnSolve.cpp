@@ -57,7 +57,8 @@ struct RunCounters {
 };
 
 // Stalled iterations after which a residual at the rounding floor ends the
-// solve.
+// solve; one is enough once the best residual is below the floor itself,
+// where what an iteration gains or loses is rounding.
 constexpr int kStallLimit = 5;
 // An iteration that leaves the best residual above this fraction of the
 // one before it has stalled.
@@ -303,7 +304,8 @@ int Iterate(MCP* mcp, DriverWorkspace* ws, Information* info, void* timer) {
   for (;;) {
     const int code = StopCode(ws, timer);
     if (code != kGoOn) return code;
-    if (counters.stalled >= kStallLimit && Sarn_AtRoundingFloor(ws)) {
+    const int limit = ws->best_residual <= ws->best_floor ? 1 : kStallLimit;
+    if (counters.stalled >= limit && Sarn_AtRoundingFloor(ws)) {
       Error_Warning("%s", kRoundingFloor);
       return TERMINATION_NO_PROGRESS;
     }

@@ -195,6 +195,24 @@ TEST_F(ConvergenceTest, ToleranceBelowTheRoundingFloorEndsPromptlyWithTheBestPoi
   }
 }
 
+// Once the best residual is below the rounding floor itself, what an
+// iteration gains or loses is rounding: the first iteration that does not
+// bring it down by a tenth ends the solve (each such iteration can cost
+// hundreds of pivots on a large problem; five of them were taken).
+TEST_F(ConvergenceTest, AResidualBelowTheRoundingFloorEndsAtTheFirstStall) {
+  const LinearProblem planted = PlantedMonotone(300, 11);
+  Set("convergence_tolerance 1e-16");
+  ProblemAdapter adapter(AsNonlinear(planted));
+  Information info;
+  EXPECT_EQ(Solve(adapter, &info), TERMINATION_NO_PROGRESS);
+  EXPECT_EQ(Count(output()->status(), "rounding floor"), 1);
+  EXPECT_LE(info.major_iterations, 2);
+  EXPECT_EQ(info.restarts, 0);
+  const std::vector<double> z = adapter.Point();
+  EXPECT_DOUBLE_EQ(info.residual, ResidualAt(adapter.problem(), z));
+  EXPECT_LE(ComplementarityViolation(planted, z), 1e-12);
+}
+
 // A badly scaled LCP (entries from 1e2 to 1e15) whose Newton steps stall
 // far above what rounding allows, so that the solve must restart. The
 // rounding floor is measured where the best residual was: at a restart the
