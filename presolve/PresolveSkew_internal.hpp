@@ -63,9 +63,14 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
 // L and U of an activity with its markers applied (-inf / +inf where set).
 void Skew_EffectiveBounds(const RowActivity& a, double* L, double* U);
 
-// The forcing verdict of a row with activity a whose variable has bounds
+// The forcing verdict of row i with activity a whose variable has bounds
 // lower, upper: the effective activity bounds, the tolerance, the row's
-// sense and the decision.
+// sense and the decision. A row that misses by more than its own
+// tolerance is judged again with the rounding that the settled values of
+// its fixed columns carry into its constant added to it (a value solved
+// from another row is known only to that row's rounding over the
+// coefficient it was solved through); only a miss beyond both is
+// infeasible.
 struct RowVerdict {
   double L = 0.0;
   double U = 0.0;
@@ -73,7 +78,8 @@ struct RowVerdict {
   RowSense sense;
   RowDecision decision;
 };
-RowVerdict Skew_Judge(const RowActivity& a, double lower, double upper);
+RowVerdict Skew_Judge(const PresolveView& v, std::int32_t i, const RowActivity& a, double lower,
+                      double upper);
 
 // Column i has no active entry in a live row other than row i itself and
 // the rows of the columns of row `pinned` (0: none) that a forcing of that
