@@ -60,6 +60,9 @@
 namespace {
 
 constexpr double kTol = PRESOLVE_ROW_TOLERANCE;
+// How many steps back the rounding of settled values is followed (a value
+// solved from a row whose other values were solved from further rows).
+constexpr int kChainDepth = 2;
 constexpr int kNameLength = 256;
 
 double Inf() { return Presolve_Infinity(); }
@@ -173,7 +176,7 @@ int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
       if (ForceIsSound(mcp, i, false)) Force_Upper(mcp, level, i, forced);
       return MCP_CONTINUE;
     default:
-      if (Skew_RedundantIsNecessary(r.decision, r.L, r.U, act.c, r.tol) ||
+      if (Skew_RedundantIsNecessary(v, i, r, act.c) ||
           Skew_ColumnIsolated(v, i, 0)) {
         *redundant += 1;
         Skew_FixRedundant(mcp, level, i, r.decision);
@@ -281,15 +284,34 @@ double PairedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, dou
   return largest;
 }
 
+double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip, int depth);
+
+// The rounding that the other settled values of row r bring into a value
+// solved from it for column j: their coefficients times their own
+// rounding (taken from rows other than r), followed depth steps back.
+double ChainedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, int depth) {
+  if (depth == 0) return 0.0;
+  double sum = 0.0;
+  for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
+    const std::int32_t e = v.row_entry[q] - 1;
+    const std::int32_t k = v.entry_column[e];
+    if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
+    sum += std::fabs(v.value[e]) * SettledRounding(v, k, r, depth - 1);
+  }
+  return sum;
+}
+
 // The rounding the value of fixed column j carries: a value solved from a
-// row is known only as closely as that row's terms round, divided by the
-// coefficient it was solved through (a row of terms near 5e3 that settles
-// x_j through a coefficient 0.5 leaves it some 7e-11 open, and a row with
-// coefficient 2e3 in x_j may miss by 1.4e-7 on that alone), and a value
-// solved from two rows together as closely as their determinant allows. The largest over
-// the rows other than row skip that hold the value; 0 when none does (a
-// bound, or a value no row pins).
-double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip) {
+// row is known only as closely as that row's terms and its other settled
+// values round, divided by the coefficient it was solved through (a row of
+// terms near 5e3 that settles x_j through a coefficient 0.5 leaves it some
+// 7e-11 open, and a row with coefficient 2e3 in x_j may miss by 1.4e-7 on
+// that alone), and a value solved from two rows together as closely as
+// their determinant allows. The largest over the rows other than row skip
+// that hold the value; 0 when none does (a bound, or a value no row pins).
+// depth: how many steps back the settled values of those rows are
+// followed.
+double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip, int depth) {
   double largest = 0.0;
   for (std::int32_t p = v.ColBegin(j); p < v.ColEnd(j); ++p) {
     const std::int32_t r = v.row[p];
@@ -297,7 +319,7 @@ double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip)
     if (r == skip || v.entry_type[p] != 0 || !Presolve_NonZero(a)) continue;
     const double mr = HeldMargin(v, r);
     if (mr < 0.0) continue;
-    largest = std::fmax(largest, mr / std::fabs(a));
+    largest = std::fmax(largest, (mr + ChainedRounding(v, r, j, depth)) / std::fabs(a));
     largest = std::fmax(largest, PairedRounding(v, r, j, a, mr, skip));
   }
   return largest;
@@ -312,7 +334,7 @@ double CarriedRounding(const PresolveView& v, std::int32_t i) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
     if (v.entry_type[p] != 0 || !v.Fixed(j) || !Presolve_NonZero(v.value[p])) continue;
-    carried += std::fabs(v.value[p]) * SettledRounding(v, j, i);
+    carried += std::fabs(v.value[p]) * SettledRounding(v, j, i, kChainDepth);
   }
   return carried;
 }
@@ -365,11 +387,13 @@ RowDecision Skew_Decide(RowSense sense, double L, double U, double c, double tol
   return RowDecision::kNone;
 }
 
-bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c, double tol) {
-  if (decision == RowDecision::kRedundantUpper || decision == RowDecision::kBoxUpper) {
-    return U < c - tol;
-  }
-  return L > c + tol;
+bool Skew_RedundantIsNecessary(const PresolveView& v, std::int32_t i, const RowVerdict& r,
+                               double c) {
+  const bool upper =
+      r.decision == RowDecision::kRedundantUpper || r.decision == RowDecision::kBoxUpper;
+  const auto strict = [&](double tol) { return upper ? r.U < c - tol : r.L > c + tol; };
+  // The rounding carried in is looked for only where the plain test holds.
+  return strict(r.tol) && strict(r.tol + CarriedRounding(v, i));
 }
 
 int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind round, double L,

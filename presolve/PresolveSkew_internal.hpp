@@ -46,11 +46,6 @@ enum class RowDecision {
 
 RowDecision Skew_Decide(RowSense sense, double L, double U, double c, double tol);
 
-// True when the fix of a redundant row is shared by every solution: F_i
-// keeps its sign strictly (by more than the tolerance tol) over the row's
-// activity range, so z_i can sit nowhere but at that bound.
-bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c, double tol);
-
 // Which round a decision belongs to; picks the infeasibility lines.
 enum class RoundKind { kPlain, kImplied, kRecursive };
 
@@ -80,6 +75,14 @@ struct RowVerdict {
 };
 RowVerdict Skew_Judge(const PresolveView& v, std::int32_t i, const RowActivity& a, double lower,
                       double upper);
+
+// True when the fix of redundant row i (verdict r, constant c) is shared by
+// every solution: F_i keeps its sign strictly over the row's activity
+// range, by more than the verdict's tolerance and the rounding that the
+// settled values of its fixed columns carry, so z_i can sit nowhere but at
+// that bound.
+bool Skew_RedundantIsNecessary(const PresolveView& v, std::int32_t i, const RowVerdict& r,
+                               double c);
 
 // Column i has no active entry in a live row other than row i itself and
 // the rows of the columns of row `pinned` (0: none) that a forcing of that
