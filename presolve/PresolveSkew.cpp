@@ -60,6 +60,9 @@
 namespace {
 
 constexpr double kTol = PRESOLVE_ROW_TOLERANCE;
+// How many steps back the rounding of settled values is followed (a value
+// solved from a row whose other values were solved from further rows).
+constexpr int kChainDepth = 2;
 constexpr int kNameLength = 256;
 
 double Inf() { return Presolve_Infinity(); }
@@ -160,7 +163,7 @@ int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
   const RowActivity act = Presolve_ActivityOf(v, i, v.lower, v.upper);
   Skew_StoreActivity(Skew_CurrentActivity(), i, act);
   if (act.klo != 0 && act.khi != 0) return MCP_CONTINUE;
-  const RowVerdict r = Skew_Judge(act, v.lower[i - 1], v.upper[i - 1]);
+  const RowVerdict r = Skew_Judge(v, i, act, v.lower[i - 1], v.upper[i - 1]);
   switch (r.decision) {
     case RowDecision::kNone:
       return MCP_CONTINUE;
@@ -173,7 +176,7 @@ int ForceOneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* forc
       if (ForceIsSound(mcp, i, false)) Force_Upper(mcp, level, i, forced);
       return MCP_CONTINUE;
     default:
-      if (Skew_RedundantIsNecessary(r.decision, r.L, r.U, act.c, r.tol) ||
+      if (Skew_RedundantIsNecessary(v, i, r, act.c) ||
           Skew_ColumnIsolated(v, i, 0)) {
         *redundant += 1;
         Skew_FixRedundant(mcp, level, i, r.decision);
@@ -228,6 +231,114 @@ int RefineFromFreshF(MCP* mcp, std::int32_t i, double a, double l, double u,
   return MCP_CONTINUE;
 }
 
+// How far row r leaves the values of its columns open when all of them
+// are fixed and F_r vanishes within the row's tolerance (the row may have
+// settled them): |F_r| plus the rounding of its terms. -1 when the row
+// holds nothing (an unfixed column, or F_r clear of zero).
+double HeldMargin(const PresolveView& v, std::int32_t r) {
+  for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    if (!v.Fixed(v.entry_column[p]) && Presolve_EntryCounts(v.entry_type[p], v.value[p])) {
+      return -1.0;
+    }
+  }
+  const RowActivity act = Presolve_ActivityOf(v, r, v.lower, v.upper);
+  const double miss = std::fabs(v.f[r - 1]);
+  if (!(miss <= Skew_RowTolerance(act))) return -1.0;
+  return miss + Presolve_Rounding(act.scale);
+}
+
+// Rows r and s (margins mr, ms) solved together for columns j and k
+// (coefficients arj, ark in row r, asj, ask in row s) leave x_j open by
+// (|ask| mr + |ark| ms) / |det|. Nearly proportional rows settle no pair
+// (they are duplicates, or one of the values came from elsewhere): 0.
+double PairRounding(double arj, double ark, double asj, double ask, double mr, double ms) {
+  constexpr double kLeastDeterminant = 1e-6;
+  const double det = arj * ask - ark * asj;
+  const double size = std::fabs(arj * ask) + std::fabs(ark * asj);
+  if (!(std::fabs(det) > kLeastDeterminant * size)) return 0.0;
+  return (std::fabs(ask) * mr + std::fabs(ark) * ms) / std::fabs(det);
+}
+
+// The largest rounding that row r (margin mr, coefficient arj of column
+// j) and another row s (not skip) holding the same values leave x_j with,
+// taking each other fixed column k of row r as solved together with x_j.
+double PairedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, double arj,
+                      double mr, std::int32_t skip) {
+  double largest = 0.0;
+  for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
+    const std::int32_t e = v.row_entry[q] - 1;
+    const std::int32_t k = v.entry_column[e];
+    if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
+    for (std::int32_t p = v.ColBegin(k); p < v.ColEnd(k); ++p) {
+      const std::int32_t s = v.row[p];
+      if (s == r || s == skip || v.entry_type[p] != 0) continue;
+      bool linear = false;
+      const double asj = CoefficientOf(v, s, j, &linear);
+      if (!linear || !Presolve_NonZero(asj)) continue;
+      const double ms = HeldMargin(v, s);
+      if (ms < 0.0) continue;
+      largest = std::fmax(largest, PairRounding(arj, v.value[e], asj, v.value[p], mr, ms));
+    }
+  }
+  return largest;
+}
+
+double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip, int depth);
+
+// The rounding that the other settled values of row r bring into a value
+// solved from it for column j: their coefficients times their own
+// rounding (taken from rows other than r), followed depth steps back.
+double ChainedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, int depth) {
+  if (depth == 0) return 0.0;
+  double sum = 0.0;
+  for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
+    const std::int32_t e = v.row_entry[q] - 1;
+    const std::int32_t k = v.entry_column[e];
+    if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
+    sum += std::fabs(v.value[e]) * SettledRounding(v, k, r, depth - 1);
+  }
+  return sum;
+}
+
+// The rounding the value of fixed column j carries: a value solved from a
+// row is known only as closely as that row's terms and its other settled
+// values round, divided by the coefficient it was solved through (a row of
+// terms near 5e3 that settles x_j through a coefficient 0.5 leaves it some
+// 7e-11 open, and a row with coefficient 2e3 in x_j may miss by 1.4e-7 on
+// that alone), and a value solved from two rows together as closely as
+// their determinant allows. The largest over the rows other than row skip
+// that hold the value; 0 when none does (a bound, or a value no row pins).
+// depth: how many steps back the settled values of those rows are
+// followed.
+double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip, int depth) {
+  double largest = 0.0;
+  for (std::int32_t p = v.ColBegin(j); p < v.ColEnd(j); ++p) {
+    const std::int32_t r = v.row[p];
+    const double a = v.value[p];
+    if (r == skip || v.entry_type[p] != 0 || !Presolve_NonZero(a)) continue;
+    const double mr = HeldMargin(v, r);
+    if (mr < 0.0) continue;
+    largest = std::fmax(largest, (mr + ChainedRounding(v, r, j, depth)) / std::fabs(a));
+    largest = std::fmax(largest, PairedRounding(v, r, j, a, mr, skip));
+  }
+  return largest;
+}
+
+// The rounding row i's constant carries from the settled values of its
+// fixed columns: F_i took their terms when they were fixed, each off by
+// its coefficient times the value's own rounding.
+double CarriedRounding(const PresolveView& v, std::int32_t i) {
+  double carried = 0.0;
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    if (v.entry_type[p] != 0 || !v.Fixed(j) || !Presolve_NonZero(v.value[p])) continue;
+    carried += std::fabs(v.value[p]) * SettledRounding(v, j, i, kChainDepth);
+  }
+  return carried;
+}
+
 DenseVector* CombinedLowerVector(MCP* mcp) { return mcp->lower_r; }
 DenseVector* CombinedUpperVector(MCP* mcp) { return mcp->upper_r; }
 
@@ -276,11 +387,13 @@ RowDecision Skew_Decide(RowSense sense, double L, double U, double c, double tol
   return RowDecision::kNone;
 }
 
-bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c, double tol) {
-  if (decision == RowDecision::kRedundantUpper || decision == RowDecision::kBoxUpper) {
-    return U < c - tol;
-  }
-  return L > c + tol;
+bool Skew_RedundantIsNecessary(const PresolveView& v, std::int32_t i, const RowVerdict& r,
+                               double c) {
+  const bool upper =
+      r.decision == RowDecision::kRedundantUpper || r.decision == RowDecision::kBoxUpper;
+  const auto strict = [&](double tol) { return upper ? r.U < c - tol : r.L > c + tol; };
+  // The rounding carried in is looked for only where the plain test holds.
+  return strict(r.tol) && strict(r.tol + CarriedRounding(v, i));
 }
 
 int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind round, double L,
@@ -301,12 +414,25 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
   return MCP_INFEASIBLE;
 }
 
-RowVerdict Skew_Judge(const RowActivity& a, double lower, double upper) {
+RowVerdict Skew_Judge(const PresolveView& v, std::int32_t i, const RowActivity& a, double lower,
+                      double upper) {
   RowVerdict r;
   Skew_EffectiveBounds(a, &r.L, &r.U);
   r.tol = Skew_RowTolerance(a);
   r.sense = Skew_Sense(lower, upper);
   r.decision = Skew_Decide(r.sense, r.L, r.U, a.c, r.tol);
+  if (r.decision != RowDecision::kInfeasible) return r;
+  // A miss is only a verdict beyond the rounding that the settled values
+  // of the row's fixed columns brought into its constant (rare, so only
+  // looked for here).
+  const double carried = CarriedRounding(v, i);
+  if (!(carried > 0.0)) return r;
+  r.tol += carried;
+  if (std::isfinite(r.tol)) {
+    r.decision = Skew_Decide(r.sense, r.L, r.U, a.c, r.tol);
+  } else {
+    r.decision = RowDecision::kNone;  // nothing can be told
+  }
   return r;
 }
 
@@ -441,7 +567,7 @@ int Skew_OneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* coun
   if (solutions == 0) {
     // Within the rounding of the row's terms the row may still have a
     // solution: only a row that misses by more is infeasible.
-    const RowVerdict r = Skew_Judge(act, l[0], u[0]);
+    const RowVerdict r = Skew_Judge(v, i, act, l[0], u[0]);
     if (r.decision != RowDecision::kInfeasible) return MCP_CONTINUE;
     return Skew_ReportInfeasible(mcp, i, r.sense, RoundKind::kPlain, r.L, r.U, act.c);
   }
@@ -633,7 +759,7 @@ int Skew_CombinedForceRows(MCP* mcp, std::int32_t level, std::int32_t row_class,
         Presolve_ActivityOf(v, i, Skew_CombinedLower(mcp), Skew_CombinedUpper(mcp));
     Skew_StoreActivity(round.store, i, act);
     if (act.klo != 0 && act.khi != 0) continue;
-    const RowVerdict r = Skew_Judge(act, v.lower[i - 1], v.upper[i - 1]);
+    const RowVerdict r = Skew_Judge(v, i, act, v.lower[i - 1], v.upper[i - 1]);
     switch (r.decision) {
       case RowDecision::kNone:
         break;

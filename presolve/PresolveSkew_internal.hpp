@@ -46,11 +46,6 @@ enum class RowDecision {
 
 RowDecision Skew_Decide(RowSense sense, double L, double U, double c, double tol);
 
-// True when the fix of a redundant row is shared by every solution: F_i
-// keeps its sign strictly (by more than the tolerance tol) over the row's
-// activity range, so z_i can sit nowhere but at that bound.
-bool Skew_RedundantIsNecessary(RowDecision decision, double L, double U, double c, double tol);
-
 // Which round a decision belongs to; picks the infeasibility lines.
 enum class RoundKind { kPlain, kImplied, kRecursive };
 
@@ -63,9 +58,14 @@ int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind ro
 // L and U of an activity with its markers applied (-inf / +inf where set).
 void Skew_EffectiveBounds(const RowActivity& a, double* L, double* U);
 
-// The forcing verdict of a row with activity a whose variable has bounds
+// The forcing verdict of row i with activity a whose variable has bounds
 // lower, upper: the effective activity bounds, the tolerance, the row's
-// sense and the decision.
+// sense and the decision. A row that misses by more than its own
+// tolerance is judged again with the rounding that the settled values of
+// its fixed columns carry into its constant added to it (a value solved
+// from another row is known only to that row's rounding over the
+// coefficient it was solved through); only a miss beyond both is
+// infeasible.
 struct RowVerdict {
   double L = 0.0;
   double U = 0.0;
@@ -73,7 +73,16 @@ struct RowVerdict {
   RowSense sense;
   RowDecision decision;
 };
-RowVerdict Skew_Judge(const RowActivity& a, double lower, double upper);
+RowVerdict Skew_Judge(const PresolveView& v, std::int32_t i, const RowActivity& a, double lower,
+                      double upper);
+
+// True when the fix of redundant row i (verdict r, constant c) is shared by
+// every solution: F_i keeps its sign strictly over the row's activity
+// range, by more than the verdict's tolerance and the rounding that the
+// settled values of its fixed columns carry, so z_i can sit nowhere but at
+// that bound.
+bool Skew_RedundantIsNecessary(const PresolveView& v, std::int32_t i, const RowVerdict& r,
+                               double c);
 
 // Column i has no active entry in a live row other than row i itself and
 // the rows of the columns of row `pinned` (0: none) that a forcing of that

@@ -203,4 +203,69 @@ TEST_F(ForcingRowsTest, OnlyReductionsThePostsolveCanUndoAreMade) {
   }
 }
 
+// Values settled in other rows are known only to those rows' rounding, and
+// a row with a much larger coefficient in them carries that rounding in its
+// constant. z1, z2 are fixed by hand where rows 1 and 2 put them; row 3
+// then reads F3 = 1000 z2 + q3. A miss within what rows 1 and 2 leave z2
+// open is no verdict: an equation (z3 free, in no other row) is forced,
+// and a GE row (z3 >= 0, also in row 4: F4 = z3 + z4, z4 free) does not
+// fix z3 as if F3 > 0 were certain. A miss beyond it, or values that rows
+// 1 and 2 do not hold, still is one.
+TEST_F(ForcingRowsTest, RowsMissingByTheRoundingOfSettledValuesAreNotInfeasible) {
+  struct Case {
+    const char* what;
+    std::vector<std::vector<double>> rows;  // rows 1 and 2 (columns 1, 2)
+    std::vector<double> q;                  // q1, q2, q3
+    double z1, z2;
+    double l3, a43;  // z3's lower bound, its entry in row 4
+    int status;
+    int forced, redundant;
+  };
+  // Row 1 alone settles z2 = 0.3 (z1 = 1) from terms near 5e3 through the
+  // coefficient 0.5: z2 is open by about 4e-11.
+  const std::vector<std::vector<double>> single = {{-5000, 0.5}, {0, 0}};
+  // Rows 1 and 2 settle z1 = 0.3, z2 = 0.7 together; their determinant, 1,
+  // is small beside their terms (near 300), so z2 is open by about 4e-12
+  // although each row alone would pin it to 1e-14.
+  const std::vector<std::vector<double>> pair = {{1, 1}, {300, 301}};
+  const double z2 = 0.3 + 2e-13;
+  const Case cases[] = {
+      {"one row, miss 2e-10 within its rounding", single, {4999.85, 0, -300}, 1, z2, -kInf, 0,
+       MCP_CONTINUE, 1, 0},
+      {"one row, miss 1e-6 beyond it", single, {4999.85, 0, -300 + 1e-6}, 1, z2, -kInf, 0,
+       MCP_INFEASIBLE, 0, 0},
+      {"one row that does not hold the value", single, {4999.85, 0, -300}, 1, 0.3 + 1e-9, -kInf,
+       0, MCP_INFEASIBLE, 0, 0},
+      {"two rows, miss 2e-10 within their rounding", pair, {-1, -300.7, -700}, 0.3 - 2.007e-13,
+       0.7 + 2e-13, -kInf, 0, MCP_CONTINUE, 1, 0},
+      {"two rows, miss 1e-6 beyond it", pair, {-1, -300.7, -700 + 1e-6}, 0.3 - 2.007e-13,
+       0.7 + 2e-13, -kInf, 0, MCP_INFEASIBLE, 0, 0},
+      {"GE row 2e-10 above 0 within the rounding", single, {4999.85, 0, -300}, 1, z2, 0, 1,
+       MCP_CONTINUE, 0, 0},
+      {"GE row 1e-6 above 0: z3 = 0 is necessary", single, {4999.85, 0, -300 + 1e-6}, 1, z2, 0,
+       1, MCP_CONTINUE, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const LinearProblem p = Lcp({{c.rows[0][0], c.rows[0][1], 0, 0},
+                                 {c.rows[1][0], c.rows[1][1], 0, 0},
+                                 {0, 1000, 0, 0},
+                                 {0, 0, c.a43, 1}},
+                                {c.q[0], c.q[1], c.q[2], 0}, {-kInf, -kInf, c.l3, -kInf},
+                                {kInf, kInf, kInf, kInf});
+    MCP* mcp = Prepare(p);
+    MCP_FixVariable(mcp, 1, 1, PRESOLVE_KIND_BOUND, 1, c.z1);
+    MCP_FixVariable(mcp, 1, 2, PRESOLVE_KIND_BOUND, 2, c.z2);
+    int forced = -1, redundant = -1;
+    EXPECT_EQ(Skew_ForceRows(mcp, 1, &forced, &redundant), c.status) << Log();
+    if (c.status == MCP_CONTINUE) {
+      EXPECT_EQ(forced, c.forced);
+      EXPECT_EQ(redundant, c.redundant);
+      EXPECT_EQ(Lower(mcp)[2] == Upper(mcp)[2], c.forced + c.redundant > 0);
+    } else {
+      EXPECT_TRUE(Logged("Equality (f[    3]): infeasible")) << Log();
+    }
+  }
+}
+
 }  // namespace

@@ -419,7 +419,14 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // formed from terms near 3.5e4, were tested against each other on the
 // scale of the constants alone and taken for contradicting ones, which lost
 // the block's line of solutions (dyadic 18379; the reduced rows of a
-// three-row block likewise, decimal 9183).
+// three-row block likewise, decimal 9183); a value solved from a row of
+// large terms through a small coefficient, alone or with a second row
+// through a small determinant, was off by that row's rounding, which a
+// row with a much larger coefficient in it took for a miss and called
+// infeasible (decimal 6493, 7163, 7704, 15112, 15591, 17754, 19138; a
+// value solved from such a value, decimal 28180), or for a row certainly
+// above 0 whose variable could only be at its bound, which fixed it there
+// and left another row infeasible (dyadic 40441).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
@@ -428,7 +435,10 @@ TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   const Case cases[] = {{1915, true},  {861, true},   {1782, false}, {19660, true},
                         {3463, false}, {2583, false}, {7676, true},   {400, false},
                         {1354, false}, {2171, false}, {3127, false}, {4554, false},
-                        {4255, false}, {9430, false}, {18379, true},  {9183, false}};
+                        {4255, false}, {9430, false}, {18379, true},  {9183, false},
+                        {6493, false}, {7163, false}, {7704, false},  {15112, false},
+                        {15591, false}, {17754, false}, {19138, false}, {28180, false},
+                        {40441, true}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);
