@@ -1,13 +1,14 @@
 // Benchmark of the presolve: its time against the time of the whole solve,
 // and its cost per Jacobian entry and level at two sizes of each problem.
 //
-//   bench_Presolve [m_obstacle] [n_planted] [blocks]
+//   bench_Presolve [m_obstacle] [n_planted] [blocks] [n_dense]
 //
-// (defaults 200, 10000 and 20000; 0 skips a problem.) For the obstacle
+// (defaults 200, 10000, 20000 and 400; 0 skips a problem.) For the obstacle
 // problem on an m x m grid and the planted monotone LCP of size n (each
-// also at half its size), and for a chain of blocks the presolve solves on
+// also at half its size), for a chain of blocks the presolve solves on
 // its own (each block: a forcing row, a constant row and a row left with
-// one entry once the forcing row is settled), it prints the entries, the
+// one entry once the forcing row is settled), and for a dense LCP whose
+// rows the presolve finds redundant one after another, it prints the entries, the
 // presolve's records and levels, the seconds of the presolve alone (run on
 // the record as the start leaves it), the seconds of the whole solve with
 // the presolve on, the presolve's share of it, the nanoseconds per entry
@@ -15,6 +16,7 @@
 // solution check. The problems come from the test fixtures.
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "BenchCommon.hpp"
@@ -52,6 +54,26 @@ LinearProblem Blocks(int k) {
     p.upper.insert(p.upper.end(), {kInf, 1.0, 1.0, kInf, 5.0});
   }
   p.M = ColumnMatrix::FromTriplets(p.n, p.n, entries);
+  return p;
+}
+
+// A dense n x n LCP, M = R + n I with R uniform in [0, 1] and q uniform in
+// [1, 2]: F > 0 at every z >= 0, so each row fixes its variable at 0 as
+// redundant, and every row is judged with most of the others settled.
+LinearProblem Dense(int n) {
+  LinearProblem p;
+  p.name = "dense";
+  p.n = n;
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<double> values(static_cast<size_t>(n) * n);
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; i < n; ++i) values[static_cast<size_t>(i) * n + j] = unit(rng) + (i == j ? n : 0);
+  }
+  p.M = ColumnMatrix::FromDense(n, n, values);
+  for (int i = 0; i < n; ++i) p.q.push_back(1.0 + unit(rng));
+  p.lower.assign(n, 0.0);
+  p.upper.assign(n, kInf);
   return p;
 }
 
@@ -109,6 +131,7 @@ int main(int argc, char** argv) {
   const int m = argc > 1 ? std::atoi(argv[1]) : 200;
   const int n = argc > 2 ? std::atoi(argv[2]) : 10000;
   const int blocks = argc > 3 ? std::atoi(argv[3]) : 20000;
+  const int dense = argc > 4 ? std::atoi(argv[4]) : 400;
   Bench_QuietLibrary();
   Options* options = Sarn_CreateOptions();
   Sarn_AddOptions(options);
@@ -124,6 +147,10 @@ int main(int argc, char** argv) {
   if (blocks > 0) {
     Report("blocks k/2", Blocks(blocks / 2));
     Report("blocks k", Blocks(blocks));
+  }
+  if (dense > 0) {
+    Report("dense d/2", Dense(dense / 2));
+    Report("dense d", Dense(dense));
   }
   Options_Destroy(options);
   return 0;

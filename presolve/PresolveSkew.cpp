@@ -231,11 +231,31 @@ int RefineFromFreshF(MCP* mcp, std::int32_t i, double a, double l, double u,
   return MCP_CONTINUE;
 }
 
+// The entries one search for the rounding carried into a row may read.
+// The search follows rows and columns two steps out, which on a dense
+// problem would read the matrix over for every row judged; past this it
+// stops and the row is judged as without it.
+constexpr std::int64_t kCarriedReads = std::int64_t{1} << 14;
+
+// The view the search reads and the reads it has left.
+struct CarriedWalk {
+  const PresolveView& v;
+  std::int64_t left = kCarriedReads;
+  // Takes n reads; false once none are left.
+  bool Spend(std::int64_t n) {
+    left -= n;
+    return left >= 0;
+  }
+  bool Spent() const { return left < 0; }
+};
+
 // How far row r leaves the values of its columns open when all of them
 // are fixed and F_r vanishes within the row's tolerance (the row may have
 // settled them): |F_r| plus the rounding of its terms. -1 when the row
 // holds nothing (an unfixed column, or F_r clear of zero).
-double HeldMargin(const PresolveView& v, std::int32_t r) {
+double HeldMargin(CarriedWalk* w, std::int32_t r) {
+  const PresolveView& v = w->v;
+  if (!w->Spend(2 * (v.RowEnd(r) - v.RowBegin(r)))) return -1.0;
   for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     if (!v.Fixed(v.entry_column[p]) && Presolve_EntryCounts(v.entry_type[p], v.value[p])) {
@@ -263,20 +283,23 @@ double PairRounding(double arj, double ark, double asj, double ask, double mr, d
 // The largest rounding that row r (margin mr, coefficient arj of column
 // j) and another row s (not skip) holding the same values leave x_j with,
 // taking each other fixed column k of row r as solved together with x_j.
-double PairedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, double arj,
-                      double mr, std::int32_t skip) {
+double PairedRounding(CarriedWalk* w, std::int32_t r, std::int32_t j, double arj, double mr,
+                      std::int32_t skip) {
+  const PresolveView& v = w->v;
   double largest = 0.0;
   for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
     const std::int32_t e = v.row_entry[q] - 1;
     const std::int32_t k = v.entry_column[e];
     if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
+    if (!w->Spend(v.ColEnd(k) - v.ColBegin(k))) return largest;
     for (std::int32_t p = v.ColBegin(k); p < v.ColEnd(k); ++p) {
       const std::int32_t s = v.row[p];
       if (s == r || s == skip || v.entry_type[p] != 0) continue;
+      if (!w->Spend(v.RowEnd(s) - v.RowBegin(s))) return largest;
       bool linear = false;
       const double asj = CoefficientOf(v, s, j, &linear);
       if (!linear || !Presolve_NonZero(asj)) continue;
-      const double ms = HeldMargin(v, s);
+      const double ms = HeldMargin(w, s);
       if (ms < 0.0) continue;
       largest = std::fmax(largest, PairRounding(arj, v.value[e], asj, v.value[p], mr, ms));
     }
@@ -284,19 +307,20 @@ double PairedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, dou
   return largest;
 }
 
-double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip, int depth);
+double SettledRounding(CarriedWalk* w, std::int32_t j, std::int32_t skip, int depth);
 
 // The rounding that the other settled values of row r bring into a value
 // solved from it for column j: their coefficients times their own
 // rounding (taken from rows other than r), followed depth steps back.
-double ChainedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, int depth) {
-  if (depth == 0) return 0.0;
+double ChainedRounding(CarriedWalk* w, std::int32_t r, std::int32_t j, int depth) {
+  const PresolveView& v = w->v;
+  if (depth == 0 || !w->Spend(v.RowEnd(r) - v.RowBegin(r))) return 0.0;
   double sum = 0.0;
   for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
     const std::int32_t e = v.row_entry[q] - 1;
     const std::int32_t k = v.entry_column[e];
     if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
-    sum += std::fabs(v.value[e]) * SettledRounding(v, k, r, depth - 1);
+    sum += std::fabs(v.value[e]) * SettledRounding(w, k, r, depth - 1);
   }
   return sum;
 }
@@ -311,30 +335,35 @@ double ChainedRounding(const PresolveView& v, std::int32_t r, std::int32_t j, in
 // that hold the value; 0 when none does (a bound, or a value no row pins).
 // depth: how many steps back the settled values of those rows are
 // followed.
-double SettledRounding(const PresolveView& v, std::int32_t j, std::int32_t skip, int depth) {
+double SettledRounding(CarriedWalk* w, std::int32_t j, std::int32_t skip, int depth) {
+  const PresolveView& v = w->v;
   double largest = 0.0;
+  if (!w->Spend(v.ColEnd(j) - v.ColBegin(j))) return largest;
   for (std::int32_t p = v.ColBegin(j); p < v.ColEnd(j); ++p) {
     const std::int32_t r = v.row[p];
     const double a = v.value[p];
     if (r == skip || v.entry_type[p] != 0 || !Presolve_NonZero(a)) continue;
-    const double mr = HeldMargin(v, r);
+    const double mr = HeldMargin(w, r);
     if (mr < 0.0) continue;
-    largest = std::fmax(largest, (mr + ChainedRounding(v, r, j, depth)) / std::fabs(a));
-    largest = std::fmax(largest, PairedRounding(v, r, j, a, mr, skip));
+    largest = std::fmax(largest, (mr + ChainedRounding(w, r, j, depth)) / std::fabs(a));
+    largest = std::fmax(largest, PairedRounding(w, r, j, a, mr, skip));
   }
   return largest;
 }
 
 // The rounding row i's constant carries from the settled values of its
 // fixed columns: F_i took their terms when they were fixed, each off by
-// its coefficient times the value's own rounding.
+// its coefficient times the value's own rounding. -1 when the search ran
+// out of reads (kCarriedReads) before it was done.
 double CarriedRounding(const PresolveView& v, std::int32_t i) {
+  CarriedWalk w{v};
   double carried = 0.0;
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
     if (v.entry_type[p] != 0 || !v.Fixed(j) || !Presolve_NonZero(v.value[p])) continue;
-    carried += std::fabs(v.value[p]) * SettledRounding(v, j, i, kChainDepth);
+    carried += std::fabs(v.value[p]) * SettledRounding(&w, j, i, kChainDepth);
+    if (w.Spent()) return -1.0;
   }
   return carried;
 }
@@ -392,8 +421,11 @@ bool Skew_RedundantIsNecessary(const PresolveView& v, std::int32_t i, const RowV
   const bool upper =
       r.decision == RowDecision::kRedundantUpper || r.decision == RowDecision::kBoxUpper;
   const auto strict = [&](double tol) { return upper ? r.U < c - tol : r.L > c + tol; };
-  // The rounding carried in is looked for only where the plain test holds.
-  return strict(r.tol) && strict(r.tol + CarriedRounding(v, i));
+  // The rounding carried in is looked for only where the plain test holds;
+  // a search cut short leaves the plain test's answer.
+  if (!strict(r.tol)) return false;
+  const double carried = CarriedRounding(v, i);
+  return carried < 0.0 || strict(r.tol + carried);
 }
 
 int Skew_ReportInfeasible(MCP* mcp, std::int32_t i, RowSense sense, RoundKind round, double L,
@@ -426,7 +458,7 @@ RowVerdict Skew_Judge(const PresolveView& v, std::int32_t i, const RowActivity& 
   // of the row's fixed columns brought into its constant (rare, so only
   // looked for here).
   const double carried = CarriedRounding(v, i);
-  if (!(carried > 0.0)) return r;
+  if (!(carried > 0.0)) return r;  // none, or a search cut short
   r.tol += carried;
   if (std::isfinite(r.tol)) {
     r.decision = Skew_Decide(r.sense, r.L, r.U, a.c, r.tol);
