@@ -273,6 +273,7 @@ struct Case {
   int row_exponent;      // row scales 2^e, |e| <= this
   int column_exponent;   // column scales likewise
   int singular_percent;  // exchanges aimed at a singular B
+  bool shared_basis;     // one Basis for all sequences (sizes vary), as the solver keeps one
 };
 
 struct Column {
@@ -574,15 +575,20 @@ class Sequence {
  public:
   Sequence(const Case& c, std::uint32_t seed) : case_(c), seed_(seed), gen_(c, seed) {}
 
-  // Runs the sequence; false after the first disagreement (reported).
-  bool Run(int steps) {
+  // Runs the sequence on `shared`, or on a Basis of its own when null;
+  // false after the first disagreement (reported).
+  bool Run(int steps, Basis* shared) {
     problem_ = gen_.Make();
     SetOptions();
     const int n = problem_.n;
     for (int k = 1; k <= n; ++k) cols_.push_back(k);  // the unit basis
     ivec_ = MakeIVector(cols_);
-    basis_.reset(Basis_Create(n, n, SparseMatrix_NNZ(problem_.A.get())));
-    if (!Check("factor", Basis_Factor(basis_.get(), problem_.A.get(), ivec_.get()))) return false;
+    basis_ = shared;
+    if (basis_ == nullptr) {
+      owned_.reset(Basis_Create(n, n, SparseMatrix_NNZ(problem_.A.get())));
+      basis_ = owned_.get();
+    }
+    if (!Check("factor", Basis_Factor(basis_, problem_.A.get(), ivec_.get()))) return false;
     for (step_ = 1; step_ <= steps; ++step_) {
       if (!Step()) return false;
     }
@@ -615,7 +621,7 @@ class Sequence {
       if (gen_.Chance(40)) j = gen_.Int(1, pool);
     }
     StoreColumns(ivec_.get(), cols_);
-    return Check("factor", Basis_Factor(basis_.get(), problem_.A.get(), ivec_.get()));
+    return Check("factor", Basis_Factor(basis_, problem_.A.get(), ivec_.get()));
   }
 
   // The pivoting method's way: solve with the entering column, choose the
@@ -639,7 +645,7 @@ class Sequence {
     if (gen_.Chance(20) && !singular_) SolveT();  // pricing between the solve and the exchange
     cols_[size_t(leave - 1)] = enter;
     StoreColumns(ivec_.get(), cols_);
-    const int status = Basis_Replace(basis_.get(), problem_.A.get(), ivec_.get(), leave);
+    const int status = Basis_Replace(basis_, problem_.A.get(), ivec_.get(), leave);
     if (status != BASIS_UPDATED && status != BASIS_REBUILT && status != BASIS_SINGULAR) {
       return Fail("replace returned " + std::to_string(status));
     }
@@ -649,14 +655,14 @@ class Sequence {
   // Every singular position takes the unit column of its row, and B is
   // factored again (the repair of the pivoting method and the crash).
   bool Repair() {
-    const int count = Basis_NumSingular(basis_.get());
+    const int count = Basis_NumSingular(basis_);
     for (int k = 1; k <= count; ++k) {
       int row = 0, column = 0;
-      Basis_GetSingular(basis_.get(), k, &row, &column);
+      Basis_GetSingular(basis_, k, &row, &column);
       cols_[size_t(column - 1)] = row;
     }
     StoreColumns(ivec_.get(), cols_);
-    return Check("factor after repair", Basis_Factor(basis_.get(), problem_.A.get(), ivec_.get()));
+    return Check("factor after repair", Basis_Factor(basis_, problem_.A.get(), ivec_.get()));
   }
 
   // Compares the back-end's status with the reference, then checks the
@@ -701,12 +707,12 @@ class Sequence {
   // The pairs name distinct rows and distinct positions of B.
   bool CheckPairs() {
     const int n = problem_.n;
-    const int count = Basis_NumSingular(basis_.get());
+    const int count = Basis_NumSingular(basis_);
     if (count < 1 || count > n) return Fail("singular count " + std::to_string(count));
     std::vector<char> row_used(size_t(n), 0), column_used(size_t(n), 0);
     for (int k = 1; k <= count; ++k) {
       int row = 0, column = 0;
-      Basis_GetSingular(basis_.get(), k, &row, &column);
+      Basis_GetSingular(basis_, k, &row, &column);
       if (row < 1 || row > n || column < 1 || column > n || row_used[size_t(row - 1)] ||
           column_used[size_t(column - 1)]) {
         return Fail("singular pair " + std::to_string(k) + " (" + std::to_string(row) + ", " +
@@ -743,9 +749,9 @@ class Sequence {
     VectorPtr b = MakeVector(rhs);
     VectorPtr result = MakeVector({}, problem_.n);
     if (transposed) {
-      Basis_SolveT(basis_.get(), result.get(), b.get());
+      Basis_SolveT(basis_, result.get(), b.get());
     } else {
-      Basis_Solve(basis_.get(), result.get(), b.get());
+      Basis_Solve(basis_, result.get(), b.get());
     }
     *x = Values(result.get());
     const double e = BackwardError(B, *x, rhs, transposed,
@@ -769,7 +775,7 @@ class Sequence {
   void SolveT() {
     VectorPtr b = MakeVector(RowScaled());
     VectorPtr y = MakeVector({}, problem_.n);
-    Basis_SolveT(basis_.get(), y.get(), b.get());
+    Basis_SolveT(basis_, y.get(), b.get());
   }
 
   bool Fail(const std::string& what) {
@@ -777,7 +783,7 @@ class Sequence {
     text << case_.name << " seed " << seed_ << " step " << step_ << " (" << what_ << ", n "
          << problem_.n << ", basis";
     for (int j : cols_) text << ' ' << j;
-    const auto* f = static_cast<const Factorization*>(Basis_Handle(basis_.get()));
+    const auto* f = static_cast<const Factorization*>(Basis_Handle(basis_));
     text << "; rule " << Factorization_OptionInt(FACTORIZATION_PIVOT_TYPE) << ", update limit "
          << Factorization_OptionInt(FACTORIZATION_UPDATE_LIMIT);
     text << "; status " << status_ << ", rank " << f->ip[LU_Int::rank] << ", updates " << f->updates
@@ -794,7 +800,8 @@ class Sequence {
   Problem problem_;
   std::vector<int> cols_;
   IVectorPtr ivec_;
-  BasisPtr basis_;
+  BasisPtr owned_;
+  Basis* basis_ = nullptr;
   Reference reference_;
   bool singular_ = false;
   int status_ = 0;
@@ -872,9 +879,10 @@ TEST_P(BasisDifferentialTest, AgreesWithTheDenseReference) {
   const int steps = int(EnvCount("SARN_BASIS_DIFF_STEPS", std::uint32_t(c.steps)));
   Tally tally;
   int failed = 0;
+  BasisPtr shared(c.shared_basis ? Basis_Create(1, 1, 1) : nullptr);
   for (std::uint32_t seed = first; seed < first + sequences && failed < 5; ++seed) {
     Sequence sequence(c, seed);
-    if (!sequence.Run(steps)) ++failed;
+    if (!sequence.Run(steps, shared.get())) ++failed;
     for (int k = 0; k < 3; ++k) tally.verdicts[k] += sequence.tally().verdicts[k];
     for (int k = 0; k < 4; ++k) tally.statuses[k] += sequence.tally().statuses[k];
     tally.singular_updates += sequence.tally().singular_updates;
@@ -889,12 +897,13 @@ TEST_P(BasisDifferentialTest, AgreesWithTheDenseReference) {
 // columns), single, sparse, dense, integer, duplicate, sum, huge, near copy,
 // empty.
 const Case kCases[] = {
-    {"unscaled", 40, 60, 60, {0, 3, 6, 2, 3, 1, 1, 0, 0, 0}, 0, 0, 5},
-    {"singular", 40, 60, 20, {0, 3, 4, 1, 4, 3, 3, 1, 2, 1}, 0, 0, 25},
-    {"column_scaled", 40, 60, 40, {0, 3, 6, 2, 3, 1, 1, 1, 0, 0}, 0, 498, 5},
-    {"row_scaled", 40, 60, 40, {0, 3, 6, 2, 3, 1, 1, 1, 0, 0}, 498, 0, 5},
-    {"both_scaled", 40, 60, 40, {0, 3, 5, 2, 3, 2, 2, 1, 1, 1}, 498, 498, 15},
-    {"moderate", 40, 60, 60, {0, 3, 6, 2, 3, 1, 1, 1, 1, 0}, 20, 20, 10},
+    {"unscaled", 20, 60, 60, {0, 3, 6, 2, 3, 1, 1, 0, 0, 0}, 0, 0, 5, false},
+    {"singular", 40, 60, 20, {0, 3, 4, 1, 4, 3, 3, 1, 2, 1}, 0, 0, 25, false},
+    {"column_scaled", 40, 60, 40, {0, 3, 6, 2, 3, 1, 1, 1, 0, 0}, 0, 498, 5, false},
+    {"row_scaled", 40, 60, 40, {0, 3, 6, 2, 3, 1, 1, 1, 0, 0}, 498, 0, 5, false},
+    {"both_scaled", 40, 60, 40, {0, 3, 5, 2, 3, 2, 2, 1, 1, 1}, 498, 498, 15, false},
+    {"moderate", 30, 60, 60, {0, 3, 6, 2, 3, 1, 1, 1, 1, 0}, 20, 20, 10, false},
+    {"shared_basis", 40, 60, 60, {0, 3, 6, 2, 3, 1, 1, 1, 1, 1}, 20, 20, 10, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sequences, BasisDifferentialTest, ::testing::ValuesIn(kCases),
