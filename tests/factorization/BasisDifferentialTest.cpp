@@ -186,14 +186,18 @@ double ColumnSpread(const DenseSquare& B) {
 }
 
 // A column with an infinite or NaN value makes B singular for the back-end
-// (it keeps such a value out of its factors).
+// (it keeps such a value out of its factors). An exactly zero pivot of the
+// reference leaves B in the band: the singular direction may mix columns of
+// very different scales, and the rounding of the large ones may then leave a
+// pivot that passes the test against its own column of U.
 Reference Classify(const DenseSquare& B, bool singular_by_construction, bool rook) {
   Reference r;
-  const DenseLU lu(B);
-  if (singular_by_construction || !AllFinite(B) || lu.zero_pivot) {
+  if (singular_by_construction || !AllFinite(B)) {
     r.verdict = Verdict::kSingular;
     return r;
   }
+  const DenseLU lu(B);
+  if (lu.zero_pivot) return r;
   Measure(B, lu, &r);
   if (r.inverse_norm <= kRegularInverse && r.condition <= kRegularCondition &&
       (!rook || ColumnSpread(B) <= kRookSpread)) {
