@@ -548,7 +548,13 @@ int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols,
   if (k > f->n) {
     Error_SolverError("Factorization: Replace: called replace with index %d >= n\n", k);
   }
-  if (k < 1 || !f->factored || Factorization_UpdateCheck(f) == 1) return Rebuilt(f, A, cols);
+  // Factors with a column judged singular (a tiny pivot keeps the rank at n)
+  // stay singular whatever column an update brings in: the fresh
+  // factorization judges the new B.
+  if (k < 1 || !f->factored || f->ip[LU_Int::singular_count] > 0 ||
+      Factorization_UpdateCheck(f) == 1) {
+    return Rebuilt(f, A, cols);
+  }
 
   // The entering column, scattered from A and transformed by the engine.
   const std::int32_t j = IDenseVector_Value(cols, k);

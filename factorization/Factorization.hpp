@@ -94,9 +94,10 @@ int Factorization_UpdateCheck(Factorization* f);
 // Column k (1-based) of B is now column cols[k] of A (the caller stored
 // it). The entering column is taken from A itself. Returns 2 after an
 // update; 1 (or 3 when singular) when the factors were rebuilt instead: k <
-// 1, the update limit reached, no usable factors, an update the engine
-// refused, an update that leaves B singular, or an entering column with an
-// infinite or NaN value (B is then singular). k > n is a solver error.
+// 1, the update limit reached, no usable factors, factors of a singular B,
+// an update the engine refused, an update that leaves B singular, or an
+// entering column with an infinite or NaN value (B is then singular). k > n
+// is a solver error.
 int Factorization_Replace(Factorization* f, SparseMatrix* A, IDenseVector* cols, std::int32_t k);
 
 // x := B^-1 b (x gets length n) and x := B^-T b (x gets length m). b must
