@@ -54,6 +54,7 @@ struct Frame {
   double previous = 0.0;        // residual norm of the previous step
   bool diverge_test = true;     // false: no divergence test (TFQMR)
   bool finished = false;
+  int exponent = 0;             // the method's residual is scaled by 2^-exponent (ScaleStart)
   // A success claimed by a recurrence: the norm that the true residual
   // b - A x (L(b - A x) when claim_left) must not exceed to confirm it. A
   // claim about L(b - A x) must hold for b - A x as well, within
@@ -155,8 +156,27 @@ bool Negligible(double value, double scale);
 // True when k mod 100 = 1.
 bool LogDue(std::int32_t k);
 
-// Maps the correction back and adds it: y := R(y), x := x + y. A y that is
-// not finite is not added, and the solve ends with code 3.
+// The exponent e of a norm far from unit scale (outside [2^-400, 2^400]),
+// with the norm in [2^(e-1), 2^e); 0 for a norm near unit scale.
+int FarExponent(double norm);
+// v := 2^exponent v, exactly (element by element: the factor itself may lie
+// beyond the range of a double).
+void ScaleByPowerOfTwo(DenseVector* v, int exponent);
+
+// After the guarded start, a method that is linear in its starting residual
+// r works on it scaled by 2^-e, e = FarExponent(r0), so that the products of
+// its vectors with the operator, and their squares, stay in the range of a
+// double however far the preconditioned residual lies from unit scale. r0
+// and the previous norm are scaled with it: the norms the method gives Test
+// are of the scaled residual. Its correction is scaled by the same factor,
+// which Correct undoes exactly, as Claim does on a bound and Test on its log
+// line (Unscaled). e = 0 at moderate scale, where nothing changes.
+void ScaleStart(Frame& f, DenseVector* r);
+double Unscaled(const Frame& f, double rho);
+
+// Maps the correction back and adds it: y := R(2^e y) (e of ScaleStart, or
+// 0), x := x + y. A y that is not finite is not added, and the solve ends
+// with code 3.
 void Correct(Frame& f, DenseVector* y);
 
 // The end of every solve: the report of b - A x, the check of a claimed
@@ -177,16 +197,19 @@ double Dot(const DenseVector* x, const DenseVector* y);
 // The two-norm, without overflow or underflow for any finite vector.
 double Norm(const DenseVector* x);
 
-// A sum of squares kept as value * 4^exponent, so that the squares of a
-// vector of finite values neither overflow nor underflow. When the plain sum
-// lies well inside the range of a double, the exponent is 0 and value is
-// that sum bit for bit; otherwise the vector is scaled by a power of two
-// (exactly) before squaring.
+// A sum of products x'y (a sum of squares for x'x) kept as value *
+// 2^exponent, so that the products of vectors of finite values neither
+// overflow nor underflow. When the plain sum lies well inside the range of a
+// double, the exponent is 0 and value is that sum bit for bit; otherwise
+// each vector is scaled by a power of two (exactly) before the products.
 struct Squares {
   double value;
   int exponent;
 };
+Squares SumOfProducts(const DenseVector* x, const DenseVector* y);
 Squares SumOfSquares(const DenseVector* x);
+// a^2 in the same form, for a finite a.
+Squares Square(double a);
 // a / b and sqrt(a) as doubles (exact powers of two apart from the plain
 // arithmetic on the values).
 double Quotient(const Squares& a, const Squares& b);

@@ -174,6 +174,11 @@ void RunLSQR(Frame& f, const Vectors& t) {
   DenseVector_FillZero(t.y, f.n);
   TrueResidual(f, t.u);
   ApplyLeft(f, t.u);
+  // The process is linear in its start: it works on it brought near unit
+  // scale, so that a residual preconditioned far from it does not vanish
+  // (or overflow) in the products, nor alpha beta in its tests.
+  f.r0 = Norm(t.u);
+  ScaleStart(f, t.u);
   Bidiagonal bd;
   StartBidiagonal(f, t, bd);
   Copy(t.w, t.v);
@@ -219,6 +224,7 @@ void RunDLSQR(Frame& f, const Vectors& t, double damp) {
   Bidiagonal bd;
   DenseVector_FillZero(t.v, f.n);
   if (f.finished) return;
+  ScaleStart(f, t.u);
   StartBidiagonal(f, t, bd);
   if (!Normalisable(bd.beta) || !std::isfinite(bd.alpha)) return Stop(f, ITERATIVE_ERROR);
   // (L A R)' r = 0 at the start: the start is already a least-squares
