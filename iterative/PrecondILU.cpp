@@ -113,8 +113,8 @@ bool Finite(const DenseVector* v) {
 // its small tolerance, an absolute bound, from its solves: v is solved for
 // at a largest magnitude of 1 and scaled back, so that a small vector (a
 // residual near convergence) is not taken for 0. A v that is not finite (a
-// product that overflowed) is left as it is: the basis would drop its
-// infinities and NaNs and return 0, which a solver takes for a solution.
+// product that overflowed) is left as it is: the solve would turn a NaN into
+// 0, which a solver takes for a solution.
 void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
   if (!precond_internal::ilu_factor_ready || !Finite(v)) return;
   DenseVector* copy = Workspace_FactorVector1();

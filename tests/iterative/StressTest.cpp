@@ -357,5 +357,75 @@ TEST_F(StressTest, PowerOfTwoScalingChangesNoOutcome) {
   EXPECT_EQ(failures, 0);
 }
 
+
+// Small systems at the scales where a product of two vectors, or of two
+// norms, left the range of a double, or a preconditioned residual vanished
+// in the products: each is solved as at unit scale (by a power of two: after
+// the same steps, with the x of the unit scale times the inverse factor, bit
+// for bit), and the success holds for the system.
+struct ExtremeCase {
+  const char* solver;
+  int pre;  // index into kPreconditioners
+  System (*system)();
+  double scale;
+};
+System SpdTridiagonal() { return Tridiagonal(12, -1.0, 4.0, -1.0); }
+// Its entries of 4e3 and 4e-6: the squares of its products leave the range
+// at 2^500 and 2^-500.
+System StiffTridiagonal() { return ScaledMatrix(SpdTridiagonal(), 1e3); }
+System SoftTridiagonal() { return ScaledMatrix(SpdTridiagonal(), 1e-6); }
+System StiffConvection() { return ScaledMatrix(ConvectionDiffusion(16, 0.3), 1e3); }
+System SoftConvection() { return ScaledMatrix(ConvectionDiffusion(16, 0.3), 1e-6); }
+System Convection() { return ConvectionDiffusion(16, 0.3); }
+System WideSpectrum() {
+  return Spectrum("wide", {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 0.1, 1.0, 1.0}, 7);
+}
+const ExtremeCase kExtremeCases[] = {
+    // The band kinds' residual L r is of 1e-300 (1e-200): alpha beta of
+    // LSQR and (L A)' L r of CG_NR underflowed to 0, read as a solution.
+    {"LSQR", 2, SpdTridiagonal, 1e150},
+    {"LSQR", 3, SpdTridiagonal, 1e-150},
+    {"CG_NR", 1, SpdTridiagonal, 1e100},
+    // u'w of CR, t't of BiCGSTAB squared the operator's scale.
+    {"CR", 0, StiffTridiagonal, 0x1p500},
+    {"CR", 0, SoftTridiagonal, 0x1p-500},
+    {"BICGSTAB", 0, StiffConvection, 0x1p500},
+    {"BICGSTAB", 0, SoftConvection, 0x1p-500},
+    {"BICGSTAB", 0, StiffConvection, 1e150},
+    // GMRES's reflectors squared columns of 2^-500 times the condition.
+    {"GMRES", 0, WideSpectrum, 0x1p-500},
+    // The incomplete LU on both sides: L r of 2^500.
+    {"ORMIN", 8, StiffTridiagonal, 0x1p500},
+    {"R_ORMIN", 8, StiffTridiagonal, 0x1p500},
+    {"BCG", 8, Convection, 0x1p-500},
+};
+
+TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
+  for (const ExtremeCase& e : kExtremeCases) {
+    const Solver& solver = SolverNamed(e.solver);
+    const Pre& pc = kPreconditioners[e.pre];
+    Case unit{e.system(), {}};
+    Case scaled{ScaledMatrix(unit.s, e.scale), {}};
+    Preconditioner pre;
+    const Outcome a = RunCase(solver, pc, unit, 0, &pre);
+    const Outcome b = RunCase(solver, pc, scaled, 0, &pre);
+    const int n = static_cast<int>(unit.s.b.size());
+    const std::string label = std::string(e.solver) + " " + pc.name + " at scale " +
+                              std::to_string(std::log10(e.scale));
+    EXPECT_EQ(a.params.termination, ITERATIVE_SOLVED) << label;
+    EXPECT_EQ(b.params.termination, ITERATIVE_SOLVED) << label;
+    EXPECT_EQ(Faults(solver, SlotFactor(pre.left_apply, n, pc.left),
+                     SlotFactor(pre.right_apply, n, pre.side != PRECOND_LEFT && pc.ilu != nullptr),
+                     scaled.s,
+                     Values(n, 0.0), false, b),
+              "")
+        << label;
+    int exponent = 0;
+    if (std::frexp(e.scale, &exponent) != 0.5) continue;  // decimal
+    EXPECT_EQ(a.params.iterations, b.params.iterations) << label;
+    for (int i = 0; i < n; ++i) EXPECT_EQ(std::ldexp(a.x[i], 1 - exponent), b.x[i]) << label;
+  }
+}
+
 }  // namespace
 }  // namespace ittest
