@@ -48,26 +48,26 @@ void RunCG(Frame& f, DenseVector* r, DenseVector* p, DenseVector* z, DenseVector
   Copy(z, r);
   ApplyBoth(f, z);
   Copy(p, z);
-  double rho = Dot(r, z);
+  // r'z and q'p go with the square of the residual's scale over the
+  // operator's, and with the operator's: kept as Squares.
+  Squares rho = SumOfProducts(r, z);
   double r_norm = Norm(r);
   while (!TestBeforeStep(f, "CG %d: %5.4e\n", r_norm, b_norm, f.params->tolerance)) {
     // A residual that the preconditioner maps to r'z <= 0 (it is not
     // positive definite), or a direction of non-positive curvature (A is
     // not): the method cannot go on.
-    if (!Positive(rho)) return Stop(f, ITERATIVE_ERROR);
+    if (!Positive(rho.value)) return Stop(f, ITERATIVE_ERROR);
     SparseMatrix_Mult(q, f.A, p, nullptr);
-    const double curvature = Dot(q, p);
-    if (!Positive(curvature)) return Stop(f, ITERATIVE_ERROR);
-    const double alpha = rho / curvature;
+    const Squares curvature = SumOfProducts(q, p);
+    if (!Positive(curvature.value)) return Stop(f, ITERATIVE_ERROR);
+    const double alpha = Quotient(rho, curvature);
     if (!std::isfinite(alpha)) return Stop(f, ITERATIVE_ERROR);
     Axpy(f.x, alpha, p);
     AxpyCopy(r, -alpha, q, z);
     ApplyBoth(f, z);
-    double rho_next = 0.0, r_squares = 0.0;
-    DotAndSquares(r, z, &rho_next, &r_squares);
-    Xpay(p, z, rho_next / rho);
+    const Squares rho_next = ProductAndNorm(r, z, &r_norm);
+    Xpay(p, z, Quotient(rho_next, rho));
     rho = rho_next;
-    r_norm = std::sqrt(r_squares);
     f.k += 1;
   }
 }

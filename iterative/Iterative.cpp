@@ -310,8 +310,8 @@ bool Test(Frame& f, double rho, bool solved) {
 }
 
 int FarExponent(double norm) {
-  constexpr double kLow = 0x1p-400;
-  constexpr double kHigh = 0x1p400;
+  constexpr double kLow = 0x1p-100;
+  constexpr double kHigh = 0x1p100;
   if (!(norm > 0.0) || !std::isfinite(norm) || (norm >= kLow && norm <= kHigh)) return 0;
   int exponent = 0;
   std::frexp(norm, &exponent);
@@ -359,7 +359,9 @@ void End(Frame& f, DenseVector* scratch) {
       ApplyLeft(f, scratch);
       left = Norm(scratch);
     }
-    if (!ClaimHolds(f, r_norm, left)) params->termination = ITERATIVE_NO_PROGRESS;
+    if (!ClaimHolds(f, r_norm, left) && !(r_norm <= f.claim_floor)) {
+      params->termination = ITERATIVE_NO_PROGRESS;
+    }
   }
   Iterative_Summary(params);
   if (InUse(f) && f.preconditioner->finish != nullptr) f.preconditioner->finish();
@@ -432,6 +434,10 @@ namespace {
 constexpr double kSquaresLow = 0x1p-960;
 constexpr double kSquaresHigh = 0x1p960;
 
+bool WellInRange(double value) {
+  return std::fabs(value) >= kSquaresLow && std::fabs(value) <= kSquaresHigh;
+}
+
 // The exponent that brings the largest magnitude of x into [0.5, 1); false
 // when x is 0 or not finite.
 bool UnitExponent(const DenseVector* x, int* exponent) {
@@ -441,14 +447,38 @@ bool UnitExponent(const DenseVector* x, int* exponent) {
   return true;
 }
 
+// x'y and x'x in one pass.
+void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares) {
+  const double* a = DenseVector_Array(x);
+  const double* b = DenseVector_Array(y);
+  const std::int32_t n = DenseVector_Length(x);
+  double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    d0 += a[i] * b[i];
+    d1 += a[i + 1] * b[i + 1];
+    d2 += a[i + 2] * b[i + 2];
+    d3 += a[i + 3] * b[i + 3];
+    s0 += a[i] * a[i];
+    s1 += a[i + 1] * a[i + 1];
+    s2 += a[i + 2] * a[i + 2];
+    s3 += a[i + 3] * a[i + 3];
+  }
+  for (; i < n; ++i) {
+    d0 += a[i] * b[i];
+    s0 += a[i] * a[i];
+  }
+  *dot = (d0 + d1) + (d2 + d3);
+  *squares = (s0 + s1) + (s2 + s3);
+}
+
 }  // namespace
 
 Squares SumOfProducts(const DenseVector* x, const DenseVector* y) {
   const double plain = Dot(x, y);
-  if ((std::fabs(plain) >= kSquaresLow && std::fabs(plain) <= kSquaresHigh) ||
-      std::isnan(plain)) {
-    return {plain, 0};
-  }
+  // (A NaN may be products that overflowed with opposite signs.)
+  if (WellInRange(plain)) return {plain, 0};
   // The largest magnitudes scaled into [0.5, 1): every product in range.
   int ex = 0, ey = 0;
   if (!UnitExponent(x, &ex) || !UnitExponent(y, &ey)) return {plain, 0};
@@ -463,6 +493,17 @@ Squares SumOfProducts(const DenseVector* x, const DenseVector* y) {
 }
 
 Squares SumOfSquares(const DenseVector* x) { return SumOfProducts(x, x); }
+
+Squares ProductAndNorm(const DenseVector* x, const DenseVector* y, double* x_norm) {
+  double dot = 0.0, squares = 0.0;
+  DotAndSquares(x, y, &dot, &squares);
+  if (WellInRange(dot) && WellInRange(squares)) {
+    *x_norm = std::sqrt(squares);
+    return {dot, 0};
+  }
+  *x_norm = Norm(x);
+  return SumOfProducts(x, y);
+}
 
 Squares Square(double a) {
   int exponent = 0;
@@ -532,31 +573,6 @@ void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy)
   }
   for (; i < n; ++i) c[i] = v[i] = v[i] + a * w[i];
   DenseVector_SetLength(copy, n);
-}
-
-void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares) {
-  const double* a = DenseVector_Array(x);
-  const double* b = DenseVector_Array(y);
-  const std::int32_t n = DenseVector_Length(x);
-  double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-  std::int32_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    d0 += a[i] * b[i];
-    d1 += a[i + 1] * b[i + 1];
-    d2 += a[i + 2] * b[i + 2];
-    d3 += a[i + 3] * b[i + 3];
-    s0 += a[i] * a[i];
-    s1 += a[i + 1] * a[i + 1];
-    s2 += a[i + 2] * a[i + 2];
-    s3 += a[i + 3] * a[i + 3];
-  }
-  for (; i < n; ++i) {
-    d0 += a[i] * b[i];
-    s0 += a[i] * a[i];
-  }
-  *dot = (d0 + d1) + (d2 + d3);
-  *squares = (s0 + s1) + (s2 + s3);
 }
 
 void Scale(DenseVector* x, double a) {

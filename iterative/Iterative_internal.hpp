@@ -64,6 +64,9 @@ struct Frame {
   bool claim_left = false;
   double claim_bound = 0.0;
   double claim_plain_bound = 0.0;
+  // ||b - A x|| up to which any claim stands (0: none; a method whose bound
+  // may lie below the rounding of A x sets the frame's solved target).
+  double claim_floor = 0.0;
 };
 
 // The start of every solve. Checks the arguments (square A of order length(b), x
@@ -156,7 +159,7 @@ bool Negligible(double value, double scale);
 // True when k mod 100 = 1.
 bool LogDue(std::int32_t k);
 
-// The exponent e of a norm far from unit scale (outside [2^-400, 2^400]),
+// The exponent e of a norm far from unit scale (outside [2^-100, 2^100]),
 // with the norm in [2^(e-1), 2^e); 0 for a norm near unit scale.
 int FarExponent(double norm);
 // v := 2^exponent v, exactly (element by element: the factor itself may lie
@@ -180,9 +183,9 @@ double Unscaled(const Frame& f, double rho);
 void Correct(Frame& f, DenseVector* y);
 
 // The end of every solve: the report of b - A x, the check of a claimed
-// success (one that the true residual does not confirm becomes code 2: the
-// iterate could not be brought to the target), the summary, and the finish
-// slot. scratch receives the residual.
+// success (one that the true residual does not confirm, nor brings within
+// claim_floor, becomes code 2: the iterate could not be brought to the
+// target), the summary, and the finish slot. scratch receives the residual.
 void End(Frame& f, DenseVector* scratch);
 
 // ---------------------------------------------------------------------------
@@ -208,6 +211,9 @@ struct Squares {
 };
 Squares SumOfProducts(const DenseVector* x, const DenseVector* y);
 Squares SumOfSquares(const DenseVector* x);
+// x'y as by SumOfProducts, and ||x|| in *x_norm, in one pass when both
+// lie well inside the range of a double.
+Squares ProductAndNorm(const DenseVector* x, const DenseVector* y, double* x_norm);
 // a^2 in the same form, for a finite a.
 Squares Square(double a);
 // a / b and sqrt(a) as doubles (exact powers of two apart from the plain
@@ -228,8 +234,6 @@ void Blend(DenseVector* y, double a, const DenseVector* x, double c);
 void Copy(DenseVector* y, const DenseVector* x);
 // y := y + a x and copy := the new y, in one pass.
 void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy);
-// x'y and x'x in one pass.
-void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares);
 // x := a x
 void Scale(DenseVector* x, double a);
 

@@ -377,6 +377,11 @@ System SoftTridiagonal() { return ScaledMatrix(SpdTridiagonal(), 1e-6); }
 System StiffConvection() { return ScaledMatrix(ConvectionDiffusion(16, 0.3), 1e3); }
 System SoftConvection() { return ScaledMatrix(ConvectionDiffusion(16, 0.3), 1e-6); }
 System Convection() { return ConvectionDiffusion(16, 0.3); }
+// A right-hand side of 2^300: with the matrix at 2^500, r'r and q'p of CG
+// reached 2^1100, z'Az of CR overflowed with terms of both signs (a NaN),
+// and the start residual of BiCGSTAB times its operator estimate overflowed.
+System LargeRhsTridiagonal() { return ScaledRightHandSide(SpdTridiagonal(), 0x1p300); }
+System LargeRhsConvection() { return ScaledRightHandSide(Convection(), 0x1p300); }
 System WideSpectrum() {
   return Spectrum("wide", {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 0.1, 1.0, 1.0}, 7);
 }
@@ -392,6 +397,9 @@ const ExtremeCase kExtremeCases[] = {
     {"BICGSTAB", 0, StiffConvection, 0x1p500},
     {"BICGSTAB", 0, SoftConvection, 0x1p-500},
     {"BICGSTAB", 0, StiffConvection, 1e150},
+    {"CG", 0, LargeRhsTridiagonal, 0x1p500},
+    {"CR", 0, LargeRhsTridiagonal, 0x1p500},
+    {"BICGSTAB", 0, LargeRhsConvection, 0x1p500},
     // GMRES's reflectors squared columns of 2^-500 times the condition.
     {"GMRES", 0, WideSpectrum, 0x1p-500},
     // The incomplete LU on both sides: L r of 2^500.
@@ -425,6 +433,23 @@ TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
     EXPECT_EQ(a.params.iterations, b.params.iterations) << label;
     for (int i = 0; i < n; ++i) EXPECT_EQ(std::ldexp(a.x[i], 1 - exponent), b.x[i]) << label;
   }
+}
+
+
+// LSQR's compatible test reads the residual from a recurrence: the true
+// residual is to confirm it. A band preconditioner near singular (a
+// singular system, its pivots rounding noise) led LSQR to "solved" at
+// |b - A x| = 1e14 |b|; it is code 2 now.
+TEST_F(StressTest, LsqrCompatibleTestNeedsTheTrueResidual) {
+  const Case c = MakeCase(kSingular, 132, 1e-40);
+  const Pre& pc = kPreconditioners[5];
+  const int n = static_cast<int>(c.s.b.size());
+  Preconditioner pre;
+  const Outcome out = RunCase(SolverNamed("LSQR"), pc, c, 0, &pre);
+  EXPECT_EQ(out.params.termination, ITERATIVE_NO_PROGRESS);
+  EXPECT_EQ(Faults(SolverNamed("LSQR"), SlotFactor(pre.left_apply, n, true),
+                   SlotFactor(nullptr, n, false), c.s, Values(n, 0.0), false, out),
+            "");
 }
 
 }  // namespace
