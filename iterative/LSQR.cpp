@@ -164,13 +164,18 @@ bool LSQRTests(Frame& f, const Estimates& e, double normal) {
   return f.finished;
 }
 
-// The bidiagonalisation has ended: alpha beta is 0, or (once a step has
-// estimated the norm A_bar of the operator) negligible against A_bar^2. Both
-// are of the operator's scale, so an absolute bound would end the solve of a
-// system scaled down far enough before it has begun.
+// The bidiagonalisation has ended: alpha or beta is 0, or (once a step has
+// estimated the norm A_bar of the operator) alpha beta is negligible against
+// A_bar^2. Both are of the operator's scale, so an absolute bound would end
+// the solve of a system scaled down far enough before it has begun; each is
+// taken relative to A_bar, as the product of the two underflows (or
+// overflows) for an operator far from unit scale.
+// A norm that is not finite has not ended it (the step's tests end the
+// solve with an error).
 bool ProcessEnded(const Bidiagonal& bd, double A_bar) {
-  const double product = bd.alpha * bd.beta;
-  return product == 0.0 || product < kZeroTolerance * A_bar * A_bar;
+  if (!std::isfinite(bd.alpha) || !std::isfinite(bd.beta)) return false;
+  if (bd.alpha == 0.0 || bd.beta == 0.0) return true;
+  return A_bar > 0.0 && (bd.alpha / A_bar) * (bd.beta / A_bar) < kZeroTolerance;
 }
 
 void RunLSQR(Frame& f, const Vectors& t) {

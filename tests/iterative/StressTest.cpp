@@ -391,6 +391,9 @@ const ExtremeCase kExtremeCases[] = {
     {"LSQR", 2, SpdTridiagonal, 1e150},
     {"LSQR", 3, SpdTridiagonal, 1e-150},
     {"CG_NR", 1, SpdTridiagonal, 1e100},
+    // alpha beta of LSQR, of the operator's scale squared, underflowed to
+    // 0 with the matrix at 2^-600: "solved" after one step.
+    {"LSQR", 0, SpdTridiagonal, 0x1p-600},
     // u'w of CR, t't of BiCGSTAB squared the operator's scale.
     {"CR", 0, StiffTridiagonal, 0x1p500},
     {"CR", 0, SoftTridiagonal, 0x1p-500},
