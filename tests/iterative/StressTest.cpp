@@ -123,8 +123,8 @@ struct Pre {
 // products of the solvers that apply it and its transpose leave the range
 // of a double. They are run there as well: a solve may then fail, but its
 // report must hold.
-const double kScales[] = {1.0,    1e-12, 1e12,  1e-40,    1e40,    1e-100,
-                          1e100,  1e-150, 1e150, 0x1p-500, 0x1p500};
+const double kScales[] = {1.0,   1e-12, 1e12,  1e-40,    1e40,   1e-100,
+                          1e100, 1e-150, 1e150, 0x1p-500, 0x1p500};
 const Pre kPreconditioners[] = {
     {"none", 0, nullptr, false},
     {"band1", 1, nullptr, true},
@@ -357,7 +357,6 @@ TEST_F(StressTest, PowerOfTwoScalingChangesNoOutcome) {
   EXPECT_EQ(failures, 0);
 }
 
-
 // Small systems at the scales where a product of two vectors, or of two
 // norms, left the range of a double, or a preconditioned residual vanished
 // in the products: each is solved as at unit scale (by a power of two: after
@@ -425,10 +424,9 @@ TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
                               std::to_string(std::log10(e.scale));
     EXPECT_EQ(a.params.termination, ITERATIVE_SOLVED) << label;
     EXPECT_EQ(b.params.termination, ITERATIVE_SOLVED) << label;
+    const bool right = pre.side != PRECOND_LEFT && pc.ilu != nullptr;
     EXPECT_EQ(Faults(solver, SlotFactor(pre.left_apply, n, pc.left),
-                     SlotFactor(pre.right_apply, n, pre.side != PRECOND_LEFT && pc.ilu != nullptr),
-                     scaled.s,
-                     Values(n, 0.0), false, b),
+                     SlotFactor(pre.right_apply, n, right), scaled.s, Values(n, 0.0), false, b),
               "")
         << label;
     int exponent = 0;
@@ -437,7 +435,6 @@ TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
     for (int i = 0; i < n; ++i) EXPECT_EQ(std::ldexp(a.x[i], 1 - exponent), b.x[i]) << label;
   }
 }
-
 
 // LSQR's compatible test reads the residual from a recurrence: the true
 // residual is to confirm it. A band preconditioner near singular (a
