@@ -25,7 +25,9 @@ double OperatorScale(const DenseVector* product, double v_norm) {
 using Run = void (*)(Frame& f, DenseVector* const* v);
 
 // The frame around a body: borrow, start, run, correct, report. v[0] is the
-// scratch vector, v[1] the correction y, v[2] the residual r.
+// scratch vector, v[1] the correction y, v[2] the residual r. The body works
+// on r brought near unit scale (ScaleStart): its inner products square the
+// residual's scale.
 void Solve(const char* name, const char* format, Run run, Iterative_Params* params,
            Preconditioner* preconditioner, SparseMatrix* A, DenseVector* b, DenseVector* x,
            std::initializer_list<DenseVector*> borrowed) {
@@ -33,7 +35,10 @@ void Solve(const char* name, const char* format, Run run, Iterative_Params* para
   Frame f;
   if (!Begin(f, name, format, params, preconditioner, A, b, x, borrowed)) return;
   GuardedStart(f, v[2], v[1]);
-  if (!f.finished) run(f, v);
+  if (!f.finished) {
+    ScaleStart(f, v[2]);
+    run(f, v);
+  }
   Correct(f, v[1]);
   End(f, v[0]);
 }
@@ -110,9 +115,10 @@ void RunBICGSTAB(Frame& f, DenseVector* const* vec) {
       return Claim(f, kRelativeTarget * f.r0, true);
     }
     Product(f, t, s);
-    const double tau = Dot(t, t);
-    if (Negligible(tau, op * op * rho_scale)) return Stop(f, ITERATIVE_ERROR);
-    const double omega = Dot(t, s) / tau;
+    // t't and t's square the operator's scale: kept as Squares.
+    const Squares tau = SumOfSquares(t);
+    if (NegligibleSquares(tau, Square(op * f.r0))) return Stop(f, ITERATIVE_ERROR);
+    const double omega = Quotient(SumOfProducts(t, s), tau);
     Axpy(y, alpha, p);
     Axpy(y, omega, s);
     Sum(r, s, -omega, t);

@@ -48,26 +48,26 @@ void RunCG(Frame& f, DenseVector* r, DenseVector* p, DenseVector* z, DenseVector
   Copy(z, r);
   ApplyBoth(f, z);
   Copy(p, z);
-  double rho = Dot(r, z);
+  // r'z and q'p go with the square of the residual's scale over the
+  // operator's, and with the operator's: kept as Squares.
+  Squares rho = SumOfProducts(r, z);
   double r_norm = Norm(r);
   while (!TestBeforeStep(f, "CG %d: %5.4e\n", r_norm, b_norm, f.params->tolerance)) {
     // A residual that the preconditioner maps to r'z <= 0 (it is not
     // positive definite), or a direction of non-positive curvature (A is
     // not): the method cannot go on.
-    if (!Positive(rho)) return Stop(f, ITERATIVE_ERROR);
+    if (!Positive(rho.value)) return Stop(f, ITERATIVE_ERROR);
     SparseMatrix_Mult(q, f.A, p, nullptr);
-    const double curvature = Dot(q, p);
-    if (!Positive(curvature)) return Stop(f, ITERATIVE_ERROR);
-    const double alpha = rho / curvature;
+    const Squares curvature = SumOfProducts(q, p);
+    if (!Positive(curvature.value)) return Stop(f, ITERATIVE_ERROR);
+    const double alpha = Quotient(rho, curvature);
     if (!std::isfinite(alpha)) return Stop(f, ITERATIVE_ERROR);
     Axpy(f.x, alpha, p);
     AxpyCopy(r, -alpha, q, z);
     ApplyBoth(f, z);
-    double rho_next = 0.0, r_squares = 0.0;
-    DotAndSquares(r, z, &rho_next, &r_squares);
-    Xpay(p, z, rho_next / rho);
+    const Squares rho_next = ProductAndNorm(r, z, &r_norm);
+    Xpay(p, z, Quotient(rho_next, rho));
     rho = rho_next;
-    r_norm = std::sqrt(r_squares);
     f.k += 1;
   }
 }
@@ -99,16 +99,18 @@ void RunCR(Frame& f, const CRVectors& v) {
   DenseVector_FillZero(v.u, f.n);
   DenseVector_FillZero(v.w, f.n);
   UpdateCRProducts(f, v, 0.0);
-  double rho = Dot(v.z, v.Az);
+  // z'Az and u'w go with the square of the operator's scale (u'w with that
+  // of the preconditioned one as well): kept as Squares.
+  Squares rho = SumOfProducts(v.z, v.Az);
   double r_norm = Norm(v.r);
   while (!TestBeforeStep(f, "CR %d: %5.4e\n", r_norm, b_norm, kRelativeTarget)) {
     // u'w = (A p)' L' R (A p) is positive for a positive definite
     // preconditioner; z'Az may have either sign (A definite) but not 0.
-    const double denominator = Dot(v.u, v.w);
-    if (!Positive(denominator) || rho == 0.0 || !std::isfinite(rho)) {
+    const Squares denominator = SumOfProducts(v.u, v.w);
+    if (!Positive(denominator.value) || rho.value == 0.0 || !std::isfinite(rho.value)) {
       return Stop(f, ITERATIVE_ERROR);
     }
-    const double alpha = rho / denominator;
+    const double alpha = Quotient(rho, denominator);
     if (!std::isfinite(alpha)) return Stop(f, ITERATIVE_ERROR);
     Axpy(f.x, alpha, v.p);
     Axpy(v.r, -alpha, v.Ap);
@@ -116,8 +118,8 @@ void RunCR(Frame& f, const CRVectors& v) {
     ApplyRight(f, v.t);
     Axpy(v.z, -alpha, v.t);
     SparseMatrix_Mult(v.Az, f.A, v.z, nullptr);
-    const double rho_next = Dot(v.z, v.Az);
-    const double beta = rho_next / rho;
+    const Squares rho_next = SumOfProducts(v.z, v.Az);
+    const double beta = Quotient(rho_next, rho);
     rho = rho_next;
     Xpay(v.p, v.z, beta);
     Xpay(v.Ap, v.Az, beta);
@@ -130,7 +132,11 @@ void RunCR(Frame& f, const CRVectors& v) {
 // CG_NE and CG_NR keep their squared norms as Squares: they square vectors
 // whose size is that of the operator times the residual (and CG_NR that of
 // the operator squared), which leaves the range of a double for systems far
-// from unit scale while the vectors themselves are well inside it.
+// from unit scale while the vectors themselves are well inside it. They work
+// on the start residual brought near unit scale (ScaleStart): a residual
+// preconditioned far from it would otherwise vanish (or overflow) in the
+// products with the operator and its transpose, and a vanished one reads as
+// a solution.
 
 // alpha := a / b; false (and code 3) when the step is longer than a double
 // holds, as it can be for an operator far below unit scale and badly
@@ -146,6 +152,7 @@ void RunCG_NE(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
               DenseVector* s) {
   GuardedStart(f, r, y);
   if (f.finished) return;
+  ScaleStart(f, r);
   Squares rho = SumOfSquares(r);
   TransProduct(f, p, r);
   Squares pi = SumOfSquares(p);
@@ -175,6 +182,7 @@ void RunCG_NR(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
               DenseVector* s) {
   GuardedStart(f, r, y);
   if (f.finished) return;
+  ScaleStart(f, r);
   TransProduct(f, s, r);
   Squares gamma = SumOfSquares(s);
   const double normal0 = Root(gamma);

@@ -103,41 +103,28 @@ bool RotateColumn(const Cycle& cy, std::int32_t j, double* largest) {
   return true;
 }
 
-// w := P_1 ... P_j L A R P_j ... P_1 e_j: the next Hessenberg column.
-void NextColumn(const Frame& f, const Cycle& cy, std::int32_t j) {
+// w := P_1 ... P_j 2^-c L A R P_j ... P_1 e_j: the next Hessenberg column,
+// of 2^-c L A R. The reflectors and rotations square the columns' elements:
+// c (set from the cycle's first product, of a basis vector of norm 1) is
+// FarExponent of its norm, so that the columns lie near unit scale when the
+// operator lies far from it, and 0 otherwise.
+void NextColumn(const Frame& f, const Cycle& cy, std::int32_t j, int* c) {
   DenseVector_FillZero(cy.w, cy.n);
   double* w = DenseVector_Array(cy.w);
   w[j - 1] = 1.0;
   for (std::int32_t i = j; i >= 1; --i) Reflect(cy, i, w);
   Product(f, cy.z, cy.w);
+  if (j == 1) *c = FarExponent(Norm(cy.z));
+  ScaleByPowerOfTwo(cy.z, -*c);
   Copy(cy.w, cy.z);
   for (std::int32_t i = 1; i <= j; ++i) Reflect(cy, i, w);
 }
 
-// v := 2^exponent v, exactly (element by element: the factor itself may lie
-// beyond the range of a double).
-void ScaleByPowerOfTwo(DenseVector* v, int exponent) {
-  if (exponent == 0) return;
-  double* a = DenseVector_Array(v);
-  for (std::int32_t i = 0, n = DenseVector_Length(v); i < n; ++i) a[i] = std::ldexp(a[i], exponent);
-}
-
-// The cycle works on its starting residual scaled by 2^-e, of a norm near 1
-// when r0 lies far from unit scale (e = 0 otherwise): the reflectors square
-// its elements. The method is linear in it, so the scaling is undone exactly
-// on the residual estimates and on the correction.
-int CycleExponent(const Frame& f) {
-  constexpr double kLow = 0x1p-400;
-  constexpr double kHigh = 0x1p400;
-  if (f.r0 >= kLow && f.r0 <= kHigh) return 0;
-  int exponent = 0;
-  std::frexp(f.r0, &exponent);
-  return exponent;
-}
-
 // The inner steps of one cycle from the preconditioned residual in w, scaled
-// by 2^-exponent. Returns the number of completed columns of R.
-std::int32_t InnerSteps(Frame& f, const Cycle& cy, int exponent) {
+// by 2^-exponent, on the operator scaled by 2^-c (NextColumn). Returns the
+// number of completed columns of R.
+std::int32_t InnerSteps(Frame& f, const Cycle& cy, int exponent, int* c) {
+  *c = 0;
   ScaleByPowerOfTwo(cy.w, -exponent);
   std::int32_t j = 1;
   double largest = 0.0;
@@ -153,7 +140,7 @@ std::int32_t InnerSteps(Frame& f, const Cycle& cy, int exponent) {
       Stop(f, ITERATIVE_ERROR);
       break;
     }
-    if (j < cy.m) NextColumn(f, cy, j);
+    if (j < cy.m) NextColumn(f, cy, j, c);
     f.k += 1;
     const bool fired = Test(f, std::ldexp(std::fabs(cy.g[j - 1]), exponent));
     ++j;
@@ -204,9 +191,15 @@ void RunGMRES(Frame& f, const Cycle& cy) {
   Interrupt_Check();
   if (StartCycle(f, cy.w, b_norm)) return;
   for (;;) {
-    const int exponent = CycleExponent(f);
-    const std::int32_t J = InnerSteps(f, cy, exponent);
-    AddCorrection(f, cy, J, exponent);
+    // The cycle works on its starting residual scaled by 2^-e, of a norm
+    // near 1 when r0 lies far from unit scale (e = 0 otherwise): the
+    // reflectors square its elements. The method is linear in it, so the
+    // scaling is undone exactly on the residual estimates and the correction.
+    const int exponent = FarExponent(f.r0);
+    int c = 0;
+    const std::int32_t J = InnerSteps(f, cy, exponent, &c);
+    // R is of 2^-c L A R: its solution is 2^c times the one of L A R.
+    AddCorrection(f, cy, J, exponent - c);
     double plain = 0.0;
     const double left = CycleResidual(f, cy.w, &plain);
     if (J > 0 && UndoWorseCorrection(f, cy, left)) return;

@@ -188,7 +188,7 @@ void Claim(Frame& f, double bound, bool left) {
   Stop(f, ITERATIVE_SOLVED);
   f.claimed = true;
   f.claim_left = left;
-  f.claim_bound = kConfirmFactor * bound;
+  f.claim_bound = kConfirmFactor * Unscaled(f, bound);
   f.claim_plain_bound = kConfirmFactor * kRelativeTarget * f.start_residual;
 }
 
@@ -303,13 +303,38 @@ bool Test(Frame& f, double rho, bool solved) {
   } else if (f.stalls > kStallLimit) {
     Stop(f, ITERATIVE_NO_PROGRESS);
   } else {
-    if (LogDue(f.k)) Output_Printf(OUTPUT_LOG, f.log_format, f.k, rho / f.r0, rho);
+    if (LogDue(f.k)) Output_Printf(OUTPUT_LOG, f.log_format, f.k, rho / f.r0, Unscaled(f, rho));
     return false;
   }
   return true;
 }
 
+int FarExponent(double norm) {
+  constexpr double kLow = 0x1p-100;
+  constexpr double kHigh = 0x1p100;
+  if (!(norm > 0.0) || !std::isfinite(norm) || (norm >= kLow && norm <= kHigh)) return 0;
+  int exponent = 0;
+  std::frexp(norm, &exponent);
+  return exponent;
+}
+
+void ScaleByPowerOfTwo(DenseVector* v, int exponent) {
+  if (exponent == 0) return;
+  double* a = DenseVector_Array(v);
+  for (std::int32_t i = 0, n = DenseVector_Length(v); i < n; ++i) a[i] = std::ldexp(a[i], exponent);
+}
+
+void ScaleStart(Frame& f, DenseVector* r) {
+  f.exponent = FarExponent(f.r0);
+  ScaleByPowerOfTwo(r, -f.exponent);
+  f.r0 = std::ldexp(f.r0, -f.exponent);
+  f.previous = f.r0;
+}
+
+double Unscaled(const Frame& f, double rho) { return std::ldexp(rho, f.exponent); }
+
 void Correct(Frame& f, DenseVector* y) {
+  ScaleByPowerOfTwo(y, f.exponent);
   ApplyRight(f, y);
   // A correction that is not finite (the method overflowed on its way) is
   // not applied: x keeps its last finite value, and the solve has failed.
@@ -334,7 +359,9 @@ void End(Frame& f, DenseVector* scratch) {
       ApplyLeft(f, scratch);
       left = Norm(scratch);
     }
-    if (!ClaimHolds(f, r_norm, left)) params->termination = ITERATIVE_NO_PROGRESS;
+    if (!ClaimHolds(f, r_norm, left) && !(r_norm <= f.claim_floor)) {
+      params->termination = ITERATIVE_NO_PROGRESS;
+    }
   }
   Iterative_Summary(params);
   if (InUse(f) && f.preconditioner->finish != nullptr) f.preconditioner->finish();
@@ -407,35 +434,96 @@ namespace {
 constexpr double kSquaresLow = 0x1p-960;
 constexpr double kSquaresHigh = 0x1p960;
 
+bool WellInRange(double value) {
+  return std::fabs(value) >= kSquaresLow && std::fabs(value) <= kSquaresHigh;
+}
+
+// The exponent that brings the largest magnitude of x into [0.5, 1); false
+// when x is 0 or not finite.
+bool UnitExponent(const DenseVector* x, int* exponent) {
+  const double largest = DenseVector_InfNorm(x);
+  if (largest == 0.0 || !std::isfinite(largest)) return false;
+  std::frexp(largest, exponent);
+  return true;
+}
+
+// x'y and x'x in one pass.
+void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares) {
+  const double* a = DenseVector_Array(x);
+  const double* b = DenseVector_Array(y);
+  const std::int32_t n = DenseVector_Length(x);
+  double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  std::int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    d0 += a[i] * b[i];
+    d1 += a[i + 1] * b[i + 1];
+    d2 += a[i + 2] * b[i + 2];
+    d3 += a[i + 3] * b[i + 3];
+    s0 += a[i] * a[i];
+    s1 += a[i + 1] * a[i + 1];
+    s2 += a[i + 2] * a[i + 2];
+    s3 += a[i + 3] * a[i + 3];
+  }
+  for (; i < n; ++i) {
+    d0 += a[i] * b[i];
+    s0 += a[i] * a[i];
+  }
+  *dot = (d0 + d1) + (d2 + d3);
+  *squares = (s0 + s1) + (s2 + s3);
+}
+
 }  // namespace
 
-Squares SumOfSquares(const DenseVector* x) {
-  const double plain = Dot(x, x);
-  if ((plain >= kSquaresLow && plain <= kSquaresHigh) || std::isnan(plain)) return {plain, 0};
-  const double largest = DenseVector_InfNorm(x);
-  if (largest == 0.0 || !std::isfinite(largest)) return {plain, 0};
-  // The largest magnitude scaled into [0.5, 1): every square in range.
-  int exponent = 0;
-  std::frexp(largest, &exponent);
+Squares SumOfProducts(const DenseVector* x, const DenseVector* y) {
+  const double plain = Dot(x, y);
+  // (A NaN may be products that overflowed with opposite signs.)
+  if (WellInRange(plain)) return {plain, 0};
+  // The largest magnitudes scaled into [0.5, 1): every product in range.
+  int ex = 0, ey = 0;
+  if (!UnitExponent(x, &ex) || !UnitExponent(y, &ey)) return {plain, 0};
   // Summed in the order of Dot, so that the result is the plain sum's,
   // scaled, bit for bit where that one is in range.
-  const double* v = DenseVector_Array(x);
-  const double sum = Accumulate(DenseVector_Length(x), [v, exponent](std::int32_t i) {
-    const double scaled = std::ldexp(v[i], -exponent);
-    return scaled * scaled;
+  const double* a = DenseVector_Array(x);
+  const double* b = DenseVector_Array(y);
+  const double sum = Accumulate(DenseVector_Length(x), [a, b, ex, ey](std::int32_t i) {
+    return std::ldexp(a[i], -ex) * std::ldexp(b[i], -ey);
   });
-  return {sum, exponent};
+  return {sum, ex + ey};
+}
+
+Squares SumOfSquares(const DenseVector* x) { return SumOfProducts(x, x); }
+
+Squares ProductAndNorm(const DenseVector* x, const DenseVector* y, double* x_norm) {
+  double dot = 0.0, squares = 0.0;
+  DotAndSquares(x, y, &dot, &squares);
+  if (WellInRange(dot) && WellInRange(squares)) {
+    *x_norm = std::sqrt(squares);
+    return {dot, 0};
+  }
+  *x_norm = Norm(x);
+  return SumOfProducts(x, y);
+}
+
+Squares Square(double a) {
+  int exponent = 0;
+  const double m = std::frexp(a, &exponent);
+  return {m * m, 2 * exponent};
 }
 
 double Quotient(const Squares& a, const Squares& b) {
-  return std::ldexp(a.value / b.value, 2 * (a.exponent - b.exponent));
+  return std::ldexp(a.value / b.value, a.exponent - b.exponent);
 }
 
-double Root(const Squares& a) { return std::ldexp(std::sqrt(a.value), a.exponent); }
+double Root(const Squares& a) {
+  // An odd exponent moves one factor of 2 into the value.
+  const int odd = a.exponent & 1;
+  return std::ldexp(std::sqrt(std::ldexp(a.value, odd)), (a.exponent - odd) / 2);
+}
 
 bool NegligibleSquares(const Squares& a, const Squares& b) {
   return !(std::fabs(a.value) >
-           std::ldexp(kZeroTolerance * b.value, 2 * (b.exponent - a.exponent)));
+           std::ldexp(kZeroTolerance * b.value, b.exponent - a.exponent));
 }
 
 void Axpy(DenseVector* y, double a, const DenseVector* x) {
@@ -485,31 +573,6 @@ void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy)
   }
   for (; i < n; ++i) c[i] = v[i] = v[i] + a * w[i];
   DenseVector_SetLength(copy, n);
-}
-
-void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares) {
-  const double* a = DenseVector_Array(x);
-  const double* b = DenseVector_Array(y);
-  const std::int32_t n = DenseVector_Length(x);
-  double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-  std::int32_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    d0 += a[i] * b[i];
-    d1 += a[i + 1] * b[i + 1];
-    d2 += a[i + 2] * b[i + 2];
-    d3 += a[i + 3] * b[i + 3];
-    s0 += a[i] * a[i];
-    s1 += a[i + 1] * a[i + 1];
-    s2 += a[i + 2] * a[i + 2];
-    s3 += a[i + 3] * a[i + 3];
-  }
-  for (; i < n; ++i) {
-    d0 += a[i] * b[i];
-    s0 += a[i] * a[i];
-  }
-  *dot = (d0 + d1) + (d2 + d3);
-  *squares = (s0 + s1) + (s2 + s3);
 }
 
 void Scale(DenseVector* x, double a) {

@@ -54,6 +54,7 @@ struct Frame {
   double previous = 0.0;        // residual norm of the previous step
   bool diverge_test = true;     // false: no divergence test (TFQMR)
   bool finished = false;
+  int exponent = 0;             // the method's residual is scaled by 2^-exponent (ScaleStart)
   // A success claimed by a recurrence: the norm that the true residual
   // b - A x (L(b - A x) when claim_left) must not exceed to confirm it. A
   // claim about L(b - A x) must hold for b - A x as well, within
@@ -63,6 +64,9 @@ struct Frame {
   bool claim_left = false;
   double claim_bound = 0.0;
   double claim_plain_bound = 0.0;
+  // ||b - A x|| up to which any claim stands (0: none; a method whose bound
+  // may lie below the rounding of A x sets the frame's solved target).
+  double claim_floor = 0.0;
 };
 
 // The start of every solve. Checks the arguments (square A of order length(b), x
@@ -155,14 +159,33 @@ bool Negligible(double value, double scale);
 // True when k mod 100 = 1.
 bool LogDue(std::int32_t k);
 
-// Maps the correction back and adds it: y := R(y), x := x + y. A y that is
-// not finite is not added, and the solve ends with code 3.
+// The exponent e of a norm far from unit scale (outside [2^-100, 2^100]),
+// with the norm in [2^(e-1), 2^e); 0 for a norm near unit scale.
+int FarExponent(double norm);
+// v := 2^exponent v, exactly (element by element: the factor itself may lie
+// beyond the range of a double).
+void ScaleByPowerOfTwo(DenseVector* v, int exponent);
+
+// After the guarded start, a method that is linear in its starting residual
+// r works on it scaled by 2^-e, e = FarExponent(r0), so that the products of
+// its vectors with the operator, and their squares, stay in the range of a
+// double however far the preconditioned residual lies from unit scale. r0
+// and the previous norm are scaled with it: the norms the method gives Test
+// are of the scaled residual. Its correction is scaled by the same factor,
+// which Correct undoes exactly, as Claim does on a bound and Test on its log
+// line (Unscaled). e = 0 at moderate scale, where nothing changes.
+void ScaleStart(Frame& f, DenseVector* r);
+double Unscaled(const Frame& f, double rho);
+
+// Maps the correction back and adds it: y := R(2^e y) (e of ScaleStart, or
+// 0), x := x + y. A y that is not finite is not added, and the solve ends
+// with code 3.
 void Correct(Frame& f, DenseVector* y);
 
 // The end of every solve: the report of b - A x, the check of a claimed
-// success (one that the true residual does not confirm becomes code 2: the
-// iterate could not be brought to the target), the summary, and the finish
-// slot. scratch receives the residual.
+// success (one that the true residual does not confirm, nor brings within
+// claim_floor, becomes code 2: the iterate could not be brought to the
+// target), the summary, and the finish slot. scratch receives the residual.
 void End(Frame& f, DenseVector* scratch);
 
 // ---------------------------------------------------------------------------
@@ -177,16 +200,22 @@ double Dot(const DenseVector* x, const DenseVector* y);
 // The two-norm, without overflow or underflow for any finite vector.
 double Norm(const DenseVector* x);
 
-// A sum of squares kept as value * 4^exponent, so that the squares of a
-// vector of finite values neither overflow nor underflow. When the plain sum
-// lies well inside the range of a double, the exponent is 0 and value is
-// that sum bit for bit; otherwise the vector is scaled by a power of two
-// (exactly) before squaring.
+// A sum of products x'y (a sum of squares for x'x) kept as value *
+// 2^exponent, so that the products of vectors of finite values neither
+// overflow nor underflow. When the plain sum lies well inside the range of a
+// double, the exponent is 0 and value is that sum bit for bit; otherwise
+// each vector is scaled by a power of two (exactly) before the products.
 struct Squares {
   double value;
   int exponent;
 };
+Squares SumOfProducts(const DenseVector* x, const DenseVector* y);
 Squares SumOfSquares(const DenseVector* x);
+// x'y as by SumOfProducts, and ||x|| in *x_norm, in one pass when both
+// lie well inside the range of a double.
+Squares ProductAndNorm(const DenseVector* x, const DenseVector* y, double* x_norm);
+// a^2 in the same form, for a finite a.
+Squares Square(double a);
 // a / b and sqrt(a) as doubles (exact powers of two apart from the plain
 // arithmetic on the values).
 double Quotient(const Squares& a, const Squares& b);
@@ -205,8 +234,6 @@ void Blend(DenseVector* y, double a, const DenseVector* x, double c);
 void Copy(DenseVector* y, const DenseVector* x);
 // y := y + a x and copy := the new y, in one pass.
 void AxpyCopy(DenseVector* y, double a, const DenseVector* x, DenseVector* copy);
-// x'y and x'x in one pass.
-void DotAndSquares(const DenseVector* x, const DenseVector* y, double* dot, double* squares);
 // x := a x
 void Scale(DenseVector* x, double a);
 

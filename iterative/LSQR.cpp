@@ -156,24 +156,42 @@ bool LSQRTests(Frame& f, const Estimates& e, double normal) {
     Stop(f, ITERATIVE_SOLVED);
   } else if (CompatibleTest(e)) {
     Output_Printf(OUTPUT_LOG, "Compatible test failed.\n");
-    Stop(f, ITERATIVE_SOLVED);
+    // The estimate r_bar says the residual itself is small: the true one
+    // is to confirm it (a recurrence that lost touch with the truth, as with
+    // a preconditioner near singular, claimed it at a residual of 1e14 |b|).
+    Claim(f, kBtol * e.beta1 + kAtol * e.A_bar * e.x_bar, f.left);
   }
   return f.finished;
 }
 
-// The bidiagonalisation has ended: alpha beta is 0, or (once a step has
-// estimated the norm A_bar of the operator) negligible against A_bar^2. Both
-// are of the operator's scale, so an absolute bound would end the solve of a
-// system scaled down far enough before it has begun.
+// The bidiagonalisation has ended: alpha or beta is 0, or (once a step has
+// estimated the norm A_bar of the operator) alpha beta is negligible against
+// A_bar^2. Both are of the operator's scale, so an absolute bound would end
+// the solve of a system scaled down far enough before it has begun; each is
+// taken relative to A_bar, as the product of the two underflows (or
+// overflows) for an operator far from unit scale.
+// A norm that is not finite has not ended it (the step's tests end the
+// solve with an error).
 bool ProcessEnded(const Bidiagonal& bd, double A_bar) {
-  const double product = bd.alpha * bd.beta;
-  return product == 0.0 || product < kZeroTolerance * A_bar * A_bar;
+  if (!std::isfinite(bd.alpha) || !std::isfinite(bd.beta)) return false;
+  if (bd.alpha == 0.0 || bd.beta == 0.0) return true;
+  return A_bar > 0.0 && (bd.alpha / A_bar) * (bd.beta / A_bar) < kZeroTolerance;
 }
 
 void RunLSQR(Frame& f, const Vectors& t) {
   DenseVector_FillZero(t.y, f.n);
   TrueResidual(f, t.u);
+  f.start_residual = Norm(t.u);
+  // The compatible test's bound is of the correction, not of x: it may lie
+  // below the rounding of A x, and a residual solved relative to ||b||
+  // confirms it as well.
+  f.claim_floor = kRelativeTarget * Norm(f.b);
   ApplyLeft(f, t.u);
+  // The process is linear in its start: it works on it brought near unit
+  // scale, so that a residual preconditioned far from it does not vanish
+  // (or overflow) in the products, nor alpha beta in its tests.
+  f.r0 = Norm(t.u);
+  ScaleStart(f, t.u);
   Bidiagonal bd;
   StartBidiagonal(f, t, bd);
   Copy(t.w, t.v);
@@ -219,6 +237,7 @@ void RunDLSQR(Frame& f, const Vectors& t, double damp) {
   Bidiagonal bd;
   DenseVector_FillZero(t.v, f.n);
   if (f.finished) return;
+  ScaleStart(f, t.u);
   StartBidiagonal(f, t, bd);
   if (!Normalisable(bd.beta) || !std::isfinite(bd.alpha)) return Stop(f, ITERATIVE_ERROR);
   // (L A R)' r = 0 at the start: the start is already a least-squares

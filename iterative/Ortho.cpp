@@ -149,6 +149,7 @@ void Truncated(Direction direction, const char* name, const char* format,
   if (!BeginOrtho(f, m, name, format, params, preconditioner, A, b, x)) return;
   GuardedStart(f, m.v.r, m.v.y);
   if (!f.finished) {
+    ScaleStart(f, m.v.r);
     StartWindow(f, m);
     while (!Step(f, m)) {
     }
@@ -164,6 +165,7 @@ void RunRestarted(Frame& f, Method& m) {
   if (StartCycle(f, m.v.r, b_norm)) return;
   for (;;) {
     DenseVector_FillZero(m.v.y, f.n);
+    ScaleStart(f, m.v.r);
     StartWindow(f, m);
     for (std::int32_t step = 0; step < kRestart && !Step(f, m); ++step) {
     }

@@ -99,13 +99,24 @@ void Adapt(int status) {
   }
 }
 
+// True when every element of v is finite.
+bool Finite(const DenseVector* v) {
+  const double* a = DenseVector_Array(v);
+  for (std::int32_t i = 0, n = DenseVector_Length(v); i < n; ++i) {
+    if (!std::isfinite(a[i])) return false;
+  }
+  return true;
+}
+
 // v := J^-1 v (transpose: J^-T v) with the factor of B = 2^k J in the
 // workspace basis, when ready: J^-1 = 2^k B^-1. The basis drops values below
 // its small tolerance, an absolute bound, from its solves: v is solved for
 // at a largest magnitude of 1 and scaled back, so that a small vector (a
-// residual near convergence) is not taken for 0.
+// residual near convergence) is not taken for 0. A v that is not finite (a
+// product that overflowed) is left as it is: the solve would turn a NaN into
+// 0, which a solver takes for a solution.
 void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
-  if (!precond_internal::ilu_factor_ready) return;
+  if (!precond_internal::ilu_factor_ready || !Finite(v)) return;
   DenseVector* copy = Workspace_FactorVector1();
   if (DenseVector_Capacity(copy) < DenseVector_Length(v)) {
     Error_SolverError("Preconditioner: the workspace holds %d elements, the vector %d.\n",

@@ -89,6 +89,26 @@ TEST_F(ILUTest, DefaultDropToleranceGivesAnExactFactor) {
   }
 }
 
+// A vector that is not finite (a product that overflowed) stays so: the
+// apply turned a NaN into 0, which CG_NR with the incomplete LU on both
+// sides took for a solution at 2^-500.
+TEST_F(ILUTest, VectorThatIsNotFiniteStaysNotFinite) {
+  const System s = ConvectionDiffusion(4, 0.3);
+  Matrix A(s.A);
+  Precond_ILUSetup(A);
+  for (double bad : {HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+    SCOPED_TRACE("element " + std::to_string(bad));
+    for (auto apply : {Precond_ILUApply, Precond_ILUApplyT}) {
+      Vector v({1.0, bad, 0.5, 2.0});
+      apply(v);
+      bool finite = true;
+      for (double e : v.values()) finite = finite && std::isfinite(e);
+      EXPECT_FALSE(finite);
+    }
+  }
+  Precond_ILUFinish();
+}
+
 // The basis's tolerances are absolute: the factor is of the matrix brought
 // to unit scale by a power of two, so a well-conditioned matrix of any scale
 // is factored at the first attempt, exactly, without a perturbation (at

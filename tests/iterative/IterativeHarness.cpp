@@ -219,15 +219,23 @@ Values Residual(const Dense& A, const Values& x, const Values& b) {
 }
 
 double Norm(const Values& v) {
+  // Scaled by the largest magnitude, so that the checks of systems far from
+  // unit scale neither overflow nor underflow.
+  double largest = 0.0;
+  for (double x : v) {
+    if (std::isnan(x)) return x;
+    largest = std::max(largest, std::fabs(x));
+  }
+  if (largest == 0.0 || std::isinf(largest)) return largest;
   double s = 0.0;
-  for (double x : v) s += x * x;
-  return std::sqrt(s);
+  for (double x : v) s += (x / largest) * (x / largest);
+  return largest * std::sqrt(s);
 }
 
 double Distance(const Values& x, const Values& y) {
-  double s = 0.0;
-  for (size_t i = 0; i < x.size(); ++i) s += (x[i] - y[i]) * (x[i] - y[i]);
-  return std::sqrt(s);
+  Values d(x.size());
+  for (size_t i = 0; i < x.size(); ++i) d[i] = x[i] - y[i];
+  return Norm(d);
 }
 
 Dense Transpose(const Dense& A) {

@@ -1,9 +1,9 @@
 // Random systems of every class (well and badly conditioned, nonsymmetric,
-// singular and inconsistent, indefinite; scaled by 2^-500 to 2^500, about
-// 1e-150 to 1e150) against every solver and preconditioner, from a zero and
-// from a random start: whatever the outcome, x is finite, the report is the
-// true residual, and a success is a solution of the system itself, whatever
-// the preconditioner (of the least-squares problem for the least-squares
+// singular and inconsistent, indefinite; scaled by 2^-500 to 2^500 and
+// 1e-150 to 1e150) against every solver and preconditioner at every scale,
+// from a zero and from a random start: whatever the outcome, x is finite,
+// the report is the true residual, and a success is a solution of the
+// system itself, whatever the preconditioner (of the least-squares problem for the least-squares
 // solvers, which with a left side solve the weighted one of L A x = L b);
 // the well-conditioned classes are solved without a preconditioner at every
 // scale; and a scaling of the matrix by a power of two changes no outcome.
@@ -119,13 +119,12 @@ struct Pre {
 };
 
 // The scales of the matrix. The band kinds approximate (A'A)^-1, of the
-// size of the matrix's to the power -2: at the outer two scales the products
-// of the solvers that apply its transpose as well reach a size of 2^-2000
-// or 2^2000, which no double holds, so those scales leave them out.
-const double kScales[] = {1.0, 1e-12, 1e12, 1e-40, 1e40, 0x1p-500, 0x1p500};
-bool InRange(const Pre& pre, double scale) {
-  return pre.width == 0 || (scale > 1e-100 && scale < 1e100);
-}
+// size of the matrix's to the power -2: from 1e-100 and 1e100 on, the
+// products of the solvers that apply it and its transpose leave the range
+// of a double. They are run there as well: a solve may then fail, but its
+// report must hold.
+const double kScales[] = {1.0,   1e-12, 1e12,  1e-40,    1e40,   1e-100,
+                          1e100, 1e-150, 1e150, 0x1p-500, 0x1p500};
 const Pre kPreconditioners[] = {
     {"none", 0, nullptr, false},
     {"band1", 1, nullptr, true},
@@ -156,6 +155,14 @@ Dense SlotFactor(Precond_ApplyFunction slot, int n, bool active) {
     for (int i = 0; i < n; ++i) L(i, j) = column[i];
   }
   return L;
+}
+
+// M scaled by a power of two to a norm in [1, 2).
+Dense NearUnitNorm(Dense M) {
+  int exponent = 0;
+  std::frexp(Norm(M.a), &exponent);
+  for (double& v : M.a) v = std::ldexp(v, 1 - exponent);
+  return M;
 }
 
 // The case's matrix scaled by scale, the start by 1 / scale.
@@ -223,11 +230,15 @@ class StressTest : public IterativeTest {
     if (LeastSquares(solver)) {
       // A solution of the system, or of the normal equations of the
       // preconditioned one, (L A R)' L (b - A x) = 0.
-      const Dense LAR = Product(Product(L, s.A), R);
-      const Values Lr = Multiply(L, Residual(s.A, out.x, s.b));
+      // The test is the same for any multiple of L or of R: both are taken
+      // near unit norm, so that its products stay in the range of a double
+      // with a preconditioner far from unit scale.
+      const Dense Lu = NearUnitNorm(L);
+      const Dense LAR = Product(Product(Lu, s.A), NearUnitNorm(R));
+      const Values Lr = Multiply(Lu, Residual(s.A, out.x, s.b));
       const double normal = Norm(Multiply(Transpose(LAR), Lr));
       const double LAR_norm = Norm(LAR.a);
-      const double Lr_norm = Norm(Lr) + Norm(Multiply(L, s.b));
+      const double Lr_norm = Norm(Lr) + Norm(Multiply(Lu, s.b));
       if (r > 1e-6 * (b + A * Norm(out.x)) + rounding && normal > 1e-6 * LAR_norm * Lr_norm) {
         faults += " solved, but |(LAR)'Lr| / |LAR| |Lr| = " +
                   std::to_string(normal / (LAR_norm * Norm(Lr))) + ";";
@@ -249,7 +260,6 @@ TEST_F(StressTest, AnyOutcomeIsFiniteTrueAndHonest) {
         const Case c = MakeCase(kind, seed, scale);
         const int n = static_cast<int>(c.s.b.size());
         for (const Pre& pc : kPreconditioners) {
-          if (!InRange(pc, scale)) continue;
           for (const Solver& solver : AllSolvers()) {
             for (int from_x : {0, 1}) {
               Preconditioner pre;
@@ -280,17 +290,21 @@ TEST_F(StressTest, AnyOutcomeIsFiniteTrueAndHonest) {
 // band kinds or the incomplete LU on both sides: their products go with the
 // square of the inverse scale, and CR multiplies two of them (u'w), which
 // reaches the edge of the range while a stalled run of CR shrinks it. At
-// 2^-500 and 2^500 it does not for those preconditioners in any solver; nor
-// for the classes with a wide range of eigenvalues, whose steps go with the
-// square of the inverse scale times the condition; nor for CR and BICGSTAB,
-// which square a product of the operator, |A p|^2 and |A s|^2.
+// 2^-500 and 2^500 it does not for the band kinds, which approximate
+// (A'A)^-1, of 2^-1000 or 2^1000, in any solver; nor for the incomplete LU
+// on both sides in CG and CR, which apply both sides to the residual, and in
+// CG_NE and CG_NR, which square the operator; nor, for the classes with a
+// wide range of eigenvalues, in CG_NE and CG_NR, whose directions go with
+// the square of the scale times the condition.
 bool Fits(const Solver& solver, const Pre& pc, int kind, int exponent) {
   const std::string name = solver.name;
-  const std::string pre = pc.name;
-  const bool squaring = pc.width > 0 || pre == "ilu-both";
-  if (std::abs(exponent) <= 100) return !(squaring && name == "CR");
-  return (kind == kSPD || kind == kNonsymmetric || kind == kSparse) && name != "CR" &&
-         name != "BICGSTAB" && !squaring;
+  const bool band = pc.width > 0;
+  const bool both = std::string(pc.name) == "ilu-both";
+  if (std::abs(exponent) <= 100) return !((band || both) && name == "CR");
+  const bool normal = name == "CG_NE" || name == "CG_NR";
+  const bool wide = kind == kIllConditioned || kind == kSingular;
+  if (band || (both && (normal || name == "CG" || name == "CR"))) return false;
+  return !(wide && normal);
 }
 
 // The solvers' tests are relative and the incomplete LU factors the matrix
@@ -341,6 +355,101 @@ TEST_F(StressTest, PowerOfTwoScalingChangesNoOutcome) {
     }
   }
   EXPECT_EQ(failures, 0);
+}
+
+// Small systems at the scales where a product of two vectors, or of two
+// norms, left the range of a double, or a preconditioned residual vanished
+// in the products: each is solved as at unit scale (by a power of two: after
+// the same steps, with the x of the unit scale times the inverse factor, bit
+// for bit), and the success holds for the system.
+struct ExtremeCase {
+  const char* solver;
+  int pre;  // index into kPreconditioners
+  System (*system)();
+  double scale;
+};
+System SpdTridiagonal() { return Tridiagonal(12, -1.0, 4.0, -1.0); }
+// Its entries of 4e3 and 4e-6: the squares of its products leave the range
+// at 2^500 and 2^-500.
+System StiffTridiagonal() { return ScaledMatrix(SpdTridiagonal(), 1e3); }
+System SoftTridiagonal() { return ScaledMatrix(SpdTridiagonal(), 1e-6); }
+System StiffConvection() { return ScaledMatrix(ConvectionDiffusion(16, 0.3), 1e3); }
+System SoftConvection() { return ScaledMatrix(ConvectionDiffusion(16, 0.3), 1e-6); }
+System Convection() { return ConvectionDiffusion(16, 0.3); }
+// A right-hand side of 2^300: with the matrix at 2^500, r'r and q'p of CG
+// reached 2^1100, z'Az of CR overflowed with terms of both signs (a NaN),
+// and the start residual of BiCGSTAB times its operator estimate overflowed.
+System LargeRhsTridiagonal() { return ScaledRightHandSide(SpdTridiagonal(), 0x1p300); }
+System LargeRhsConvection() { return ScaledRightHandSide(Convection(), 0x1p300); }
+System WideSpectrum() {
+  return Spectrum("wide", {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 0.1, 1.0, 1.0}, 7);
+}
+const ExtremeCase kExtremeCases[] = {
+    // The band kinds' residual L r is of 1e-300 (1e-200): alpha beta of
+    // LSQR and (L A)' L r of CG_NR underflowed to 0, read as a solution.
+    {"LSQR", 2, SpdTridiagonal, 1e150},
+    {"LSQR", 3, SpdTridiagonal, 1e-150},
+    {"CG_NR", 1, SpdTridiagonal, 1e100},
+    // alpha beta of LSQR, of the operator's scale squared, underflowed to
+    // 0 with the matrix at 2^-600: "solved" after one step.
+    {"LSQR", 0, SpdTridiagonal, 0x1p-600},
+    // u'w of CR, t't of BiCGSTAB squared the operator's scale.
+    {"CR", 0, StiffTridiagonal, 0x1p500},
+    {"CR", 0, SoftTridiagonal, 0x1p-500},
+    {"BICGSTAB", 0, StiffConvection, 0x1p500},
+    {"BICGSTAB", 0, SoftConvection, 0x1p-500},
+    {"BICGSTAB", 0, StiffConvection, 1e150},
+    {"CG", 0, LargeRhsTridiagonal, 0x1p500},
+    {"CR", 0, LargeRhsTridiagonal, 0x1p500},
+    {"BICGSTAB", 0, LargeRhsConvection, 0x1p500},
+    // GMRES's reflectors squared columns of 2^-500 times the condition.
+    {"GMRES", 0, WideSpectrum, 0x1p-500},
+    // The incomplete LU on both sides: L r of 2^500.
+    {"ORMIN", 8, StiffTridiagonal, 0x1p500},
+    {"R_ORMIN", 8, StiffTridiagonal, 0x1p500},
+    {"BCG", 8, Convection, 0x1p-500},
+};
+
+TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
+  for (const ExtremeCase& e : kExtremeCases) {
+    const Solver& solver = SolverNamed(e.solver);
+    const Pre& pc = kPreconditioners[e.pre];
+    Case unit{e.system(), {}};
+    Case scaled{ScaledMatrix(unit.s, e.scale), {}};
+    Preconditioner pre;
+    const Outcome a = RunCase(solver, pc, unit, 0, &pre);
+    const Outcome b = RunCase(solver, pc, scaled, 0, &pre);
+    const int n = static_cast<int>(unit.s.b.size());
+    const std::string label = std::string(e.solver) + " " + pc.name + " at scale " +
+                              std::to_string(std::log10(e.scale));
+    EXPECT_EQ(a.params.termination, ITERATIVE_SOLVED) << label;
+    EXPECT_EQ(b.params.termination, ITERATIVE_SOLVED) << label;
+    const bool right = pre.side != PRECOND_LEFT && pc.ilu != nullptr;
+    EXPECT_EQ(Faults(solver, SlotFactor(pre.left_apply, n, pc.left),
+                     SlotFactor(pre.right_apply, n, right), scaled.s, Values(n, 0.0), false, b),
+              "")
+        << label;
+    int exponent = 0;
+    if (std::frexp(e.scale, &exponent) != 0.5) continue;  // decimal
+    EXPECT_EQ(a.params.iterations, b.params.iterations) << label;
+    for (int i = 0; i < n; ++i) EXPECT_EQ(std::ldexp(a.x[i], 1 - exponent), b.x[i]) << label;
+  }
+}
+
+// LSQR's compatible test reads the residual from a recurrence: the true
+// residual is to confirm it. A band preconditioner near singular (a
+// singular system, its pivots rounding noise) led LSQR to "solved" at
+// |b - A x| = 1e14 |b|; it is code 2 now.
+TEST_F(StressTest, LsqrCompatibleTestNeedsTheTrueResidual) {
+  const Case c = MakeCase(kSingular, 132, 1e-40);
+  const Pre& pc = kPreconditioners[5];
+  const int n = static_cast<int>(c.s.b.size());
+  Preconditioner pre;
+  const Outcome out = RunCase(SolverNamed("LSQR"), pc, c, 0, &pre);
+  EXPECT_EQ(out.params.termination, ITERATIVE_NO_PROGRESS);
+  EXPECT_EQ(Faults(SolverNamed("LSQR"), SlotFactor(pre.left_apply, n, true),
+                   SlotFactor(nullptr, n, false), c.s, Values(n, 0.0), false, out),
+            "");
 }
 
 }  // namespace
