@@ -24,9 +24,24 @@
 #include "core/SparseMatrix.hpp"
 #include "core/SparseTestSupport.hpp"
 #include "factorization/Basis.hpp"
+#include "factorization/FactorizationOptions.hpp"
 #include "support/TestSupport.hpp"
 
 namespace basis_test {
+
+// A library test that starts and ends with the factorization options at
+// their defaults.
+class FactorizationDefaultsTest : public LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    Factorization_Defaults();
+  }
+  void TearDown() override {
+    Factorization_Defaults();
+    LibraryTest::TearDown();
+  }
+};
 
 using sparse_test::Dense;
 using sparse_test::Entry;

@@ -814,17 +814,7 @@ class Sequence {
   const char* what_ = "";
 };
 
-class FactorizationSequenceTest : public LibraryTest {
- protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    Factorization_Defaults();
-  }
-  void TearDown() override {
-    Factorization_Defaults();
-    LibraryTest::TearDown();
-  }
-};
+class FactorizationSequenceTest : public basis_test::FactorizationDefaultsTest {};
 
 class BasisDifferentialTest : public FactorizationSequenceTest,
                               public ::testing::WithParamInterface<Case> {};

@@ -19,16 +19,11 @@ namespace {
 
 using namespace basis_test;
 
-class DenseBasisTest : public LibraryTest {
+class DenseBasisTest : public FactorizationDefaultsTest {
  protected:
   void SetUp() override {
-    LibraryTest::SetUp();
-    Factorization_Defaults();
+    FactorizationDefaultsTest::SetUp();
     DenseBasis_Select();
-  }
-  void TearDown() override {
-    Factorization_Defaults();
-    LibraryTest::TearDown();
   }
 };
 

@@ -21,16 +21,8 @@ namespace {
 
 using namespace basis_test;
 
-class FactorizationTest : public LibraryTest {
+class FactorizationTest : public FactorizationDefaultsTest {
  protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    Factorization_Defaults();
-  }
-  void TearDown() override {
-    Factorization_Defaults();
-    LibraryTest::TearDown();
-  }
   Option& option(int index) { return Factorization_OptionTable[index]; }
 };
 
