@@ -86,6 +86,15 @@ constexpr Side kUpperSide = {false, "Force Row Monotone Upper", "Force Row OneCo
 // (falling diagonal: only row i; no diagonal: no row at all). An infinite
 // bound there forces F_i = 0: every variable of the row sits where F_i is
 // extreme (reported).
+// Whether a zero extreme with a finite bound on its side puts x_i there:
+// a rising diagonal always does, else only a column that reaches no other
+// row.
+bool ExtremeFixes(const PresolveView& v, std::int32_t i, double diag, const RowTolerance& tol) {
+  if (RowCompare_Gt(diag, 0.0, tol.jactol, tol.infinity)) return true;
+  const bool falling = RowCompare_Lt(diag, 0.0, tol.jactol, tol.infinity);
+  return v.col_count[i - 1] == (falling ? 1 : 0);
+}
+
 int ForceAtExtreme(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_t i,
                    double diag, const Side& side, const RowTolerance& tol,
                    std::int32_t* counter) {
@@ -97,7 +106,7 @@ int ForceAtExtreme(MCP* mcp, std::int32_t level, const PresolveView& v, std::int
   if (!RowCompare_Finite(bound, tol.infinity)) {
     return side.lower ? Row_ForceLower(mcp, i) : Row_ForceUpper(mcp, i);
   }
-  if (v.col_count[i - 1] == (falling ? 1 : 0)) {
+  if (ExtremeFixes(v, i, diag, tol)) {
     return RowForce_Fix(mcp, level, i, i, bound, falling ? side.one_column : side.zero_column,
                         counter);
   }
@@ -112,12 +121,21 @@ int ForceBySign(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_
   const double hi = s.hi_inf == 0 ? s.hi + s.b : inf;
   // F_i of one sign puts x_i at a bound; at an infinite one the row has no
   // solution, unless F_i reaches 0 within rounding (left alone then).
+  // An extreme within rounding of 0 may stand for 0 (its terms may hold
+  // bounds solved from other rows): x_i is put at the bound then only where
+  // a zero extreme would put it there too, else other solutions are lost.
+  const bool lo_open = Row_MayBeRounding(lo) && !ExtremeFixes(v, i, s.diag, tol);
+  const bool hi_open = Row_MayBeRounding(hi) && !ExtremeFixes(v, i, s.diag, tol);
   if (RowCompare_Gt(lo, 0.0, tol.zerotol, inf)) {
-    if (Row_InfiniteSideMayBeRounding(lo, v.lower[i - 1], v.upper[i - 1])) return ROW_CONTINUE;
+    if (Row_InfiniteSideMayBeRounding(lo, v.lower[i - 1], v.upper[i - 1]) || lo_open) {
+      return ROW_CONTINUE;
+    }
     return RowForce_Fix(mcp, level, i, i, v.lower[i - 1], "Force Row Lower", counter);
   }
   if (RowCompare_Lt(hi, 0.0, tol.zerotol, inf)) {
-    if (Row_InfiniteSideMayBeRounding(hi, v.lower[i - 1], v.upper[i - 1])) return ROW_CONTINUE;
+    if (Row_InfiniteSideMayBeRounding(hi, v.lower[i - 1], v.upper[i - 1]) || hi_open) {
+      return ROW_CONTINUE;
+    }
     return RowForce_Fix(mcp, level, i, i, v.upper[i - 1], "Force Row Upper", counter);
   }
   if (RowCompare_Eq(lo, hi, tol.zerotol, inf)) return ROW_CONTINUE;
