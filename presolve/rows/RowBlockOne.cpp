@@ -72,9 +72,7 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
   // row to the solver.
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points)) return ROW_CONTINUE;
   if (set.count == 0) {
-    if (Row_OneRowHasPoint(a, b, l, u, SavedX(mcp, x)) || Row_RowsMayMove(mcp, &x, 1)) {
-      return ROW_CONTINUE;
-    }
+    if (Row_OneRowHasPoint(a, b, l, u, SavedX(mcp, x))) return ROW_CONTINUE;
     // A constant row that misses by what the values fixed in it carry.
     if (RowCompare_Eq(a, 0.0, tol.jactol, tol.infinity) &&
         Row_ConstantMayBeCarried(Presolve_View(mcp), DenseVector_Array(MCP_PresolveSavedX(mcp)),

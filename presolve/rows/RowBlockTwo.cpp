@@ -243,10 +243,8 @@ int TwoRow(const TwoBlock& t) {
   const bool edges_empty = s.nsol_xl == 0 && s.nsol_xu == 0 && s.nsol_yl == 0 && s.nsol_yu == 0;
   if (edges_empty && s.nsol_eq == 0) {
     const double saved[3] = {t.sx, t.sy, 0.0};
+    if (Row_BlockHasPoint(BlockRows(t), saved)) return ROW_CONTINUE;
     const std::int32_t pair[2] = {t.x, t.y};
-    if (Row_BlockHasPoint(BlockRows(t), saved) || Row_RowsMayMove(t.mcp, pair, 2)) {
-      return ROW_CONTINUE;
-    }
     return Row_BlockInfeasible(t.mcp, pair, 2, "TwoRow", "Infeasible");
   }
   if (t.x_inside && t.y_inside) return FixAnySolution(t, s);

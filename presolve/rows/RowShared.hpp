@@ -143,8 +143,8 @@ double Row_CarriedRounding(const PresolveView& v, const double* saved, std::int3
 double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32_t i);
 
 // Some listed row may move beyond Row_PointTolerance through such terms
-// (Row_UncountedReach): its constant is not settled, and the rows are not
-// called infeasible on it.
+// (Row_UncountedReach): its constant is not settled, and no rule decides
+// on it.
 bool Row_RowsMayMove(MCP* mcp, const std::int32_t* rows, std::int32_t count);
 
 // The constant b of row i (no counting coefficient left) may be the

@@ -144,9 +144,7 @@ int ThreeRow_Apply(MCP* mcp, std::int32_t level, std::int32_t* fixCount, std::in
     return ROW_CONTINUE;
   }
   if (plan.action == THREE_INFEASIBLE) {
-    if (Row_BlockHasPoint(BlockRows(blk), blk.saved) || Row_RowsMayMove(mcp, blk.var, 3)) {
-      return ROW_CONTINUE;
-    }
+    if (Row_BlockHasPoint(BlockRows(blk), blk.saved)) return ROW_CONTINUE;
     return Row_BlockInfeasible(mcp, blk.var, 3, plan.label, "Infeasible");
   }
   // A value at or beyond infinity (or not a number) cannot be a fixed
