@@ -80,12 +80,6 @@ constexpr Side kLowerSide = {true, "Force Row Monotone Lower", "Force Row OneCol
 constexpr Side kUpperSide = {false, "Force Row Monotone Upper", "Force Row OneCol Upper",
                              "Force Row ZeroCol Upper"};
 
-// F_i keeps one sign over the box and reaches 0 at its extreme. With x_i
-// rising towards that extreme (diag > 0) x_i must sit at the side's bound;
-// otherwise the bound is a valid choice when column i reaches no other row
-// (falling diagonal: only row i; no diagonal: no row at all). An infinite
-// bound there forces F_i = 0: every variable of the row sits where F_i is
-// extreme (reported).
 // Whether a zero extreme with a finite bound on its side puts x_i there:
 // a rising diagonal always does, else only a column that reaches no other
 // row.
@@ -95,6 +89,12 @@ bool ExtremeFixes(const PresolveView& v, std::int32_t i, double diag, const RowT
   return v.col_count[i - 1] == (falling ? 1 : 0);
 }
 
+// F_i keeps one sign over the box and reaches 0 at its extreme. With x_i
+// rising towards that extreme (diag > 0) x_i must sit at the side's bound;
+// otherwise the bound is a valid choice when column i reaches no other row
+// (falling diagonal: only row i; no diagonal: no row at all). An infinite
+// bound there forces F_i = 0: every variable of the row sits where F_i is
+// extreme (reported).
 int ForceAtExtreme(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_t i,
                    double diag, const Side& side, const RowTolerance& tol,
                    std::int32_t* counter) {
@@ -120,12 +120,13 @@ int ForceBySign(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_
   const double lo = s.lo_inf == 0 ? s.lo + s.b : -inf;
   const double hi = s.hi_inf == 0 ? s.hi + s.b : inf;
   // F_i of one sign puts x_i at a bound; at an infinite one the row has no
-  // solution, unless F_i reaches 0 within rounding (left alone then).
-  // An extreme within rounding of 0 may stand for 0 (its terms may hold
-  // bounds solved from other rows): x_i is put at the bound then only where
-  // a zero extreme would put it there too, else other solutions are lost.
-  const bool lo_open = Row_MayBeRounding(lo) && !ExtremeFixes(v, i, s.diag, tol);
-  const bool hi_open = Row_MayBeRounding(hi) && !ExtremeFixes(v, i, s.diag, tol);
+  // solution, unless F_i reaches 0 within rounding (left alone then). An
+  // extreme within rounding of 0 may stand for 0 as well (its terms may
+  // hold bounds solved from other rows): x_i goes to the bound then only
+  // where a zero extreme would put it there too, else solutions are lost.
+  const bool fixes = ExtremeFixes(v, i, s.diag, tol);
+  const bool lo_open = Row_MayBeRounding(lo) && !fixes;
+  const bool hi_open = Row_MayBeRounding(hi) && !fixes;
   if (RowCompare_Gt(lo, 0.0, tol.zerotol, inf)) {
     if (Row_InfiniteSideMayBeRounding(lo, v.lower[i - 1], v.upper[i - 1]) || lo_open) {
       return ROW_CONTINUE;
