@@ -7,6 +7,7 @@
 #include "core/DenseVector.hpp"
 #include "core/IDenseVector.hpp"
 #include "core/Output.hpp"
+#include "presolve/Presolve_internal.hpp"
 #include "presolve/rows/RowBlockReduce.hpp"
 #include "presolve/rows/RowBlockRefine.hpp"
 #include "presolve/rows/RowCompare.hpp"
@@ -72,6 +73,12 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
   if (!Row_SolveOne(a, b, l, u, &set.count, set.points)) return ROW_CONTINUE;
   if (set.count == 0) {
     if (Row_OneRowHasPoint(a, b, l, u, SavedX(mcp, x))) return ROW_CONTINUE;
+    // A constant row that misses by what the values fixed in it carry.
+    if (RowCompare_Eq(a, 0.0, tol.jactol, tol.infinity) &&
+        Row_ConstantMayBeCarried(Presolve_View(mcp), DenseVector_Array(MCP_PresolveSavedX(mcp)),
+                                 x, b)) {
+      return ROW_CONTINUE;
+    }
     return Row_BlockInfeasible(mcp, &x, 1, "OneRow", "Infeasible");
   }
   if (set.count == 1) {

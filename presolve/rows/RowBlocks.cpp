@@ -167,8 +167,10 @@ int Row_Blocks(MCP* mcp, std::int32_t level, std::int32_t* one, std::int32_t* tw
     const int k = GetBlock(mcp, row, block.rows, block.lower, block.upper, block.coef,
                            block.constant, block.scale);
     if (k == -3) return ROW_CANNOT;
-    // Too large or not linear: skipped; four rows get no rule.
-    if (k < 1 || k > 3) continue;
+    // Too large or not linear: skipped; four rows get no rule. Nor does a
+    // block whose constants may move through terms that count as zero: its
+    // solution sets would rest on their values at savedX.
+    if (k < 1 || k > 3 || Row_RowsMayMove(mcp, block.rows, k)) continue;
     const int status = rules[k - 1](mcp, level, block.rows, block.lower, block.upper, block.coef,
                                     block.constant, counters[k - 1], wbd, block.scale);
     if (status == ROW_INFEASIBLE || status == ROW_CANNOT) return status;

@@ -124,6 +124,9 @@ bool MayDrop(const Side& x, const Side& y) { return std::fabs(x.a) <= std::fabs(
 int Settle(const Pair& p, const Side& s, const Side& y, double d) {
   // d within rounding of 0 that would put X at an infinite bound: left alone.
   if (Row_InfiniteSideMayBeRounding(d, s.l, s.u)) return ROW_CONTINUE;
+  // d may move through terms that count as zero: its sign settles nothing.
+  const std::int32_t rows[2] = {s.x, y.x};
+  if (d != 0.0 && Row_RowsMayMove(p.mcp, rows, 2)) return ROW_CONTINUE;
   if (p.Gt(d, 0.0)) return Fix(p, s, s.l, "DuplicateRow Lower");
   if (p.Gt(0.0, d)) return Fix(p, s, s.u, "DuplicateRow Upper");
   if (s.col_count == 0 && MayDrop(s, y)) return Fix(p, s, s.mid, "DuplicateRow ZeroCol");
@@ -202,6 +205,11 @@ int DecideRestricted(const Pair& p) {
   // same root.
   const double a = std::fabs(p.i.a);
   if (p.Gt(PairZero((lo - hi) * a, p.i, p.r) / a, 0.0)) {
+    // Roots apart by less than both rows allow within the point tolerance
+    // leave a point that meets both rows (the constants of the caller's
+    // rows may carry more rounding than the terms at savedX show): the pair
+    // is left to the solver.
+    if (lo - hi <= Row_RootTolerance(p.i.a) + Row_RootTolerance(p.r.a)) return ROW_CONTINUE;
     const std::int32_t rows[2] = {p.i.x, p.r.x};
     return Row_BlockInfeasible(p.mcp, rows, 2, "DuplicateRows", " Implied");
   }

@@ -80,6 +80,15 @@ constexpr Side kLowerSide = {true, "Force Row Monotone Lower", "Force Row OneCol
 constexpr Side kUpperSide = {false, "Force Row Monotone Upper", "Force Row OneCol Upper",
                              "Force Row ZeroCol Upper"};
 
+// Whether a zero extreme with a finite bound on its side puts x_i there:
+// a rising diagonal always does, else only a column that reaches no other
+// row.
+bool ExtremeFixes(const PresolveView& v, std::int32_t i, double diag, const RowTolerance& tol) {
+  if (RowCompare_Gt(diag, 0.0, tol.jactol, tol.infinity)) return true;
+  const bool falling = RowCompare_Lt(diag, 0.0, tol.jactol, tol.infinity);
+  return v.col_count[i - 1] == (falling ? 1 : 0);
+}
+
 // F_i keeps one sign over the box and reaches 0 at its extreme. With x_i
 // rising towards that extreme (diag > 0) x_i must sit at the side's bound;
 // otherwise the bound is a valid choice when column i reaches no other row
@@ -97,7 +106,7 @@ int ForceAtExtreme(MCP* mcp, std::int32_t level, const PresolveView& v, std::int
   if (!RowCompare_Finite(bound, tol.infinity)) {
     return side.lower ? Row_ForceLower(mcp, i) : Row_ForceUpper(mcp, i);
   }
-  if (v.col_count[i - 1] == (falling ? 1 : 0)) {
+  if (ExtremeFixes(v, i, diag, tol)) {
     return RowForce_Fix(mcp, level, i, i, bound, falling ? side.one_column : side.zero_column,
                         counter);
   }
@@ -111,13 +120,23 @@ int ForceBySign(MCP* mcp, std::int32_t level, const PresolveView& v, std::int32_
   const double lo = s.lo_inf == 0 ? s.lo + s.b : -inf;
   const double hi = s.hi_inf == 0 ? s.hi + s.b : inf;
   // F_i of one sign puts x_i at a bound; at an infinite one the row has no
-  // solution, unless F_i reaches 0 within rounding (left alone then).
+  // solution, unless F_i reaches 0 within rounding (left alone then). An
+  // extreme within rounding of 0 may stand for 0 as well (its terms may
+  // hold bounds solved from other rows): x_i goes to the bound then only
+  // where a zero extreme would put it there too, else solutions are lost.
+  const bool fixes = ExtremeFixes(v, i, s.diag, tol);
+  const bool lo_open = Row_MayBeRounding(lo) && !fixes;
+  const bool hi_open = Row_MayBeRounding(hi) && !fixes;
   if (RowCompare_Gt(lo, 0.0, tol.zerotol, inf)) {
-    if (Row_InfiniteSideMayBeRounding(lo, v.lower[i - 1], v.upper[i - 1])) return ROW_CONTINUE;
+    if (Row_InfiniteSideMayBeRounding(lo, v.lower[i - 1], v.upper[i - 1]) || lo_open) {
+      return ROW_CONTINUE;
+    }
     return RowForce_Fix(mcp, level, i, i, v.lower[i - 1], "Force Row Lower", counter);
   }
   if (RowCompare_Lt(hi, 0.0, tol.zerotol, inf)) {
-    if (Row_InfiniteSideMayBeRounding(hi, v.lower[i - 1], v.upper[i - 1])) return ROW_CONTINUE;
+    if (Row_InfiniteSideMayBeRounding(hi, v.lower[i - 1], v.upper[i - 1]) || hi_open) {
+      return ROW_CONTINUE;
+    }
     return RowForce_Fix(mcp, level, i, i, v.upper[i - 1], "Force Row Upper", counter);
   }
   if (RowCompare_Eq(lo, hi, tol.zerotol, inf)) return ROW_CONTINUE;

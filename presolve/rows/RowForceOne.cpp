@@ -116,8 +116,9 @@ int Row_ForceZero(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* co
     return ROW_HANDLED;
   }
   if (set.count == 0) {
-    // A constant within rounding of 0 may be met anywhere: left alone.
-    if (Row_InfiniteSideMayBeRounding(f, v.lower[i - 1], v.upper[i - 1])) return ROW_HANDLED;
+    // A constant within the rounding of its terms and of the values fixed
+    // in it may be met anywhere: left alone.
+    if (Row_ConstantMayBeCarried(v, RowForce_Saved(mcp), i, f)) return ROW_HANDLED;
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row Zero", " Infeasible");
   }
   if (set.count == 1) {

@@ -100,6 +100,106 @@ double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t 
   return RowSum_Value(sum);
 }
 
+namespace {
+
+// The entries one search for the rounding carried into a row may read: it
+// follows columns and rows two steps out, which on a dense problem would
+// read the matrix over for every row it judges.
+constexpr std::int64_t kCarriedReads = std::int64_t{1} << 14;
+
+struct CarriedSearch {
+  const PresolveView& v;
+  const double* saved;
+  double jactol;
+  std::int64_t left = kCarriedReads;
+  bool Spend(std::int64_t n) {
+    left -= n;
+    return left >= 0;
+  }
+  // A linear entry p that counts, in a fixed column or row.
+  bool Linear(std::int32_t p) const {
+    return Row_EntryLinear(v.entry_type[p]) && std::fabs(v.value[p]) > jactol;
+  }
+};
+
+double SettledRounding(CarriedSearch* s, std::int32_t c, std::int32_t skip, int depth);
+
+// What the fixed columns of row r other than c carry into it, their own
+// values followed depth steps back (nothing at depth 0).
+double RowCarried(CarriedSearch* s, std::int32_t r, std::int32_t c, int depth) {
+  const PresolveView& v = s->v;
+  double sum = 0.0;
+  if (depth < 0 || !s->Spend(v.RowEnd(r) - v.RowBegin(r))) return sum;
+  for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    if (j == c || !v.Fixed(j) || !s->Linear(p)) continue;
+    sum += std::fabs(v.value[p]) * SettledRounding(s, j, r, depth);
+  }
+  return sum;
+}
+
+// How far the value of fixed column c may be off: the largest over the
+// rows other than skip that left the problem and hold c of their rounding
+// (with what their other fixed columns carry, depth steps back) over c's
+// coefficient there.
+double SettledRounding(CarriedSearch* s, std::int32_t c, std::int32_t skip, int depth) {
+  const PresolveView& v = s->v;
+  double largest = 0.0;
+  if (!s->Spend(v.ColEnd(c) - v.ColBegin(c))) return largest;
+  for (std::int32_t p = v.ColBegin(c); p < v.ColEnd(c); ++p) {
+    const std::int32_t r = v.row[p];
+    if (r == skip || !v.Fixed(r) || !s->Linear(p)) continue;
+    if (!s->Spend(v.RowEnd(r) - v.RowBegin(r))) return largest;
+    const double own = Presolve_Rounding(RowSum_StartRow(v, s->saved, r).scale);
+    const double carried = RowCarried(s, r, c, depth - 1);
+    largest = std::fmax(largest, (own + carried) / std::fabs(v.value[p]));
+  }
+  return largest;
+}
+
+}  // namespace
+
+double Row_CarriedRounding(const PresolveView& v, const double* saved, std::int32_t i) {
+  CarriedSearch s{v, saved, RowTolerance_Current().jactol};
+  const double carried = RowCarried(&s, i, i, 1);
+  return std::isfinite(carried) ? carried : 0.0;
+}
+
+bool Row_ConstantMayBeCarried(const PresolveView& v, const double* saved, std::int32_t i,
+                              double b) {
+  if (Row_MayBeRounding(b)) return true;
+  const double slack = Row_PointTolerance() + Row_UncountedReach(v, saved, i);
+  return std::fabs(b) <= slack + Row_CarriedRounding(v, saved, i);
+}
+
+double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32_t i) {
+  const RowTolerance tol = RowTolerance_Current();
+  double reach = 0.0;
+  for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t c = v.entry_column[p];
+    const double a = v.value[p];
+    if (v.Fixed(c) || a == 0.0 || std::fabs(a) > tol.jactol) continue;
+    if (!Row_EntryLinear(v.entry_type[p])) continue;
+    const double l = v.lower[c - 1], u = v.upper[c - 1];
+    if (!RowCompare_Finite(l, tol.infinity) || !RowCompare_Finite(u, tol.infinity)) {
+      return HUGE_VAL;
+    }
+    reach += std::fabs(a) * std::fmax(std::fabs(l - saved[c - 1]), std::fabs(u - saved[c - 1]));
+  }
+  return reach;
+}
+
+bool Row_RowsMayMove(MCP* mcp, const std::int32_t* rows, std::int32_t count) {
+  const PresolveView v = Presolve_View(mcp);
+  const double* saved = Saved(mcp);
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (Row_UncountedReach(v, saved, rows[k]) > Row_PointTolerance()) return true;
+  }
+  return false;
+}
+
 double Row_PointTolerance() {
   return 0.01 * Options_CommonDouble(COMMON_CONVERGENCE_TOLERANCE);
 }

@@ -123,6 +123,38 @@ RowSum RowSum_StartRow(const PresolveView& v, const double* saved, std::int32_t 
 // cancels to rounding on the scale of row i (RowSum_StartRow).
 double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t i, double term);
 
+// The rounding that the values of row i's fixed columns carry into its
+// constant: F_i took their terms when they were fixed, and a value solved
+// from another row is known only to that row's rounding over the
+// coefficient it was solved through (a row of terms near 1.4e4 that settles
+// a value through a coefficient 128 leaves it some 4e-13 open, and a row
+// with coefficient 6e5 in it may miss by 2.4e-7 on that alone). Each
+// fixed column counts with the largest such rounding over the rows that
+// left the problem and hold it, and the values those rows were formed from
+// are followed one step further back. The search reads a bounded number of
+// entries and returns what it found by then.
+double Row_CarriedRounding(const PresolveView& v, const double* saved, std::int32_t i);
+
+// How far F_i may move through its linear terms whose coefficients count
+// as zero (jactol) in unfixed columns: the constants of the rules hold
+// them at savedX, but their variables still move within their bounds (a
+// coefficient 2e-13 on a variable started at 2e6 holds 4e-7 in the
+// constant). Infinite when such a variable has an infinite bound.
+double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32_t i);
+
+// Some listed row may move beyond Row_PointTolerance through such terms
+// (Row_UncountedReach): its constant is not settled, and no rule decides
+// on it.
+bool Row_RowsMayMove(MCP* mcp, const std::int32_t* rows, std::int32_t count);
+
+// The constant b of row i (no counting coefficient left) may be the
+// rounding alone: within Row_PointTolerance plus the rounding the settled
+// values of its fixed columns carry (Row_CarriedRounding), or it may move
+// to 0 through terms that count as zero (Row_UncountedReach). Such a row
+// is not called infeasible; it is left to the solver.
+bool Row_ConstantMayBeCarried(const PresolveView& v, const double* saved, std::int32_t i,
+                              double b);
+
 inline void RowSum_Take(RowSum* sum, double term) {
   sum->value -= term;
   sum->scale += std::fabs(term);

@@ -401,11 +401,15 @@ bool SolveEdge(const Cmp& cmp, double bound, const EdgeRows& e, double lo, doubl
     *count = 0;
     return true;
   }
-  const double own = Row_RoundedZero(e.oc * bound + e.os, std::fabs(e.oc * bound) + e.os_scale);
+  const double own_scale = std::fabs(e.oc * bound) + e.os_scale;
+  const double own = Row_RoundedZero(e.oc * bound + e.os, own_scale);
+  // A root of the own row is known to that row's rounding over oa; the held
+  // row meets it through ra, so its value there carries that rounding too.
+  const double root_scale = cmp.Zero(e.oa) ? 0.0 : std::fabs(e.ra / e.oa) * own_scale;
   const double held_scale = std::fabs(e.rc * bound) + e.rs_scale;
   const double held = Row_RoundedZero(e.rc * bound + e.rs, held_scale);
   return Row_SolveOne(e.oa, own, lo, hi, count, points) &&
-         RestrictScaled(e.ra, held, held_scale, count, points);
+         RestrictScaled(e.ra, held, held_scale + root_scale, count, points);
 }
 
 // A coordinate of the equations' solution is outside the box's range

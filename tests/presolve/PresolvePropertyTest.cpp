@@ -533,9 +533,12 @@ class PresolvePropertyTest : public WholeSolveRig {
   }
 };
 
-// The seeds of the ctest run. Over seeds 1 to 60000 the row presolve still
-// calls 3 of these problems infeasible (23395, 35578 and 59751: rounding in
-// its three-row and forcing rules); this range holds none of them.
+// The seeds of the ctest run. Over seeds 1 to 60000 the row presolve calls
+// none of these problems infeasible; 23395, 35578 and 59751 once were: a
+// row held a coefficient 2e-13, which counts as zero, on a variable
+// started at 1e6 or beyond, and the constants that froze its term at the
+// start point decided a block, a constant row and a duplicate pair. They
+// are checked below; this range holds none of them.
 constexpr std::uint32_t kFirstSeed = 3274;
 constexpr std::uint32_t kSeeds = 1500;
 
@@ -639,6 +642,27 @@ TEST_F(PresolvePropertyTest, FarStartsAndTinyCoefficientsLeaveRowsSolvable) {
        {-2e6, 0}},
       // F_1 = -1e-8 z_1 - 1e-8 from a start of 2e6: z_1 = -1 solves it.
       {"one-entry row solved at its bound", 1, {-1e-8}, {-1e-8}, {-1}, {kInf}, {2e6}},
+      // F_2 = 2e-13 z_1 - 3 z_2 - 3 z_3 + 9 - 2e-13 holds 4e-7 of z_1's
+      // start 2e6: the block of rows 2 and 3 took z_3 = 1 for no solution
+      // and fixed z_3 at 0, which row 1 then could not meet (seed 35578).
+      {"block row with a coefficient that counts as zero",
+       3,
+       {0, 0, -1, 2e-13, -3, -3, 0, 2, 0},
+       {1, 8.999999999999801, -4},
+       {-kInf, -kInf, 0},
+       {kInf, kInf, 1},
+       {2e6, 2e6, 0}},
+      // F_1 = -2 z_1 - z_2 + 2e-13 z_3 + 4 - 4e-13 and F_3 = 2 z_1 - 4 are
+      // duplicates up to z_3's term, frozen at its start -4: their
+      // difference gave F_1 a sign and put z_1 at its upper bound 3, and
+      // row 3 was called infeasible (seed 59751).
+      {"duplicate row with a coefficient that counts as zero",
+       3,
+       {-2, -1, 2e-13, 2, 0, 0, 2, 0, 0},
+       {3.9999999999995999, -7, -4},
+       {1, 0, -kInf},
+       {3, 1e-13, kInf},
+       {2, 0, -4}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -102,6 +102,15 @@ std::vector<ForceCase> Cases() {
              Upper1(0), {Fixes("Force Row Lower", 1, zero, 1)}),
       Expect(Row1("least value 0.5e-12 counts as 0", 0, 1, 1, 0.5e-12, 0, kInf), kGo, 1,
              Fixed1(0), Upper1(0), {Fixes("Force Row ZeroCol Lower", 1, zero, 1)}),
+      // An extreme within the point tolerance of 0 may be rounding (a bound
+      // of x2 solved from another row): with x1 in row 2 as well, a zero
+      // extreme would leave x1 free, so the bound is not forced on it.
+      Expect(Row1("least value 2e-11 above 0, x1 in row 2", 0, 1, 1, 2e-11, 0, kInf, true), kGo,
+             0, kSame, kSame, {}),
+      Expect(Row1("greatest value 2e-11 below 0, x1 in row 2", 0, 1, 1, -2 - 2e-11, 0, 5, true),
+             kGo, 0, kSame, kSame, {}),
+      Expect(Row1("least value 2e-8 above 0, x1 in row 2", 0, 1, 1, 2e-8, 0, kInf, true), kGo, 1,
+             Fixed1(0), Upper1(0), {Fixes("Force Row Lower", 1, zero, 1)}),
       // Least value 0 with x1 in the row.
       Expect(Row1("least value 0, rising in x1", 1, 1, 1, 0, 0, 5), kGo, 1, Fixed1(0), Upper1(0),
              {Fixes("Force Row Monotone Lower", 1, zero, 1)}),

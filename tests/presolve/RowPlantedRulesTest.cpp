@@ -426,7 +426,16 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // infeasible (decimal 6493, 7163, 7704, 15112, 15591, 17754, 19138; a
 // value solved from such a value, decimal 28180), or for a row certainly
 // above 0 whose variable could only be at its bound, which fixed it there
-// and left another row infeasible (dyadic 40441).
+// and left another row infeasible (dyadic 40441); a value fixed by a block
+// carried its row's rounding into a constant row with a coefficient 6e5 in
+// it, which was called infeasible (dyadic 29610, decimal 38528); a value on
+// an edge of a three-row block, solved from a row through a small
+// coefficient, gave the other row a sign by that rounding and lost the
+// planted solution (dyadic 51592); two duplicate rows whose constants the
+// caller formed from terms near 8e5 had roots 1.4e-11 apart and were
+// called infeasible (decimal 42023); a forcing row's greatest value, 1e-11
+// below 0 on a bound solved from another row, put its variable at its
+// bound while its column reached another row (decimal 45224).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
@@ -438,7 +447,8 @@ TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
                         {4255, false}, {9430, false}, {18379, true},  {9183, false},
                         {6493, false}, {7163, false}, {7704, false},  {15112, false},
                         {15591, false}, {17754, false}, {19138, false}, {28180, false},
-                        {40441, true}};
+                        {40441, true}, {29610, true}, {38528, false}, {51592, true},
+                        {42023, false}, {45224, false}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);

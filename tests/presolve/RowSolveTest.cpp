@@ -361,6 +361,25 @@ TEST_F(RowSolveTest, SolveTwoCoincidenceTestsUseTheirOwnTolerances) {
   RunTwoCases(cases, sizeof cases / sizeof cases[0]);
 }
 
+// A point on an edge solves its own row through a small coefficient (6.4
+// beside constants formed from terms near 1.3e4), so it is known only to
+// that rounding over 6.4; the other row meets it through -768 and must not
+// take that rounding for a sign. The piece is the reduced block of a
+// planted problem whose solution, x = 3.25 with y at its lower bound 1.25,
+// the edge y = yl once lost (both orders of the two rows).
+TEST_F(RowSolveTest, SolveTwoEdgeRootCarriesItsRowsRoundingIntoTheOther) {
+  const double a = 0x1.9b6db6db6db6cp+2, b = 0x1.3fffffc6db6dbp+12, r = -0x1.914e48dd24925p+12;
+  const double c = -0x1.8p+9, d = -0x1.8p-4, s = 0x1.3803cp+11;
+  const double r_scale = 0x1.9284496cp+13, s_scale = 0x1.c8078p+11;
+  TwoSolution xy{}, yx{};
+  ASSERT_TRUE(Row_SolveTwoScaled(a, b, r, c, d, s, r_scale, s_scale, 1.5, kInf, 1.25, kInf, &xy));
+  ASSERT_EQ(xy.nsol_yl, 1);
+  EXPECT_NEAR(xy.sol_yl[0], 3.25, 1e-12);
+  ASSERT_TRUE(Row_SolveTwoScaled(d, c, s, b, a, r, s_scale, r_scale, 1.25, kInf, 1.5, kInf, &yx));
+  ASSERT_EQ(yx.nsol_xl, 1);
+  EXPECT_NEAR(yx.sol_xl[0], 3.25, 1e-12);
+}
+
 TEST_F(RowSolveTest, SolveTwoBeyondInfinityIsUnsettledNeverAnError) {
   struct Case {
     const char* what;
