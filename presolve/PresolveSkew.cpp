@@ -231,22 +231,13 @@ int RefineFromFreshF(MCP* mcp, std::int32_t i, double a, double l, double u,
   return MCP_CONTINUE;
 }
 
-// The entries one search for the rounding carried into a row may read.
-// The search follows rows and columns two steps out, which on a dense
-// problem would read the matrix over for every row judged; past this it
-// stops and the row is judged as without it.
-constexpr std::int64_t kCarriedReads = std::int64_t{1} << 14;
-
-// The view the search reads and the reads it has left.
+// The view a search for carried rounding reads and the reads it has left
+// (past them it stops, and the row is judged as without it).
 struct CarriedWalk {
   const PresolveView& v;
-  std::int64_t left = kCarriedReads;
-  // Takes n reads; false once none are left.
-  bool Spend(std::int64_t n) {
-    left -= n;
-    return left >= 0;
-  }
-  bool Spent() const { return left < 0; }
+  Presolve_ReadBudget reads;
+  bool Spend(std::int64_t n) { return reads.Spend(n); }
+  bool Spent() const { return reads.Spent(); }
 };
 
 // How far row r leaves the values of its columns open when all of them
@@ -314,15 +305,11 @@ double SettledRounding(CarriedWalk* w, std::int32_t j, std::int32_t skip, int de
 // rounding (taken from rows other than r), followed depth steps back.
 double ChainedRounding(CarriedWalk* w, std::int32_t r, std::int32_t j, int depth) {
   const PresolveView& v = w->v;
-  if (depth == 0 || !w->Spend(v.RowEnd(r) - v.RowBegin(r))) return 0.0;
-  double sum = 0.0;
-  for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
-    const std::int32_t e = v.row_entry[q] - 1;
-    const std::int32_t k = v.entry_column[e];
-    if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
-    sum += std::fabs(v.value[e]) * SettledRounding(w, k, r, depth - 1);
-  }
-  return sum;
+  if (depth == 0) return 0.0;
+  return Presolve_SumOverRow(v, &w->reads, r, j, [&](std::int32_t e, std::int32_t k) {
+    if (v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) return 0.0;
+    return std::fabs(v.value[e]) * SettledRounding(w, k, r, depth - 1);
+  });
 }
 
 // The rounding the value of fixed column j carries: a value solved from a
@@ -337,26 +324,22 @@ double ChainedRounding(CarriedWalk* w, std::int32_t r, std::int32_t j, int depth
 // followed.
 double SettledRounding(CarriedWalk* w, std::int32_t j, std::int32_t skip, int depth) {
   const PresolveView& v = w->v;
-  double largest = 0.0;
-  if (!w->Spend(v.ColEnd(j) - v.ColBegin(j))) return largest;
-  for (std::int32_t p = v.ColBegin(j); p < v.ColEnd(j); ++p) {
-    const std::int32_t r = v.row[p];
+  return Presolve_LargestOverColumn(v, &w->reads, j, skip, [&](std::int32_t p, std::int32_t r) {
     const double a = v.value[p];
-    if (r == skip || v.entry_type[p] != 0 || !Presolve_NonZero(a)) continue;
+    if (v.entry_type[p] != 0 || !Presolve_NonZero(a)) return 0.0;
     const double mr = HeldMargin(w, r);
-    if (mr < 0.0) continue;
-    largest = std::fmax(largest, (mr + ChainedRounding(w, r, j, depth)) / std::fabs(a));
-    largest = std::fmax(largest, PairedRounding(w, r, j, a, mr, skip));
-  }
-  return largest;
+    if (mr < 0.0) return 0.0;
+    return std::fmax((mr + ChainedRounding(w, r, j, depth)) / std::fabs(a),
+                     PairedRounding(w, r, j, a, mr, skip));
+  });
 }
 
 // The rounding row i's constant carries from the settled values of its
 // fixed columns: F_i took their terms when they were fixed, each off by
 // its coefficient times the value's own rounding. -1 when the search ran
-// out of reads (kCarriedReads) before it was done.
+// out of reads before it was done.
 double CarriedRounding(const PresolveView& v, std::int32_t i) {
-  CarriedWalk w{v};
+  CarriedWalk w{v, {}};
   double carried = 0.0;
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;

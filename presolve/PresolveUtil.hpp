@@ -34,6 +34,19 @@ inline double Presolve_Infinity() { return Options_CommonDouble(COMMON_INFINITY)
 inline double Presolve_Rounding(double scale) {
   return 16.0 * std::numeric_limits<double>::epsilon() * scale;
 }
+// The entries one search for the rounding that settled values carry into a
+// row may read. Such a search follows columns and rows outward, which on a
+// dense problem would read the matrix over for every row it judges; a
+// search that runs out of reads is cut short.
+struct Presolve_ReadBudget {
+  std::int64_t left = std::int64_t{1} << 14;
+  // Takes n reads; false once none are left.
+  bool Spend(std::int64_t n) {
+    left -= n;
+    return left >= 0;
+  }
+  bool Spent() const { return left < 0; }
+};
 inline double Presolve_ZeroTolerance() { return Presolve_OptionDouble(PRESOLVE_ZERO_TOLERANCE); }
 inline double Presolve_JacobianTolerance() {
   return Presolve_OptionDouble(PRESOLVE_JACOBIAN_TOLERANCE);

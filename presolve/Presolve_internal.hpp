@@ -6,6 +6,7 @@
 // them once set up).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "presolve/PresolveUtil.hpp"
@@ -57,6 +58,39 @@ void Presolve_MoveColumn(const PresolveView& v, std::int32_t var, double dx);
 // Presolve_OneRowBounds on a view.
 RowActivity Presolve_ActivityOf(const PresolveView& v, std::int32_t i, const double* lb,
                                 const double* ub);
+
+// The two walks of a search for the rounding that settled values carry
+// into a row (each reads within *reads, and gives what it has once they
+// are spent):
+//  - Presolve_SumOverRow: the sum over the entries p of row r, in columns
+//    j other than c, of term(p, j) (a column's coefficient times its own
+//    rounding, or 0 for an entry that does not count);
+//  - Presolve_LargestOverColumn: the largest over the entries p of column
+//    c, in rows r other than skip, of rounding(p, r) (what row r leaves
+//    c's value open by, 0 when it holds none of it).
+template <class Term>
+double Presolve_SumOverRow(const PresolveView& v, Presolve_ReadBudget* reads, std::int32_t r,
+                           std::int32_t c, Term term) {
+  double sum = 0.0;
+  if (!reads->Spend(v.RowEnd(r) - v.RowBegin(r))) return sum;
+  for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
+    const std::int32_t p = v.row_entry[k] - 1;
+    const std::int32_t j = v.entry_column[p];
+    if (j != c) sum += term(p, j);
+  }
+  return sum;
+}
+template <class Rounding>
+double Presolve_LargestOverColumn(const PresolveView& v, Presolve_ReadBudget* reads,
+                                  std::int32_t c, std::int32_t skip, Rounding rounding) {
+  double largest = 0.0;
+  if (!reads->Spend(v.ColEnd(c) - v.ColBegin(c))) return largest;
+  for (std::int32_t p = v.ColBegin(c); p < v.ColEnd(c); ++p) {
+    const std::int32_t r = v.row[p];
+    if (r != skip) largest = std::fmax(largest, rounding(p, r));
+  }
+  return largest;
+}
 
 // Median of l, value and u for l <= u.
 inline double Presolve_Clip(double value, double l, double u) {

@@ -102,20 +102,12 @@ double Row_RowLessTerm(const PresolveView& v, const double* saved, std::int32_t 
 
 namespace {
 
-// The entries one search for the rounding carried into a row may read: it
-// follows columns and rows two steps out, which on a dense problem would
-// read the matrix over for every row it judges.
-constexpr std::int64_t kCarriedReads = std::int64_t{1} << 14;
-
 struct CarriedSearch {
   const PresolveView& v;
   const double* saved;
   double jactol;
-  std::int64_t left = kCarriedReads;
-  bool Spend(std::int64_t n) {
-    left -= n;
-    return left >= 0;
-  }
+  Presolve_ReadBudget reads;
+  bool Spend(std::int64_t n) { return reads.Spend(n); }
   // A linear entry p that counts, in a fixed column or row.
   bool Linear(std::int32_t p) const {
     return Row_EntryLinear(v.entry_type[p]) && std::fabs(v.value[p]) > jactol;
@@ -128,15 +120,11 @@ double SettledRounding(CarriedSearch* s, std::int32_t c, std::int32_t skip, int 
 // values followed depth steps back (nothing at depth 0).
 double RowCarried(CarriedSearch* s, std::int32_t r, std::int32_t c, int depth) {
   const PresolveView& v = s->v;
-  double sum = 0.0;
-  if (depth < 0 || !s->Spend(v.RowEnd(r) - v.RowBegin(r))) return sum;
-  for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
-    const std::int32_t p = v.row_entry[k] - 1;
-    const std::int32_t j = v.entry_column[p];
-    if (j == c || !v.Fixed(j) || !s->Linear(p)) continue;
-    sum += std::fabs(v.value[p]) * SettledRounding(s, j, r, depth);
-  }
-  return sum;
+  if (depth < 0) return 0.0;
+  return Presolve_SumOverRow(v, &s->reads, r, c, [&](std::int32_t p, std::int32_t j) {
+    if (!v.Fixed(j) || !s->Linear(p)) return 0.0;
+    return std::fabs(v.value[p]) * SettledRounding(s, j, r, depth);
+  });
 }
 
 // How far the value of fixed column c may be off: the largest over the
@@ -145,23 +133,19 @@ double RowCarried(CarriedSearch* s, std::int32_t r, std::int32_t c, int depth) {
 // coefficient there.
 double SettledRounding(CarriedSearch* s, std::int32_t c, std::int32_t skip, int depth) {
   const PresolveView& v = s->v;
-  double largest = 0.0;
-  if (!s->Spend(v.ColEnd(c) - v.ColBegin(c))) return largest;
-  for (std::int32_t p = v.ColBegin(c); p < v.ColEnd(c); ++p) {
-    const std::int32_t r = v.row[p];
-    if (r == skip || !v.Fixed(r) || !s->Linear(p)) continue;
-    if (!s->Spend(v.RowEnd(r) - v.RowBegin(r))) return largest;
+  return Presolve_LargestOverColumn(v, &s->reads, c, skip, [&](std::int32_t p, std::int32_t r) {
+    if (!v.Fixed(r) || !s->Linear(p)) return 0.0;
+    if (!s->Spend(v.RowEnd(r) - v.RowBegin(r))) return 0.0;
     const double own = Presolve_Rounding(RowSum_StartRow(v, s->saved, r).scale);
     const double carried = RowCarried(s, r, c, depth - 1);
-    largest = std::fmax(largest, (own + carried) / std::fabs(v.value[p]));
-  }
-  return largest;
+    return (own + carried) / std::fabs(v.value[p]);
+  });
 }
 
 }  // namespace
 
 double Row_CarriedRounding(const PresolveView& v, const double* saved, std::int32_t i) {
-  CarriedSearch s{v, saved, RowTolerance_Current().jactol};
+  CarriedSearch s{v, saved, RowTolerance_Current().jactol, {}};
   const double carried = RowCarried(&s, i, i, 1);
   return std::isfinite(carried) ? carried : 0.0;
 }
