@@ -371,14 +371,25 @@ void Correct(Frame& f, DenseVector* y) {
 namespace {
 
 // True when the normal-equations residual of x, with r = b - A x in scratch
-// (overwritten), confirms a claim of ClaimNormal.
+// (overwritten), confirms a claim of ClaimNormal. As in the method, L r is
+// brought near unit scale by 2^-e before the product, and the bounds with
+// it, so that the product stays in the range of a double; r is scaled
+// before L, so that L r does not leave the range on its way either.
 bool NormalClaimHolds(const Frame& f, DenseVector* scratch) {
   ApplyLeft(f, scratch);
-  const double rho = Norm(scratch);
+  double rho = Norm(scratch);
+  const int exponent = FarExponent(rho);
+  if (exponent != 0) {
+    TrueResidual(f, scratch);
+    ScaleByPowerOfTwo(scratch, -exponent);
+    ApplyLeft(f, scratch);
+    rho = Norm(scratch);
+  }
+  // (The product may use scratch as its own scratch.)
   TransProduct(f, f.normal_out, scratch);
   const double normal = Norm(f.normal_out);
-  return normal == 0.0 ||
-         (normal <= f.claim_normal_bound && normal <= f.claim_normal_per_residual * rho);
+  return normal == 0.0 || (normal <= std::ldexp(f.claim_normal_bound, -exponent) &&
+                           normal <= f.claim_normal_per_residual * rho);
 }
 
 }  // namespace
