@@ -201,7 +201,7 @@ void Stop(Frame& f, std::int32_t code) {
 void ClaimNormal(Frame& f, double bound, double per_residual, DenseVector* out) {
   Stop(f, ITERATIVE_SOLVED);
   f.normal_claimed = out != nullptr;
-  f.claim_normal_bound = kConfirmFactor * Unscaled(f, bound);
+  f.claim_normal_bound = kConfirmFactor * bound;
   f.claim_normal_per_residual = kConfirmFactor * per_residual;
   f.normal_out = out;
 }
@@ -372,9 +372,10 @@ namespace {
 
 // True when the normal-equations residual of x, with r = b - A x in scratch
 // (overwritten), confirms a claim of ClaimNormal. As in the method, L r is
-// brought near unit scale by 2^-e before the product, and the bounds with
-// it, so that the product stays in the range of a double; r is scaled
-// before L, so that L r does not leave the range on its way either.
+// brought near unit scale by 2^-e before the product, and the bound (of
+// the method's residual, scaled by 2^-exponent) with it, so that the
+// product stays in the range of a double; r is scaled before L, so that
+// L r does not leave the range on its way either.
 bool NormalClaimHolds(const Frame& f, DenseVector* scratch) {
   ApplyLeft(f, scratch);
   double rho = Norm(scratch);
@@ -388,7 +389,7 @@ bool NormalClaimHolds(const Frame& f, DenseVector* scratch) {
   // (The product may use scratch as its own scratch.)
   TransProduct(f, f.normal_out, scratch);
   const double normal = Norm(f.normal_out);
-  return normal == 0.0 || (normal <= std::ldexp(f.claim_normal_bound, -exponent) &&
+  return normal == 0.0 || (normal <= std::ldexp(f.claim_normal_bound, f.exponent - exponent) &&
                            normal <= f.claim_normal_per_residual * rho);
 }
 

@@ -68,8 +68,9 @@ struct Frame {
   // may lie below the rounding of A x sets the frame's solved target).
   double claim_floor = 0.0;
   // A success claimed on the normal-equations residual (ClaimNormal): the
-  // bounds that the true one is to stay within, and a vector that End may
-  // use for the product (L A R)' L (b - A x).
+  // bounds that the true one is to stay within (the first of the scaled
+  // residual, see ScaleStart, where it fits in a double), and a vector that
+  // End may use for the product (L A R)' L (b - A x).
   bool normal_claimed = false;
   double claim_normal_bound = 0.0;
   double claim_normal_per_residual = 0.0;
