@@ -395,6 +395,8 @@ System LargeRhsConvection() { return ScaledRightHandSide(Convection(), 0x1p300);
 System WideSpectrum() {
   return Spectrum("wide", {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 0.1, 1.0, 1.0}, 7);
 }
+// b outside the range of a matrix of rank 4.
+System SingularSpectrum() { return Spectrum("singular", {0.0, 0.0, 1.0, 1.5, 2.0, 2.5}, 3); }
 const ExtremeCase kExtremeCases[] = {
     // The band kinds' residual L r is of 1e-300 (1e-200): alpha beta of
     // LSQR and (L A)' L r of CG_NR underflowed to 0, read as a solution.
@@ -419,6 +421,14 @@ const ExtremeCase kExtremeCases[] = {
     {"ORMIN", 8, StiffTridiagonal, 0x1p500},
     {"R_ORMIN", 8, StiffTridiagonal, 0x1p500},
     {"BCG", 8, Convection, 0x1p-500},
+    // A least-squares solution with a band preconditioner of 1e-300: its
+    // normal-equations residual, confirmed on the true residual, must be
+    // formed at the method's scale (1e-8 of its start value, unscaled,
+    // underflowed to 0, and the solution was reported as no progress).
+    {"CG_NR", 3, RankDeficient, 1e150},
+    {"DLSQR", 3, RankDeficient, 1e150},
+    {"CG_NR", 3, SingularSpectrum, 1e150},
+    {"DLSQR", 3, SingularSpectrum, 1e150},
 };
 
 TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
