@@ -372,10 +372,10 @@ namespace {
 
 // True when the normal-equations residual of x, with r = b - A x in scratch
 // (overwritten), confirms a claim of ClaimNormal. As in the method, L r is
-// brought near unit scale by 2^-e before the product, and the bound (of
-// the method's residual, scaled by 2^-exponent) with it, so that the
-// product stays in the range of a double; r is scaled before L, so that
-// L r does not leave the range on its way either.
+// brought near unit scale by 2^-e before the product, so that the product
+// stays in the range of a double; r is scaled before L, so that L r does
+// not leave the range on its way either. The first bound, in the units of
+// the method's residual (2^-f.exponent), is taken to those of 2^-e.
 bool NormalClaimHolds(const Frame& f, DenseVector* scratch) {
   ApplyLeft(f, scratch);
   double rho = Norm(scratch);
@@ -391,6 +391,18 @@ bool NormalClaimHolds(const Frame& f, DenseVector* scratch) {
   const double normal = Norm(f.normal_out);
   return normal == 0.0 || (normal <= std::ldexp(f.claim_normal_bound, f.exponent - exponent) &&
                            normal <= f.claim_normal_per_residual * rho);
+}
+
+// True when a claim of ClaimNormal stands for x, with r_norm = ||b - A x||
+// and r = b - A x in scratch (overwritten). A point whose residual meets
+// the relative target (of ||b|| or of the start's) solves the system: its
+// normal-equations residual is then rounding.
+bool NormalClaimStands(const Frame& f, DenseVector* scratch, double r_norm, double b_norm) {
+  if (r_norm <= f.claim_floor || TrueResidualSolved(r_norm, b_norm) ||
+      r_norm <= kConfirmFactor * kRelativeTarget * f.start_residual) {
+    return true;
+  }
+  return NormalClaimHolds(f, scratch);
 }
 
 }  // namespace
@@ -413,12 +425,7 @@ void End(Frame& f, DenseVector* scratch) {
       params->termination = ITERATIVE_NO_PROGRESS;
     }
   }
-  // A point whose residual meets the relative target (of ||b|| or of the
-  // start's) solves the system: its normal-equations residual is then
-  // rounding.
-  const bool residual_solved = r_norm <= f.claim_floor || TrueResidualSolved(r_norm, b_norm) ||
-                               r_norm <= kConfirmFactor * kRelativeTarget * f.start_residual;
-  if (f.normal_claimed && !residual_solved && !NormalClaimHolds(f, scratch)) {
+  if (f.normal_claimed && !NormalClaimStands(f, scratch, r_norm, b_norm)) {
     params->termination = ITERATIVE_NO_PROGRESS;
   }
   Iterative_Summary(params);
