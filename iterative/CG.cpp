@@ -214,7 +214,8 @@ void RunCG_NR(Frame& f, DenseVector* y, DenseVector* r, DenseVector* p, DenseVec
     // solution, where ||r|| levels off above 0.
     TransProduct(f, s, r);
     const Squares gamma_next = SumOfSquares(s);
-    if (Test(f, Norm(r), RelativeSolved(Root(gamma_next), normal0))) return;
+    const NormalResidual normal = {Root(gamma_next), normal0, q};
+    if (Test(f, Norm(r), &normal)) return;
     if (NegligibleSquares(gamma, gamma_scale)) return Stop(f, ITERATIVE_ERROR);
     Xpay(p, s, Quotient(gamma_next, gamma));
     gamma = gamma_next;

@@ -172,6 +172,19 @@ bool RelativeSolved(double rho, double reference) {
   return rho == 0.0 || rho / reference < kRelativeTarget;
 }
 
+namespace {
+
+// The second bound of NormalSolved: normal over ||r|| at most this.
+double NormalPerResidual(double normal0, double r0) {
+  return kConfirmFactor * kRelativeTarget * (normal0 / r0);
+}
+
+}  // namespace
+
+bool NormalSolved(double normal, double normal0, double r0, double rho) {
+  return RelativeSolved(normal, normal0) && normal <= NormalPerResidual(normal0, r0) * rho;
+}
+
 bool Negligible(double value, double scale) {
   return !(std::fabs(value) > kZeroTolerance * scale);
 }
@@ -182,6 +195,15 @@ void Stop(Frame& f, std::int32_t code) {
   f.params->termination = code;
   f.finished = true;
   f.claimed = false;
+  f.normal_claimed = false;
+}
+
+void ClaimNormal(Frame& f, double bound, double per_residual, DenseVector* out) {
+  Stop(f, ITERATIVE_SOLVED);
+  f.normal_claimed = out != nullptr;
+  f.claim_normal_bound = kConfirmFactor * bound;
+  f.claim_normal_per_residual = kConfirmFactor * per_residual;
+  f.normal_out = out;
 }
 
 void Claim(Frame& f, double bound, bool left) {
@@ -287,7 +309,7 @@ void GuardedStart(Frame& f, DenseVector* r, DenseVector* y) {
   if (!f.finished && !(f.r0 > 0.0 && std::isfinite(f.r0))) Stop(f, ITERATIVE_ERROR);
 }
 
-bool Test(Frame& f, double rho, bool solved) {
+bool Test(Frame& f, double rho, const NormalResidual* normal) {
   f.stalls = std::fabs(rho - f.previous) < kStallFraction * f.r0 ? f.stalls + 1 : 0;
   f.previous = rho;
   if (!std::isfinite(rho)) {
@@ -296,8 +318,9 @@ bool Test(Frame& f, double rho, bool solved) {
     Stop(f, ITERATIVE_ERROR);
   } else if (RelativeSolved(rho, f.r0)) {
     Claim(f, kRelativeTarget * f.r0, true);
-  } else if (solved) {
-    Stop(f, ITERATIVE_SOLVED);
+  } else if (normal != nullptr && NormalSolved(normal->normal, normal->normal0, f.r0, rho)) {
+    ClaimNormal(f, kRelativeTarget * normal->normal0, NormalPerResidual(normal->normal0, f.r0),
+                normal->out);
   } else if (f.k >= f.params->iteration_limit) {
     Stop(f, ITERATIVE_ITERATION_LIMIT);
   } else if (f.stalls > kStallLimit) {
@@ -345,6 +368,45 @@ void Correct(Frame& f, DenseVector* y) {
   Axpy(f.x, 1.0, y);
 }
 
+namespace {
+
+// True when the normal-equations residual of x, with r = b - A x in scratch
+// (overwritten), confirms a claim of ClaimNormal. As in the method, L r is
+// brought near unit scale by 2^-e before the product, so that the product
+// stays in the range of a double; r is scaled before L, so that L r does
+// not leave the range on its way either. The first bound, in the units of
+// the method's residual (2^-f.exponent), is taken to those of 2^-e.
+bool NormalClaimHolds(const Frame& f, DenseVector* scratch) {
+  ApplyLeft(f, scratch);
+  double rho = Norm(scratch);
+  const int exponent = FarExponent(rho);
+  if (exponent != 0) {
+    TrueResidual(f, scratch);
+    ScaleByPowerOfTwo(scratch, -exponent);
+    ApplyLeft(f, scratch);
+    rho = Norm(scratch);
+  }
+  // (The product may use scratch as its own scratch.)
+  TransProduct(f, f.normal_out, scratch);
+  const double normal = Norm(f.normal_out);
+  return normal == 0.0 || (normal <= std::ldexp(f.claim_normal_bound, f.exponent - exponent) &&
+                           normal <= f.claim_normal_per_residual * rho);
+}
+
+// True when a claim of ClaimNormal stands for x, with r_norm = ||b - A x||
+// and r = b - A x in scratch (overwritten). A point whose residual meets
+// the relative target (of ||b|| or of the start's) solves the system: its
+// normal-equations residual is then rounding.
+bool NormalClaimStands(const Frame& f, DenseVector* scratch, double r_norm, double b_norm) {
+  if (r_norm <= f.claim_floor || TrueResidualSolved(r_norm, b_norm) ||
+      r_norm <= kConfirmFactor * kRelativeTarget * f.start_residual) {
+    return true;
+  }
+  return NormalClaimHolds(f, scratch);
+}
+
+}  // namespace
+
 void End(Frame& f, DenseVector* scratch) {
   Iterative_Params* params = f.params;
   TrueResidual(f, scratch);
@@ -362,6 +424,9 @@ void End(Frame& f, DenseVector* scratch) {
     if (!ClaimHolds(f, r_norm, left) && !(r_norm <= f.claim_floor)) {
       params->termination = ITERATIVE_NO_PROGRESS;
     }
+  }
+  if (f.normal_claimed && !NormalClaimStands(f, scratch, r_norm, b_norm)) {
+    params->termination = ITERATIVE_NO_PROGRESS;
   }
   Iterative_Summary(params);
   if (InUse(f) && f.preconditioner->finish != nullptr) f.preconditioner->finish();

@@ -67,6 +67,14 @@ struct Frame {
   // ||b - A x|| up to which any claim stands (0: none; a method whose bound
   // may lie below the rounding of A x sets the frame's solved target).
   double claim_floor = 0.0;
+  // A success claimed on the normal-equations residual (ClaimNormal): the
+  // bounds that the true one is to stay within (the first of the scaled
+  // residual, see ScaleStart, where it fits in a double), and a vector that
+  // End may use for the product (L A R)' L (b - A x).
+  bool normal_claimed = false;
+  double claim_normal_bound = 0.0;
+  double claim_normal_per_residual = 0.0;
+  DenseVector* normal_out = nullptr;
 };
 
 // The start of every solve. Checks the arguments (square A of order length(b), x
@@ -118,6 +126,15 @@ void Stop(Frame& f, std::int32_t code);
 // to. End (and EndCycle) check it.
 void Claim(Frame& f, double bound, bool left);
 
+// Stops with code 0 on the word of a recurrence (or an estimate) that the
+// normal-equations residual ||(L A R)' r|| is at most bound (of the scaled
+// residual, see ScaleStart; +infinity: none) and at most per_residual times
+// ||r||. End confirms it on the true residual, r = L(b - A x), within
+// kConfirmFactor of both bounds, with out (not the frame's work vector) for
+// the product; a claim that the truth does not confirm becomes code 2.
+// Without out, the claim stands as it is.
+void ClaimNormal(Frame& f, double bound, double per_residual, DenseVector* out);
+
 // b = 0 (b_norm = 0): x := 0, solved, true. Otherwise false.
 bool ZeroRightHandSide(Frame& f, double b_norm);
 
@@ -141,14 +158,28 @@ bool EndCycle(Frame& f, double plain, double left, double b_norm);
 
 // The standard tests after step k (already counted) with the residual norm
 // rho, in order: stall count; non-finite rho: 3; divergence: 3; rho = 0 or
-// rho / r0 below the target (a claim on L(b - A x), see Claim), or `solved`
-// (a method's own solved test): 0;
-// the iteration limit: 1; too many stalls: 2; else the log line when k mod
-// 100 = 1. Returns true (and stops) when a test fired.
-bool Test(Frame& f, double rho, bool solved = false);
+// rho / r0 below the target (a claim on L(b - A x), see Claim), or, for a
+// least-squares method, its normal-equations residual solved (NormalSolved,
+// a claim, see ClaimNormal): 0; the iteration limit: 1; too many stalls: 2;
+// else the log line when k mod 100 = 1. Returns true (and stops) when a
+// test fired.
+struct NormalResidual {
+  double normal;      // ||(L A R)' r|| after the step
+  double normal0;     // its start value
+  DenseVector* out;   // End's vector for the true product, or null (see ClaimNormal)
+};
+bool Test(Frame& f, double rho, const NormalResidual* normal = nullptr);
 
 // True when rho (non-negative) passes the solved test against reference.
 bool RelativeSolved(double rho, double reference);
+
+// The solved test of a least-squares method on its normal-equations
+// residual normal = ||(L A R)' r||: below the relative target against its
+// start value normal0, and small against ||L A R|| ||r|| as well (rho =
+// ||r||, ||L A R|| estimated from below by normal0 / r0). A start far from
+// the solution makes normal0 large, and the first test alone then holds at
+// points that solve neither the system nor its normal equations.
+bool NormalSolved(double normal, double normal0, double r0, double rho);
 
 // The breakdown test: true when |value| is at most the zero tolerance times
 // scale, the size the quantity has in this system (made of r0 and of an

@@ -165,6 +165,24 @@ Dense NearUnitNorm(Dense M) {
   return M;
 }
 
+// |(L A R)' L r| and the norms it is measured against. The measure is the
+// same for any multiple of L or of R: both are taken near unit norm, so that
+// its products stay in the range of a double with a preconditioner far from
+// unit scale.
+struct WeightedNormal {
+  Dense L;  // near unit norm
+  double normal, LAR_norm, Lr_norm;
+};
+WeightedNormal NormalOf(const Dense& L, const Dense& R, const Dense& A, const Values& r) {
+  WeightedNormal w{NearUnitNorm(L), 0.0, 0.0, 0.0};
+  const Dense LAR = Product(Product(w.L, A), NearUnitNorm(R));
+  const Values Lr = Multiply(w.L, r);
+  w.normal = Norm(Multiply(Transpose(LAR), Lr));
+  w.LAR_norm = Norm(LAR.a);
+  w.Lr_norm = Norm(Lr);
+  return w;
+}
+
 // The case's matrix scaled by scale, the start by 1 / scale.
 struct Case {
   System s;
@@ -230,18 +248,11 @@ class StressTest : public IterativeTest {
     if (LeastSquares(solver)) {
       // A solution of the system, or of the normal equations of the
       // preconditioned one, (L A R)' L (b - A x) = 0.
-      // The test is the same for any multiple of L or of R: both are taken
-      // near unit norm, so that its products stay in the range of a double
-      // with a preconditioner far from unit scale.
-      const Dense Lu = NearUnitNorm(L);
-      const Dense LAR = Product(Product(Lu, s.A), NearUnitNorm(R));
-      const Values Lr = Multiply(Lu, Residual(s.A, out.x, s.b));
-      const double normal = Norm(Multiply(Transpose(LAR), Lr));
-      const double LAR_norm = Norm(LAR.a);
-      const double Lr_norm = Norm(Lr) + Norm(Multiply(Lu, s.b));
-      if (r > 1e-6 * (b + A * Norm(out.x)) + rounding && normal > 1e-6 * LAR_norm * Lr_norm) {
+      const WeightedNormal w = NormalOf(L, R, s.A, Residual(s.A, out.x, s.b));
+      const double Lr_norm = w.Lr_norm + Norm(Multiply(w.L, s.b));
+      if (r > 1e-6 * (b + A * Norm(out.x)) + rounding && w.normal > 1e-6 * w.LAR_norm * Lr_norm) {
         faults += " solved, but |(LAR)'Lr| / |LAR| |Lr| = " +
-                  std::to_string(normal / (LAR_norm * Norm(Lr))) + ";";
+                  std::to_string(w.normal / (w.LAR_norm * w.Lr_norm)) + ";";
       }
     } else if (r > 1e-7 * std::max(b, r0) + rounding) {
       faults += " solved, but |r| / |b| = " + std::to_string(r / b) + ";";
@@ -384,6 +395,8 @@ System LargeRhsConvection() { return ScaledRightHandSide(Convection(), 0x1p300);
 System WideSpectrum() {
   return Spectrum("wide", {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 0.1, 1.0, 1.0}, 7);
 }
+// b outside the range of a matrix of rank 4.
+System SingularSpectrum() { return Spectrum("singular", {0.0, 0.0, 1.0, 1.5, 2.0, 2.5}, 3); }
 const ExtremeCase kExtremeCases[] = {
     // The band kinds' residual L r is of 1e-300 (1e-200): alpha beta of
     // LSQR and (L A)' L r of CG_NR underflowed to 0, read as a solution.
@@ -408,6 +421,14 @@ const ExtremeCase kExtremeCases[] = {
     {"ORMIN", 8, StiffTridiagonal, 0x1p500},
     {"R_ORMIN", 8, StiffTridiagonal, 0x1p500},
     {"BCG", 8, Convection, 0x1p-500},
+    // A least-squares solution with a band preconditioner of 1e-300: its
+    // normal-equations residual, confirmed on the true residual, must be
+    // formed at the method's scale (1e-8 of its start value, unscaled,
+    // underflowed to 0, and the solution was reported as no progress).
+    {"CG_NR", 3, RankDeficient, 1e150},
+    {"DLSQR", 3, RankDeficient, 1e150},
+    {"CG_NR", 3, SingularSpectrum, 1e150},
+    {"DLSQR", 3, SingularSpectrum, 1e150},
 };
 
 TEST_F(StressTest, ExtremeScalesAreSolvedAsAtUnitScale) {
@@ -450,6 +471,84 @@ TEST_F(StressTest, LsqrCompatibleTestNeedsTheTrueResidual) {
   EXPECT_EQ(Faults(SolverNamed("LSQR"), SlotFactor(pre.left_apply, n, true),
                    SlotFactor(nullptr, n, false), c.s, Values(n, 0.0), false, out),
             "");
+}
+
+// Starts far from the solution (1e3 to 1e8 times its size), with b at unit
+// scale and at 2^-300. The least-squares solvers reported successes there
+// at points that solved neither the system nor its normal equations: CG_NR
+// and DLSQR took |(L A R)' r| below 1e-8 of its start value for a solution
+// (after a far start, that is no least-squares solution: 5e-5 of the start
+// residual left on a consistent system, 5e-2 on an inconsistent one);
+// LSQR's condition exit took its residual estimate of L r for the residual
+// (b - A x at 5e-5 of the start's with a band preconditioner); DLSQR's
+// estimate of (L A R)' r parted from the truth by a factor of 100 with a
+// band preconditioner near singular, and so did LSQR's for its
+// incompatible test. A success now holds for the system or for its normal
+// equations.
+struct FarStartCase {
+  const char* solver;
+  int pre;  // index into kPreconditioners
+  int kind;
+  int seed;
+  double factor;   // the start's size over the solution's
+  double b_scale;  // of the right-hand side
+};
+const FarStartCase kFarStartCases[] = {
+    // |(L A R)' r| below 1e-8 of its start value.
+    {"CG_NR", 0, kIllConditioned, 0, 1e3, 1.0},
+    {"DLSQR", 0, kIllConditioned, 0, 1e3, 0x1p-300},
+    {"CG_NR", 5, kSingular, 1, 1e5, 1.0},
+    {"DLSQR", 5, kSingular, 6, 1e5, 0x1p-300},
+    // LSQR's condition exit on the estimate of |L r|.
+    {"LSQR", 4, kIllConditioned, 2, 1e5, 1.0},
+    {"LSQR", 2, kIllConditioned, 2, 1e8, 0x1p-300},
+    // An estimate of |(L A R)' r| far below the true one: DLSQR's after
+    // the test above, LSQR's incompatible test.
+    {"DLSQR", 5, kIllConditioned, 8, 1e3, 1.0},
+    {"LSQR", 5, kSingular, 6, 1e5, 0x1p-300},
+};
+
+// The case's system with b scaled, and a random start of factor times the
+// size of the (minimum-norm least-squares) solution or of b, the larger.
+Case FarStart(const FarStartCase& e) {
+  Case c = MakeCase(e.kind, e.seed, 1.0);
+  for (double& v : c.s.b) v *= e.b_scale;
+  const int n = static_cast<int>(c.s.b.size());
+  const double size = std::max(Norm(MinimumNorm(c.s.A, c.s.b)), Norm(c.s.b)) /
+                      std::sqrt(static_cast<double>(n));
+  std::mt19937 rng(static_cast<unsigned>(e.seed * 7 + 1));
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  c.start.resize(n);
+  for (double& v : c.start) v = e.factor * size * u(rng);
+  return c;
+}
+
+TEST_F(StressTest, FarStartSuccessesSolveTheSystemOrItsNormalEquations) {
+  for (const FarStartCase& e : kFarStartCases) {
+    const Solver& solver = SolverNamed(e.solver);
+    const Pre& pc = kPreconditioners[e.pre];
+    const Case c = FarStart(e);
+    const int n = static_cast<int>(c.s.b.size());
+    Preconditioner pre;
+    const Outcome out = RunCase(solver, pc, c, 1, &pre);
+    const std::string label = std::string(e.solver) + " " + pc.name + " on " + c.s.name +
+                              " seed " + std::to_string(e.seed);
+    for (double v : out.x) ASSERT_TRUE(std::isfinite(v)) << label;
+    if (out.params.termination != ITERATIVE_SOLVED) continue;
+    const Values r = Residual(c.s.A, out.x, c.s.b);
+    const double rounding = 1e-12 * (Norm(c.s.b) + Norm(c.s.A.a) * Norm(out.x));
+    const double target =
+        1e-7 * std::max(Norm(c.s.b), Norm(Residual(c.s.A, c.start, c.s.b))) + rounding;
+    const bool plain = pc.width == 0 && pc.ilu == nullptr;
+    const WeightedNormal w =
+        NormalOf(SlotFactor(pre.left_apply, n, pc.left && !plain),
+                 SlotFactor(pre.right_apply, n, pre.side != PRECOND_LEFT && !plain), c.s.A, r);
+    const double normal = w.normal / (w.LAR_norm * w.Lr_norm);
+    EXPECT_TRUE(Norm(r) <= target || normal <= 1e-6)
+        << label << ": solved after " << out.params.iterations << " steps at |r| / |r0| = "
+        << Norm(r) / Norm(Residual(c.s.A, c.start, c.s.b))
+        << ", |(LAR)'Lr| / |LAR| |Lr| = " << normal;
+  }
 }
 
 }  // namespace
