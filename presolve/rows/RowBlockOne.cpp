@@ -86,6 +86,12 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
         Row_ConstantSettlesOnRounding(b, ColumnCount(mcp, x))) {
       return ROW_CONTINUE;
     }
+    // A value known only to a rounding that other rows magnify is left to
+    // the solver.
+    if (Row_SolvedValueReachesBeyond(Presolve_View(mcp), DenseVector_Array(MCP_PresolveSavedX(mcp)),
+                                     x, x, a)) {
+      return ROW_CONTINUE;
+    }
     return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);
   }
   if (set.count > 1) {

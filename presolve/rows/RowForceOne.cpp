@@ -167,7 +167,14 @@ int Row_ForceOne(MCP* mcp, std::int32_t level, std::int32_t i, double l, double 
     if (Row_OneRowHasPoint(a, b, l, u, RowForce_Saved(mcp)[i - 1])) return ROW_HANDLED;
     return Row_ReportInfeasible(mcp, &i, 1, "Force Row One", " Infeasible");
   }
-  if (set.count == 1) return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row One", counter);
+  if (set.count == 1) {
+    // A value known only to a rounding that other rows magnify is left to
+    // the solver.
+    if (Row_SolvedValueReachesBeyond(Presolve_View(mcp), RowForce_Saved(mcp), i, i, a)) {
+      return ROW_HANDLED;
+    }
+    return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row One", counter);
+  }
   if (IDenseVector_Value(MCP_PresolveColCount(mcp), i) == 1) {
     // x_i appears in row i alone: any of its solutions will do.
     const double value = Nearest(set, RowForce_Saved(mcp)[i - 1]);

@@ -157,6 +157,18 @@ bool Row_ConstantMayBeCarried(const PresolveView& v, const double* saved, std::i
   return std::fabs(b) <= slack + Row_CarriedRounding(v, saved, i);
 }
 
+bool Row_SolvedValueReachesBeyond(const PresolveView& v, const double* saved, std::int32_t i,
+                                  std::int32_t x, double a) {
+  const double open = Presolve_Rounding(RowSum_StartRow(v, saved, i).scale) / std::fabs(a);
+  const double jactol = RowTolerance_Current().jactol;
+  for (std::int32_t p = v.ColBegin(x); p < v.ColEnd(x); ++p) {
+    const std::int32_t r = v.row[p];
+    if (r == i || v.Fixed(r) || !Row_EntryCounts(v.entry_type[p], v.value[p], jactol)) continue;
+    if (std::fabs(v.value[p]) * open > Row_PointTolerance()) return true;
+  }
+  return false;
+}
+
 double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32_t i) {
   const RowTolerance tol = RowTolerance_Current();
   double reach = 0.0;

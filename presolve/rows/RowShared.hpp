@@ -142,6 +142,19 @@ double Row_CarriedRounding(const PresolveView& v, const double* saved, std::int3
 // constant). Infinite when such a variable has an infinite bound.
 double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32_t i);
 
+// A value solved from row i for column x through coefficient a is known
+// only to the rounding of that row's terms over |a|: a small coefficient
+// beside large terms leaves it open by far more than the terms' own
+// rounding (terms near 1.3e3 through a coefficient 7e-3 leave about
+// 7e-10). The rounding the row's settled values carry is not counted: its
+// estimate is a bound far above what it usually is, and counting it would
+// keep sound values from being fixed. True when some other live row with
+// an entry in column x would move beyond Row_PointTolerance by that much
+// (a coefficient 3.5e5 there misses by 2.3e-4): the value cannot be fixed
+// from row i, and the row is left to the solver.
+bool Row_SolvedValueReachesBeyond(const PresolveView& v, const double* saved, std::int32_t i,
+                                  std::int32_t x, double a);
+
 // Some listed row may move beyond Row_PointTolerance through such terms
 // (Row_UncountedReach): its constant is not settled, and no rule decides
 // on it.
