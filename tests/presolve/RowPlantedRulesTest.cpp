@@ -435,7 +435,10 @@ void RunPlanted(RowPlantedRulesTest* test, bool dyadic, std::uint32_t seeds) {
 // caller formed from terms near 8e5 had roots 1.4e-11 apart and were
 // called infeasible (decimal 42023); a forcing row's greatest value, 1e-11
 // below 0 on a bound solved from another row, put its variable at its
-// bound while its column reached another row (decimal 45224).
+// bound while its column reached another row (decimal 45224); a value
+// solved from a one-entry row through a coefficient 7e-3 beside terms near
+// 1.3e3 was fixed, and a row with a coefficient 3.5e5 in the same column
+// kept its rounding as a residual of 5e-4 (decimal 30763).
 TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
   struct Case {
     std::uint32_t seed;
@@ -448,7 +451,7 @@ TEST_F(RowPlantedRulesTest, ProblemsOnceMishandledSolve) {
                         {6493, false}, {7163, false}, {7704, false},  {15112, false},
                         {15591, false}, {17754, false}, {19138, false}, {28180, false},
                         {40441, true}, {29610, true}, {38528, false}, {51592, true},
-                        {42023, false}, {45224, false}};
+                        {42023, false}, {45224, false}, {30763, false}};
   for (const Case& c : cases) {
     const PlantedProblem pp = PlantedRulesLCP(c.seed, c.dyadic);
     SCOPED_TRACE(pp.problem.name);
