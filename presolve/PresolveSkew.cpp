@@ -588,12 +588,13 @@ int Skew_OneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* coun
     return Skew_ReportInfeasible(mcp, i, r.sense, RoundKind::kPlain, r.L, r.U, act.c);
   }
   if (solutions != 1 && !Skew_ColumnIsolated(v, i, 0)) return MCP_CONTINUE;
+  double value = PickPoint(solutions, points);
   // A value known only to a rounding that other rows magnify is left to
   // the solver.
-  if (Row_SolvedValueReachesBeyond(v, DenseVector_Array(MCP_PresolveSavedX(mcp)), i, i, a[0])) {
+  if (Row_SolvedValueReachesBeyond(v, DenseVector_Array(MCP_PresolveSavedX(mcp)), i, i, a[0],
+                                   value)) {
     return MCP_CONTINUE;
   }
-  double value = PickPoint(solutions, points);
   const int status = RefineFromFreshF(mcp, i, a[0], l[0], u[0], act, &value);
   if (status != MCP_CONTINUE) return status;
   MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_BOUND, i, value);

@@ -89,7 +89,7 @@ int OneRow(MCP* mcp, std::int32_t level, std::int32_t* counter, std::int32_t x, 
     // A value known only to a rounding that other rows magnify is left to
     // the solver.
     if (Row_SolvedValueReachesBeyond(Presolve_View(mcp), DenseVector_Array(MCP_PresolveSavedX(mcp)),
-                                     x, x, a)) {
+                                     x, x, a, set.points[0])) {
       return ROW_CONTINUE;
     }
     return FixOwn(mcp, level, x, set.points[0], "OneRow Unique", counter);

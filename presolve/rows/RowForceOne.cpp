@@ -170,7 +170,8 @@ int Row_ForceOne(MCP* mcp, std::int32_t level, std::int32_t i, double l, double 
   if (set.count == 1) {
     // A value known only to a rounding that other rows magnify is left to
     // the solver.
-    if (Row_SolvedValueReachesBeyond(Presolve_View(mcp), RowForce_Saved(mcp), i, i, a)) {
+    if (Row_SolvedValueReachesBeyond(Presolve_View(mcp), RowForce_Saved(mcp), i, i, a,
+                                     set.points[0])) {
       return ROW_HANDLED;
     }
     return RowForce_Fix(mcp, level, i, i, set.points[0], "Force Row One", counter);

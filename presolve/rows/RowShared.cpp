@@ -158,7 +158,8 @@ bool Row_ConstantMayBeCarried(const PresolveView& v, const double* saved, std::i
 }
 
 bool Row_SolvedValueReachesBeyond(const PresolveView& v, const double* saved, std::int32_t i,
-                                  std::int32_t x, double a) {
+                                  std::int32_t x, double a, double value) {
+  if (value == v.lower[x - 1] || value == v.upper[x - 1]) return false;
   const double open = Presolve_Rounding(RowSum_StartRow(v, saved, i).scale) / std::fabs(a);
   const double jactol = RowTolerance_Current().jactol;
   for (std::int32_t p = v.ColBegin(x); p < v.ColEnd(x); ++p) {

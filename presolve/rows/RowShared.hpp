@@ -151,9 +151,10 @@ double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32
 // keep sound values from being fixed. True when some other live row with
 // an entry in column x would move beyond Row_PointTolerance by that much
 // (a coefficient 3.5e5 there misses by 2.3e-4): the value cannot be fixed
-// from row i, and the row is left to the solver.
+// from row i, and the row is left to the solver. A value at a bound of x
+// is that bound exactly, whatever the row's rounding: false.
 bool Row_SolvedValueReachesBeyond(const PresolveView& v, const double* saved, std::int32_t i,
-                                  std::int32_t x, double a);
+                                  std::int32_t x, double a, double value);
 
 // Some listed row may move beyond Row_PointTolerance through such terms
 // (Row_UncountedReach): its constant is not settled, and no rule decides
