@@ -589,14 +589,15 @@ int Skew_OneRow(MCP* mcp, std::int32_t level, std::int32_t i, std::int32_t* coun
   }
   if (solutions != 1 && !Skew_ColumnIsolated(v, i, 0)) return MCP_CONTINUE;
   double value = PickPoint(solutions, points);
+  const int status = RefineFromFreshF(mcp, i, a[0], l[0], u[0], act, &value);
+  if (status != MCP_CONTINUE) return status;
   // A value known only to a rounding that other rows magnify is left to
-  // the solver.
+  // the solver (measured after the refinement, which may have made the
+  // constant exact).
   if (Row_SolvedValueReachesBeyond(v, DenseVector_Array(MCP_PresolveSavedX(mcp)), i, i, a[0],
                                    value)) {
     return MCP_CONTINUE;
   }
-  const int status = RefineFromFreshF(mcp, i, a[0], l[0], u[0], act, &value);
-  if (status != MCP_CONTINUE) return status;
   MCP_FixVariable(mcp, level, i, PRESOLVE_KIND_BOUND, i, value);
   *count = 1;
   return MCP_CONTINUE;

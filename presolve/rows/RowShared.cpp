@@ -3,6 +3,7 @@
 #include "presolve/rows/RowShared.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "core/DenseVector.hpp"
 #include "core/Options.hpp"
@@ -160,7 +161,12 @@ bool Row_ConstantMayBeCarried(const PresolveView& v, const double* saved, std::i
 bool Row_SolvedValueReachesBeyond(const PresolveView& v, const double* saved, std::int32_t i,
                                   std::int32_t x, double a, double value) {
   if (value == v.lower[x - 1] || value == v.upper[x - 1]) return false;
-  const double open = Presolve_Rounding(RowSum_StartRow(v, saved, i).scale) / std::fabs(a);
+  // One unit in the last place of the terms' sum and one of the division:
+  // what the value is at least open by, not a bound on it (an exact
+  // value, such as -1 from 3 x + 3, beside a coefficient 6e6 stays fixed).
+  constexpr double kUnits = 2.0;
+  const double ulp = std::numeric_limits<double>::epsilon();
+  const double open = kUnits * ulp * RowSum_StartRow(v, saved, i).scale / std::fabs(a);
   const double jactol = RowTolerance_Current().jactol;
   for (std::int32_t p = v.ColBegin(x); p < v.ColEnd(x); ++p) {
     const std::int32_t r = v.row[p];

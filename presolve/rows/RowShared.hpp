@@ -145,14 +145,16 @@ double Row_UncountedReach(const PresolveView& v, const double* saved, std::int32
 // A value solved from row i for column x through coefficient a is known
 // only to the rounding of that row's terms over |a|: a small coefficient
 // beside large terms leaves it open by far more than the terms' own
-// rounding (terms near 1.3e3 through a coefficient 7e-3 leave about
-// 7e-10). The rounding the row's settled values carry is not counted: its
-// estimate is a bound far above what it usually is, and counting it would
-// keep sound values from being fixed. True when some other live row with
-// an entry in column x would move beyond Row_PointTolerance by that much
-// (a coefficient 3.5e5 there misses by 2.3e-4): the value cannot be fixed
-// from row i, and the row is left to the solver. A value at a bound of x
-// is that bound exactly, whatever the row's rounding: false.
+// rounding (terms near 1.3e3 through a coefficient 7e-3 leave some 8e-11
+// at the least). The rounding is taken at a couple of units in the last
+// place, what the value is surely open by, not a bound; the rounding the
+// row's settled values carry is not counted: its estimate is a bound far
+// above what it usually is, and counting it would keep sound values from
+// being fixed. True when some other live row with an entry in column x
+// would move beyond Row_PointTolerance by that much (a coefficient 3.5e5
+// there misses by 3e-5): the value cannot be fixed from row i, and the
+// row is left to the solver. A value at a bound of x is that bound
+// exactly, whatever the row's rounding: false.
 bool Row_SolvedValueReachesBeyond(const PresolveView& v, const double* saved, std::int32_t i,
                                   std::int32_t x, double a, double value);
 
