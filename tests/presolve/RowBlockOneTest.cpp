@@ -81,6 +81,15 @@ TEST_F(RowBlockOneTest, EachShapeOfTheSolutionSet) {
        "OneRowInfeasible\n     f[    1]\n"},
       {"falling, nothing solves", -1, -1, 1, 0, kInf, 0, 0, ROW_INFEASIBLE, kNone,
        "OneRowInfeasible\n     f[    1]\n"},
+      // A root through a small coefficient is known only to the rounding of
+      // the row's terms (here at a start 1e6 away) over it: a coefficient
+      // 3.5e5 in row 2 would carry that past the point tolerance, so the
+      // row is left to the solver; an exact root beside a large
+      // coefficient is fixed.
+      {"root through a small coefficient, magnified elsewhere", 7e-3, -1.75e-2, 3.5e5, 0, 5,
+       1e6, 2, ROW_CONTINUE, kNone, nullptr},
+      {"exact root beside a large coefficient elsewhere", 3, 3, 6e6, -5, 5, 0, 2, ROW_HANDLED,
+       -1.0, "OneRow Unique Fixes Variables\n"},
       // The root -b/a = 1e21 lies beyond the infinite upper bound: the row
       // is left to the solver rather than fixed at a value no box holds.
       {"root beyond an infinite end", 1e-11, -1e10, 1, 0, kInf, 0, 2, ROW_CONTINUE, kNone,
