@@ -354,6 +354,14 @@ void ScaleStart(Frame& f, DenseVector* r) {
   f.previous = f.r0;
 }
 
+bool AllFinite(const DenseVector* v) {
+  const double* a = DenseVector_Array(v);
+  for (std::int32_t i = 0, n = DenseVector_Length(v); i < n; ++i) {
+    if (!std::isfinite(a[i])) return false;
+  }
+  return true;
+}
+
 double Unscaled(const Frame& f, double rho) { return std::ldexp(rho, f.exponent); }
 
 void Correct(Frame& f, DenseVector* y) {
@@ -361,10 +369,7 @@ void Correct(Frame& f, DenseVector* y) {
   ApplyRight(f, y);
   // A correction that is not finite (the method overflowed on its way) is
   // not applied: x keeps its last finite value, and the solve has failed.
-  const double* v = DenseVector_Array(y);
-  for (std::int32_t i = 0, n = DenseVector_Length(y); i < n; ++i) {
-    if (!std::isfinite(v[i])) return Stop(f, ITERATIVE_ERROR);
-  }
+  if (!AllFinite(y)) return Stop(f, ITERATIVE_ERROR);
   Axpy(f.x, 1.0, y);
 }
 

@@ -196,6 +196,8 @@ int FarExponent(double norm);
 // v := 2^exponent v, exactly (element by element: the factor itself may lie
 // beyond the range of a double).
 void ScaleByPowerOfTwo(DenseVector* v, int exponent);
+// True when every element of v is finite.
+bool AllFinite(const DenseVector* v);
 
 // After the guarded start, a method that is linear in its starting residual
 // r works on it scaled by 2^-e, e = FarExponent(r0), so that the products of

@@ -16,6 +16,7 @@
 #include "factorization/Basis.hpp"
 #include "factorization/FactorizationOptions.hpp"
 #include "factorization/WorkspaceBasis.hpp"
+#include "iterative/Iterative_internal.hpp"
 #include "iterative/Precond.hpp"
 #include "iterative/Precond_internal.hpp"
 
@@ -71,13 +72,7 @@ int FactorAttempt(Basis* basis, SparseMatrix* J, IDenseVector* columns, double p
   SparseMatrix_Resize(copy, SparseMatrix_Rows(J), SparseMatrix_Cols(J),
                       static_cast<std::int32_t>(entries));
   SparseMatrix_CloneFull(copy, J, add_diagonal);
-  if (exponent != 0) {
-    DenseVector* values = SparseMatrix_Values(copy);
-    double* v = DenseVector_Array(values);
-    for (std::int32_t i = 0, n = DenseVector_Length(values); i < n; ++i) {
-      v[i] = std::ldexp(v[i], exponent);
-    }
-  }
+  iterative_frame::ScaleByPowerOfTwo(SparseMatrix_Values(copy), exponent);
   if (perturbation != 0.0) SparseMatrix_PerturbDiagonalVal(copy, perturbation);
   return Basis_Factor(basis, copy, columns);
 }
@@ -99,15 +94,6 @@ void Adapt(int status) {
   }
 }
 
-// True when every element of v is finite.
-bool Finite(const DenseVector* v) {
-  const double* a = DenseVector_Array(v);
-  for (std::int32_t i = 0, n = DenseVector_Length(v); i < n; ++i) {
-    if (!std::isfinite(a[i])) return false;
-  }
-  return true;
-}
-
 // v := J^-1 v (transpose: J^-T v) with the factor of B = 2^k J in the
 // workspace basis, when ready: J^-1 = 2^k B^-1. The basis drops values below
 // its small tolerance, an absolute bound, from its solves: v is solved for
@@ -116,7 +102,7 @@ bool Finite(const DenseVector* v) {
 // product that overflowed) is left as it is: the solve would turn a NaN into
 // 0, which a solver takes for a solution.
 void Solve(DenseVector* v, int (*solve)(Basis*, DenseVector*, DenseVector*)) {
-  if (!precond_internal::ilu_factor_ready || !Finite(v)) return;
+  if (!precond_internal::ilu_factor_ready || !iterative_frame::AllFinite(v)) return;
   DenseVector* copy = Workspace_FactorVector1();
   if (DenseVector_Capacity(copy) < DenseVector_Length(v)) {
     Error_SolverError("Preconditioner: the workspace holds %d elements, the vector %d.\n",

@@ -237,9 +237,12 @@ int RefineFromFreshF(MCP* mcp, std::int32_t i, double a, double l, double u,
 struct CarriedWalk {
   const PresolveView& v;
   Presolve_ReadBudget reads;
-  bool Spend(std::int64_t n) { return reads.Spend(n); }
-  bool Spent() const { return reads.Spent(); }
 };
+
+// Entry p is linear and its coefficient counts (outside jactol).
+bool LinearCounts(const PresolveView& v, std::int32_t p) {
+  return v.entry_type[p] == 0 && Presolve_NonZero(v.value[p]);
+}
 
 // How far row r leaves the values of its columns open when all of them
 // are fixed and F_r vanishes within the row's tolerance (the row may have
@@ -247,7 +250,7 @@ struct CarriedWalk {
 // holds nothing (an unfixed column, or F_r clear of zero).
 double HeldMargin(CarriedWalk* w, std::int32_t r) {
   const PresolveView& v = w->v;
-  if (!w->Spend(2 * (v.RowEnd(r) - v.RowBegin(r)))) return -1.0;
+  if (!w->reads.Spend(2 * (v.RowEnd(r) - v.RowBegin(r)))) return -1.0;
   for (std::int32_t k = v.RowBegin(r); k < v.RowEnd(r); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     if (!v.Fixed(v.entry_column[p]) && Presolve_EntryCounts(v.entry_type[p], v.value[p])) {
@@ -282,12 +285,12 @@ double PairedRounding(CarriedWalk* w, std::int32_t r, std::int32_t j, double arj
   for (std::int32_t q = v.RowBegin(r); q < v.RowEnd(r); ++q) {
     const std::int32_t e = v.row_entry[q] - 1;
     const std::int32_t k = v.entry_column[e];
-    if (k == j || v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) continue;
-    if (!w->Spend(v.ColEnd(k) - v.ColBegin(k))) return largest;
+    if (k == j || !LinearCounts(v, e)) continue;
+    if (!w->reads.Spend(v.ColEnd(k) - v.ColBegin(k))) return largest;
     for (std::int32_t p = v.ColBegin(k); p < v.ColEnd(k); ++p) {
       const std::int32_t s = v.row[p];
       if (s == r || s == skip || v.entry_type[p] != 0) continue;
-      if (!w->Spend(v.RowEnd(s) - v.RowBegin(s))) return largest;
+      if (!w->reads.Spend(v.RowEnd(s) - v.RowBegin(s))) return largest;
       bool linear = false;
       const double asj = CoefficientOf(v, s, j, &linear);
       if (!linear || !Presolve_NonZero(asj)) continue;
@@ -308,7 +311,7 @@ double ChainedRounding(CarriedWalk* w, std::int32_t r, std::int32_t j, int depth
   const PresolveView& v = w->v;
   if (depth == 0) return 0.0;
   return Presolve_SumOverRow(v, &w->reads, r, j, [&](std::int32_t e, std::int32_t k) {
-    if (v.entry_type[e] != 0 || !Presolve_NonZero(v.value[e])) return 0.0;
+    if (!LinearCounts(v, e)) return 0.0;
     return std::fabs(v.value[e]) * SettledRounding(w, k, r, depth - 1);
   });
 }
@@ -327,7 +330,7 @@ double SettledRounding(CarriedWalk* w, std::int32_t j, std::int32_t skip, int de
   const PresolveView& v = w->v;
   return Presolve_LargestOverColumn(v, &w->reads, j, skip, [&](std::int32_t p, std::int32_t r) {
     const double a = v.value[p];
-    if (v.entry_type[p] != 0 || !Presolve_NonZero(a)) return 0.0;
+    if (!LinearCounts(v, p)) return 0.0;
     const double mr = HeldMargin(w, r);
     if (mr < 0.0) return 0.0;
     return std::fmax((mr + ChainedRounding(w, r, j, depth)) / std::fabs(a),
@@ -345,9 +348,9 @@ double CarriedRounding(const PresolveView& v, std::int32_t i) {
   for (std::int32_t k = v.RowBegin(i); k < v.RowEnd(i); ++k) {
     const std::int32_t p = v.row_entry[k] - 1;
     const std::int32_t j = v.entry_column[p];
-    if (v.entry_type[p] != 0 || !v.Fixed(j) || !Presolve_NonZero(v.value[p])) continue;
+    if (!v.Fixed(j) || !LinearCounts(v, p)) continue;
     carried += std::fabs(v.value[p]) * SettledRounding(&w, j, i, kChainDepth);
-    if (w.Spent()) return -1.0;
+    if (w.reads.Spent()) return -1.0;
   }
   return carried;
 }

@@ -108,7 +108,6 @@ struct CarriedSearch {
   const double* saved;
   double jactol;
   Presolve_ReadBudget reads;
-  bool Spend(std::int64_t n) { return reads.Spend(n); }
   // A linear entry p that counts, in a fixed column or row.
   bool Linear(std::int32_t p) const {
     return Row_EntryLinear(v.entry_type[p]) && std::fabs(v.value[p]) > jactol;
@@ -136,7 +135,7 @@ double SettledRounding(CarriedSearch* s, std::int32_t c, std::int32_t skip, int 
   const PresolveView& v = s->v;
   return Presolve_LargestOverColumn(v, &s->reads, c, skip, [&](std::int32_t p, std::int32_t r) {
     if (!v.Fixed(r) || !s->Linear(p)) return 0.0;
-    if (!s->Spend(v.RowEnd(r) - v.RowBegin(r))) return 0.0;
+    if (!s->reads.Spend(v.RowEnd(r) - v.RowBegin(r))) return 0.0;
     const double own = Presolve_Rounding(RowSum_StartRow(v, s->saved, r).scale);
     const double carried = RowCarried(s, r, c, depth - 1);
     return (own + carried) / std::fabs(v.value[p]);
